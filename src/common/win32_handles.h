@@ -1,0 +1,76 @@
+#pragma once
+
+// The handle kinds the program owns on Windows, each a one-line alias of UniqueResource.
+
+#include "common/unique_resource.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <winsvc.h>
+
+namespace Velmora {
+
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle key) noexcept { ::RegCloseKey(key); }
+};
+
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle service) noexcept { ::CloseServiceHandle(service); }
+};
+
+// Kernel objects: processes, threads, events, files, and access tokens. Functions that fail with
+// INVALID_HANDLE_VALUE (CreateFileW) are normalised by the caller to an empty owner.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle handle) noexcept { ::CloseHandle(handle); }
+};
+
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle memory) noexcept { ::LocalFree(memory); }
+};
+
+template <typename Interface>
+struct ComPointerTraits {
+    using Handle = Interface*;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle pointer) noexcept { pointer->Release(); }
+};
+
+// Holds "this thread owes one CoUninitialize". Only a successful CoInitializeEx (S_OK or
+// S_FALSE) creates the debt; RPC_E_CHANGED_MODE does not.
+struct ComApartmentTraits {
+    using Handle = bool;
+    static Handle Empty() noexcept { return false; }
+    static void Close(Handle) noexcept { ::CoUninitialize(); }
+};
+
+using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
+using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
+using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
+using UniqueTokenHandle = UniqueKernelHandle;
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+template <typename Interface>
+using UniqueComPointer = UniqueResource<ComPointerTraits<Interface>>;
+using UniqueComApartment = UniqueResource<ComApartmentTraits>;
+
+// Initialises COM for the calling thread. The result says how it went; the owner uninitialises
+// at scope end only when the initialisation succeeded.
+struct ComApartment {
+    HRESULT result = E_FAIL;
+    UniqueComApartment owed;
+};
+[[nodiscard]] inline ComApartment InitializeComApartment(DWORD coinit) noexcept {
+    ComApartment apartment;
+    apartment.result = ::CoInitializeEx(nullptr, coinit);
+    apartment.owed.Reset(SUCCEEDED(apartment.result));
+    return apartment;
+}
+
+} // namespace Velmora

@@ -1,0 +1,119 @@
+"""Drives the real Velmora.exe in the test sandbox as a person would.
+
+Controls are found by their caption through velmora_probe (a small Windows program run in the same
+Wine session) and clicked with real mouse input from the X server (xdotool). Without a window
+manager, Win32 screen coordinates are X root coordinates.
+"""
+
+import json
+import os
+import pathlib
+import subprocess
+import tempfile
+import time
+
+SOURCE_DIR = pathlib.Path(os.environ.get("VELMORA_SOURCE_DIR", pathlib.Path(__file__).resolve().parents[2]))
+BUILD_DIR = pathlib.Path(os.environ.get("VELMORA_BUILD_DIR", SOURCE_DIR / "build" / "windows"))
+SANDBOX = BUILD_DIR / "sandbox"
+ARTIFACTS = BUILD_DIR / "e2e-artifacts"
+WINDOW_TITLE = "Velmora"
+
+
+def _hex(text):
+    return "hex:" + text.encode("utf-8").hex()
+
+
+class Sandbox:
+    """The build's Wine sandbox (scripts/sandbox), brought up on first use."""
+
+    def __init__(self):
+        self.script = SOURCE_DIR / "scripts" / "sandbox"
+        subprocess.run([str(self.script), "up", str(SANDBOX), str(BUILD_DIR / "bin")], check=True,
+                       stdout=subprocess.DEVNULL)
+        self.display = ":" + (SANDBOX / "display").read_text().strip()
+
+    def command(self, *args, lang="en_US.UTF-8"):
+        return ["env", f"LANG_OVERRIDE={lang}", str(self.script), "exec", str(SANDBOX), *args]
+
+    def run(self, *args, lang="en_US.UTF-8", timeout=60):
+        # Output goes through files, not pipes: a Wine process may hand its standard handles on to
+        # session processes (services, the desktop) that outlive it, and a pipe would never close.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.run(self.command(*args, lang=lang), stdout=out, stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(process.args, process.returncode,
+                                               out.read().decode("utf-8", "replace"),
+                                               err.read().decode("utf-8", "replace"))
+
+    def x11(self, *args):
+        return subprocess.run(list(args), env={**os.environ, "DISPLAY": self.display}, check=True,
+                              capture_output=True, text=True)
+
+
+class Velmora:
+    """One running Velmora.exe and what a user can see and do with it."""
+
+    def __init__(self, sandbox, lang="en_US.UTF-8"):
+        self.sandbox = sandbox
+        self.lang = lang
+        ARTIFACTS.mkdir(parents=True, exist_ok=True)
+        self.log = open(ARTIFACTS / "velmora-output.log", "ab")
+        self.process = subprocess.Popen(sandbox.command("wine", "V:\\Velmora.exe", lang=lang),
+                                        stdout=self.log, stderr=subprocess.STDOUT)
+
+    def probe(self, *args):
+        result = self.sandbox.run("wine", "V:\\velmora_probe.exe", *args, lang=self.lang)
+        lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
+        return [json.loads(line) for line in lines]
+
+    def wait_window(self, timeout_ms=20000):
+        found = self.probe("wait-window", _hex(WINDOW_TITLE), str(timeout_ms))
+        return found[0] if found and found[0]["found"] else None
+
+    def find(self, caption, timeout_ms=0):
+        found = self.probe("find", _hex(WINDOW_TITLE), _hex(caption), str(timeout_ms))
+        return found[0] if found and found[0]["found"] else None
+
+    def controls(self):
+        return self.probe("list", _hex(WINDOW_TITLE))
+
+    def click(self, caption, timeout_ms=5000):
+        control = self.find(caption, timeout_ms)
+        if control is None:
+            raise AssertionError(f"no control captioned {caption!r}")
+        left, top, right, bottom = control["rect"]
+        self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
+        return control
+
+    def screenshot(self, name):
+        path = ARTIFACTS / f"{name}.png"
+        self.sandbox.x11("import", "-window", "root", str(path))
+        return path
+
+    def mean_brightness(self, shot, rect):
+        """Mean brightness (0..1) of a screen rectangle in a screenshot."""
+        left, top, right, bottom = rect
+        result = subprocess.run(["convert", str(shot), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+                                 "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"],
+                                check=True, capture_output=True, text=True)
+        return float(result.stdout)
+
+    def close(self, timeout=20):
+        if self.process.poll() is None:
+            self.probe("close", _hex(WINDOW_TITLE))
+            try:
+                self.process.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.log.close()
+        return self.process.returncode
+
+    def wait_exit(self, timeout=20):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.process.poll() is not None:
+                return self.process.returncode
+            time.sleep(0.1)
+        return None
