@@ -43,6 +43,12 @@ struct ComPointerTraits {
     static void Close(Handle pointer) noexcept { pointer->Release(); }
 };
 
+struct ThreadpoolTimerTraits {
+    using Handle = PTP_TIMER;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle timer) noexcept { ::CloseThreadpoolTimer(timer); }
+};
+
 // Holds "this thread owes one CoUninitialize". Only a successful CoInitializeEx (S_OK or
 // S_FALSE) creates the debt; RPC_E_CHANGED_MODE does not.
 struct ComApartmentTraits {
@@ -59,6 +65,7 @@ using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 template <typename Interface>
 using UniqueComPointer = UniqueResource<ComPointerTraits<Interface>>;
 using UniqueComApartment = UniqueResource<ComApartmentTraits>;
+using UniqueThreadpoolTimer = UniqueResource<ThreadpoolTimerTraits>;
 
 // Initialises COM for the calling thread. The result says how it went; the owner uninitialises
 // at scope end only when the initialisation succeeded.

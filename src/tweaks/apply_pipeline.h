@@ -1,0 +1,44 @@
+#pragma once
+
+#include "tweaks/profiles.h"
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace Velmora {
+
+class DelayedRunner;
+class DispatcherQueue;
+class RunController;
+class SystemOperations;
+
+// What a run uses of the window. Everything referenced lives as long as the window.
+struct ApplyRunContext {
+    const RunController& controller;
+    SharedRunState& state;
+    SystemOperations& system;
+    DispatcherQueue& dispatcher;
+    // Stores one Int32 local setting.
+    std::function<void(std::wstring_view key, std::int32_t value)> storeSetting;
+    // Posted to the dispatcher, exactly one of them per run.
+    std::function<void()> showSuccess;
+    std::function<void()> showFailure;
+};
+
+// Start delays, in seconds, of a run from Apply and from Try Again.
+inline constexpr int kApplyStartDelaySeconds = 9;
+inline constexpr int kTryAgainStartDelaySeconds = 2;
+
+// Requests a run of the selected profile after the delay and returns at once. The run continues on
+// a thread-pool thread. False when the run could not be scheduled.
+bool ApplyPipeline(const ApplyRunContext& context, DelayedRunner& timer, int delaySeconds);
+
+// The run itself, on the calling thread: the selected profile's steps, the outcome against the
+// failure threshold, the notification and, on success, the settings record. Returns the outcome.
+std::int32_t RunApplyPipeline(const ApplyRunContext& context);
+
+// The settings key holding the revision of a profile's last successful run.
+[[nodiscard]] std::wstring_view ProfileBuildSettingKey(SettingsProfile profile);
+
+} // namespace Velmora

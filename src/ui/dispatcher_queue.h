@@ -1,0 +1,16 @@
+#pragma once
+
+#include <functional>
+
+namespace Velmora {
+
+// Runs closures on the UI thread, in the order they were enqueued. Worker threads reach the window
+// only through it.
+class DispatcherQueue {
+public:
+    virtual ~DispatcherQueue() = default;
+    // False when the closure was not accepted (the window is gone); it is then never run.
+    virtual bool TryEnqueue(std::function<void()> closure) = 0;
+};
+
+} // namespace Velmora

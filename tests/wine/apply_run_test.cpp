@@ -1,0 +1,175 @@
+// Whole apply runs against Wine's real registry: after each profile every value of the three
+// tables holds the data of the last row that names it, and a lower profile removes what only the
+// higher ones wrote.
+
+#include "common/win32_handles.h"
+#include "system/threadpool_delayed_runner.h"
+#include "system/win32_system_operations.h"
+#include "tweaks/apply_pipeline.h"
+#include "tweaks/run_controller.h"
+#include "ui/dispatcher_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <map>
+#include <optional>
+#include <set>
+
+namespace {
+
+using namespace Velmora;
+
+class CountingDispatcher final : public DispatcherQueue {
+public:
+    bool TryEnqueue(std::function<void()> closure) override {
+        closure();
+        ++posted;
+        return true;
+    }
+    std::atomic<int> posted{0};
+};
+
+HKEY RootKey(RegistryRoot root) {
+    return root == 1 ? HKEY_CURRENT_USER : root == 2 ? HKEY_LOCAL_MACHINE : HKEY_USERS;
+}
+
+std::optional<DWORD> ReadValue(const RegistryDwordSetting& row) {
+    const size_t colon = row.spec.rfind(L':');
+    const std::wstring key = row.spec.substr(0, colon);
+    const std::wstring value = row.spec.substr(colon + 1);
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    if (::RegGetValueW(RootKey(row.root), key.c_str(), value.c_str(), RRF_RT_REG_DWORD, nullptr, &data,
+                       &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+// Registry names compare without regard to case.
+std::wstring Identity(const RegistryDwordSetting& row) {
+    std::wstring id = std::to_wstring(row.root) + L"|" + row.spec;
+    for (wchar_t& c : id) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    return id;
+}
+
+// What the registry should hold after the given tables were written in order: the last row wins.
+std::map<std::wstring, RegistryDwordSetting>
+LastWrites(std::initializer_list<const std::vector<RegistryDwordSetting>*> tables) {
+    std::map<std::wstring, RegistryDwordSetting> last;
+    for (const auto* table : tables) {
+        for (const auto& row : *table) {
+            last.insert_or_assign(Identity(row), row);
+        }
+    }
+    return last;
+}
+
+class ApplyRun : public ::testing::Test {
+protected:
+    std::int32_t Run(SettingsProfile profile) {
+        state.selectedProfile = profile;
+        state.pageState = PageState::Applying;
+        stored.clear();
+        const ApplyRunContext context{
+            controller,
+            state,
+            system,
+            dispatcher,
+            [this](std::wstring_view key, std::int32_t value) { stored[std::wstring(key)] = value; },
+            [] {},
+            [] {}};
+        return RunApplyPipeline(context);
+    }
+
+    // Checks every row of the written tables and the absence of every row only the others name.
+    void ExpectRegistryAfter(std::initializer_list<const std::vector<RegistryDwordSetting>*> written,
+                             std::initializer_list<const std::vector<RegistryDwordSetting>*> removed) {
+        const auto expected = LastWrites(written);
+        for (const auto& [id, row] : expected) {
+            if (row.spec.starts_with(L"\\")) {
+                continue; // a key path with a leading backslash is never reachable (see below)
+            }
+            EXPECT_EQ(ReadValue(row), std::optional<DWORD>(row.data))
+                << "root " << row.root << " " << id.size();
+        }
+        for (const auto* table : removed) {
+            for (const auto& row : *table) {
+                if (!expected.contains(Identity(row))) {
+                    EXPECT_FALSE(ReadValue(row).has_value())
+                        << "a value only a higher profile writes is left";
+                }
+            }
+        }
+    }
+
+    RunController controller;
+    SharedRunState state;
+    Win32SystemOperations system;
+    CountingDispatcher dispatcher;
+    std::map<std::wstring, std::int32_t> stored;
+};
+
+TEST_F(ApplyRun, MaximumWritesEveryTableAndEssentialTakesTheHigherProfilesBack) {
+    // The only counted row Wine (like Windows) refuses is the HKEY_USERS key with a leading backslash.
+    EXPECT_EQ(Run(kMaximumProfile), -1);
+    EXPECT_EQ(state.pageState.load(), PageState::Applied);
+    EXPECT_EQ(stored,
+              (std::map<std::wstring, std::int32_t>{{L"AppliedTask", 2}, {L"AppliedTaskBuildMaximum", 120}}));
+    ExpectRegistryAfter({&controller.commonRegistryTable, &controller.standardRegistryTable,
+                         &controller.maximumRegistryTable},
+                        {});
+    EXPECT_EQ(ReadValue(TransparencyRecord(0)), std::optional<DWORD>(0));
+    UniqueRegistryKey legacy;
+    EXPECT_EQ(
+        ::RegOpenKeyExW(HKEY_CURRENT_USER,
+                        L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32",
+                        0, KEY_READ, legacy.Put()),
+        ERROR_SUCCESS);
+    legacy.Reset();
+
+    EXPECT_EQ(Run(kEssentialProfile), -1);
+    EXPECT_EQ(stored, (std::map<std::wstring, std::int32_t>{{L"AppliedTask", 0},
+                                                            {L"AppliedTaskBuildEssential", 120}}));
+    ExpectRegistryAfter({&controller.commonRegistryTable},
+                        {&controller.standardRegistryTable, &controller.maximumRegistryTable});
+    EXPECT_EQ(ReadValue(TransparencyRecord(1)), std::optional<DWORD>(1));
+    EXPECT_NE(
+        ::RegOpenKeyExW(HKEY_CURRENT_USER,
+                        L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32",
+                        0, KEY_READ, legacy.Put()),
+        ERROR_SUCCESS);
+    EXPECT_EQ(dispatcher.posted.load(), 2);
+}
+
+TEST_F(ApplyRun, MaximumThenStandardKeepsTheStandardTableAndRemovesOnlyMaximumValues) {
+    Run(kMaximumProfile);
+    EXPECT_EQ(Run(kStandardProfile), -1);
+    ExpectRegistryAfter({&controller.commonRegistryTable, &controller.standardRegistryTable},
+                        {&controller.maximumRegistryTable});
+}
+
+TEST(ThreadpoolDelayedRunner, RunsTheWorkOnceOnAnotherThreadAfterTheDelay) {
+    ThreadpoolDelayedRunner runner;
+    UniqueKernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<DWORD> workerThread{0};
+    std::atomic<int> runs{0};
+    const ULONGLONG start = ::GetTickCount64();
+    HANDLE event = done.Get();
+    ASSERT_TRUE(runner.RunAfter(std::chrono::seconds(1), [&, event] {
+        workerThread = ::GetCurrentThreadId();
+        ++runs;
+        ::SetEvent(event);
+    }));
+    EXPECT_EQ(runs.load(), 0) << "the request returns before the work runs";
+    ASSERT_EQ(::WaitForSingleObject(done.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_GE(::GetTickCount64() - start, 500u) << "the work waited for its delay";
+    EXPECT_NE(workerThread.load(), ::GetCurrentThreadId());
+    ::Sleep(200);
+    EXPECT_EQ(runs.load(), 1);
+}
+
+} // namespace
