@@ -4,6 +4,7 @@
 #include "common/win32_handles.h"
 #include "system/registry_spec.h"
 
+#include <optional>
 #include <string>
 
 namespace Velmora {
@@ -47,21 +48,34 @@ UniqueRegistryKey OpenOrCreateForWriting(HKEY root, const std::wstring& keyPath)
     return key;
 }
 
+// A key opened (or created) for a write, with where in it to write.
+struct OpenWriteTarget {
+    RegistryTarget target;
+    UniqueRegistryKey key;
+};
+
+// The common start of the two writing primitives: a valid root, a spec that splits, a key to write to.
+std::optional<OpenWriteTarget> OpenForWrite(RegistryRoot root, std::optional<RegistryTarget> target) {
+    const HKEY rootKey = MapRoot(root);
+    if (rootKey == nullptr || !target) {
+        return std::nullopt;
+    }
+    UniqueRegistryKey key = OpenOrCreateForWriting(rootKey, target->keyPath);
+    if (!key) {
+        return std::nullopt;
+    }
+    return OpenWriteTarget{std::move(*target), std::move(key)};
+}
+
 } // namespace
 
 bool SetRegistryDword(RegistryDwordSetting setting) {
-    const HKEY root = MapRoot(setting.root);
-    if (root == nullptr) {
+    const auto open = OpenForWrite(setting.root, SplitSpecForDword(setting.spec));
+    if (!open) {
         return false;
     }
-    const auto target = SplitSpecForDword(setting.spec);
-    if (!target) {
-        return false;
-    }
-    const UniqueRegistryKey key = OpenOrCreateForWriting(root, target->keyPath);
-    if (!key) {
-        return false;
-    }
+    const RegistryTarget* target = &open->target;
+    const UniqueRegistryKey& key = open->key;
     const DWORD data = setting.data;
     const LSTATUS status = ::RegSetValueExW(key.Get(), target->valueName.c_str(), 0, REG_DWORD,
                                             reinterpret_cast<const BYTE*>(&data), sizeof data);
@@ -75,18 +89,12 @@ bool SetRegistryDword(RegistryDwordSetting setting) {
 }
 
 bool SetRegistryString(RegistryStringSetting setting) {
-    const HKEY root = MapRoot(setting.root);
-    if (root == nullptr) {
+    const auto open = OpenForWrite(setting.root, SplitSpecForString(setting.spec));
+    if (!open) {
         return false;
     }
-    const auto target = SplitSpecForString(setting.spec);
-    if (!target) {
-        return false;
-    }
-    const UniqueRegistryKey key = OpenOrCreateForWriting(root, target->keyPath);
-    if (!key) {
-        return false;
-    }
+    const RegistryTarget* target = &open->target;
+    const UniqueRegistryKey& key = open->key;
     const bool isDefault = target->valueName.empty();
     const auto bytes = static_cast<DWORD>((setting.data.size() + 1) * sizeof(wchar_t));
     const LSTATUS status =
