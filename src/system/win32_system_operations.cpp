@@ -1,6 +1,7 @@
 #include "system/win32_system_operations.h"
 
 #include "common/diagnostics.h"
+#include "system/app_offloading.h"
 #include "system/registry.h"
 
 namespace Velmora {
@@ -78,13 +79,11 @@ void Win32SystemOperations::CleanPrefetchFolder() {
 }
 
 std::wstring Win32SystemOperations::GetCurrentUserSid() {
-    NotAvailable(L"GetCurrentUserSid");
-    return {};
+    return Velmora::GetCurrentUserSid();
 }
 
-bool Win32SystemOperations::SetAppOffloadingDisabled(const std::wstring&, bool) {
-    NotAvailable(L"SetAppOffloadingDisabled");
-    return false;
+bool Win32SystemOperations::SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) {
+    return Velmora::SetAppOffloadingDisabled(userSid, disable);
 }
 
 } // namespace Velmora

@@ -3,6 +3,7 @@
 // higher ones wrote.
 
 #include "common/win32_handles.h"
+#include "system/app_offloading.h"
 #include "system/threadpool_delayed_runner.h"
 #include "system/win32_system_operations.h"
 #include "tweaks/apply_pipeline.h"
@@ -123,6 +124,8 @@ TEST_F(ApplyRun, MaximumWritesEveryTableAndEssentialTakesTheHigherProfilesBack) 
                          &controller.maximumRegistryTable},
                         {});
     EXPECT_EQ(ReadValue(TransparencyRecord(0)), std::optional<DWORD>(0));
+    const RegistryDwordSetting offloading = AppOffloadingRecord(system.GetCurrentUserSid());
+    EXPECT_EQ(ReadValue(offloading), std::optional<DWORD>(0));
     UniqueRegistryKey legacy;
     EXPECT_EQ(
         ::RegOpenKeyExW(HKEY_CURRENT_USER,
@@ -137,6 +140,7 @@ TEST_F(ApplyRun, MaximumWritesEveryTableAndEssentialTakesTheHigherProfilesBack) 
     ExpectRegistryAfter({&controller.commonRegistryTable},
                         {&controller.standardRegistryTable, &controller.maximumRegistryTable});
     EXPECT_EQ(ReadValue(TransparencyRecord(1)), std::optional<DWORD>(1));
+    EXPECT_FALSE(ReadValue(offloading).has_value());
     EXPECT_NE(
         ::RegOpenKeyExW(HKEY_CURRENT_USER,
                         L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32",
