@@ -77,6 +77,31 @@ TEST(RunControllerTables, StringListsKeepTheirRowsAndRepetitions) {
     EXPECT_EQ(c.preinstalledPackageNames[65], c.preinstalledPackageNames[39]);
 }
 
+TEST(RunControllerTables, RowsKeepTheirRootWhereThePathSuggestsAnother) {
+    const RunController c;
+    EXPECT_EQ(c.commonRegistryTable[143],
+              (RegistryDwordSetting{1, L"SYSTEM\\CurrentControlSet\\Control\\GraphicsDrivers:HwSchMode", 2}));
+    EXPECT_EQ(c.standardRegistryTable[20].root, 1u);
+    EXPECT_EQ(c.standardRegistryTable[20].spec,
+              L"SYSTEM\\CurrentControlSet\\Control\\FileSystem:MemoryUsage");
+    EXPECT_EQ(c.maximumRegistryTable[30].root, 1u);
+    EXPECT_EQ(c.maximumRegistryTable[30].spec,
+              L"SYSTEM\\CurrentControlSet\\Services\\Tcpip6\\Parameters:DisabledComponents");
+    EXPECT_EQ(c.standardRegistryTable[60].root, 2u);
+    EXPECT_EQ(c.standardRegistryTable[60].spec,
+              L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced:TaskbarDa");
+    EXPECT_EQ(c.maximumRegistryTable[3].root, 2u);
+    EXPECT_EQ(c.maximumRegistryTable[3].spec,
+              L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced:DisallowShaking");
+}
+
+TEST(RunControllerTables, KeyPathsKeepTheirTrailingBlanks) {
+    const RunController c;
+    EXPECT_EQ(c.commonRegistryTable[124].spec, L"Software\\Autodesk\\MC3 :ADAOptIn");
+    EXPECT_EQ(c.commonRegistryTable[125].spec, L"Software\\Autodesk\\MC3 :ADARePrompted");
+    EXPECT_EQ(c.commonRegistryTable[55].data, 4294967295u);
+}
+
 TEST(RunControllerTables, HkeyUsersRowsAddressTheKeysAsTheyStand) {
     const RunController c;
     std::vector<std::wstring> users;

@@ -156,6 +156,79 @@ TEST_F(ApplyRun, MaximumThenStandardKeepsTheStandardTableAndRemovesOnlyMaximumVa
                         {&controller.maximumRegistryTable});
 }
 
+// Values that several rows name, with what each profile must leave behind (absent: nullopt).
+struct RepeatedValue {
+    RegistryDwordSetting row;
+    std::optional<DWORD> essential;
+    std::optional<DWORD> standard;
+    std::optional<DWORD> maximum;
+};
+
+std::vector<RepeatedValue> RepeatedValues() {
+    const std::wstring ux = L"SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings:";
+    const std::wstring overrides =
+        L"SYSTEM\\CurrentControlSet\\Control\\FeatureManagement\\Overrides\\4\\586118283:";
+    return {
+        {{2, ux + L"BranchReadinessLevel", 0}, 20, 20, 32},
+        {{2, ux + L"DeferFeatureUpdatesPeriodInDays", 0}, 30, 180, 730},
+        {{2, ux + L"DeferQualityUpdatesPeriodInDays", 0}, 2, 3, 4},
+        {{1, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Feeds:EnableFeeds", 0}, 1, 0, 0},
+        {{2, L"SOFTWARE\\Policies\\Microsoft\\Dsh:AllowNewsAndInterests", 0}, 1, 0, 0},
+        {{2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Feeds:EnableFeeds", 0}, 1, 0, 0},
+        {{2, overrides + L"EnabledState", 0}, std::nullopt, std::nullopt, 1},
+        {{2, overrides + L"EnabledStateOptions", 0}, std::nullopt, std::nullopt, 0},
+        {{2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting:Disabled", 0}, 1, 1, 1},
+        {{1, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced:LaunchTo", 0}, 1, 1, 1},
+    };
+}
+
+void ExpectRepeatedValuesOf(SettingsProfile profile, const char* sequence) {
+    for (const RepeatedValue& value : RepeatedValues()) {
+        const std::optional<DWORD> expected = profile == kEssentialProfile  ? value.essential
+                                              : profile == kStandardProfile ? value.standard
+                                                                            : value.maximum;
+        EXPECT_EQ(ReadValue(value.row), expected) << sequence << ": " << Identity(value.row).size();
+    }
+}
+
+TEST_F(ApplyRun, ValuesNamedMoreThanOnceEndWithTheLastProfilesData) {
+    const struct {
+        std::vector<SettingsProfile> runs;
+        const char* name;
+    } sequences[] = {{{kEssentialProfile}, "Essential"},
+                     {{kStandardProfile}, "Standard"},
+                     {{kMaximumProfile}, "Maximum"},
+                     {{kMaximumProfile, kStandardProfile}, "Maximum then Standard"},
+                     {{kMaximumProfile, kEssentialProfile}, "Maximum then Essential"},
+                     {{kStandardProfile, kEssentialProfile}, "Standard then Essential"}};
+    for (const auto& sequence : sequences) {
+        for (const SettingsProfile profile : sequence.runs) {
+            Run(profile);
+        }
+        ExpectRepeatedValuesOf(sequence.runs.back(), sequence.name);
+    }
+}
+
+TEST_F(ApplyRun, StandardThenEssentialRemovesEveryStandardOnlyValue) {
+    Run(kStandardProfile);
+    EXPECT_EQ(Run(kEssentialProfile), -1);
+    ExpectRegistryAfter({&controller.commonRegistryTable},
+                        {&controller.standardRegistryTable, &controller.maximumRegistryTable});
+}
+
+// The two HKEY_USERS rows as they stand: the default profile's keyboard value is written; the key
+// path with a leading backslash is refused by the registry (ERROR_BAD_PATHNAME) and counts as one
+// failed write in every profile.
+TEST_F(ApplyRun, HkeyUsersRowsWriteTheDefaultProfileAndRefuseTheLeadingBackslash) {
+    Run(kEssentialProfile);
+    EXPECT_EQ(ReadValue({3, L".DEFAULT\\Control Panel\\Keyboard:InitialKeyboardIndicators", 0}),
+              std::optional<DWORD>(2));
+    UniqueRegistryKey key;
+    EXPECT_EQ(::RegCreateKeyExW(HKEY_USERS, L"\\Control Panel\\Keyboard", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                key.Put(), nullptr),
+              ERROR_BAD_PATHNAME);
+}
+
 TEST(ThreadpoolDelayedRunner, RunsTheWorkOnceOnAnotherThreadAfterTheDelay) {
     ThreadpoolDelayedRunner runner;
     UniqueKernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));

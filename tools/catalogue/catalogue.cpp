@@ -1,0 +1,317 @@
+#include "catalogue.h"
+
+#include "common/text_encoding.h"
+#include "tweaks/apply_pipeline.h"
+#include "tweaks/run_controller.h"
+#include "tweaks/system_operations.h"
+#include "ui/dispatcher_queue.h"
+
+#include <sstream>
+#include <vector>
+
+namespace Velmora {
+namespace {
+
+constexpr const char* kSidPlaceholder = "{user SID}";
+
+std::string Utf8(const std::wstring& text) {
+    return ToUtf8(text);
+}
+
+std::string JsonString(const std::wstring& text) {
+    std::string out = "\"";
+    for (const char c : Utf8(text)) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+template <typename Row, typename Format>
+void JsonArray(std::ostringstream& out, const char* name, const std::vector<Row>& rows, Format format,
+               bool last) {
+    out << "  \"" << name << "\": [";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        out << (i == 0 ? "\n    " : ",\n    ") << format(rows[i]);
+    }
+    out << (rows.empty() ? "]" : "\n  ]") << (last ? "\n" : ",\n");
+}
+
+std::string RegistryRowJson(const RegistryDwordSetting& row) {
+    return "{\"root\": " + std::to_string(row.root) + ", \"spec\": " + JsonString(row.spec) +
+           ", \"data\": " + std::to_string(row.data) + "}";
+}
+
+std::string ServiceRowJson(const ServiceStartEntry& row) {
+    return "{\"name\": " + JsonString(row.name) + ", \"code\": " + std::to_string(row.code) + "}";
+}
+
+// ---- profiles.md ----
+
+const char* RootName(RegistryRoot root) {
+    switch (root) {
+    case 0:
+        return "HKCR";
+    case 1:
+        return "HKCU";
+    case 2:
+        return "HKLM";
+    case 3:
+        return "HKU";
+    default:
+        return "?";
+    }
+}
+
+const char* StartTypeName(ServiceStartCode code) {
+    switch (code) {
+    case 1:
+        return "system";
+    case 2:
+        return "automatic";
+    case 4:
+        return "disabled";
+    case 5:
+        return "automatic (delayed start)";
+    default:
+        return "manual";
+    }
+}
+
+// Markdown table cells: the pipe character would end the cell.
+std::string Cell(const std::wstring& text) {
+    std::string out;
+    for (const char c : Utf8(text)) {
+        if (c == '|') {
+            out += "\\|";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// One change of a run as the document lists it. Consecutive registry changes form one table.
+struct Change {
+    bool isRegistry = false;
+    std::string action; // registry: "set" or "delete"; otherwise the whole paragraph
+    RegistryRoot root = 0;
+    std::wstring spec;
+    std::string data;
+};
+
+// Stands in for the system while a run is documented: it changes nothing and notes each change.
+class DocumentingSystem final : public SystemOperations {
+public:
+    std::vector<Change> changes;
+
+    bool SetRegistryDword(RegistryDwordSetting s) override {
+        AddRegistry("set", s.root, s.spec, std::to_string(s.data) + " (REG_DWORD)");
+        return true;
+    }
+    bool SetRegistryString(RegistryStringSetting s) override {
+        AddRegistry("set", s.root, s.spec, "\"" + Utf8(s.data) + "\" (REG_SZ)");
+        return true;
+    }
+    bool DeleteRegistryEntry(RegistryDwordSetting s) override {
+        AddRegistry("delete", s.root, s.spec, "");
+        return true;
+    }
+    bool DeleteRegistryTree(RegistryDwordSetting s) override {
+        AddRegistry("delete key and everything below", s.root, s.spec, "");
+        return true;
+    }
+    void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
+                                    const std::vector<ServiceStartEntry>& templates) override {
+        std::string text = "Service start types, set through the Service Control Manager and then in each "
+                           "service's registry key (a service this PC does not have is skipped):\n\n"
+                           "| Service | Start type |\n|---|---|\n";
+        for (const auto& entry : services) {
+            text += "| " + Cell(entry.name) + " | " + StartTypeName(entry.code) + " |\n";
+        }
+        text +=
+            "\nThen the per-user services, once for each instance found on this PC (\"_*\" stands for the "
+            "instance's suffix; where a template is listed twice, the later row wins):\n\n"
+            "| Per-user service | Start type |\n|---|---|\n";
+        for (const auto& entry : templates) {
+            text += "| " + Cell(entry.name) + " | " + StartTypeName(entry.code) + " |\n";
+        }
+        Add(text);
+    }
+    void SetSvcHostSplitThreshold() override {
+        Add("HKLM SYSTEM\\CurrentControlSet\\Control: SvcHostSplitThresholdInKB is set to the installed memory in "
+            "whole or started GiB (at most 64), in KB, plus 20480.\n");
+    }
+    void AdjustServicesForMemory() override {
+        Add("In the services' registry keys: Spooler and LanmanServer become manual; SysMain becomes disabled when "
+            "the PC has 16 GiB of memory or more (counted in whole or started GiB).\n");
+    }
+    void DisableEdgeUpdateTasks() override {
+        Add("Scheduled tasks whose name begins with MicrosoftEdgeUpdateTaskMachineCore or "
+            "MicrosoftEdgeUpdateTaskMachineUA, in any folder, are disabled.\n");
+    }
+    bool DisableScheduledTask(const std::wstring& path) override {
+        if (changes.empty() || changes.back().action.rfind("Scheduled tasks disabled", 0) != 0) {
+            Add("Scheduled tasks disabled (not deleted); a task this PC does not have is skipped:\n\n");
+        }
+        changes.back().action += "- " + Utf8(path) + "\n";
+        return true;
+    }
+    std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>& commands) override {
+        AddCommands("One hidden PowerShell process runs, each command after the other even when one fails:",
+                    commands);
+        return 0;
+    }
+    std::uint32_t RunCmdCommands(const std::vector<std::wstring>& commands) override {
+        AddCommands(
+            "One hidden command interpreter (cmd.exe) runs, each command after the other even when one "
+            "fails:",
+            commands);
+        return 0;
+    }
+    void TunePowerScheme() override {
+        Add("Active power scheme: the maximum processor state becomes 99 % wherever it is 100 % (on mains power "
+            "and on battery separately), and the scheme is re-applied.\n");
+    }
+    void EmptyRecycleBin() override { Add("The Recycle Bin of drive C: is emptied.\n"); }
+    void CleanTempFolders() override {
+        Add("The contents of C:\\Windows\\Temp and of your own temporary folder are deleted (files in use stay; the "
+            "folders themselves stay).\n");
+    }
+    void CleanPrefetchFolder() override { Add("The contents of C:\\Windows\\Prefetch are deleted.\n"); }
+    std::wstring GetCurrentUserSid() override { return FromUtf8(kSidPlaceholder); }
+    bool SetAppOffloadingDisabled(const std::wstring& sid, bool disable) override {
+        const std::wstring spec =
+            L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\InstallService\\Stubification\\" + sid +
+            L":EnableAppOffloading";
+        AddRegistry(disable ? "set" : "delete", 2, spec, disable ? "0 (REG_DWORD)" : "");
+        return true;
+    }
+
+private:
+    void Add(std::string text) { changes.push_back({false, std::move(text), 0, {}, {}}); }
+    void AddRegistry(const char* action, RegistryRoot root, const std::wstring& spec, std::string data) {
+        changes.push_back({true, action, root, spec, std::move(data)});
+    }
+    void AddCommands(const char* intro, const std::vector<std::wstring>& commands) {
+        std::string text = std::string(intro) + "\n\n```\n";
+        for (const auto& command : commands) {
+            text += Utf8(command) + "\n";
+        }
+        Add(text + "```\n");
+    }
+};
+
+class DiscardingDispatcher final : public DispatcherQueue {
+public:
+    bool TryEnqueue(std::function<void()>) override { return true; }
+};
+
+std::string RegistryTable(std::vector<Change>::const_iterator first,
+                          std::vector<Change>::const_iterator last) {
+    std::string text = "| # | Change | Root | Key | Value | Data |\n|---|---|---|---|---|---|\n";
+    int number = 1;
+    for (auto it = first; it != last; ++it) {
+        const size_t colon = it->spec.rfind(L':');
+        const std::wstring key = colon == std::wstring::npos ? it->spec : it->spec.substr(0, colon);
+        std::wstring value = colon == std::wstring::npos ? L"" : it->spec.substr(colon + 1);
+        if (value.empty() && it->action == "set") {
+            value = L"(default)";
+        } else if (value.empty()) {
+            value = L"(the key itself)";
+        }
+        // Keys may end in a blank; code spans keep it visible.
+        text += "| " + std::to_string(number++) + " | " + it->action + " | " + RootName(it->root) + " | `" +
+                Cell(key) + "` | " + Cell(value) + " | " + it->data + " |\n";
+    }
+    return text;
+}
+
+std::string DocumentProfile(const RunController& controller, SettingsProfile profile) {
+    DocumentingSystem system;
+    DiscardingDispatcher dispatcher;
+    SharedRunState state;
+    state.selectedProfile = profile;
+    RunApplyPipeline(ApplyRunContext{controller, state, system, dispatcher, {}, {}, {}});
+
+    std::string text;
+    int step = 1;
+    for (auto it = system.changes.cbegin(); it != system.changes.cend();) {
+        text += "### Step " + std::to_string(step++) + "\n\n";
+        if (!it->isRegistry) {
+            text += it->action + "\n";
+            ++it;
+            continue;
+        }
+        auto end = it;
+        while (end != system.changes.cend() && end->isRegistry) {
+            ++end;
+        }
+        text += "Registry values:\n\n" + RegistryTable(it, end) + "\n";
+        it = end;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string CatalogueJson(const RunController& c) {
+    std::ostringstream out;
+    const auto text = [](const std::wstring& row) { return JsonString(row); };
+    out << "{\n";
+    JsonArray(out, "serviceTable", c.serviceTable, ServiceRowJson, false);
+    JsonArray(out, "perUserServiceTemplates", c.perUserServiceTemplates, ServiceRowJson, false);
+    JsonArray(out, "baseCmdCommands", c.baseCmdCommands, text, false);
+    JsonArray(out, "basePowerShellCommands", c.basePowerShellCommands, text, false);
+    JsonArray(out, "commonRegistryTable", c.commonRegistryTable, RegistryRowJson, false);
+    JsonArray(out, "scheduledTaskPaths", c.scheduledTaskPaths, text, false);
+    JsonArray(out, "standardRegistryTable", c.standardRegistryTable, RegistryRowJson, false);
+    JsonArray(out, "ipv6DisableCommands", c.ipv6DisableCommands, text, false);
+    JsonArray(out, "maximumRegistryTable", c.maximumRegistryTable, RegistryRowJson, false);
+    JsonArray(out, "preinstalledPackageNames", c.preinstalledPackageNames, text, true);
+    out << "}\n";
+    return out.str();
+}
+
+std::string ProfilesMarkdown(const RunController& c) {
+    std::string text =
+        "# What each Velmora profile changes\n\n"
+        "This page lists every change a profile makes to your PC, in the order Velmora makes it. It is written by "
+        "the program itself from the tables it applies (`scripts/catalogue`), so it is always exactly what the "
+        "program does.\n\n"
+        "The profiles build on each other: Standard is Essential plus more, Maximum is Standard plus more. A lower "
+        "profile first deletes what only the higher profiles write, so you can always step down again; a deleted "
+        "value means Windows falls back to its own default.\n\n"
+        "Roots: HKCU is HKEY_CURRENT_USER (your account), HKLM is HKEY_LOCAL_MACHINE (the whole PC), HKU is "
+        "HKEY_USERS. " +
+        std::string(kSidPlaceholder) +
+        " stands for the security identifier of your account. A key that does not exist yet is created when a "
+        "value is set in it.\n\n"
+        "- [Essential](#essential)\n- [Standard](#standard)\n- [Maximum](#maximum)\n"
+        "- [Preinstalled apps](#preinstalled-apps)\n\n";
+    const char* names[] = {"Essential", "Standard", "Maximum"};
+    for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
+        text += std::string("## ") + names[profile] + "\n\n" + DocumentProfile(c, profile);
+    }
+    text +=
+        "## Preinstalled apps\n\n"
+        "Only when you tick the option to remove preinstalled apps, and only with Standard or Maximum: every "
+        "installed Store app of your account whose package name contains one of these fragments (upper and "
+        "lower case alike) is uninstalled, fragment by fragment in this order. Beforehand the Store's cached "
+        "account data is removed (HKCU `SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CloudStore\\Store\\Cache\\"
+        "DefaultAccount` with everything below it).\n\n";
+    for (const auto& fragment : c.preinstalledPackageNames) {
+        text += "- " + Utf8(fragment) + "\n";
+    }
+    return text;
+}
+
+} // namespace Velmora
