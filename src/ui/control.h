@@ -1,0 +1,114 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Velmora {
+
+enum class Visibility { Visible, Collapsed };
+enum class FlowDirection { LeftToRight, RightToLeft };
+enum class ControlKind { Panel, TextBlock, Button, CheckBox, ComboBox, TextBox, ProgressRing };
+
+// The properties of a control that the window logic reads and writes.
+enum class ControlProperty { Visibility, Enabled, Text, Checked, SelectedIndex, Style, FlowDirection, ReadOnly, MinWidth };
+
+class Control;
+
+// What shows a control on screen (a Win32 window in the program; nothing in host tests). It is told
+// about every property change at once.
+class ControlPeer {
+public:
+    virtual ~ControlPeer() = default;
+    virtual void PropertyChanged(const Control& control, ControlProperty property) = 0;
+};
+
+// One named control of the main window: plain state plus events. Setting a property to the value it
+// already has changes nothing and raises nothing.
+class Control {
+public:
+    Control(std::wstring name, ControlKind kind, Control* parent = nullptr);
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    [[nodiscard]] const std::wstring& Name() const noexcept { return name_; }
+    [[nodiscard]] ControlKind Kind() const noexcept { return kind_; }
+    [[nodiscard]] Control* Parent() const noexcept { return parent_; }
+    [[nodiscard]] const std::vector<Control*>& Children() const noexcept { return children_; }
+
+    [[nodiscard]] Visibility GetVisibility() const noexcept { return visibility_; }
+    void SetVisibility(Visibility visibility);
+    // Visible itself and every ancestor visible.
+    [[nodiscard]] bool IsShown() const noexcept;
+
+    [[nodiscard]] bool IsEnabled() const noexcept { return enabled_; }
+    void SetEnabled(bool enabled);
+
+    // Text of a TextBlock, content of a Button or CheckBox, document of a TextBox.
+    [[nodiscard]] const std::wstring& Text() const noexcept { return text_; }
+    void SetText(std::wstring text);
+
+    // CheckBox: raises Checked or Unchecked when the state changes.
+    [[nodiscard]] bool IsChecked() const noexcept { return checked_; }
+    void SetChecked(bool checked);
+
+    // ComboBox: raises SelectionChanged when the index changes; -1 is no selection.
+    [[nodiscard]] int SelectedIndex() const noexcept { return selectedIndex_; }
+    void SetSelectedIndex(int index);
+    [[nodiscard]] const std::vector<std::wstring>& Items() const noexcept { return items_; }
+    void SetItems(std::vector<std::wstring> items);
+
+    // The style key of the application style table the control uses ("" for its own look).
+    [[nodiscard]] const std::wstring& Style() const noexcept { return style_; }
+    void SetStyle(std::wstring style);
+
+    // A panel's flow direction applies to everything inside it.
+    [[nodiscard]] FlowDirection GetFlowDirection() const noexcept { return flowDirection_; }
+    void SetFlowDirection(FlowDirection direction);
+    [[nodiscard]] FlowDirection EffectiveFlowDirection() const noexcept;
+
+    [[nodiscard]] bool IsReadOnly() const noexcept { return readOnly_; }
+    void SetReadOnly(bool readOnly);
+
+    [[nodiscard]] double MinWidth() const noexcept { return minWidth_; }
+    void SetMinWidth(double width);
+
+    // Set by the peer when the laid-out size changes; raises SizeChanged.
+    [[nodiscard]] double ActualWidth() const noexcept { return actualWidth_; }
+    void SetActualSize(double width, double height);
+
+    void SetPeer(ControlPeer* peer) noexcept { peer_ = peer; } // not owned
+
+    // A user's click: what the platform raises, and what a test calls.
+    void RaiseClick();
+
+    std::function<void()> Click;
+    std::function<void()> Checked;
+    std::function<void()> Unchecked;
+    std::function<void()> SelectionChanged;
+    std::function<void()> SizeChanged;
+
+private:
+    void Changed(ControlProperty property);
+
+    std::wstring name_;
+    ControlKind kind_;
+    Control* parent_; // not owned
+    std::vector<Control*> children_;
+    ControlPeer* peer_ = nullptr;
+
+    Visibility visibility_ = Visibility::Visible;
+    bool enabled_ = true;
+    std::wstring text_;
+    bool checked_ = false;
+    int selectedIndex_ = -1;
+    std::vector<std::wstring> items_;
+    std::wstring style_;
+    FlowDirection flowDirection_ = FlowDirection::LeftToRight;
+    bool readOnly_ = false;
+    double minWidth_ = 0.0;
+    double actualWidth_ = 0.0;
+    double actualHeight_ = 0.0;
+};
+
+} // namespace Velmora
