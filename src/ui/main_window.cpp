@@ -1,0 +1,425 @@
+#include "ui/main_window.h"
+
+#include "settings/local_settings.h"
+#include "tweaks/apply_pipeline.h"
+#include "tweaks/delayed_runner.h"
+#include "ui/dispatcher_queue.h"
+#include "ui/text/language_switch.h"
+#include "ui/text/localized_text_table.h"
+#include "ui/text/terms_text.h"
+
+namespace Velmora::implementation {
+namespace {
+
+constexpr Visibility V = Visibility::Visible;
+constexpr Visibility C = Visibility::Collapsed;
+
+bool IsProfile(SettingsProfile profile) {
+    return profile >= kEssentialProfile && profile <= kMaximumProfile;
+}
+
+} // namespace
+
+MainWindow::MainWindow(WindowServices services)
+    : services_(services), self_(std::make_shared<MainWindow*>(this)) {
+    InitializeMainWindow();
+}
+
+MainWindow::~MainWindow() {
+    self_.reset();
+}
+
+std::vector<Control*> MainWindow::AllControls() {
+    std::vector<Control*> all;
+    std::vector<Control*> pending{&RootGrid};
+    while (!pending.empty()) {
+        Control* control = pending.back();
+        pending.pop_back();
+        all.push_back(control);
+        const auto& children = control->Children();
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+    return all;
+}
+
+std::function<void()> MainWindow::Guarded(void (MainWindow::*handler)()) {
+    std::weak_ptr<MainWindow*> weak = self_;
+    return [weak, handler] {
+        if (const auto self = weak.lock()) {
+            ((*self)->*handler)();
+        }
+    };
+}
+
+void MainWindow::WireHandlers() {
+    std::weak_ptr<MainWindow*> weak = self_;
+    const auto card = [weak](SettingsProfile profile) {
+        return [weak, profile] {
+            if (const auto self = weak.lock()) {
+                (*self)->OnCardClick(profile);
+            }
+        };
+    };
+    EssentialCardButton.Click = card(kEssentialProfile);
+    StandardCardButton.Click = card(kStandardProfile);
+    MaximumCardButton.Click = card(kMaximumProfile);
+    ContinueButton.Click = Guarded(&MainWindow::OnContinueClick);
+    BackButton.Click = Guarded(&MainWindow::OnBackClick);
+    LanguageComboBox.SelectionChanged = Guarded(&MainWindow::OnLanguageSelectionChanged);
+    TermsCheckBox.Click = Guarded(&MainWindow::OnTermsCheckBoxClick);
+    ApplyButton.Click = Guarded(&MainWindow::StartApplyRun);
+    ReapplyButton.Click = Guarded(&MainWindow::StartApplyRun);
+    RemoveAppsCheckBox.Checked = Guarded(&MainWindow::OnRemoveAppsChecked);
+    RemoveAppsContainer.SizeChanged = Guarded(&MainWindow::OnRemoveAppsContainerSizeChanged);
+    TryAgainButton.Click = Guarded(&MainWindow::OnTryAgainClick);
+    CancelButton.Click = Guarded(&MainWindow::OnCancelClick);
+    RestartButton.Click = Guarded(&MainWindow::OnRestartClick);
+}
+
+void MainWindow::InitializeMainWindow() {
+    // What the markup holds before the code runs.
+    LanguageComboBox.SetItems({L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", L"English"});
+    StatusArea.SetVisibility(C);
+    ProgressPanel.SetVisibility(C);
+    SuccessPanel.SetVisibility(C);
+    FailurePanel.SetVisibility(C);
+    EssentialUpdateBadge.SetVisibility(C);
+    StandardUpdateBadge.SetVisibility(C);
+    MaximumUpdateBadge.SetVisibility(C);
+    AlreadyAppliedPanel.SetVisibility(C);
+    AgreementTextBox.SetReadOnly(true);
+    WireHandlers();
+
+    const StartupSettings stored = ReadStartupSettings(services_.settings);
+    language = stored.language;
+    termsAccepted = stored.termsAccepted;
+    run.pageState = termsAccepted ? PageState::Profiles : PageState::Welcome;
+    appliedProfile = stored.appliedProfile;
+    run.selectedProfile = appliedProfile;
+    appliedProfileBuild = stored.appliedProfileBuild;
+    ApplyFlowDirection();
+    LanguageComboBox.SetSelectedIndex(language); // ignored by the handler while initialising
+    services_.texts.SelectLanguage(language);
+    RefreshUi();
+    isInitializing = false;
+}
+
+void MainWindow::ApplyFlowDirection() {
+    RootGrid.SetFlowDirection(language == kLanguageArabic ? FlowDirection::RightToLeft
+                                                          : FlowDirection::LeftToRight);
+}
+
+std::wstring MainWindow::Text(std::int32_t row) const {
+    return services_.texts.LookupText(row);
+}
+
+Control& MainWindow::Card(SettingsProfile profile) {
+    return profile == kEssentialProfile  ? EssentialCardButton
+           : profile == kStandardProfile ? StandardCardButton
+                                         : MaximumCardButton;
+}
+
+Control& MainWindow::Badge(SettingsProfile profile) {
+    return profile == kEssentialProfile  ? EssentialUpdateBadge
+           : profile == kStandardProfile ? StandardUpdateBadge
+                                         : MaximumUpdateBadge;
+}
+
+void MainWindow::RefreshUi() {
+    RefreshTexts();
+    RefreshPages();
+}
+
+// Every text is looked up anew, so a refresh after a language switch re-labels the whole window.
+void MainWindow::RefreshTexts() {
+    WelcomeTitleText.SetText(Text(TextId::WelcomeTitle));
+    LanguagePromptText.SetText(Text(TextId::LanguagePrompt));
+    EssentialTitleText.SetText(Text(TextId::EssentialTitle));
+    EssentialDescriptionText.SetText(Text(TextId::EssentialDescription));
+    StandardTitleText.SetText(Text(TextId::StandardTitle));
+    StandardDescriptionText.SetText(Text(TextId::StandardDescription));
+    MaximumTitleText.SetText(Text(TextId::MaximumTitle));
+    MaximumDescriptionText.SetText(Text(TextId::MaximumDescription));
+    // A card's own caption is its title, so that it is announced and found by it.
+    EssentialCardButton.SetText(EssentialTitleText.Text());
+    StandardCardButton.SetText(StandardTitleText.Text());
+    MaximumCardButton.SetText(MaximumTitleText.Text());
+    for (Control* badge : {&EssentialUpdateBadgeText, &StandardUpdateBadgeText, &MaximumUpdateBadgeText}) {
+        badge->SetText(Text(TextId::UpdateAvailable));
+    }
+    AlreadyAppliedText.SetText(Text(TextId::AlreadyApplied));
+    ReapplyButton.SetText(Text(TextId::ReapplySettings));
+    RemoveAppsText.SetText(Text(TextId::RemoveAppsDescription));
+    RemoveAppsCheckBox.SetText(Text(TextId::RemoveAppsDescription));
+    ApplyingTitleText.SetText(Text(TextId::ApplyingTitle));
+    ApplyingMessageText.SetText(Text(TextId::ApplyingMessage));
+    SuccessTitleText.SetText(Text(TextId::SuccessTitle));
+    SuccessMessageText.SetText(Text(TextId::SuccessMessage));
+    RestartButton.SetText(Text(TextId::RestartNow));
+    FailureTitleText.SetText(Text(TextId::FailureTitle));
+    FailureMessageText.SetText(Text(TextId::FailureMessage));
+    TryAgainButton.SetText(Text(TextId::TryAgain));
+    CancelButton.SetText(Text(TextId::Cancel));
+}
+
+void MainWindow::RefreshPages() {
+    switch (run.pageState.load()) {
+    case PageState::Welcome:
+        WelcomePage.SetVisibility(V);
+        TermsPage.SetVisibility(C);
+        ProfilesPage.SetVisibility(C);
+        BackButton.SetVisibility(C);
+        ContinueButton.SetVisibility(V);
+        ContinueButton.SetEnabled(true);
+        ContinueButton.SetText(Text(TextId::Continue));
+        if (services_.platform.HasStyle(kAccentButtonStyle)) {
+            ContinueButton.SetStyle(std::wstring(kAccentButtonStyle));
+        }
+        ApplyButton.SetVisibility(C);
+        AlreadyAppliedPanel.SetVisibility(C);
+        break;
+    case PageState::Terms:
+        WelcomePage.SetVisibility(C);
+        TermsPage.SetVisibility(V);
+        ProfilesPage.SetVisibility(C);
+        BackButton.SetVisibility(V);
+        BackButton.SetEnabled(true);
+        BackButton.SetText(Text(TextId::Back));
+        RefreshTermsPage();
+        break;
+    case PageState::Profiles:
+        WelcomePage.SetVisibility(C);
+        TermsPage.SetVisibility(C);
+        ProfilesPage.SetVisibility(V);
+        BackButton.SetVisibility(V);
+        BackButton.SetEnabled(true);
+        BackButton.SetText(Text(TextId::Back));
+        ContinueButton.SetVisibility(C);
+        ApplyButton.SetVisibility(V);
+        ApplyButton.SetText(Text(TextId::Apply));
+        ApplyButton.SetEnabled(run.selectedProfile.load() != kNoProfile);
+        RefreshProfilesPage();
+        break;
+    case PageState::Applying:
+    case PageState::Applied:
+        BackButton.SetVisibility(C);
+        BackButton.SetEnabled(false);
+        ContinueButton.SetVisibility(C);
+        ApplyButton.SetVisibility(C);
+        break;
+    }
+}
+
+void MainWindow::RefreshTermsPage() {
+    ContinueButton.SetText(Text(TextId::Agree));
+    AgreementTextBox.SetReadOnly(false);
+    AgreementTextBox.SetText(std::wstring(TermsText(language)));
+    AgreementTextBox.SetReadOnly(true);
+    TermsCheckBox.SetText(Text(TextId::TermsAgreement));
+    ContinueButton.SetEnabled(termsBoxChecked);
+}
+
+void MainWindow::RefreshProfilesPage() {
+    const SettingsProfile selected = run.selectedProfile.load();
+    RemoveAppsCheckBox.SetEnabled(selected == kStandardProfile || selected == kMaximumProfile);
+    RefreshCardStyles();
+    RefreshAppliedState();
+}
+
+void MainWindow::RefreshCardStyles() {
+    if (services_.platform.HasStyle(kDefaultButtonStyle)) {
+        for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
+            Card(profile).SetStyle(std::wstring(kDefaultButtonStyle));
+        }
+    }
+    const SettingsProfile selected = run.selectedProfile.load();
+    if (IsProfile(selected) && services_.platform.HasStyle(kAccentButtonStyle)) {
+        Card(selected).SetStyle(std::wstring(kAccentButtonStyle));
+    }
+}
+
+// Only the selected card's badge is touched, so a badge changes only while its card is selected.
+void MainWindow::RefreshAppliedState() {
+    const SettingsProfile p = run.selectedProfile.load();
+    if (!IsProfile(p)) {
+        return;
+    }
+    const auto index = static_cast<size_t>(p);
+    const bool applied = p == appliedProfile;
+    if (applied && currentProfileBuild[index] == appliedProfileBuild[index]) {
+        Badge(p).SetVisibility(C);
+        ApplyButton.SetVisibility(C);
+        AlreadyAppliedPanel.SetVisibility(V);
+    } else if (applied) {
+        Badge(p).SetVisibility(V);
+        ApplyButton.SetVisibility(V);
+        ApplyButton.SetText(Text(TextId::Update));
+        AlreadyAppliedPanel.SetVisibility(C);
+    } else {
+        Badge(p).SetVisibility(C);
+        ApplyButton.SetVisibility(V);
+        ApplyButton.SetText(Text(TextId::Apply));
+        AlreadyAppliedPanel.SetVisibility(C);
+    }
+}
+
+void MainWindow::OnCardClick(SettingsProfile profile) {
+    if (run.selectedProfile.load() != profile) {
+        run.selectedProfile = profile;
+        RefreshUi();
+    }
+}
+
+void MainWindow::OnContinueClick() {
+    switch (run.pageState.load()) {
+    case PageState::Welcome:
+        run.pageState = termsAccepted ? PageState::Profiles : PageState::Terms;
+        break;
+    case PageState::Terms:
+        services_.settings.Insert(SettingKeys::AcceptTermsServices, SettingValue{true});
+        termsAccepted = true;
+        run.pageState = PageState::Profiles;
+        break;
+    default:
+        return;
+    }
+    RefreshUi();
+}
+
+void MainWindow::OnBackClick() {
+    switch (run.pageState.load()) {
+    case PageState::Terms:
+        run.pageState = PageState::Welcome;
+        ContinueButton.SetEnabled(true);
+        break;
+    case PageState::Profiles:
+        run.pageState = PageState::Welcome;
+        break;
+    default:
+        return;
+    }
+    RefreshUi();
+}
+
+void MainWindow::OnLanguageSelectionChanged() {
+    if (isInitializing) {
+        return; // the program set the selection itself
+    }
+    const int index = LanguageComboBox.SelectedIndex();
+    if (!SwitchLanguage(services_.texts, services_.settings, index)) {
+        return;
+    }
+    language = index;
+    ApplyFlowDirection();
+    RefreshUi();
+}
+
+void MainWindow::OnTermsCheckBoxClick() {
+    termsBoxChecked = !termsBoxChecked;
+    ContinueButton.SetEnabled(termsBoxChecked);
+}
+
+void MainWindow::OnRemoveAppsChecked() {
+    ConfirmationDialog dialog;
+    dialog.title = Text(TextId::RemoveAppsTitle);
+    dialog.content = Text(TextId::RemoveAppsWarning);
+    dialog.primaryButtonText = Text(TextId::Delete);
+    if (services_.platform.HasStyle(kAccentButtonStyle)) {
+        dialog.primaryButtonStyle = std::wstring(kAccentButtonStyle);
+    }
+    dialog.closeButtonText = Text(TextId::Cancel);
+    dialog.flowDirection = services_.texts.CurrentTextLanguage() == kLanguageEnglish
+                               ? FlowDirection::LeftToRight
+                               : FlowDirection::RightToLeft;
+    std::weak_ptr<MainWindow*> weak = self_;
+    DispatcherQueue& dispatcher = services_.dispatcher;
+    services_.platform.ShowDialog(dialog, [weak, &dispatcher](DialogResult result) {
+        if (result == DialogResult::Primary) {
+            return;
+        }
+        dispatcher.TryEnqueue([weak] {
+            if (const auto self = weak.lock()) {
+                (*self)->RemoveAppsCheckBox.SetChecked(false);
+            }
+        });
+    });
+}
+
+void MainWindow::OnRemoveAppsContainerSizeChanged() {
+    RemoveAppsCheckBox.SetMinWidth(RemoveAppsContainer.ActualWidth() - 5.0);
+}
+
+void MainWindow::StartApplyRun() {
+    run.pageState = PageState::Applying;
+    for (Control* control : {&BackButton, &ContinueButton, &ApplyButton, &ProfilesPage, &SuccessPanel,
+                             &FailurePanel, &AlreadyAppliedPanel}) {
+        control->SetVisibility(C);
+    }
+    StatusArea.SetVisibility(V);
+    ProgressPanel.SetVisibility(V);
+    RefreshTexts();
+    if (run.selectedProfile.load() != kEssentialProfile && RemoveAppsCheckBox.IsChecked() &&
+        RemoveAppsCheckBox.IsEnabled()) {
+        // Each removal run works on its own copy of the list.
+        services_.platform.StartAppRemoval(runController.preinstalledPackageNames);
+    }
+    RequestRun(kApplyStartDelaySeconds);
+}
+
+void MainWindow::RequestRun(int delaySeconds) {
+    std::weak_ptr<MainWindow*> weak = self_;
+    const auto post = [weak](void (MainWindow::*show)()) {
+        return [weak, show] {
+            if (const auto self = weak.lock()) {
+                ((*self)->*show)();
+            }
+        };
+    };
+    LocalSettingsValues& settings = services_.settings;
+    const ApplyRunContext context{
+        runController,
+        run,
+        services_.system,
+        services_.dispatcher,
+        [&settings](std::wstring_view key, std::int32_t value) { settings.Insert(key, SettingValue{value}); },
+        post(&MainWindow::ShowSuccess),
+        post(&MainWindow::ShowFailure)};
+    if (!ApplyPipeline(context, services_.timer, delaySeconds)) {
+        ShowFailure(); // the run could not even be scheduled
+    }
+}
+
+void MainWindow::ShowSuccess() {
+    ProfilesPage.SetVisibility(C);
+    ProgressPanel.SetVisibility(C);
+    StatusArea.SetVisibility(V);
+    SuccessPanel.SetVisibility(V);
+}
+
+void MainWindow::ShowFailure() {
+    ProfilesPage.SetVisibility(C);
+    ProgressPanel.SetVisibility(C);
+    SuccessPanel.SetVisibility(C);
+    StatusArea.SetVisibility(V);
+    FailurePanel.SetVisibility(V);
+}
+
+void MainWindow::OnTryAgainClick() {
+    ProgressPanel.SetVisibility(V);
+    FailurePanel.SetVisibility(C);
+    RequestRun(kTryAgainStartDelaySeconds);
+}
+
+void MainWindow::OnCancelClick() {
+    run.pageState = PageState::Profiles;
+    // The failure panel would otherwise stay under the cards.
+    StatusArea.SetVisibility(C);
+    FailurePanel.SetVisibility(C);
+    RefreshUi();
+}
+
+void MainWindow::OnRestartClick() {
+    services_.platform.RestartComputer();
+}
+
+} // namespace Velmora::implementation
