@@ -1,21 +1,77 @@
 #include "app/app.h"
 
-#include "ui/win32/top_level_window.h"
+#include "app/app_launch.h"
+#include "common/diagnostics.h"
+#include "settings/local_settings.h"
+#include "system/threadpool_delayed_runner.h"
+#include "system/win32_system_operations.h"
+#include "ui/main_window.h"
+#include "ui/text/localized_text_table.h"
+#include "ui/win32/main_window_view.h"
 
 #include <commctrl.h>
 
+#include <memory>
+#include <string>
+
 namespace Velmora::implementation {
+namespace {
+
+// The first of the user's preferred UI languages, e.g. "ar-SA" or "en-US"; empty when unknown.
+std::wstring FirstPreferredUiLanguage() {
+    ULONG count = 0;
+    ULONG length = 0;
+    if (!::GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, nullptr, &length) || length == 0) {
+        return {};
+    }
+    std::wstring buffer(length, L'\0');
+    if (!::GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, buffer.data(), &length)) {
+        return {};
+    }
+    return std::wstring(buffer.c_str()); // up to the first terminating null
+}
+
+int RunMessageLoop(Win32::MainWindowView& view) {
+    MSG message{};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (view.PreTranslate(message)) {
+            continue;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
 
 int RunApplication(HINSTANCE instance, int showCommand) {
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                  ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
 
-    Win32::TopLevelWindow window(instance, L"Velmora");
-    if (!window.Create()) {
+    // Everything the window uses lives until the process ends: an apply run still under way on a
+    // worker thread when the window closes keeps using it until the process is gone.
+    static const std::unique_ptr<LocalSettingsValues> settings = MakeRegistrySettings();
+    static LocalizedTextTable texts;
+    static Win32SystemOperations system;
+    static ThreadpoolDelayedRunner timer;
+    SeedFirstStartSettings(*settings, FirstPreferredUiLanguage());
+    PrepareTextTable(texts);
+
+    static Win32::MainWindowView view(instance);
+    view.startAppRemoval = [](std::vector<std::wstring>) {
+        Diagnose(L"Removal of preinstalled apps is not available in this build");
+        return false;
+    };
+    view.restartComputer = [] { Diagnose(L"Restart requested"); };
+    static MainWindow window(WindowServices{*settings, texts, system, timer, view, view});
+    if (!view.Create(window, showCommand)) {
         return 1;
     }
-    window.Show(showCommand);
-    return Win32::RunMessageLoop();
+    const int exitCode = RunMessageLoop(view);
+    // Ends the process here, with the window and its run state still alive for any worker thread.
+    ::ExitProcess(static_cast<UINT>(exitCode));
 }
 
 } // namespace Velmora::implementation

@@ -49,6 +49,13 @@ struct ThreadpoolTimerTraits {
     static void Close(Handle timer) noexcept { ::CloseThreadpoolTimer(timer); }
 };
 
+// Fonts, brushes and pens.
+struct GdiObjectTraits {
+    using Handle = HGDIOBJ;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle object) noexcept { ::DeleteObject(object); }
+};
+
 // Holds "this thread owes one CoUninitialize". Only a successful CoInitializeEx (S_OK or
 // S_FALSE) creates the debt; RPC_E_CHANGED_MODE does not.
 struct ComApartmentTraits {
@@ -66,6 +73,7 @@ template <typename Interface>
 using UniqueComPointer = UniqueResource<ComPointerTraits<Interface>>;
 using UniqueComApartment = UniqueResource<ComApartmentTraits>;
 using UniqueThreadpoolTimer = UniqueResource<ThreadpoolTimerTraits>;
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 
 // Initialises COM for the calling thread. The result says how it went; the owner uninitialises
 // at scope end only when the initialisation succeeded.

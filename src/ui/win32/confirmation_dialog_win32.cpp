@@ -1,0 +1,182 @@
+#include "ui/win32/confirmation_dialog.h"
+
+#include "ui/win32/themed_button.h"
+
+namespace Velmora::Win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VelmoraConfirmationDialog";
+constexpr int kPrimaryId = 101;
+constexpr int kCloseId = IDCANCEL;
+
+HFONT MakeFont(int height, int weight) {
+    return ::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
+}
+
+void RegisterDialogClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    windowClass.lpszClassName = kClassName;
+    ::RegisterClassExW(&windowClass);
+}
+
+} // namespace
+
+ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owner, const Theme& theme,
+                                                   UINT dpi, const implementation::ConfirmationDialog& dialog,
+                                                   std::function<void(implementation::DialogResult)> done)
+    : owner_(owner), theme_(theme), dpi_(dpi), dialog_(dialog), done_(std::move(done)) {
+    RegisterDialogClass(instance, &ConfirmationDialogWindow::WindowProc);
+    titleFont_.Reset(MakeFont(Scale(static_cast<int>(dialog_.titleFontSize)), FW_SEMIBOLD));
+    bodyFont_.Reset(MakeFont(Scale(15), FW_NORMAL));
+    background_.Reset(::CreateSolidBrush(theme_.window));
+
+    const bool rtl = dialog_.flowDirection == FlowDirection::RightToLeft;
+    const int width = Scale(480);
+    const int height = Scale(280);
+    RECT ownerRect{};
+    ::GetWindowRect(owner_, &ownerRect);
+    const int x = ownerRect.left + ((ownerRect.right - ownerRect.left) - width) / 2;
+    const int y = ownerRect.top + ((ownerRect.bottom - ownerRect.top) - height) / 2;
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | (rtl ? WS_EX_LAYOUTRTL : 0);
+    window_ =
+        ::CreateWindowExW(exStyle, kClassName, dialog_.title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, x,
+                          y, width, height, owner_, nullptr, instance, this);
+    if (window_ == nullptr) {
+        return;
+    }
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    const int margin = Scale(20);
+    const int inner = client.right - 2 * margin;
+    const DWORD textExStyle = rtl ? WS_EX_RTLREADING : 0;
+    HWND title =
+        ::CreateWindowExW(textExStyle, L"STATIC", dialog_.title.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER,
+                          margin, margin, inner, Scale(32), window_, nullptr, instance, nullptr);
+    HWND content =
+        ::CreateWindowExW(textExStyle, L"STATIC", dialog_.content.c_str(), WS_CHILD | WS_VISIBLE, margin,
+                          margin + Scale(44), inner, Scale(110), window_, nullptr, instance, nullptr);
+    const int buttonWidth = (inner - Scale(12)) / 2;
+    const int buttonTop = client.bottom - margin - Scale(36);
+    primary_ = ::CreateWindowExW(
+        0, L"BUTTON", dialog_.primaryButtonText.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+        margin, buttonTop, buttonWidth, Scale(36), window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPrimaryId)), instance, nullptr);
+    close_ = ::CreateWindowExW(0, L"BUTTON", dialog_.closeButtonText.c_str(),
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+                               margin + buttonWidth + Scale(12), buttonTop, buttonWidth, Scale(36), window_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCloseId)), instance, nullptr);
+    ::SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), FALSE);
+    for (HWND child : {content, primary_, close_}) {
+        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.Get()), FALSE);
+    }
+    ::EnableWindow(owner_, FALSE);
+    ::ShowWindow(window_, SW_SHOW);
+    ::SetFocus(close_); // the safe answer has the focus
+}
+
+ConfirmationDialogWindow::~ConfirmationDialogWindow() {
+    if (window_ != nullptr) {
+        ::EnableWindow(owner_, TRUE);
+        ::DestroyWindow(window_);
+    }
+}
+
+int ConfirmationDialogWindow::Scale(int value) const {
+    return ::MulDiv(value, static_cast<int>(dpi_), 96);
+}
+
+bool ConfirmationDialogWindow::PreTranslate(MSG& message) {
+    if (window_ == nullptr) {
+        return false;
+    }
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+        (message.hwnd == primary_ || message.hwnd == close_)) {
+        ::SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+        return true;
+    }
+    return ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
+void ConfirmationDialogWindow::Close(implementation::DialogResult result) {
+    if (window_ == nullptr) {
+        return;
+    }
+    ::EnableWindow(owner_, TRUE); // before the dialog goes, so the owner gets the activation back
+    HWND closing = window_;
+    window_ = nullptr;
+    ::DestroyWindow(closing);
+    ::SetForegroundWindow(owner_);
+    if (done_) {
+        auto done = std::move(done_);
+        done(result);
+    }
+}
+
+LRESULT CALLBACK ConfirmationDialogWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                                      LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<ConfirmationDialogWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || (self->window_ != window && self->window_ != nullptr)) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (self->window_ == nullptr && message != WM_NCCREATE && message != WM_CREATE) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (const auto handled = self->HandleMessage(message, wParam, lParam)) {
+        return *handled;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::optional<LRESULT> ConfirmationDialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kPrimaryId) {
+            Close(implementation::DialogResult::Primary);
+            return 0;
+        }
+        if (LOWORD(wParam) == kCloseId) {
+            Close(implementation::DialogResult::None);
+            return 0;
+        }
+        if (LOWORD(wParam) == IDOK) { // Enter with no button focused: the safe answer
+            Close(implementation::DialogResult::None);
+            return 0;
+        }
+        return std::nullopt;
+    case WM_CLOSE:
+        Close(implementation::DialogResult::None);
+        return 0;
+    case WM_ERASEBKGND: {
+        RECT client{};
+        ::GetClientRect(window_, &client);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(background_.Get()));
+        return 1;
+    }
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        ::SetTextColor(dc, theme_.text);
+        ::SetBkColor(dc, theme_.window);
+        return reinterpret_cast<LRESULT>(background_.Get());
+    }
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        const bool accent = item->hwndItem == primary_ && !dialog_.primaryButtonStyle.empty();
+        DrawThemedButton(*item, theme_, accent, WindowTextOf(item->hwndItem),
+                         static_cast<HFONT>(bodyFont_.Get()), static_cast<HBRUSH>(background_.Get()));
+        return TRUE;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace Velmora::Win32
