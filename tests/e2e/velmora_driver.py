@@ -51,6 +51,21 @@ class Sandbox:
                               capture_output=True, text=True)
 
 
+def reset_settings(sandbox):
+    """Forgets everything Velmora stored for the user: the next start is a first start."""
+    sandbox.run("wine", "reg", "delete", "HKCU\\Software\\Velmora", "/f")
+
+
+def read_setting(sandbox, name):
+    """The raw text of one stored setting as reg.exe shows it, or None."""
+    result = sandbox.run("wine", "reg", "query", "HKCU\\Software\\Velmora\\LocalSettings", "/v", name)
+    for line in result.stdout.splitlines():
+        parts = line.split()
+        if len(parts) >= 3 and parts[0] == name:
+            return parts[-1]
+    return None
+
+
 class Velmora:
     """One running Velmora.exe and what a user can see and do with it."""
 
@@ -98,6 +113,23 @@ class Velmora:
                                  "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"],
                                 check=True, capture_output=True, text=True)
         return float(result.stdout)
+
+    def find_class(self, class_name):
+        """The first visible control of a window class (for controls whose caption is not their own)."""
+        for control in self.controls():
+            if control["class"].lower() == class_name.lower() and control["visible"]:
+                return control
+        return None
+
+    def visible(self, caption):
+        control = self.find(caption)
+        return control is not None and control["visible"]
+
+    def wait_for(self, caption, timeout_ms=15000):
+        control = self.find(caption, timeout_ms)
+        if control is None:
+            raise AssertionError(f"no control captioned {caption!r} appeared")
+        return control
 
     def close(self, timeout=20):
         if self.process.poll() is None:
