@@ -3,6 +3,7 @@
 #include "app/app_launch.h"
 #include "common/diagnostics.h"
 #include "settings/local_settings.h"
+#include "system/restart.h"
 #include "system/threadpool_delayed_runner.h"
 #include "system/win32_system_operations.h"
 #include "ui/main_window.h"
@@ -64,7 +65,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
         Diagnose(L"Removal of preinstalled apps is not available in this build");
         return false;
     };
-    view.restartComputer = [] { Diagnose(L"Restart requested"); };
+    view.restartComputer = [] { RestartComputer(); };
     static MainWindow window(WindowServices{*settings, texts, system, timer, view, view});
     if (!view.Create(window, showCommand)) {
         return 1;

@@ -49,9 +49,8 @@ class FirstRunTest(unittest.TestCase):
         self.assertFalse(box["checked"])
         app.screenshot("en-2-terms")
         app.click(TERMS_BOX)
-        time.sleep(0.3)
-        self.assertTrue(app.find(TERMS_BOX)["checked"])
-        self.assertTrue(app.find("Agree")["enabled"])
+        app.wait_until(lambda: app.find(TERMS_BOX)["checked"], what="the box to be ticked")
+        app.wait_until(lambda: app.find("Agree")["enabled"], what="Agree to be enabled")
         app.click("Agree")
 
         app.wait_for("Essential Settings")
@@ -61,8 +60,7 @@ class FirstRunTest(unittest.TestCase):
         self.assertFalse(apply["enabled"], "nothing selected yet")
         self.assertEqual(read_setting(self.sandbox, "acceptTermsServices"), "01")
         app.click("Standard Settings")
-        time.sleep(0.3)
-        self.assertTrue(app.find("Apply")["enabled"])
+        app.wait_until(lambda: app.find("Apply")["enabled"], what="Apply to be enabled")
         app.screenshot("en-3-profiles")
 
         # A second start opens on the profiles; Back, then Continue skips the terms.
@@ -88,7 +86,7 @@ class FirstRunTest(unittest.TestCase):
         app.wait_for(AR_AGREE)
         app.screenshot("ar-2-terms")
         app.click(AR_TERMS_BOX)
-        time.sleep(0.3)
+        app.wait_until(lambda: app.find(AR_AGREE)["enabled"], what="Agree to be enabled")
         app.click(AR_AGREE)
         app.wait_for(AR_ESSENTIAL)
         app.click(AR_ESSENTIAL)

@@ -66,6 +66,24 @@ def read_setting(sandbox, name):
     return None
 
 
+def seed_settings(sandbox, language=1, accepted=True):
+    """Stores what a finished first start leaves behind, so a test can begin on the profiles."""
+    key = "HKCU\\Software\\Velmora\\LocalSettings"
+    sandbox.run("wine", "reg", "add", key, "/v", "appLanguage", "/t", "REG_DWORD", "/d", str(language), "/f")
+    if accepted:
+        sandbox.run("wine", "reg", "add", key, "/v", "acceptTermsServices", "/t", "REG_BINARY", "/d", "01", "/f")
+
+
+def read_registry(sandbox, key, name):
+    """The data of one registry value as reg.exe shows it, or None when it is absent."""
+    result = sandbox.run("wine", "reg", "query", key, "/v", name)
+    for line in result.stdout.splitlines():
+        parts = line.split()
+        if len(parts) >= 3 and parts[0] == name:
+            return parts[-1]
+    return None
+
+
 class Velmora:
     """One running Velmora.exe and what a user can see and do with it."""
 
@@ -121,15 +139,28 @@ class Velmora:
                 return control
         return None
 
+    def wait_until(self, condition, timeout=10.0, what="the expected state"):
+        """Polls `condition` until it holds; the window updates on its own thread, a little later."""
+        deadline = time.monotonic() + timeout
+        while not condition():
+            if time.monotonic() >= deadline:
+                raise AssertionError(f"timed out waiting for {what}")
+            time.sleep(0.2)
+
     def visible(self, caption):
         control = self.find(caption)
         return control is not None and control["visible"]
 
     def wait_for(self, caption, timeout_ms=15000):
-        control = self.find(caption, timeout_ms)
-        if control is None:
-            raise AssertionError(f"no control captioned {caption!r} appeared")
-        return control
+        """The control captioned `caption`, once it is visible."""
+        deadline = time.monotonic() + timeout_ms / 1000
+        while True:
+            control = self.find(caption)
+            if control is not None and control["visible"]:
+                return control
+            if time.monotonic() >= deadline:
+                raise AssertionError(f"no visible control captioned {caption!r} appeared")
+            time.sleep(0.2)
 
     def close(self, timeout=20):
         if self.process.poll() is None:

@@ -84,8 +84,10 @@ bool MainWindowView::Create(implementation::MainWindow& window, int showCommand)
     const int height = Scale(kDefaultHeight);
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = static_cast<int>(work.left) + std::max(0, (static_cast<int>(work.right - work.left) - width) / 2);
-    const int y = static_cast<int>(work.top) + std::max(0, (static_cast<int>(work.bottom - work.top) - height) / 2);
+    const int x =
+        static_cast<int>(work.left) + std::max(0, (static_cast<int>(work.right - work.left) - width) / 2);
+    const int y =
+        static_cast<int>(work.top) + std::max(0, (static_cast<int>(work.bottom - work.top) - height) / 2);
     const bool rtl = model_->RootGrid.GetFlowDirection() == FlowDirection::RightToLeft;
     window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT | (rtl ? WS_EX_LAYOUTRTL : 0), kClassName, L"Velmora",
                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height, nullptr, nullptr,
