@@ -88,6 +88,10 @@ void FileDiagnosticSink::Write(std::wstring_view line) {
     const std::tm t = LocalTimeNow();
     char stamp[16];
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", t.tm_hour, t.tm_min, t.tm_sec);
+    // A line composed with its own line feed ends with it, not with a second, empty line.
+    if (line.ends_with(L'\n')) {
+        line.remove_suffix(1);
+    }
     stream_ << stamp << ToUtf8(line) << '\n';
     stream_.flush();
 }

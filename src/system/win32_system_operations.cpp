@@ -3,6 +3,7 @@
 #include "common/diagnostics.h"
 #include "system/app_offloading.h"
 #include "system/registry.h"
+#include "system/services.h"
 
 namespace Velmora {
 namespace {
@@ -30,17 +31,17 @@ bool Win32SystemOperations::DeleteRegistryTree(RegistryDwordSetting setting) {
     return Velmora::DeleteRegistryTree(std::move(setting));
 }
 
-void Win32SystemOperations::ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>&,
-                                                       const std::vector<ServiceStartEntry>&) {
-    NotAvailable(L"ConfigureServiceStartTypes");
+void Win32SystemOperations::ConfigureServiceStartTypes(
+    const std::vector<ServiceStartEntry>& services, const std::vector<ServiceStartEntry>& perUserTemplates) {
+    Velmora::ConfigureServiceStartTypes(services, perUserTemplates);
 }
 
 void Win32SystemOperations::SetSvcHostSplitThreshold() {
-    NotAvailable(L"SetSvcHostSplitThreshold");
+    Velmora::SetSvcHostSplitThreshold();
 }
 
 void Win32SystemOperations::AdjustServicesForMemory() {
-    NotAvailable(L"AdjustServicesForMemory");
+    Velmora::AdjustServicesForMemory();
 }
 
 void Win32SystemOperations::DisableEdgeUpdateTasks() {

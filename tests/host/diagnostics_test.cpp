@@ -57,6 +57,20 @@ TEST_F(DiagnosticsTest, FileSinkCreatesItsFolderOnTheFirstLineAndWritesUtf8Lines
     fs::remove_all(folder);
 }
 
+TEST_F(DiagnosticsTest, FileSinkEndsALineThatCarriesItsOwnLineFeedOnce) {
+    const fs::path folder = FreshFolder("linefeed");
+    const fs::path path = folder / "run.log";
+    {
+        FileDiagnosticSink sink(path);
+        sink.Write(L"\u2705 Configured Spooler successfully.\n");
+        sink.Write(L"next");
+    }
+    const std::string text = ReadAll(path);
+    EXPECT_NE(text.find(" \xE2\x9C\x85 Configured Spooler successfully.\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\n\n"), std::string::npos) << "no empty line: " << text;
+    fs::remove_all(folder);
+}
+
 TEST_F(DiagnosticsTest, FileSinkThatCannotOpenDropsLinesWithoutThrowing) {
     const fs::path folder = FreshFolder("blocked");
     fs::create_directories(folder);

@@ -40,9 +40,15 @@ TEST(RunControllerTables, ServiceTablesHaveTheirEntriesInOrder) {
     const RunController c;
     ASSERT_EQ(c.serviceTable.size(), 252u);
     EXPECT_EQ(CodeCounts(c.serviceTable), (std::map<ServiceStartCode, int>{{2, 43}, {3, 195}, {4, 14}}));
-    EXPECT_EQ(c.serviceTable.front().name, L"WinDefend");
-    EXPECT_EQ(c.serviceTable[3].name, L"PlugPlay");
-    EXPECT_EQ(c.serviceTable.back().name, L"wudfsvc");
+    // The automatic group, then disabled, then manual.
+    const auto nameAt = [&c](size_t i) { return c.serviceTable[i].name; };
+    EXPECT_EQ((std::vector<std::wstring>{nameAt(0), nameAt(1), nameAt(2), nameAt(3)}),
+              (std::vector<std::wstring>{L"WinDefend", L"RpcSs", L"DcomLaunch", L"PlugPlay"}));
+    EXPECT_EQ((std::vector<std::wstring>{nameAt(248), nameAt(249), nameAt(250), nameAt(251)}),
+              (std::vector<std::wstring>{L"wlpasvc", L"wmiApSrv", L"workfolderssvc", L"wudfsvc"}));
+    EXPECT_EQ(c.serviceTable[42], (ServiceStartEntry{L"sppsvc", 2}));
+    EXPECT_EQ(c.serviceTable[43], (ServiceStartEntry{L"DiagTrack", 4}));
+    EXPECT_EQ(c.serviceTable[57], (ServiceStartEntry{L"NlaSvc", 3}));
     std::set<std::wstring> names;
     for (const auto& entry : c.serviceTable) {
         EXPECT_TRUE(names.insert(entry.name).second) << "repeated service name";

@@ -3,6 +3,7 @@
 // higher ones wrote.
 
 #include "common/win32_handles.h"
+#include "support/service_start_snapshot.h"
 #include "system/app_offloading.h"
 #include "system/threadpool_delayed_runner.h"
 #include "system/win32_system_operations.h"
@@ -46,6 +47,11 @@ std::optional<DWORD> ReadValue(const RegistryDwordSetting& row) {
         return std::nullopt;
     }
     return data;
+}
+
+// A service's registry start type.
+std::optional<DWORD> ServiceStart(const std::wstring& service) {
+    return ReadValue({2, L"SYSTEM\\CurrentControlSet\\Services\\" + service + L":Start", 0});
 }
 
 // Registry names compare without regard to case.
@@ -107,6 +113,8 @@ protected:
         }
     }
 
+    // The runs retune the prefix's own services too; they are put back afterwards.
+    Testing::ServiceStartSnapshot wineServices;
     RunController controller;
     SharedRunState state;
     Win32SystemOperations system;
@@ -150,10 +158,26 @@ TEST_F(ApplyRun, MaximumWritesEveryTableAndEssentialTakesTheHigherProfilesBack) 
 }
 
 TEST_F(ApplyRun, MaximumThenStandardKeepsTheStandardTableAndRemovesOnlyMaximumValues) {
+    const RegistryDwordSetting splitThreshold{
+        2, L"SYSTEM\\CurrentControlSet\\Control:SvcHostSplitThresholdInKB", 0};
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control",
+                         L"SvcHostSplitThresholdInKB");
+    for (const wchar_t* service : {L"Spooler", L"LanmanServer"}) {
+        const DWORD disabled = SERVICE_DISABLED;
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE,
+                          (L"SYSTEM\\CurrentControlSet\\Services\\" + std::wstring(service)).c_str(),
+                          L"Start", REG_DWORD, &disabled, sizeof disabled);
+    }
     Run(kMaximumProfile);
+    // The memory adjustment of Maximum runs after the service step and overrides it.
+    EXPECT_EQ(ServiceStart(L"Spooler"), std::optional<DWORD>(SERVICE_DEMAND_START));
+    EXPECT_EQ(ServiceStart(L"LanmanServer"), std::optional<DWORD>(SERVICE_DEMAND_START));
     EXPECT_EQ(Run(kStandardProfile), -1);
     ExpectRegistryAfter({&controller.commonRegistryTable, &controller.standardRegistryTable},
                         {&controller.maximumRegistryTable});
+    EXPECT_EQ(ServiceStart(L"Spooler"), std::optional<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(ServiceStart(L"LanmanServer"), std::optional<DWORD>(SERVICE_AUTO_START));
+    EXPECT_TRUE(ReadValue(splitThreshold).has_value());
 }
 
 // Values that several rows name, with what each profile must leave behind (absent: nullopt).

@@ -1,0 +1,167 @@
+#include "system/services.h"
+
+#include "common/diagnostics.h"
+#include "common/win32_handles.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace Velmora {
+namespace {
+
+constexpr wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services\\";
+constexpr wchar_t kControlKey[] = L"SYSTEM\\CurrentControlSet\\Control";
+
+// Win32 error codes in the lines are signed decimals.
+std::wstring ErrorText(LSTATUS status) {
+    return std::to_wstring(static_cast<std::int32_t>(status));
+}
+
+LSTATUS WriteDword(HKEY key, const wchar_t* name, DWORD data) {
+    return ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+}
+
+std::optional<std::uint64_t> TotalPhysicalBytes() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (!::GlobalMemoryStatusEx(&status)) {
+        return std::nullopt;
+    }
+    return status.ullTotalPhys;
+}
+
+// Every entry in order; a service that cannot be opened is skipped, and no result is looked at:
+// the registry pass that follows writes the same start types regardless.
+void ApplyThroughServiceManager(const std::vector<ServiceStartEntry>& entries) {
+    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) {
+        return;
+    }
+    for (const ServiceStartEntry& entry : entries) {
+        const UniqueServiceHandle service(
+            ::OpenServiceW(manager.Get(), entry.name.c_str(), SERVICE_CHANGE_CONFIG));
+        if (!service) {
+            continue;
+        }
+        const ServiceStartType type = MapServiceStartCode(entry.code);
+        static_cast<void>(::ChangeServiceConfigW(service.Get(), SERVICE_NO_CHANGE, type.startType,
+                                                 SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                                 nullptr, nullptr, nullptr));
+        if (type.delayedAutoStart) {
+            SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
+            static_cast<void>(
+                ::ChangeServiceConfig2W(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed));
+        }
+    }
+}
+
+} // namespace
+
+std::vector<std::wstring> CollectPerUserServiceSuffixes() {
+    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    if (!manager) {
+        const DWORD error = ::GetLastError();
+        std::fputs(ScmOpenFailureLine(error).c_str(), stderr);
+        std::fflush(stderr);
+        Diagnose(L"Failed to open Service Control Manager: " + std::to_wstring(error));
+        return {};
+    }
+    // A size probe, then one buffer of exactly that size; a list that grew in between is not retried.
+    DWORD bytesNeeded = 0;
+    DWORD count = 0;
+    DWORD resume = 0;
+    static_cast<void>(::EnumServicesStatusExW(manager.Get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32,
+                                              SERVICE_STATE_ALL, nullptr, 0, &bytesNeeded, &count, &resume,
+                                              nullptr));
+    const DWORD bufferSize = bytesNeeded;
+    if (bufferSize == 0) {
+        return {};
+    }
+    const UniqueLocalMemory buffer(::LocalAlloc(LMEM_FIXED, bufferSize));
+    if (!buffer) {
+        return {};
+    }
+    if (!::EnumServicesStatusExW(manager.Get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
+                                 static_cast<BYTE*>(buffer.Get()), bufferSize, &bytesNeeded, &count, &resume,
+                                 nullptr) ||
+        count == 0) {
+        return {};
+    }
+    // Never read past the buffer, whatever count says.
+    const DWORD fits = bufferSize / static_cast<DWORD>(sizeof(ENUM_SERVICE_STATUS_PROCESSW));
+    const auto* services = static_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.Get());
+    ServiceSuffixSet suffixes;
+    for (DWORD i = 0; i < count && i < fits; ++i) {
+        if (services[i].lpServiceName != nullptr) {
+            AddPerUserServiceSuffixes(services[i].lpServiceName, suffixes);
+        }
+    }
+    return {suffixes.begin(), suffixes.end()};
+}
+
+void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
+                                const std::vector<ServiceStartEntry>& perUserTemplates) {
+    const std::vector<std::wstring> suffixes = CollectPerUserServiceSuffixes();
+    const std::vector<ServiceStartEntry> combined =
+        CombineServiceLists(services, ExpandPerUserServiceTemplates(perUserTemplates, suffixes));
+    ApplyThroughServiceManager(combined);
+    for (const ServiceStartEntry& entry : combined) {
+        SetServiceStartInRegistry(entry.name, entry.code);
+    }
+}
+
+bool SetServiceStartInRegistry(const std::wstring& name, ServiceStartCode code) {
+    // An empty name or one with a backslash would reach the services key itself or a key below a
+    // service, so it is refused as the registry refuses an invalid name.
+    LSTATUS opened = ERROR_INVALID_NAME;
+    UniqueRegistryKey key;
+    if (IsServiceKeyName(name)) {
+        opened =
+            ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kServicesKey + name).c_str(), 0, KEY_SET_VALUE, key.Put());
+    }
+    if (opened != ERROR_SUCCESS) {
+        Diagnose(L"\u26A0\uFE0F Failed to open key for " + name + L" (error " + ErrorText(opened) + L")\n");
+        return false;
+    }
+    const ServiceStartType type = MapServiceStartCode(code);
+    const LSTATUS written = WriteDword(key.Get(), L"Start", type.startType);
+    if (written != ERROR_SUCCESS) {
+        Diagnose(L"\u274C Failed to set 'Start' for " + name + L" (error " + ErrorText(written) + L")\n");
+        return false;
+    }
+    if (type.delayedAutoStart) {
+        static_cast<void>(WriteDword(key.Get(), L"DelayedAutoStart", 1));
+    }
+    Diagnose(L"\u2705 Configured " + name + L" successfully.\n");
+    return true;
+}
+
+void SetSvcHostSplitThreshold() {
+    const std::optional<std::uint64_t> bytes = TotalPhysicalBytes();
+    if (!bytes) {
+        return;
+    }
+    const DWORD value = SvcHostSplitThresholdKB(InstalledMemoryGiB(*bytes));
+    UniqueRegistryKey key;
+    const LSTATUS opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kControlKey, 0, KEY_SET_VALUE, key.Put());
+    if (opened != ERROR_SUCCESS) {
+        Diagnose(L"\u274C Failed to open registry key. Error: " + ErrorText(opened));
+        return;
+    }
+    const LSTATUS written = WriteDword(key.Get(), L"SvcHostSplitThresholdInKB", value);
+    Diagnose(written == ERROR_SUCCESS
+                 ? L"\u2705 Set SvcHostSplitThresholdInKB to " + std::to_wstring(value) + L" KB"
+                 : L"\u274C Failed to set registry value. Error: " + ErrorText(written));
+}
+
+void AdjustServicesForMemory() {
+    const std::optional<std::uint64_t> bytes = TotalPhysicalBytes();
+    if (!bytes) {
+        return;
+    }
+    for (const ServiceStartEntry& entry : ServiceAdjustmentsForMemory(InstalledMemoryGiB(*bytes))) {
+        SetServiceStartInRegistry(entry.name, entry.code);
+    }
+}
+
+} // namespace Velmora
