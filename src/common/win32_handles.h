@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <winsvc.h>
 
 namespace Velmora {
@@ -43,6 +44,13 @@ struct ComPointerTraits {
     static void Close(Handle pointer) noexcept { pointer->Release(); }
 };
 
+// Strings handed to or received from COM calls (SysAllocString, out-parameters of type BSTR).
+struct BstrTraits {
+    using Handle = BSTR;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle text) noexcept { ::SysFreeString(text); }
+};
+
 struct ThreadpoolTimerTraits {
     using Handle = PTP_TIMER;
     static Handle Empty() noexcept { return nullptr; }
@@ -72,6 +80,7 @@ using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 template <typename Interface>
 using UniqueComPointer = UniqueResource<ComPointerTraits<Interface>>;
 using UniqueComApartment = UniqueResource<ComApartmentTraits>;
+using UniqueBstr = UniqueResource<BstrTraits>;
 using UniqueThreadpoolTimer = UniqueResource<ThreadpoolTimerTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 

@@ -2,7 +2,9 @@
 
 #include "common/diagnostics.h"
 #include "system/app_offloading.h"
+#include "system/commands.h"
 #include "system/registry.h"
+#include "system/scheduled_tasks.h"
 #include "system/services.h"
 
 namespace Velmora {
@@ -45,22 +47,19 @@ void Win32SystemOperations::AdjustServicesForMemory() {
 }
 
 void Win32SystemOperations::DisableEdgeUpdateTasks() {
-    NotAvailable(L"DisableEdgeUpdateTasks");
+    Velmora::DisableEdgeUpdateTasks();
 }
 
-bool Win32SystemOperations::DisableScheduledTask(const std::wstring&) {
-    NotAvailable(L"DisableScheduledTask");
-    return false;
+bool Win32SystemOperations::DisableScheduledTask(const std::wstring& taskPath) {
+    return Velmora::DisableScheduledTask(taskPath);
 }
 
-std::uint32_t Win32SystemOperations::RunPowerShellCommands(const std::vector<std::wstring>&) {
-    NotAvailable(L"RunPowerShellCommands");
-    return 0xFFFFFFFFu;
+std::uint32_t Win32SystemOperations::RunPowerShellCommands(const std::vector<std::wstring>& commands) {
+    return Velmora::RunPowerShellCommands(commands);
 }
 
-std::uint32_t Win32SystemOperations::RunCmdCommands(const std::vector<std::wstring>&) {
-    NotAvailable(L"RunCmdCommands");
-    return 0xFFFFFFFFu;
+std::uint32_t Win32SystemOperations::RunCmdCommands(const std::vector<std::wstring>& commands) {
+    return Velmora::RunCmdCommands(commands);
 }
 
 void Win32SystemOperations::TunePowerScheme() {
