@@ -36,8 +36,8 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
     background_.Reset(::CreateSolidBrush(theme_.window));
 
     const bool rtl = dialog_.flowDirection == FlowDirection::RightToLeft;
-    const int width = Scale(480);
-    const int height = Scale(280);
+    const int width = Scale(560);
+    const int height = Scale(300);
     RECT ownerRect{};
     ::GetWindowRect(owner_, &ownerRect);
     const int x = ownerRect.left + ((ownerRect.right - ownerRect.left) - width) / 2;
@@ -159,6 +159,9 @@ std::optional<LRESULT> ConfirmationDialogWindow::HandleMessage(UINT message, WPA
         RECT client{};
         ::GetClientRect(window_, &client);
         ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(background_.Get()));
+        // A visible edge, also where no window manager draws a frame around the dialog.
+        const UniqueGdiObject edge(::CreateSolidBrush(theme_.cardBorder));
+        ::FrameRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(edge.Get()));
         return 1;
     }
     case WM_CTLCOLORSTATIC: {

@@ -44,6 +44,18 @@ bool IsBadgeText(const implementation::MainWindow& model, const Control& control
            &control == &model.MaximumUpdateBadgeText;
 }
 
+// Badges and the status panel are centred; the "Already Applied" note leans on its button.
+DWORD StaticStyleFor(const implementation::MainWindow& model, const Control& control) {
+    if (IsBadgeText(model, control)) {
+        return SS_CENTER | SS_CENTERIMAGE;
+    }
+    const Control* parent = control.Parent();
+    if (parent != nullptr && parent->Parent() == &model.StatusArea) {
+        return SS_CENTER;
+    }
+    return &control == &model.AlreadyAppliedText ? SS_RIGHT | SS_CENTERIMAGE : SS_LEFT;
+}
+
 } // namespace
 
 MainWindowView::MainWindowView(HINSTANCE instance) : instance_(instance), theme_(CurrentTheme()) {}
@@ -121,7 +133,7 @@ HFONT MainWindowView::FontFor(const Control& control) const {
         return static_cast<HFONT>(titleFont_.Get());
     }
     if (&control == &model_->ApplyingTitleText || &control == &model_->SuccessTitleText ||
-        &control == &model_->FailureTitleText || &control == &model_->AlreadyAppliedText) {
+        &control == &model_->FailureTitleText) {
         return static_cast<HFONT>(headingFont_.Get());
     }
     return static_cast<HFONT>(bodyFont_.Get());
@@ -134,7 +146,7 @@ HWND MainWindowView::CreateChild(Control& control, int id) {
     const wchar_t* className = L"STATIC";
     switch (control.Kind()) {
     case ControlKind::TextBlock:
-        style |= IsBadgeText(*model_, control) ? SS_CENTER | SS_CENTERIMAGE : SS_LEFT;
+        style |= StaticStyleFor(*model_, control);
         break;
     case ControlKind::Button:
         className = L"BUTTON";
@@ -359,10 +371,12 @@ void MainWindowView::Layout() {
         Place(*message, margin, statusTop + Scale(52), inner, Scale(48));
     }
     const int actionTop = statusTop + Scale(124);
-    Place(m.ProgressRing, margin, actionTop, std::min(inner, Scale(360)), Scale(8));
-    Place(m.RestartButton, margin, actionTop, Scale(200), Scale(40));
-    Place(m.TryAgainButton, margin, actionTop, Scale(160), Scale(40));
-    Place(m.CancelButton, margin + Scale(176), actionTop, Scale(160), Scale(40));
+    const int ringWidth = std::min(inner, Scale(360));
+    Place(m.ProgressRing, (width - ringWidth) / 2, actionTop, ringWidth, Scale(8));
+    Place(m.RestartButton, (width - Scale(220)) / 2, actionTop, Scale(220), Scale(40));
+    const int pairLeft = (width - Scale(160) * 2 - Scale(16)) / 2;
+    Place(m.TryAgainButton, pairLeft, actionTop, Scale(160), Scale(40));
+    Place(m.CancelButton, pairLeft + Scale(176), actionTop, Scale(160), Scale(40));
 
     // Footer: Back at the start, the primary action at the end
     const int buttonWidth = Scale(170);
