@@ -1,6 +1,8 @@
 #include "system/win32_system_operations.h"
 
 #include "common/diagnostics.h"
+#include "system/cleanup.h"
+#include "system/power.h"
 #include "system/registry.h"
 
 namespace Velmora {
@@ -62,19 +64,19 @@ std::uint32_t Win32SystemOperations::RunCmdCommands(const std::vector<std::wstri
 }
 
 void Win32SystemOperations::TunePowerScheme() {
-    NotAvailable(L"TunePowerScheme");
+    Velmora::TunePowerScheme();
 }
 
 void Win32SystemOperations::EmptyRecycleBin() {
-    NotAvailable(L"EmptyRecycleBin");
+    Velmora::EmptyRecycleBin();
 }
 
 void Win32SystemOperations::CleanTempFolders() {
-    NotAvailable(L"CleanTempFolders");
+    Velmora::CleanTempFolders();
 }
 
 void Win32SystemOperations::CleanPrefetchFolder() {
-    NotAvailable(L"CleanPrefetchFolder");
+    Velmora::CleanPrefetchFolder();
 }
 
 std::wstring Win32SystemOperations::GetCurrentUserSid() {
