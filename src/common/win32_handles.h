@@ -37,6 +37,27 @@ struct LocalMemoryTraits {
     static void Close(Handle memory) noexcept { ::LocalFree(memory); }
 };
 
+// Memory the shell and COM hand out (SHGetKnownFolderPath ...).
+struct CoTaskMemoryTraits {
+    using Handle = void*;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle memory) noexcept { ::CoTaskMemFree(memory); }
+};
+
+// A directory listing opened by FindFirstFileW; its failure value INVALID_HANDLE_VALUE is the empty one.
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle find) noexcept { ::FindClose(find); }
+};
+
+// A library loaded at run time (LoadLibraryExW).
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle module) noexcept { ::FreeLibrary(module); }
+};
+
 template <typename Interface>
 struct ComPointerTraits {
     using Handle = Interface*;
@@ -77,6 +98,9 @@ using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
 using UniqueTokenHandle = UniqueKernelHandle;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueCoTaskMemory = UniqueResource<CoTaskMemoryTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
 template <typename Interface>
 using UniqueComPointer = UniqueResource<ComPointerTraits<Interface>>;
 using UniqueComApartment = UniqueResource<ComApartmentTraits>;

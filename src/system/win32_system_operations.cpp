@@ -2,7 +2,9 @@
 
 #include "common/diagnostics.h"
 #include "system/app_offloading.h"
+#include "system/cleanup.h"
 #include "system/commands.h"
+#include "system/power.h"
 #include "system/registry.h"
 #include "system/scheduled_tasks.h"
 #include "system/services.h"
@@ -63,19 +65,19 @@ std::uint32_t Win32SystemOperations::RunCmdCommands(const std::vector<std::wstri
 }
 
 void Win32SystemOperations::TunePowerScheme() {
-    NotAvailable(L"TunePowerScheme");
+    Velmora::TunePowerScheme();
 }
 
 void Win32SystemOperations::EmptyRecycleBin() {
-    NotAvailable(L"EmptyRecycleBin");
+    Velmora::EmptyRecycleBin();
 }
 
 void Win32SystemOperations::CleanTempFolders() {
-    NotAvailable(L"CleanTempFolders");
+    Velmora::CleanTempFolders();
 }
 
 void Win32SystemOperations::CleanPrefetchFolder() {
-    NotAvailable(L"CleanPrefetchFolder");
+    Velmora::CleanPrefetchFolder();
 }
 
 std::wstring Win32SystemOperations::GetCurrentUserSid() {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace Velmora {
+
+// The one power setting the power step touches, the maximum processor state (a percentage) of the
+// active scheme, for mains (AC) and battery (DC) power. The Windows build reaches the power
+// management functions; host tests use a fake.
+class ProcessorStatePowerSettings {
+public:
+    virtual ~ProcessorStatePowerSettings() = default;
+
+    // Fetches the active scheme; false when there is none, and then nothing else is called.
+    virtual bool OpenActiveScheme() = 0;
+    // The value in the active scheme; nullopt when the read fails.
+    virtual std::optional<std::uint32_t> ReadAcMaximum() = 0;
+    virtual std::optional<std::uint32_t> ReadDcMaximum() = 0;
+    // Writes into the active scheme; whether a write worked is not examined.
+    virtual void WriteAcMaximum(std::uint32_t percent) = 0;
+    virtual void WriteDcMaximum(std::uint32_t percent) = 0;
+    // Re-applies the active scheme so that written values take effect at once.
+    virtual void ReapplyActiveScheme() = 0;
+    // Gives back what OpenActiveScheme fetched.
+    virtual void CloseActiveScheme() noexcept = 0;
+};
+
+// Caps the maximum processor state at 99 % where it stands at exactly 100 %, separately for AC and
+// DC, and re-applies the scheme once when it wrote anything. Reports nothing and never throws.
+void TunePowerScheme(ProcessorStatePowerSettings& power) noexcept;
+
+#ifdef _WIN32
+// The step against the local system's power settings.
+void TunePowerScheme() noexcept;
+#endif
+
+} // namespace Velmora

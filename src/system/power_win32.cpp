@@ -1,0 +1,95 @@
+#include "system/power_win32.h"
+
+namespace Velmora {
+namespace {
+
+// GetProcAddress gives a generic function pointer; the detour through void(*)() is the portable way
+// to reach the real type without a cast-function-type warning.
+template <typename Function>
+Function Bind(HMODULE library, const char* name) noexcept {
+    if (library == nullptr) {
+        return nullptr;
+    }
+    using Generic = void (*)();
+    return reinterpret_cast<Function>(reinterpret_cast<Generic>(::GetProcAddress(library, name)));
+}
+
+} // namespace
+
+// 54533251-82BE-4824-96C1-47B60B740D00
+const GUID kProcessorSettingsSubgroup = {
+    0x54533251, 0x82BE, 0x4824, {0x96, 0xC1, 0x47, 0xB6, 0x0B, 0x74, 0x0D, 0x00}};
+// BC5038F7-23E0-4960-96DA-33ABAF5935EC
+const GUID kMaximumProcessorStateSetting = {
+    0xBC5038F7, 0x23E0, 0x4960, {0x96, 0xDA, 0x33, 0xAB, 0xAF, 0x59, 0x35, 0xEC}};
+
+PowrProfPowerSettings::PowrProfPowerSettings() noexcept
+    // Only from the system folder: a powrprof.dll planted beside the program is never loaded.
+    : library_(::LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    const HMODULE library = library_.Get();
+    getActiveScheme_ = Bind<decltype(getActiveScheme_)>(library, "PowerGetActiveScheme");
+    readAc_ = Bind<decltype(readAc_)>(library, "PowerReadACValueIndex");
+    readDc_ = Bind<decltype(readDc_)>(library, "PowerReadDCValueIndex");
+    writeAc_ = Bind<decltype(writeAc_)>(library, "PowerWriteACValueIndex");
+    writeDc_ = Bind<decltype(writeDc_)>(library, "PowerWriteDCValueIndex");
+    setActiveScheme_ = Bind<decltype(setActiveScheme_)>(library, "PowerSetActiveScheme");
+}
+
+bool PowrProfPowerSettings::OpenActiveScheme() {
+    if (getActiveScheme_ == nullptr) {
+        return false;
+    }
+    GUID* scheme = nullptr;
+    if (getActiveScheme_(nullptr, &scheme) != ERROR_SUCCESS) {
+        return false;
+    }
+    scheme_.Reset(scheme);
+    return scheme_.IsValid();
+}
+
+std::optional<std::uint32_t> PowrProfPowerSettings::ReadAcMaximum() {
+    DWORD value = 0;
+    if (readAc_ == nullptr || readAc_(nullptr, Scheme(), &kProcessorSettingsSubgroup,
+                                      &kMaximumProcessorStateSetting, &value) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::uint32_t> PowrProfPowerSettings::ReadDcMaximum() {
+    DWORD value = 0;
+    if (readDc_ == nullptr || readDc_(nullptr, Scheme(), &kProcessorSettingsSubgroup,
+                                      &kMaximumProcessorStateSetting, &value) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void PowrProfPowerSettings::WriteAcMaximum(std::uint32_t percent) {
+    if (writeAc_ != nullptr) {
+        writeAc_(nullptr, Scheme(), &kProcessorSettingsSubgroup, &kMaximumProcessorStateSetting, percent);
+    }
+}
+
+void PowrProfPowerSettings::WriteDcMaximum(std::uint32_t percent) {
+    if (writeDc_ != nullptr) {
+        writeDc_(nullptr, Scheme(), &kProcessorSettingsSubgroup, &kMaximumProcessorStateSetting, percent);
+    }
+}
+
+void PowrProfPowerSettings::ReapplyActiveScheme() {
+    if (setActiveScheme_ != nullptr) {
+        setActiveScheme_(nullptr, Scheme());
+    }
+}
+
+void PowrProfPowerSettings::CloseActiveScheme() noexcept {
+    scheme_.Reset();
+}
+
+void TunePowerScheme() noexcept {
+    PowrProfPowerSettings power;
+    TunePowerScheme(power);
+}
+
+} // namespace Velmora

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Unix symbolic links inside the sandbox's drive C: for the cleanup link tests.
+#   tests/wine/links_fixture.sh SANDBOX_DIR create|remove
+# Wine 8 has no call that makes a link (CreateSymbolicLinkW reports success and makes nothing,
+# FSCTL_SET_REPARSE_POINT is not supported), but it shows a Unix symlink to a folder as a reparse
+# point. They are made as the sandbox's Wine user, inside the prefix only.
+set -euo pipefail
+sandbox=$1
+action=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+# shellcheck disable=SC2016 # expanded inside the sandbox, where WINEPREFIX is set
+case $action in
+    create)
+        exec "$here/../../scripts/sandbox" exec "$sandbox" sh -euc '
+            c="$WINEPREFIX/drive_c"
+            targets="$c/velmora-link-targets"
+            # Whichever case the folder has on disk: a second "temp" beside "Temp" would be a new folder.
+            temp=$(find "$c/windows" -maxdepth 1 -type d -iname temp | head -n 1)
+            [ -n "$temp" ] || { echo "no C:\\Windows\\Temp in the sandbox" >&2; exit 1; }
+            rm -rf "$targets" "$temp/velmora-link-nest"
+            rm -f "$temp/velmora-link-folder" "$temp/velmora-link-empty" "$temp/velmora-link-file"
+            mkdir -p "$targets/folder/inner" "$targets/empty" "$temp/velmora-link-nest/sub"
+            echo keep >"$targets/folder/keep.txt"
+            echo deep >"$targets/folder/inner/deep.txt"
+            echo file >"$targets/file.txt"
+            ln -s "$targets/folder" "$temp/velmora-link-folder"
+            ln -s "$targets/empty" "$temp/velmora-link-empty"
+            ln -s "$targets/file.txt" "$temp/velmora-link-file"
+            ln -s "$targets/folder" "$temp/velmora-link-nest/sub/velmora-link-folder"
+        '
+        ;;
+    remove)
+        # rm removes the links themselves, never what they point at.
+        exec "$here/../../scripts/sandbox" exec "$sandbox" sh -euc '
+            c="$WINEPREFIX/drive_c"
+            find "$c/windows" -mindepth 2 -maxdepth 2 -type l -name "velmora-link-*" -delete
+            find "$c/windows" -mindepth 2 -maxdepth 2 -type d -name velmora-link-nest -exec rm -rf {} +
+            rm -rf "$c/velmora-link-targets"
+        '
+        ;;
+    *)
+        echo "usage: $0 SANDBOX_DIR create|remove" >&2
+        exit 2
+        ;;
+esac
