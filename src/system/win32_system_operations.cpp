@@ -1,6 +1,5 @@
 #include "system/win32_system_operations.h"
 
-#include "common/diagnostics.h"
 #include "system/app_offloading.h"
 #include "system/cleanup.h"
 #include "system/commands.h"
@@ -10,14 +9,6 @@
 #include "system/services.h"
 
 namespace Velmora {
-namespace {
-
-// Steps this build does not carry yet say so in the run's log and change nothing.
-void NotAvailable(const wchar_t* operation) {
-    Diagnose(std::wstring(operation) + L" is not available in this build; nothing was changed");
-}
-
-} // namespace
 
 bool Win32SystemOperations::SetRegistryDword(RegistryDwordSetting setting) {
     return Velmora::SetRegistryDword(std::move(setting));
