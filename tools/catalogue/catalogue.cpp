@@ -184,7 +184,9 @@ public:
     void EmptyRecycleBin() override { Add("The Recycle Bin of drive C: is emptied.\n"); }
     void CleanTempFolders() override {
         Add("The contents of C:\\Windows\\Temp and of your own temporary folder are deleted (files in use stay; the "
-            "folders themselves stay).\n");
+            "folders themselves stay; links are removed as links, their targets are never touched). Your own temporary "
+            "folder is cleaned only when it plainly is one (named Temp or Tmp, or a session folder inside one), never "
+            "when TMP or TEMP point at a drive, your profile, Documents or any other folder of your own.\n");
     }
     void CleanPrefetchFolder() override { Add("The contents of C:\\Windows\\Prefetch are deleted.\n"); }
     std::wstring GetCurrentUserSid() override { return FromUtf8(kSidPlaceholder); }
