@@ -11,7 +11,17 @@ enum class FlowDirection { LeftToRight, RightToLeft };
 enum class ControlKind { Panel, TextBlock, Button, CheckBox, ComboBox, TextBox, ProgressRing };
 
 // The properties of a control that the window logic reads and writes.
-enum class ControlProperty { Visibility, Enabled, Text, Checked, SelectedIndex, Style, FlowDirection, ReadOnly, MinWidth };
+enum class ControlProperty {
+    Visibility,
+    Enabled,
+    Text,
+    Checked,
+    SelectedIndex,
+    Style,
+    FlowDirection,
+    ReadOnly,
+    MinWidth
+};
 
 class Control;
 
