@@ -3,6 +3,7 @@
 #include "app/app_launch.h"
 #include "common/diagnostics.h"
 #include "settings/local_settings.h"
+#include "system/packages.h"
 #include "system/restart.h"
 #include "system/threadpool_delayed_runner.h"
 #include "system/win32_system_operations.h"
@@ -61,9 +62,8 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     PrepareTextTable(texts);
 
     static Win32::MainWindowView view(instance);
-    view.startAppRemoval = [](std::vector<std::wstring>) {
-        Diagnose(L"Removal of preinstalled apps is not available in this build");
-        return false;
+    view.startAppRemoval = [](std::vector<std::wstring> packageNames) {
+        return StartAppRemovalThread(std::move(packageNames));
     };
     view.restartComputer = [] { RestartComputer(); };
     static MainWindow window(WindowServices{*settings, texts, system, timer, view, view});

@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <winsvc.h>
+#include <winstring.h>
 
 namespace Velmora {
 
@@ -21,6 +22,13 @@ struct ServiceHandleTraits {
     using Handle = SC_HANDLE;
     static Handle Empty() noexcept { return nullptr; }
     static void Close(Handle service) noexcept { ::CloseServiceHandle(service); }
+};
+
+// Windows Runtime strings. The empty string is the null HSTRING, so an empty owner is also "".
+struct HStringTraits {
+    using Handle = HSTRING;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle text) noexcept { ::WindowsDeleteString(text); }
 };
 
 // Kernel objects: processes, threads, events, files, and access tokens. Functions that fail with
@@ -95,6 +103,7 @@ struct ComApartmentTraits {
 
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
+using UniqueHString = UniqueResource<HStringTraits>;
 using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
 using UniqueTokenHandle = UniqueKernelHandle;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
