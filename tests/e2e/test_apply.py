@@ -21,7 +21,7 @@ class ApplyTest(unittest.TestCase):
     def tearDown(self):
         if self.app is not None:
             self.app.close()
-        self.sandbox.run("wine", "V:\\velmora_regtool.exe", "delete-tree", "SOFTWARE\\Policies")
+        self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", "delete-tree", "SOFTWARE\\Policies")
 
     def start(self):
         self.app = Velmora(self.sandbox)
@@ -57,7 +57,7 @@ class ApplyTest(unittest.TestCase):
 
     def test_a_run_with_too_many_failed_writes_fails_and_can_be_cancelled(self):
         # No lasting key can be created below a volatile policies key: every policy row fails.
-        result = self.sandbox.run("wine", "V:\\velmora_regtool.exe", "make-volatile", "SOFTWARE\\Policies")
+        result = self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", "make-volatile", "SOFTWARE\\Policies")
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         app = self.start()
         app.click("Essential Settings")

@@ -379,7 +379,7 @@ void MainWindowView::Layout() {
     Place(m.CancelButton, pairLeft + Scale(176), actionTop, Scale(160), Scale(40));
 
     // Footer: Back at the start, the primary action at the end
-    const int buttonWidth = Scale(170);
+    const int buttonWidth = Scale(210);
     const int buttonHeight = Scale(40);
     const int buttonTop = footerTop + (Scale(72) - buttonHeight) / 2;
     const int endLeft = width - margin - buttonWidth;

@@ -1,0 +1,168 @@
+"""A first-time user goes through the whole program, in Arabic and in English: welcome, language,
+terms, then Maximum (with the preinstalled apps option), Standard and Essential, one after the
+other, with the system and the stored settings checked after each run."""
+
+import unittest
+
+from velmora_driver import Sandbox, Velmora, read_registry, read_setting, reset_settings
+
+RUN_TIMEOUT_MS = 120000
+
+ENGLISH = {
+    "lang": "en_US.UTF-8", "welcome": "Welcome", "continue": "Continue", "agree": "Agree",
+    "terms_box": "I have read and agree to the Velmora End-User License Agreement.",
+    "cards": ["Essential Settings", "Standard Settings", "Maximum Settings"],
+    "apply": "Apply", "applying": "Applying Settings...", "success": "Settings Applied Successfully!",
+    "restart": "Restart PC Now", "already": "Already Applied", "reapply": "Reapply Settings",
+    "remove_apps": "Removes system bloatware (preinstalled apps) to make your system cleaner and more private. "
+                   "You can reinstall any app later from the Microsoft Store.",
+    "dialog": "Confirm Deletion of Pre-installed Apps", "delete": "Delele",
+}
+ARABIC = {
+    "lang": "ar_SA.UTF-8", "welcome": "مرحبًا", "continue": "متابعة", "agree": "أوافق",
+    "terms_box": "لقد قرأت ووافقت على اتفاقية استخدام برنامج Velmora (Velmora).",
+    "cards": ["الإعدادات الأساسية", "الإعدادات القياسية", "الإعدادات القصوى"],
+    "apply": "تطبيق", "applying": "جارٍ تطبيق الإعدادات...", "success": "تم تطبيق الإعدادات بنجاح!",
+    "restart": "إعادة تشغيل الجهاز الآن", "already": "تم التطبيق بالفعل", "reapply": "إعادة تطبيق الإعدادات",
+    "remove_apps": "التطبيقات المدمجة (Bloatware) لجعل النظام أنظف وأكثر خصوصية. يمكنك إعادة تثبيت أي تطبيق "
+                   "لاحقاً من متجر مايكروسوفت.",
+    "dialog": "تأكيد حذف التطبيقات المثبته مسبقا", "delete": "حذف",
+}
+
+WINDOWS_UPDATE = "HKLM\\SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings"
+FEATURE_OVERRIDE = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\FeatureManagement\\Overrides\\4\\586118283"
+SERVICES = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\"
+STORE_CACHE = "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CloudStore\\Store\\Cache\\DefaultAccount"
+TASK_FOLDER = "\\Microsoft\\Windows\\Maps"
+TASK_NAME = "MapsUpdateTask"
+LEFTOVERS = ["C:\\windows\\temp\\velmora-acceptance.tmp", "C:\\windows\\Prefetch\\VELMORA-ACCEPTANCE.pf"]
+
+# What each profile leaves behind: (key, value, data as reg.exe shows it, or None for absent).
+EXPECTED = {
+    "Maximum": [(WINDOWS_UPDATE, "DeferFeatureUpdatesPeriodInDays", "0x2da"), (FEATURE_OVERRIDE, "EnabledState", "0x1"),
+                (FEATURE_OVERRIDE, "EnabledStateOptions", "0x0"), (SERVICES + "Spooler", "Start", "0x3"),
+                (SERVICES + "LanmanServer", "Start", "0x3"),
+                ("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", "EnableTransparency", "0x0")],
+    "Standard": [(WINDOWS_UPDATE, "DeferFeatureUpdatesPeriodInDays", "0xb4"), (FEATURE_OVERRIDE, "EnabledState", None),
+                 (SERVICES + "Spooler", "Start", "0x2"), (SERVICES + "LanmanServer", "Start", "0x2"),
+                 ("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", "EnableTransparency", "0x1")],
+    "Essential": [(WINDOWS_UPDATE, "DeferFeatureUpdatesPeriodInDays", "0x1e"), (FEATURE_OVERRIDE, "EnabledState", None),
+                  ("HKCU\\Software\\Policies\\Microsoft\\Windows\\EdgeUI", "DisableMFUTracking", None),
+                  (SERVICES + "Spooler", "Start", "0x2")],
+}
+PROFILE_INDEX = {"Essential": 0, "Standard": 1, "Maximum": 2}
+REVISION_KEY = {"Essential": ("AppliedTaskBuildEssential", "0x78"), "Standard": ("AppliedTaskBuildStandard", "0x82"),
+                "Maximum": ("AppliedTaskBuildMaximum", "0x78")}
+
+
+class AcceptanceTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sandbox = Sandbox()
+
+    def setUp(self):
+        reset_settings(self.sandbox)
+        self.app = None
+
+    def tearDown(self):
+        if self.app is not None:
+            self.app.close()
+        self.tool("task-remove", TASK_FOLDER, TASK_NAME)
+
+    def tool(self, *args):
+        return self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", *args)
+
+    def exists(self, path):
+        return self.sandbox.run("wine", "cmd", "/c", f"if exist {path} (echo present) else (echo gone)").stdout
+
+    def start(self, texts):
+        self.app = Velmora(self.sandbox, lang=texts["lang"])
+        self.assertIsNotNone(self.app.wait_window())
+        return self.app
+
+    def prepare_run(self):
+        """What a run must change: an enabled listed task, leftovers in the cleaned folders, the Store cache."""
+        self.assertEqual(self.tool("task-register", TASK_FOLDER, TASK_NAME).returncode, 0)
+        for path in LEFTOVERS:
+            folder = path.rsplit("\\", 1)[0]
+            self.sandbox.run("wine", "cmd", "/c", f"if not exist {folder} mkdir {folder}")
+            self.sandbox.run("wine", "cmd", "/c", f"echo leftover> {path}")
+            self.assertIn("present", self.exists(path), f"{path} could not be made")
+        self.sandbox.run("wine", "reg", "add", STORE_CACHE, "/v", "Marker", "/t", "REG_DWORD", "/d", "1", "/f")
+
+    def check_system_after(self, profile, removal_ran):
+        for key, value, data in EXPECTED[profile]:
+            self.assertEqual(read_registry(self.sandbox, key, value), data, f"{profile}: {key}\\{value}")
+        self.assertEqual(self.tool("task-state", TASK_FOLDER, TASK_NAME).stdout.strip(), "disabled")
+        for path in LEFTOVERS:
+            self.assertIn("gone", self.exists(path), f"{profile}: {path} was cleaned")
+        cache = read_registry(self.sandbox, STORE_CACHE, "Marker")
+        self.assertEqual(cache is None, removal_ran, "the app removal deletes the Store cache first")
+        self.assertEqual(read_setting(self.sandbox, "AppliedTask"), hex(PROFILE_INDEX[profile]))
+        key, revision = REVISION_KEY[profile]
+        self.assertEqual(read_setting(self.sandbox, key), revision)
+
+    def apply(self, texts, profile, tag, remove_apps=False):
+        app = self.start(texts)
+        app.wait_for(texts["cards"][0])
+        card = texts["cards"][PROFILE_INDEX[profile]]
+        app.click(card)
+        if remove_apps:
+            app.click(texts["remove_apps"])
+            title = "hex:" + texts["dialog"].encode().hex()
+            self.assertTrue(app.probe("wait-window", title, "5000")[0]["found"])
+            app.screenshot(f"{tag}-confirm-removal")
+            delete = app.probe("find", title, "hex:" + texts["delete"].encode().hex())[0]
+            left, top, right, bottom = delete["rect"]
+            self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
+            app.wait_until(lambda: app.find(texts["remove_apps"])["checked"], what="the option to stay ticked")
+        self.prepare_run()
+        app.screenshot(f"{tag}-{profile.lower()}-selected")
+        app.click(texts["apply"])
+        app.wait_for(texts["applying"], 5000)
+        app.screenshot(f"{tag}-{profile.lower()}-applying")
+        app.wait_for(texts["success"], RUN_TIMEOUT_MS)
+        self.assertTrue(app.visible(texts["restart"]))
+        app.screenshot(f"{tag}-{profile.lower()}-success")
+        app.close()
+        self.app = None
+        self.check_system_after(profile, removal_ran=remove_apps)
+
+        # The next start shows the profile as applied.
+        app = self.start(texts)
+        app.wait_for(texts["already"])
+        self.assertTrue(app.visible(texts["reapply"]))
+        self.assertTrue(app.find(card)["visible"])
+        app.screenshot(f"{tag}-{profile.lower()}-already-applied")
+        app.close()
+        self.app = None
+
+    def walk_through(self, texts, tag):
+        app = self.start(texts)
+        welcome = app.wait_for(texts["welcome"])
+        self.assertEqual(welcome["rtl"], texts is ARABIC)
+        app.screenshot(f"{tag}-welcome")
+        app.click(texts["continue"])
+        app.wait_for(texts["agree"])
+        app.screenshot(f"{tag}-terms")
+        app.click(texts["terms_box"])
+        app.wait_until(lambda: app.find(texts["agree"])["enabled"], what="Agree to be enabled")
+        app.click(texts["agree"])
+        app.wait_for(texts["cards"][0])
+        app.screenshot(f"{tag}-profiles")
+        app.close()
+        self.app = None
+
+        self.apply(texts, "Maximum", tag, remove_apps=True)
+        self.apply(texts, "Standard", tag)
+        self.apply(texts, "Essential", tag)
+
+    def test_arabic_user(self):
+        self.walk_through(ARABIC, "acceptance-ar")
+
+    def test_english_user(self):
+        self.walk_through(ENGLISH, "acceptance-en")
+
+
+if __name__ == "__main__":
+    unittest.main()
