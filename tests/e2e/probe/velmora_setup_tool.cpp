@@ -17,7 +17,9 @@ namespace {
 
 using namespace Velmora;
 
-UniqueBstr Bstr(const std::wstring& text) { return UniqueBstr(::SysAllocString(text.c_str())); }
+UniqueBstr Bstr(const std::wstring& text) {
+    return UniqueBstr(::SysAllocString(text.c_str()));
+}
 
 VARIANT NoValue() {
     VARIANT variant;
@@ -72,14 +74,13 @@ int TaskCommand(const std::wstring& command, const std::wstring& folderPath, con
                 return 1;
             }
         }
-        const std::wstring xml =
-            L"<?xml version=\"1.0\"?>\n<Task version=\"1.2\" "
-            L"xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\n"
-            L"  <Settings><Enabled>true</Enabled></Settings>\n"
-            L"  <Actions><Exec><Command>cmd.exe</Command></Exec></Actions>\n</Task>\n";
+        const std::wstring xml = L"<?xml version=\"1.0\"?>\n<Task version=\"1.2\" "
+                                 L"xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\n"
+                                 L"  <Settings><Enabled>true</Enabled></Settings>\n"
+                                 L"  <Actions><Exec><Command>cmd.exe</Command></Exec></Actions>\n</Task>\n";
         UniqueComPointer<IRegisteredTask> task;
-        return SUCCEEDED(folder->RegisterTask(Bstr(name).Get(), Bstr(xml).Get(), TASK_CREATE_OR_UPDATE, NoValue(),
-                                              NoValue(), TASK_LOGON_NONE, NoValue(), task.Put()))
+        return SUCCEEDED(folder->RegisterTask(Bstr(name).Get(), Bstr(xml).Get(), TASK_CREATE_OR_UPDATE,
+                                              NoValue(), NoValue(), TASK_LOGON_NONE, NoValue(), task.Put()))
                    ? 0
                    : 1;
     }
