@@ -48,14 +48,15 @@ std::shared_ptr<DiagnosticSink> MakeDefaultSink() {
     return std::make_shared<FileDiagnosticSink>(DefaultDiagnosticLogPath(folder));
 }
 
+// Never destroyed: a worker thread may still write a line while the process is ending.
 std::mutex& SinkMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::shared_ptr<DiagnosticSink>& CurrentSinkSlot() {
-    static std::shared_ptr<DiagnosticSink> sink;
-    return sink;
+    static auto* sink = new std::shared_ptr<DiagnosticSink>;
+    return *sink;
 }
 
 std::shared_ptr<DiagnosticSink> CurrentSink() {
