@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -26,7 +27,7 @@ using namespace Velmora::Bench;
 struct Options {
     std::set<std::wstring> parts{L"registry", L"steps", L"ui", L"start"};
     int rounds = 3;
-    int registryRounds = 15;
+    int registryRounds = 9;
     int regExeRounds = 3;
     int launches = 5;
     std::size_t files = 10000;
@@ -101,6 +102,15 @@ std::string Of(std::size_t part, std::size_t whole) {
     return Count(part) + " of " + Count(whole);
 }
 
+// The fastest and the slowest round, to show how much the machine's load moved the figures.
+std::string Spread(const std::vector<double>& samples) {
+    if (samples.empty()) {
+        return "no rounds";
+    }
+    const auto [fastest, slowest] = std::minmax_element(samples.begin(), samples.end());
+    return "rounds " + FormatMilliseconds(*fastest) + " to " + FormatMilliseconds(*slowest);
+}
+
 std::optional<double> Mb(std::optional<double> bytes) {
     return bytes ? std::optional<double>(*bytes / (1024.0 * 1024.0)) : std::nullopt;
 }
@@ -111,11 +121,11 @@ void ReportRegistry(ReportTable& table, const RegistryBenchResult& r) {
     const auto regExe = Median(r.regExeMs);
     table.Row("through the primitives (" + Count(r.primitiveMs.size()) + " rounds)",
               FormatMilliseconds(primitives),
-              "rows written " + Of(r.primitiveRowsWritten, r.rows) + ", values verified " +
-                  Of(r.primitiveValuesVerified, r.distinctValues));
+              Spread(r.primitiveMs) + ", rows written " + Of(r.primitiveRowsWritten, r.rows) +
+                  ", values verified " + Of(r.primitiveValuesVerified, r.distinctValues));
     table.Row("one reg.exe add per row (" + Count(r.regExeMs.size()) + " rounds)", FormatMilliseconds(regExe),
-              "rows written " + Of(r.regExeRowsWritten, r.rows) + ", values verified " +
-                  Of(r.regExeValuesVerified, r.distinctValues));
+              Spread(r.regExeMs) + ", rows written " + Of(r.regExeRowsWritten, r.rows) +
+                  ", values verified " + Of(r.regExeValuesVerified, r.distinctValues));
     const std::optional<double> ratio = primitives && regExe && *primitives > 0.0
                                             ? std::optional<double>(*regExe / *primitives)
                                             : std::nullopt;
@@ -168,7 +178,7 @@ void ReportSteps(ReportTable& table, const RunStepsResult& r) {
         note = "without the steps that are stubs in this build";
     }
     table.TargetRow("steps the program controls", FormatMilliseconds(controlled), kControlledSteps, "ms",
-                    controlled, note);
+                    controlled, Spread(r.controlledMs) + (note.empty() ? "" : ", " + note));
     if (!r.error.empty()) {
         table.Row("error", r.error);
     }
@@ -199,8 +209,9 @@ void ReportStart(ReportTable& table, const StartResult& velmora, const StartResu
     table.TargetRow("first paint", FormatMilliseconds(painted), kFirstPaint, "ms", painted,
                     velmora.paintedMs.empty()
                         ? velmora.error
-                        : "first launch " + FormatMilliseconds(velmora.paintedMs.front()) +
-                              ", window shown after " + FormatMilliseconds(Median(velmora.visibleMs)));
+                        : Spread(velmora.paintedMs) + ", first launch " +
+                              FormatMilliseconds(velmora.paintedMs.front()) + ", window shown after " +
+                              FormatMilliseconds(Median(velmora.visibleMs)));
     const auto workingSet = Median(velmora.workingSetBytes);
     const auto baselineSet = Median(baseline.workingSetBytes);
     table.TargetRow("working set 1 s after the first paint", FormatBytes(workingSet), kWorkingSetMb, "MB",
@@ -274,6 +285,7 @@ int wmain(int argc, wchar_t** argv) {
             std::fputs("bench: UI thread during a Maximum run\n", stderr);
             files.RemoveAll();
             files.Create(options.files, 256);
+            ::Sleep(2000); // lets the file system work of the fixture settle first
             const UiStallResult stall = BenchUiStall(kProbeIntervalMs, kUiStall.limit);
             errors += stall.completed && stall.error.empty() ? 0 : 1;
             ReportUi(table, stall);

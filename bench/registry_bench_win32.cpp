@@ -81,6 +81,11 @@ std::size_t CountVerified(const std::vector<ExpectedValue>& values) {
     return verified;
 }
 
+// Each round starts from a quiet system, as an Apply does after its start delay: right after a
+// burst of registry changes Wine goes on working for a while, and a round started then took up to
+// five times as long.
+constexpr DWORD kSettleMs = 2000;
+
 } // namespace
 
 RegistryBenchResult BenchRegistryTables(const RunController& controller, int primitiveRounds,
@@ -97,6 +102,7 @@ RegistryBenchResult BenchRegistryTables(const RunController& controller, int pri
     for (int round = 0; round < std::max(primitiveRounds, regExeRounds); ++round) {
         if (round < primitiveRounds) {
             Scramble(values);
+            ::Sleep(kSettleMs);
             std::size_t written = 0;
             const double start = NowMs();
             for (const RegistryDwordSetting& row : rows) {
@@ -112,6 +118,7 @@ RegistryBenchResult BenchRegistryTables(const RunController& controller, int pri
             std::fprintf(stderr, "bench: registry tables through reg.exe, round %d of %d\n", round + 1,
                          regExeRounds);
             Scramble(values);
+            ::Sleep(kSettleMs);
             std::size_t written = 0;
             const double start = NowMs();
             for (const RegistryDwordSetting& row : rows) {
