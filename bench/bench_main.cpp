@@ -1,0 +1,312 @@
+// velmora_bench: measures Velmora as its users meet it and prints one table. It applies the
+// Maximum profile for real, so it only ever runs inside the Wine sandbox (scripts/bench).
+//
+//   velmora_bench [--only registry,steps,ui,start] [--rounds N] [--registry-rounds N]
+//                 [--reg-exe-rounds N] [--launches N] [--files N] [--services N] [--start-delay S]
+
+#include "bench/bench_logic.h"
+#include "bench/bench_parts_win32.h"
+#include "bench/fixtures_win32.h"
+#include "support/service_start_snapshot.h"
+#include "tweaks/apply_pipeline.h"
+#include "tweaks/run_controller.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+namespace {
+
+using namespace Velmora;
+using namespace Velmora::Bench;
+
+struct Options {
+    std::set<std::wstring> parts{L"registry", L"steps", L"ui", L"start"};
+    int rounds = 3;
+    int registryRounds = 9;
+    int regExeRounds = 3;
+    int launches = 5;
+    std::size_t files = 10000;
+    std::size_t services = 50;
+    int startDelaySeconds = kApplyStartDelaySeconds;
+};
+
+constexpr Target kRegistrySpeedUp{Goal::AtLeast, 100.0};
+constexpr Target kControlledSteps{Goal::Below, 1500.0};
+constexpr Target kUiStall{Goal::Below, 50.0};
+constexpr Target kFirstPaint{Goal::Below, 300.0};
+constexpr Target kWorkingSetMb{Goal::Below, 20.0};
+constexpr Target kExecutableMb{Goal::Below, 4.0};
+constexpr double kProbeIntervalMs = 10.0;
+
+bool ParseCount(const wchar_t* text, long long minimum, long long& value) {
+    wchar_t* end = nullptr;
+    const long long parsed = std::wcstoll(text, &end, 10);
+    if (end == text || *end != L'\0' || parsed < minimum || parsed > 1000000) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring name = argv[i];
+        if (i + 1 >= argc) {
+            return false;
+        }
+        const wchar_t* value = argv[++i];
+        long long number = 0;
+        if (name == L"--only") {
+            options.parts.clear();
+            std::wstring list = value;
+            for (size_t start = 0; start <= list.size();) {
+                const size_t comma = std::min(list.find(L',', start), list.size());
+                const std::wstring part = list.substr(start, comma - start);
+                if (part != L"registry" && part != L"steps" && part != L"ui" && part != L"start") {
+                    return false;
+                }
+                options.parts.insert(part);
+                start = comma + 1;
+            }
+        } else if (name == L"--rounds" && ParseCount(value, 1, number)) {
+            options.rounds = static_cast<int>(number);
+        } else if (name == L"--registry-rounds" && ParseCount(value, 1, number)) {
+            options.registryRounds = static_cast<int>(number);
+        } else if (name == L"--reg-exe-rounds" && ParseCount(value, 1, number)) {
+            options.regExeRounds = static_cast<int>(number);
+        } else if (name == L"--launches" && ParseCount(value, 1, number)) {
+            options.launches = static_cast<int>(number);
+        } else if (name == L"--files" && ParseCount(value, 0, number)) {
+            options.files = static_cast<std::size_t>(number);
+        } else if (name == L"--services" && ParseCount(value, 0, number)) {
+            options.services = static_cast<std::size_t>(number);
+        } else if (name == L"--start-delay" && ParseCount(value, 0, number)) {
+            options.startDelaySeconds = static_cast<int>(number);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Count(std::size_t value) {
+    return std::to_string(value);
+}
+
+std::string Of(std::size_t part, std::size_t whole) {
+    return Count(part) + " of " + Count(whole);
+}
+
+// The fastest and the slowest round, to show how much the machine's load moved the figures.
+std::string Spread(const std::vector<double>& samples) {
+    if (samples.empty()) {
+        return "no rounds";
+    }
+    const auto [fastest, slowest] = std::minmax_element(samples.begin(), samples.end());
+    return "rounds " + FormatMilliseconds(*fastest) + " to " + FormatMilliseconds(*slowest);
+}
+
+std::optional<double> Mb(std::optional<double> bytes) {
+    return bytes ? std::optional<double>(*bytes / (1024.0 * 1024.0)) : std::nullopt;
+}
+
+void ReportRegistry(ReportTable& table, const RegistryBenchResult& r) {
+    table.Section("1. The three registry tables of Maximum (" + Count(r.rows) + " writes), median of rounds");
+    const auto primitives = Median(r.primitiveMs);
+    const auto regExe = Median(r.regExeMs);
+    table.Row("through the primitives (" + Count(r.primitiveMs.size()) + " rounds)",
+              FormatMilliseconds(primitives),
+              Spread(r.primitiveMs) + ", rows written " + Of(r.primitiveRowsWritten, r.rows) +
+                  ", values verified " + Of(r.primitiveValuesVerified, r.distinctValues));
+    table.Row("one reg.exe add per row (" + Count(r.regExeMs.size()) + " rounds)", FormatMilliseconds(regExe),
+              Spread(r.regExeMs) + ", rows written " + Of(r.regExeRowsWritten, r.rows) +
+                  ", values verified " + Of(r.regExeValuesVerified, r.distinctValues));
+    const std::optional<double> ratio = primitives && regExe && *primitives > 0.0
+                                            ? std::optional<double>(*regExe / *primitives)
+                                            : std::nullopt;
+    table.TargetRow("primitives faster than reg.exe by", FormatRatio(ratio), kRegistrySpeedUp, "x", ratio);
+}
+
+void ReportSteps(ReportTable& table, const RunStepsResult& r) {
+    table.Section("2. Maximum runs through the real pipeline, run's own clock, median of " + Count(r.rounds) +
+                  " rounds");
+    table.Row("start delay (fixed, not counted)", FormatMilliseconds(Median(r.startDelayMs)));
+    for (const RunStep step : kRunSteps) {
+        const std::size_t index = static_cast<std::size_t>(step);
+        std::string item(RunStepName(step));
+        std::string note = Count(static_cast<std::size_t>(r.calls[index])) + " calls";
+        switch (step) {
+        case RunStep::Cleanup:
+            item += " (" + Count(r.filesPerRound) + " files in temp)";
+            note += ", files left after the run " + Of(r.filesLeftAfterLastRound, r.filesPerRound);
+            break;
+        case RunStep::Services:
+            item += " (" + Count(r.extraServices) + " extra services)";
+            break;
+        case RunStep::Commands:
+            item += " (external programs, not counted)";
+            break;
+        case RunStep::Tasks:
+            item += " (" + Count(r.tasksRegistered) + " tasks registered)";
+            note += ", left enabled " + Of(r.tasksLeftEnabled, r.tasksRegistered);
+            break;
+        default:
+            break;
+        }
+        if (r.stubs.contains(step)) {
+            note += ", NOT AVAILABLE in this build (stub)";
+        }
+        table.Row(item, FormatMilliseconds(Median(r.stepMs[index])), note);
+    }
+    table.Row("pipeline between and after the steps", FormatMilliseconds(Median(r.betweenMs)));
+    table.Row("for comparison: creating the files", FormatMilliseconds(Median(r.createFilesMs)),
+              "the benchmark itself, before each run");
+    if (!r.deleteLeftFilesMs.empty()) {
+        table.Row("for comparison: deleting the files left", FormatMilliseconds(Median(r.deleteLeftFilesMs)),
+                  "one DeleteFileW per file, after each run");
+    }
+    table.Row("whole run after the delay", FormatMilliseconds(Median(r.afterDelayMs)),
+              r.allSucceeded ? "every run reported success" : "a run reported failure");
+    const auto controlled = Median(r.controlledMs);
+    std::string note;
+    if (!r.stubs.empty()) {
+        note = "without the steps that are stubs in this build";
+    }
+    table.TargetRow("steps the program controls", FormatMilliseconds(controlled), kControlledSteps, "ms",
+                    controlled, Spread(r.controlledMs) + (note.empty() ? "" : ", " + note));
+    if (!r.error.empty()) {
+        table.Row("error", r.error);
+    }
+}
+
+void ReportUi(ReportTable& table, const UiStallResult& r) {
+    table.Section(
+        "3. UI thread of the real window while Apply runs Maximum (probe every 10 ms, no start delay)");
+    const std::optional<double> worst =
+        r.completed ? std::optional<double>(r.whole.worstDelayMs) : std::nullopt;
+    table.TargetRow("worst delay of a probe message", FormatMilliseconds(worst), kUiStall, "ms", worst,
+                    Count(r.whole.probes) + " probes, " + Count(r.whole.overLimit) + " over 50 ms, " +
+                        Count(r.whole.unanswered) + " unanswered");
+    table.Row("worst probe posted, from the Apply click", FormatMilliseconds(r.worstAfterClickMs));
+    table.Row("median delay", FormatMilliseconds(r.whole.medianDelayMs));
+    table.Row("Apply click to result on screen", FormatMilliseconds(r.completed ? r.runMs : 0.0));
+    if (!r.error.empty() || !r.completed) {
+        table.Row("error", r.error.empty() ? "the run did not finish" : r.error);
+    }
+}
+
+void ReportStart(ReportTable& table, const StartResult& velmora, const StartResult& baseline,
+                 std::optional<double> exeBytes,
+                 const std::optional<std::vector<std::string>>& foreignImports, int launches) {
+    table.Section("4. Start of Velmora.exe to its first painted window, median of " +
+                  std::to_string(launches) + " launches");
+    const auto painted = Median(velmora.paintedMs);
+    table.TargetRow("first paint", FormatMilliseconds(painted), kFirstPaint, "ms", painted,
+                    velmora.paintedMs.empty()
+                        ? velmora.error
+                        : Spread(velmora.paintedMs) + ", first launch " +
+                              FormatMilliseconds(velmora.paintedMs.front()) + ", window shown after " +
+                              FormatMilliseconds(Median(velmora.visibleMs)));
+    const auto workingSet = Median(velmora.workingSetBytes);
+    const auto baselineSet = Median(baseline.workingSetBytes);
+    table.TargetRow("working set 1 s after the first paint", FormatBytes(workingSet), kWorkingSetMb, "MB",
+                    Mb(workingSet),
+                    workingSet && baselineSet
+                        ? "above the empty window program: " + FormatBytes(*workingSet - *baselineSet)
+                        : std::string());
+    std::string contained = "not a readable image";
+    if (foreignImports && foreignImports->empty()) {
+        contained = "imports only DLLs of the system folder";
+    } else if (foreignImports) {
+        contained = "NOT self-contained, needs";
+        for (const std::string& name : *foreignImports) {
+            contained += " " + name;
+        }
+    }
+    table.TargetRow("Velmora.exe, one self-contained file", FormatBytes(exeBytes), kExecutableMb, "MB",
+                    foreignImports && foreignImports->empty() ? Mb(exeBytes) : std::optional<double>(1e9),
+                    contained);
+    table.Row("baseline: empty window program, first paint", FormatMilliseconds(Median(baseline.paintedMs)),
+              "what Wine costs before the program does anything");
+    table.Row("baseline: empty window program, working set", FormatBytes(baselineSet));
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(
+            "usage: velmora_bench [--only registry,steps,ui,start] [--rounds N] [--registry-rounds N]\n"
+            "                     [--reg-exe-rounds N] [--launches N] [--files N] [--services N]\n"
+            "                     [--start-delay S]\n",
+            stderr);
+        return 2;
+    }
+    const std::string wine = WineVersion();
+    if (wine.empty()) {
+        // It applies Maximum, creates services and deletes files: never on a real machine.
+        std::fputs("velmora_bench changes the system it runs on; it runs only under Wine, in the sandbox of "
+                   "scripts/bench\n",
+                   stderr);
+        return 2;
+    }
+
+    const RunController controller;
+    ReportTable table;
+    int errors = 0;
+    if (options.parts.contains(L"registry")) {
+        ReportRegistry(table, BenchRegistryTables(controller, options.registryRounds, options.regExeRounds));
+    }
+    if (options.parts.contains(L"steps") || options.parts.contains(L"ui")) {
+        // The runs retune the sandbox's own services; they are put back at the end.
+        const Testing::ServiceStartSnapshot wineServices;
+        TestServices services;
+        services.Create(PickTestServiceNames(controller.serviceTable, options.services));
+        TestTasks tasks;
+        tasks.Register(controller.scheduledTaskPaths);
+        TempFiles files(UserTempFolder());
+        if (options.parts.contains(L"steps")) {
+            RunStepsResult steps =
+                BenchMaximumRuns(controller, options.rounds, options.startDelaySeconds, files, options.files,
+                                 services.Created().size(), tasks.Registered().size());
+            for (const std::wstring& path : tasks.Registered()) {
+                steps.tasksLeftEnabled += TaskEnabledState(path) == true ? 1 : 0;
+            }
+            errors += steps.error.empty() ? 0 : 1;
+            ReportSteps(table, steps);
+        }
+        if (options.parts.contains(L"ui")) {
+            std::fputs("bench: UI thread during a Maximum run\n", stderr);
+            files.RemoveAll();
+            files.Create(options.files, 256);
+            ::Sleep(2000); // lets the file system work of the fixture settle first
+            const UiStallResult stall = BenchUiStall(kProbeIntervalMs, kUiStall.limit);
+            errors += stall.completed && stall.error.empty() ? 0 : 1;
+            ReportUi(table, stall);
+        }
+    }
+    if (options.parts.contains(L"start")) {
+        std::fputs("bench: starts of Velmora.exe and of an empty window program\n", stderr);
+        const std::wstring folder = ExecutableFolder();
+        const std::wstring velmora = folder + L"\\Velmora.exe";
+        const StartResult started = BenchStart(velmora, L"VelmoraMainWindow", options.launches);
+        const StartResult baseline = BenchStart(folder + L"\\velmora_bench_empty_window.exe",
+                                                L"VelmoraBenchEmptyWindow", options.launches);
+        errors += started.paintedMs.empty() ? 1 : 0;
+        ReportStart(table, started, baseline, FileBytes(velmora), NonSystemImports(velmora),
+                    options.launches);
+    }
+
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    std::printf("Velmora benchmark under Wine %s, %lu processors\n\n%s\n%zu target(s) missed\n", wine.c_str(),
+                system.dwNumberOfProcessors, table.Render().c_str(), table.MissedTargets());
+    std::fflush(stdout);
+    return errors == 0 && table.MissedTargets() == 0 ? 0 : 1;
+}

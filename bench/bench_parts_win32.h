@@ -1,0 +1,94 @@
+#pragma once
+
+// The four measurements of the benchmark. Each runs against the real system of the sandbox it
+// is started in and returns raw samples; bench_main turns them into the table.
+
+#include "bench/bench_logic.h"
+#include "bench/timing_system_operations.h"
+
+#include <array>
+#include <cstddef>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace Velmora {
+class RunController;
+}
+
+namespace Velmora::Bench {
+
+class TempFiles;
+
+// 1. The three registry tables of Maximum, written through the primitives and through one reg.exe
+// process per row, in alternating rounds. Before each round every value is set to other data, so
+// that the values read back afterwards show that the round wrote them.
+struct RegistryBenchResult {
+    std::size_t rows = 0;
+    std::vector<double> primitiveMs;
+    std::vector<double> regExeMs;
+    std::size_t primitiveRowsWritten = 0; // in the last round
+    std::size_t regExeRowsWritten = 0;
+    std::size_t distinctValues = 0;
+    std::size_t primitiveValuesVerified = 0; // holding the data of their last row after the round
+    std::size_t regExeValuesVerified = 0;
+};
+[[nodiscard]] RegistryBenchResult BenchRegistryTables(const RunController& controller, int primitiveRounds,
+                                                      int regExeRounds);
+
+// 2. Whole Maximum runs through the real pipeline, each operation timed by a TimingSystemOperations.
+struct RunStepsResult {
+    int rounds = 0;
+    std::array<std::vector<double>, kRunSteps.size()> stepMs{};
+    std::array<int, kRunSteps.size()> calls{};
+    std::vector<double> startDelayMs; // request to the first operation
+    std::vector<double> betweenMs;    // the pipeline's own time between and after the operations
+    std::vector<double> controlledMs; // after the delay, without the external programs
+    std::vector<double> afterDelayMs; // after the delay, everything
+    std::set<RunStep> stubs;          // steps whose operations this build does not carry yet
+    std::size_t filesPerRound = 0;
+    std::size_t filesLeftAfterLastRound = 0;
+    std::vector<double> createFilesMs;     // the benchmark itself creating the files, for comparison
+    std::vector<double> deleteLeftFilesMs; // and deleting what the run left, one DeleteFileW each
+    std::size_t extraServices = 0;
+    std::size_t tasksRegistered = 0;
+    std::size_t tasksLeftEnabled = 0;
+    bool allSucceeded = true;
+    std::string error;
+};
+[[nodiscard]] RunStepsResult BenchMaximumRuns(const RunController& controller, int rounds,
+                                              int startDelaySeconds, TempFiles& files,
+                                              std::size_t filesPerRound, std::size_t extraServices,
+                                              std::size_t tasksRegistered);
+
+// 3. The UI thread of the real window while Apply runs Maximum (start delay 0).
+struct UiStallResult {
+    ResponsivenessSummary whole;
+    double runMs = 0.0;             // from the Apply click to the result on screen
+    double worstAfterClickMs = 0.0; // when the worst probe was posted, from the Apply click
+    bool completed = false;
+    std::string error;
+};
+[[nodiscard]] UiStallResult BenchUiStall(double probeIntervalMs, double limitMs);
+
+// 4. Starts of a program to its first painted window, and its memory then.
+struct StartResult {
+    std::vector<double> visibleMs;
+    std::vector<double> paintedMs;
+    std::vector<double> workingSetBytes;
+    std::string error;
+};
+[[nodiscard]] StartResult BenchStart(const std::wstring& exePath, const std::wstring& windowClass,
+                                     int launches);
+
+// The size of a file in bytes; nullopt when it cannot be read.
+[[nodiscard]] std::optional<double> FileBytes(const std::wstring& path);
+
+// The DLLs the executable imports that are not in the system folder (a self-contained program has
+// none); nullopt when the file cannot be read as an image.
+[[nodiscard]] std::optional<std::vector<std::string>> NonSystemImports(const std::wstring& path);
+
+// The folder of the running executable (the build's bin folder, drive V: in the sandbox).
+[[nodiscard]] std::wstring ExecutableFolder();
+
+} // namespace Velmora::Bench
