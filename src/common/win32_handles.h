@@ -28,7 +28,7 @@ struct ServiceHandleTraits {
 struct HStringTraits {
     using Handle = HSTRING;
     static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle text) noexcept { ::WindowsDeleteString(text); }
+    static void Close(Handle text) noexcept; // through the runtime-bound WindowsDeleteString
 };
 
 // Kernel objects: processes, threads, events, files, and access tokens. Functions that fail with

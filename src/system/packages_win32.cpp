@@ -7,9 +7,9 @@
 
 #include "common/win32_handles.h"
 #include "system/registry.h"
+#include "system/winrt_functions.h"
 
 #include <inspectable.h>
-#include <roapi.h>
 
 #include <atomic>
 #include <thread>
@@ -165,9 +165,11 @@ constexpr UINT32 kRemovalOptionsNone = 0;
 constexpr wchar_t kApiInformationClass[] = L"Windows.Foundation.Metadata.ApiInformation";
 constexpr wchar_t kPackageManagerClass[] = L"Windows.Management.Deployment.PackageManager";
 
+// Empty when the runtime is not there: every use below then fails as "no such class".
 UniqueHString MakeHString(std::wstring_view text) {
     UniqueHString result;
-    if (FAILED(::WindowsCreateString(text.data(), static_cast<UINT32>(text.size()), result.Put()))) {
+    if (!WinRt().Complete() ||
+        FAILED(WinRt().createString(text.data(), static_cast<UINT32>(text.size()), result.Put()))) {
         result.Reset();
     }
     return result;
@@ -175,7 +177,8 @@ UniqueHString MakeHString(std::wstring_view text) {
 
 std::wstring ToWString(HSTRING text) {
     UINT32 length = 0;
-    const wchar_t* buffer = ::WindowsGetStringRawBuffer(text, &length);
+    const wchar_t* buffer =
+        WinRt().stringRawBuffer == nullptr ? nullptr : WinRt().stringRawBuffer(text, &length);
     return buffer == nullptr ? std::wstring() : std::wstring(buffer, length);
 }
 
@@ -343,8 +346,8 @@ public:
         const UniqueHString className = MakeHString(kApiInformationClass);
         UniqueComPointer<IApiInformationStatics> statics;
         if (!className ||
-            FAILED(::RoGetActivationFactory(className.Get(), kIidApiInformationStatics,
-                                            reinterpret_cast<void**>(statics.Put()))) ||
+            FAILED(WinRt().getActivationFactory(className.Get(), kIidApiInformationStatics,
+                                                reinterpret_cast<void**>(statics.Put()))) ||
             !statics) {
             return false;
         }
@@ -361,7 +364,7 @@ public:
     std::unique_ptr<PackageCatalogue> OpenCatalogue() override {
         const UniqueHString className = MakeHString(kPackageManagerClass);
         UniqueComPointer<IInspectable> instance;
-        if (!className || FAILED(::RoActivateInstance(className.Get(), instance.Put())) || !instance) {
+        if (!className || FAILED(WinRt().activateInstance(className.Get(), instance.Put())) || !instance) {
             return nullptr;
         }
         const auto manager = QueryFor<IPackageManager>(instance.Get(), kIidPackageManager);
