@@ -13,21 +13,6 @@
 namespace Velmora::Bench {
 namespace {
 
-HKEY RootKey(RegistryRoot root) {
-    switch (root) {
-    case 0:
-        return HKEY_CLASSES_ROOT;
-    case 1:
-        return HKEY_CURRENT_USER;
-    case 2:
-        return HKEY_LOCAL_MACHINE;
-    case 3:
-        return HKEY_USERS;
-    default:
-        return nullptr;
-    }
-}
-
 // Registry names compare without regard to case.
 std::wstring Identity(RegistryRoot root, const RegistryTarget& target) {
     std::wstring id = std::to_wstring(root) + L"|" + target.keyPath + L"|" + target.valueName;
@@ -47,7 +32,7 @@ struct ExpectedValue {
 std::vector<ExpectedValue> LastWrites(const std::vector<RegistryDwordSetting>& rows) {
     std::map<std::wstring, ExpectedValue> last;
     for (const auto& row : rows) {
-        if (auto target = SplitSpecForDword(row.spec); target && RootKey(row.root) != nullptr) {
+        if (auto target = SplitSpecForDword(row.spec); target && RegistryRootKey(row.root) != nullptr) {
             last.insert_or_assign(Identity(row.root, *target), ExpectedValue{row.root, *target, row.data});
         }
     }
@@ -62,8 +47,8 @@ std::vector<ExpectedValue> LastWrites(const std::vector<RegistryDwordSetting>& r
 void Scramble(const std::vector<ExpectedValue>& values) {
     for (const auto& value : values) {
         const DWORD other = value.data ^ 0x5A5A5A5Au;
-        ::RegSetKeyValueW(RootKey(value.root), value.target.keyPath.c_str(), value.target.valueName.c_str(),
-                          REG_DWORD, &other, sizeof other);
+        ::RegSetKeyValueW(RegistryRootKey(value.root), value.target.keyPath.c_str(),
+                          value.target.valueName.c_str(), REG_DWORD, &other, sizeof other);
     }
 }
 
@@ -72,8 +57,9 @@ std::size_t CountVerified(const std::vector<ExpectedValue>& values) {
     for (const auto& value : values) {
         DWORD data = 0;
         DWORD size = sizeof data;
-        if (::RegGetValueW(RootKey(value.root), value.target.keyPath.c_str(), value.target.valueName.c_str(),
-                           RRF_RT_REG_DWORD, nullptr, &data, &size) == ERROR_SUCCESS &&
+        if (::RegGetValueW(RegistryRootKey(value.root), value.target.keyPath.c_str(),
+                           value.target.valueName.c_str(), RRF_RT_REG_DWORD, nullptr, &data,
+                           &size) == ERROR_SUCCESS &&
             data == value.data) {
             ++verified;
         }

@@ -2,7 +2,12 @@
 
 #include "system/registry_records.h"
 
+#include <windows.h>
+
 namespace Velmora {
+
+// The predefined key of a root index; nullptr for an invalid index.
+[[nodiscard]] HKEY RegistryRootKey(RegistryRoot root);
 
 // The four registry primitives. Each makes at most one change in the native registry view,
 // composes one diagnostic line for its outcome and reports success; none throws or retries.

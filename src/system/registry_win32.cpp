@@ -13,21 +13,6 @@ namespace {
 constexpr REGSAM kWriteAccess = KEY_WRITE;           // 0x20006
 constexpr REGSAM kDeleteAccess = KEY_WRITE | DELETE; // 0x30006
 
-HKEY MapRoot(RegistryRoot root) {
-    switch (root) {
-    case 0:
-        return HKEY_CLASSES_ROOT;
-    case 1:
-        return HKEY_CURRENT_USER;
-    case 2:
-        return HKEY_LOCAL_MACHINE;
-    case 3:
-        return HKEY_USERS;
-    default:
-        return nullptr;
-    }
-}
-
 // Error codes are written as signed 32-bit decimals.
 std::wstring ErrorText(LSTATUS status) {
     return std::to_wstring(static_cast<std::int32_t>(status));
@@ -56,7 +41,7 @@ struct OpenWriteTarget {
 
 // The common start of the two writing primitives: a valid root, a spec that splits, a key to write to.
 std::optional<OpenWriteTarget> OpenForWrite(RegistryRoot root, std::optional<RegistryTarget> target) {
-    const HKEY rootKey = MapRoot(root);
+    const HKEY rootKey = RegistryRootKey(root);
     if (rootKey == nullptr || !target) {
         return std::nullopt;
     }
@@ -68,6 +53,21 @@ std::optional<OpenWriteTarget> OpenForWrite(RegistryRoot root, std::optional<Reg
 }
 
 } // namespace
+
+HKEY RegistryRootKey(RegistryRoot root) {
+    switch (root) {
+    case 0:
+        return HKEY_CLASSES_ROOT;
+    case 1:
+        return HKEY_CURRENT_USER;
+    case 2:
+        return HKEY_LOCAL_MACHINE;
+    case 3:
+        return HKEY_USERS;
+    default:
+        return nullptr;
+    }
+}
 
 bool SetRegistryDword(RegistryDwordSetting setting) {
     const auto open = OpenForWrite(setting.root, SplitSpecForDword(setting.spec));
@@ -116,7 +116,7 @@ bool SetRegistryString(RegistryStringSetting setting) {
 }
 
 bool DeleteRegistryEntry(RegistryDwordSetting setting) {
-    const HKEY root = MapRoot(setting.root);
+    const HKEY root = RegistryRootKey(setting.root);
     if (root == nullptr) {
         return false;
     }
@@ -158,7 +158,7 @@ bool DeleteRegistryEntry(RegistryDwordSetting setting) {
 }
 
 bool DeleteRegistryTree(RegistryDwordSetting setting) {
-    const HKEY root = MapRoot(setting.root);
+    const HKEY root = RegistryRootKey(setting.root);
     if (root == nullptr || setting.spec.empty()) {
         return false;
     }
