@@ -58,17 +58,6 @@ HWND FindChildByCaption(HWND parent, const std::wstring& caption) {
     return search.found;
 }
 
-void RunMessageLoop(Win32::MainWindowView& view) {
-    MSG message{};
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (view.PreTranslate(message)) {
-            continue;
-        }
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-}
-
 // Watches the window while a user selects Maximum and presses Apply, until the result is shown.
 UiStallResult MeasureWithWindow(Win32::MainWindowView& view, implementation::MainWindow& window,
                                 const NoDelayRunner& timer, double probeIntervalMs, double limitMs) {
@@ -111,7 +100,7 @@ UiStallResult MeasureWithWindow(Win32::MainWindowView& view, implementation::Mai
         probe.Stop();
         ::PostMessageW(frame, WM_CLOSE, 0, 0);
     });
-    RunMessageLoop(view);
+    view.RunMessageLoop();
     driver.join();
     result.whole = SummarizeProbes(probe.Samples(), probe.StoppedAtMs(), limitMs);
     result.worstAfterClickMs = result.whole.worstPostedMs - clickedAt.load();

@@ -33,18 +33,6 @@ std::wstring FirstPreferredUiLanguage() {
     return std::wstring(buffer.c_str()); // up to the first terminating null
 }
 
-int RunMessageLoop(Win32::MainWindowView& view) {
-    MSG message{};
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (view.PreTranslate(message)) {
-            continue;
-        }
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
-}
-
 } // namespace
 
 int RunApplication(HINSTANCE instance, int showCommand) {
@@ -70,7 +58,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (!view.Create(window, showCommand)) {
         return 1;
     }
-    const int exitCode = RunMessageLoop(view);
+    const int exitCode = view.RunMessageLoop();
     // Ends the process here, with the window and its run state still alive for any worker thread.
     ::ExitProcess(static_cast<UINT>(exitCode));
 }

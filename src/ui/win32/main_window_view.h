@@ -37,6 +37,9 @@ public:
     // Lets the dialog manager move the focus with Tab and press buttons with Enter or Space.
     [[nodiscard]] bool PreTranslate(MSG& message);
 
+    // The UI thread's message loop, until WM_QUIT; returns its exit code.
+    int RunMessageLoop();
+
     // ControlPeer
     void PropertyChanged(const Control& control, ControlProperty property) override;
     // DispatcherQueue: closures run on the UI thread, in order.

@@ -410,6 +410,18 @@ bool MainWindowView::PreTranslate(MSG& message) {
     return ::IsDialogMessageW(window_, &message) != FALSE;
 }
 
+int MainWindowView::RunMessageLoop() {
+    MSG message{};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (PreTranslate(message)) {
+            continue;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
 bool MainWindowView::TryEnqueue(std::function<void()> closure) {
     {
         std::lock_guard lock(queueMutex_);
