@@ -95,7 +95,8 @@ class ApplyTest(unittest.TestCase):
         cancel = app.probe("find", "hex:" + title.encode().hex(), "hex:" + "Cancel".encode().hex())[0]
         left, top, right, bottom = cancel["rect"]
         self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
-        app.wait_until(lambda: not app.find(box_text)["checked"], what="the box to be unticked")
+        app.wait_until(lambda: (app.find(box_text) or {"checked": True})["checked"] is False,
+                       what="the box to be unticked")
 
         app.click(box_text)
         app.probe("wait-window", "hex:" + title.encode().hex(), "5000")

@@ -96,9 +96,14 @@ class Velmora:
                                         stdout=self.log, stderr=subprocess.STDOUT)
 
     def probe(self, *args):
-        result = self.sandbox.run("wine", "V:\\velmora_probe.exe", *args, lang=self.lang)
-        lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
-        return [json.loads(line) for line in lines]
+        # A probe that printed nothing did not run (a Wine start can fail under load): try again.
+        for _ in range(3):
+            result = self.sandbox.run("wine", "V:\\velmora_probe.exe", *args, lang=self.lang)
+            lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
+            if lines:
+                return [json.loads(line) for line in lines]
+            time.sleep(0.2)
+        return []
 
     def wait_window(self, timeout_ms=20000):
         found = self.probe("wait-window", _hex(WINDOW_TITLE), str(timeout_ms))
