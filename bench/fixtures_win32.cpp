@@ -1,5 +1,6 @@
 #include "bench/fixtures_win32.h"
 
+#include "common/com_values.h"
 #include "common/win32_handles.h"
 #include "system/scheduled_tasks.h"
 #include "system/services.h"
@@ -12,24 +13,6 @@
 
 namespace Velmora::Bench {
 namespace {
-
-UniqueBstr MakeBstr(const std::wstring& text) {
-    return UniqueBstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-}
-
-VARIANT EmptyVariant() {
-    VARIANT variant;
-    ::VariantInit(&variant);
-    return variant;
-}
-
-// Not owned: lends the string to one call.
-VARIANT BstrVariant(const UniqueBstr& text) {
-    VARIANT variant = EmptyVariant();
-    variant.vt = VT_BSTR;
-    variant.bstrVal = text.Get();
-    return variant;
-}
 
 // The apartment is declared first so that it is left only after the service is released.
 struct Scheduler {

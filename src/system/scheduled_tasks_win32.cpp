@@ -1,5 +1,6 @@
 #include "system/scheduled_tasks.h"
 
+#include "common/com_values.h"
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
 
@@ -15,34 +16,11 @@ std::wstring HresultText(HRESULT hr) {
     return std::to_wstring(static_cast<std::int32_t>(hr));
 }
 
-UniqueBstr MakeBstr(const std::wstring& text) {
-    UniqueBstr bstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-    if (!bstr) {
-        throw std::bad_alloc();
-    }
-    return bstr;
-}
-
-// Not owned: the VARIANT only lends the caller's string to one call.
-VARIANT BstrVariant(const UniqueBstr& text) {
-    VARIANT variant;
-    ::VariantInit(&variant);
-    variant.vt = VT_BSTR;
-    variant.bstrVal = text.Get();
-    return variant;
-}
-
 VARIANT IndexVariant(std::int32_t index) {
     VARIANT variant;
     ::VariantInit(&variant);
     variant.vt = VT_I4;
     variant.lVal = index;
-    return variant;
-}
-
-VARIANT EmptyVariant() {
-    VARIANT variant;
-    ::VariantInit(&variant);
     return variant;
 }
 

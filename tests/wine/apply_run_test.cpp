@@ -3,13 +3,14 @@
 // higher ones wrote.
 
 #include "common/win32_handles.h"
+#include "support/counting_dispatcher.h"
 #include "support/service_start_snapshot.h"
 #include "system/app_offloading.h"
+#include "system/registry.h"
 #include "system/threadpool_delayed_runner.h"
 #include "system/win32_system_operations.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -22,19 +23,7 @@ namespace {
 
 using namespace Velmora;
 
-class CountingDispatcher final : public DispatcherQueue {
-public:
-    bool TryEnqueue(std::function<void()> closure) override {
-        closure();
-        ++posted;
-        return true;
-    }
-    std::atomic<int> posted{0};
-};
-
-HKEY RootKey(RegistryRoot root) {
-    return root == 1 ? HKEY_CURRENT_USER : root == 2 ? HKEY_LOCAL_MACHINE : HKEY_USERS;
-}
+using Velmora::Testing::CountingDispatcher;
 
 std::optional<DWORD> ReadValue(const RegistryDwordSetting& row) {
     const size_t colon = row.spec.rfind(L':');
@@ -42,8 +31,8 @@ std::optional<DWORD> ReadValue(const RegistryDwordSetting& row) {
     const std::wstring value = row.spec.substr(colon + 1);
     DWORD data = 0;
     DWORD size = sizeof data;
-    if (::RegGetValueW(RootKey(row.root), key.c_str(), value.c_str(), RRF_RT_REG_DWORD, nullptr, &data,
-                       &size) != ERROR_SUCCESS) {
+    if (::RegGetValueW(RegistryRootKey(row.root), key.c_str(), value.c_str(), RRF_RT_REG_DWORD, nullptr,
+                       &data, &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     return data;

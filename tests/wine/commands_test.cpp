@@ -6,11 +6,11 @@
 #include "common/diagnostics.h"
 #include "common/text_encoding.h"
 #include "common/win32_handles.h"
+#include "support/counting_dispatcher.h"
 #include "system/commands.h"
 #include "system/win32_system_operations.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -118,13 +118,7 @@ std::wstring TrimmedRight(std::wstring text) {
     return text;
 }
 
-class CountingDispatcher final : public DispatcherQueue {
-public:
-    bool TryEnqueue(std::function<void()> closure) override {
-        closure();
-        return true;
-    }
-};
+using Velmora::Testing::CountingDispatcher;
 
 class CommandRunner : public ::testing::Test {
 protected:

@@ -3,13 +3,14 @@
 // list, and the COM apartment of the calling thread is left as it was found. (The folder walk of
 // FindTasksByName is tested on the host: Wine's registered-task collection cannot be counted.)
 
+#include "common/com_values.h"
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
+#include "support/counting_dispatcher.h"
 #include "system/scheduled_tasks.h"
 #include "system/win32_system_operations.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,16 +26,6 @@ using namespace Velmora;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-UniqueBstr Bstr(const std::wstring& text) {
-    return UniqueBstr(::SysAllocString(text.c_str()));
-}
-
-VARIANT NoValue() {
-    VARIANT variant;
-    ::VariantInit(&variant);
-    return variant;
-}
-
 struct TaskState {
     bool enabled = false;
     bool hidden = false;
@@ -49,12 +40,12 @@ public:
         EXPECT_EQ(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                      reinterpret_cast<void**>(service_.Put())),
                   S_OK);
-        EXPECT_EQ(service_->Connect(NoValue(), NoValue(), NoValue(), NoValue()), S_OK);
+        EXPECT_EQ(service_->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant()), S_OK);
     }
 
     UniqueComPointer<ITaskFolder> Folder(const std::wstring& path) {
         UniqueComPointer<ITaskFolder> folder;
-        if (FAILED(service_->GetFolder(Bstr(path).Get(), folder.Put()))) {
+        if (FAILED(service_->GetFolder(MakeBstr(path).Get(), folder.Put()))) {
             folder.Reset();
         }
         return folder;
@@ -65,12 +56,9 @@ public:
         if (Folder(path)) {
             return;
         }
-        const UniqueBstr sddl = Bstr(L"");
-        VARIANT sddlValue = NoValue();
-        sddlValue.vt = VT_BSTR;
-        sddlValue.bstrVal = sddl.Get();
+        const UniqueBstr sddl = MakeBstr(L"");
         UniqueComPointer<ITaskFolder> created;
-        ASSERT_EQ(Folder(L"\\")->CreateFolder(Bstr(path).Get(), sddlValue, created.Put()), S_OK);
+        ASSERT_EQ(Folder(L"\\")->CreateFolder(MakeBstr(path).Get(), BstrVariant(sddl), created.Put()), S_OK);
     }
 
     void Register(const std::wstring& folderPath, const std::wstring& name, bool enabled, bool hidden) {
@@ -87,8 +75,9 @@ public:
             L"</Task>\n";
         UniqueComPointer<IRegisteredTask> task;
         ASSERT_EQ(Folder(folderPath)
-                      ->RegisterTask(Bstr(name).Get(), Bstr(xml).Get(), TASK_CREATE_OR_UPDATE, NoValue(),
-                                     NoValue(), TASK_LOGON_NONE, NoValue(), task.Put()),
+                      ->RegisterTask(MakeBstr(name).Get(), MakeBstr(xml).Get(), TASK_CREATE_OR_UPDATE,
+                                     EmptyVariant(), EmptyVariant(), TASK_LOGON_NONE, EmptyVariant(),
+                                     task.Put()),
                   S_OK);
     }
 
@@ -96,7 +85,7 @@ public:
     std::optional<TaskState> State(const std::wstring& folderPath, const std::wstring& name) {
         const auto folder = Folder(folderPath);
         UniqueComPointer<IRegisteredTask> task;
-        if (!folder || FAILED(folder->GetTask(Bstr(name).Get(), task.Put()))) {
+        if (!folder || FAILED(folder->GetTask(MakeBstr(name).Get(), task.Put()))) {
             return std::nullopt;
         }
         UniqueComPointer<ITaskDefinition> definition;
@@ -117,14 +106,14 @@ public:
 
     void Remove(const std::wstring& folderPath, const std::wstring& name) {
         if (const auto folder = Folder(folderPath)) {
-            static_cast<void>(folder->DeleteTask(Bstr(name).Get(), 0));
+            static_cast<void>(folder->DeleteTask(MakeBstr(name).Get(), 0));
         }
     }
 
     // Removes the folder when it is empty (a folder with anything left in it is not ours to remove).
     void RemoveFolder(const std::wstring& parentPath, const std::wstring& name) {
         if (const auto parent = Folder(parentPath)) {
-            static_cast<void>(parent->DeleteFolder(Bstr(name).Get(), 0));
+            static_cast<void>(parent->DeleteFolder(MakeBstr(name).Get(), 0));
         }
     }
 
@@ -194,13 +183,7 @@ std::wstring FolderHresultMasked(const std::wstring& line) {
     return line.substr(0, colon) + L"': <hr>";
 }
 
-class CountingDispatcher final : public DispatcherQueue {
-public:
-    bool TryEnqueue(std::function<void()> closure) override {
-        closure();
-        return true;
-    }
-};
+using Velmora::Testing::CountingDispatcher;
 
 TEST_F(ScheduledTasks, ProfileRunDisablesTheListedTasksInPlaceAndGoesOnPastMissingOnes) {
     scheduler.Register(kAppExperience, L"Microsoft Compatibility Appraiser", true, false);

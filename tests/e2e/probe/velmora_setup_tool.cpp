@@ -6,6 +6,7 @@
 //   velmora_setup_tool task-state FOLDER NAME       prints "enabled", "disabled" or "missing"
 //   velmora_setup_tool task-remove FOLDER NAME      deletes the task
 
+#include "common/com_values.h"
 #include "common/win32_handles.h"
 
 #include <taskschd.h>
@@ -16,16 +17,6 @@
 namespace {
 
 using namespace Velmora;
-
-UniqueBstr Bstr(const std::wstring& text) {
-    return UniqueBstr(::SysAllocString(text.c_str()));
-}
-
-VARIANT NoValue() {
-    VARIANT variant;
-    ::VariantInit(&variant);
-    return variant;
-}
 
 int RegistryCommand(const std::wstring& command, const std::wstring& key) {
     const LSTATUS deleted = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
@@ -56,20 +47,18 @@ int TaskCommand(const std::wstring& command, const std::wstring& folderPath, con
     UniqueComPointer<ITaskService> service;
     if (FAILED(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                   reinterpret_cast<void**>(service.Put()))) ||
-        FAILED(service->Connect(NoValue(), NoValue(), NoValue(), NoValue()))) {
+        FAILED(service->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant()))) {
         std::fprintf(stderr, "no task scheduler\n");
         return 1;
     }
     UniqueComPointer<ITaskFolder> folder;
     if (command == L"task-register") {
-        if (FAILED(service->GetFolder(Bstr(folderPath).Get(), folder.Put()))) {
+        if (FAILED(service->GetFolder(MakeBstr(folderPath).Get(), folder.Put()))) {
             UniqueComPointer<ITaskFolder> root;
-            service->GetFolder(Bstr(L"\\").Get(), root.Put());
-            const UniqueBstr sddl = Bstr(L"");
-            VARIANT sddlValue = NoValue();
-            sddlValue.vt = VT_BSTR;
-            sddlValue.bstrVal = sddl.Get();
-            if (!root || FAILED(root->CreateFolder(Bstr(folderPath).Get(), sddlValue, folder.Put()))) {
+            service->GetFolder(MakeBstr(L"\\").Get(), root.Put());
+            const UniqueBstr sddl = MakeBstr(L"");
+            if (!root ||
+                FAILED(root->CreateFolder(MakeBstr(folderPath).Get(), BstrVariant(sddl), folder.Put()))) {
                 std::fprintf(stderr, "cannot create the folder\n");
                 return 1;
             }
@@ -79,19 +68,20 @@ int TaskCommand(const std::wstring& command, const std::wstring& folderPath, con
                                  L"  <Settings><Enabled>true</Enabled></Settings>\n"
                                  L"  <Actions><Exec><Command>cmd.exe</Command></Exec></Actions>\n</Task>\n";
         UniqueComPointer<IRegisteredTask> task;
-        return SUCCEEDED(folder->RegisterTask(Bstr(name).Get(), Bstr(xml).Get(), TASK_CREATE_OR_UPDATE,
-                                              NoValue(), NoValue(), TASK_LOGON_NONE, NoValue(), task.Put()))
+        return SUCCEEDED(folder->RegisterTask(MakeBstr(name).Get(), MakeBstr(xml).Get(),
+                                              TASK_CREATE_OR_UPDATE, EmptyVariant(), EmptyVariant(),
+                                              TASK_LOGON_NONE, EmptyVariant(), task.Put()))
                    ? 0
                    : 1;
     }
     UniqueComPointer<IRegisteredTask> task;
-    if (FAILED(service->GetFolder(Bstr(folderPath).Get(), folder.Put())) ||
-        FAILED(folder->GetTask(Bstr(name).Get(), task.Put()))) {
+    if (FAILED(service->GetFolder(MakeBstr(folderPath).Get(), folder.Put())) ||
+        FAILED(folder->GetTask(MakeBstr(name).Get(), task.Put()))) {
         std::printf("missing\n");
         return command == L"task-remove" ? 0 : 1;
     }
     if (command == L"task-remove") {
-        return SUCCEEDED(folder->DeleteTask(Bstr(name).Get(), 0)) ? 0 : 1;
+        return SUCCEEDED(folder->DeleteTask(MakeBstr(name).Get(), 0)) ? 0 : 1;
     }
     UniqueComPointer<ITaskDefinition> definition;
     UniqueComPointer<ITaskSettings> settings;
