@@ -4,7 +4,7 @@ other, with the system and the stored settings checked after each run."""
 
 import unittest
 
-from velmora_driver import Sandbox, Velmora, read_registry, read_setting, reset_settings
+from velmora_driver import VelmoraTestCase, read_registry, read_setting
 
 RUN_TIMEOUT_MS = 120000
 
@@ -55,30 +55,16 @@ REVISION_KEY = {"Essential": ("AppliedTaskBuildEssential", "0x78"), "Standard": 
                 "Maximum": ("AppliedTaskBuildMaximum", "0x78")}
 
 
-class AcceptanceTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.sandbox = Sandbox()
-
-    def setUp(self):
-        reset_settings(self.sandbox)
-        self.app = None
-
+class AcceptanceTest(VelmoraTestCase):
     def tearDown(self):
-        if self.app is not None:
-            self.app.close()
+        super().tearDown()
         self.tool("task-remove", TASK_FOLDER, TASK_NAME)
 
-    def tool(self, *args):
-        return self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", *args)
+    def start_in(self, texts):
+        return self.start(texts["lang"])
 
     def exists(self, path):
         return self.sandbox.run("wine", "cmd", "/c", f"if exist {path} (echo present) else (echo gone)").stdout
-
-    def start(self, texts):
-        self.app = Velmora(self.sandbox, lang=texts["lang"])
-        self.assertIsNotNone(self.app.wait_window())
-        return self.app
 
     def prepare_run(self):
         """What a run must change: an enabled listed task, leftovers in the cleaned folders, the Store cache."""
@@ -103,7 +89,7 @@ class AcceptanceTest(unittest.TestCase):
         self.assertEqual(read_setting(self.sandbox, key), revision)
 
     def apply(self, texts, profile, tag, remove_apps=False):
-        app = self.start(texts)
+        app = self.start_in(texts)
         app.wait_for(texts["cards"][0])
         card = texts["cards"][PROFILE_INDEX[profile]]
         app.click(card)
@@ -124,21 +110,19 @@ class AcceptanceTest(unittest.TestCase):
         app.wait_for(texts["success"], RUN_TIMEOUT_MS)
         self.assertTrue(app.visible(texts["restart"]))
         app.screenshot(f"{tag}-{profile.lower()}-success")
-        app.close()
-        self.app = None
+        self.stop()
         self.check_system_after(profile, removal_ran=remove_apps)
 
         # The next start shows the profile as applied.
-        app = self.start(texts)
+        app = self.start_in(texts)
         app.wait_for(texts["already"])
         self.assertTrue(app.visible(texts["reapply"]))
         self.assertTrue(app.find(card)["visible"])
         app.screenshot(f"{tag}-{profile.lower()}-already-applied")
-        app.close()
-        self.app = None
+        self.stop()
 
     def walk_through(self, texts, tag):
-        app = self.start(texts)
+        app = self.start_in(texts)
         welcome = app.wait_for(texts["welcome"])
         self.assertEqual(welcome["rtl"], texts is ARABIC)
         app.screenshot(f"{tag}-welcome")
@@ -150,8 +134,7 @@ class AcceptanceTest(unittest.TestCase):
         app.click(texts["agree"])
         app.wait_for(texts["cards"][0])
         app.screenshot(f"{tag}-profiles")
-        app.close()
-        self.app = None
+        self.stop()
 
         self.apply(texts, "Maximum", tag, remove_apps=True)
         self.apply(texts, "Standard", tag)

@@ -3,30 +3,19 @@
 import time
 import unittest
 
-from velmora_driver import Sandbox, Velmora, read_registry, read_setting, reset_settings, seed_settings
+from velmora_driver import VelmoraTestCase, read_registry, read_setting, seed_settings
 
 RUN_TIMEOUT_MS = 90000
 
 
-class ApplyTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.sandbox = Sandbox()
-
+class ApplyTest(VelmoraTestCase):
     def setUp(self):
-        reset_settings(self.sandbox)
+        super().setUp()
         seed_settings(self.sandbox, language=1)
-        self.app = None
 
     def tearDown(self):
-        if self.app is not None:
-            self.app.close()
-        self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", "delete-tree", "SOFTWARE\\Policies")
-
-    def start(self):
-        self.app = Velmora(self.sandbox)
-        self.assertIsNotNone(self.app.wait_window())
-        return self.app
+        super().tearDown()
+        self.tool("delete-tree", "SOFTWARE\\Policies")
 
     def test_standard_applies_succeeds_and_shows_already_applied_on_the_next_start(self):
         app = self.start()
@@ -48,8 +37,7 @@ class ApplyTest(unittest.TestCase):
         self.assertEqual(read_setting(self.sandbox, "AppliedTaskBuildStandard"), "0x82")
         self.assertIsNone(read_setting(self.sandbox, "AppliedTaskBuildMaximum"))
 
-        app.close()
-        app = self.start()
+        app = self.restart()
         app.wait_for("Already Applied")
         self.assertTrue(app.visible("Reapply Settings"))
         self.assertFalse(app.visible("Apply"))
@@ -57,7 +45,7 @@ class ApplyTest(unittest.TestCase):
 
     def test_a_run_with_too_many_failed_writes_fails_and_can_be_cancelled(self):
         # No lasting key can be created below a volatile policies key: every policy row fails.
-        result = self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", "make-volatile", "SOFTWARE\\Policies")
+        result = self.tool("make-volatile", "SOFTWARE\\Policies")
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         app = self.start()
         app.click("Essential Settings")

@@ -3,7 +3,7 @@
 import time
 import unittest
 
-from velmora_driver import Sandbox, Velmora, read_setting, reset_settings
+from velmora_driver import VelmoraTestCase, read_setting
 
 AR_WELCOME = "\u0645\u0631\u062d\u0628\u064b\u0627"
 AR_CONTINUE = "\u0645\u062a\u0627\u0628\u0639\u0629"
@@ -13,28 +13,7 @@ AR_ESSENTIAL = "\u0627\u0644\u0625\u0639\u062f\u0627\u062f\u0627\u062a \u0627\u0
 TERMS_BOX = "I have read and agree to the Velmora End-User License Agreement."
 
 
-class FirstRunTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.sandbox = Sandbox()
-
-    def setUp(self):
-        reset_settings(self.sandbox)
-        self.app = None
-
-    def tearDown(self):
-        if self.app is not None:
-            self.app.close()
-
-    def start(self, lang):
-        self.app = Velmora(self.sandbox, lang=lang)
-        self.assertIsNotNone(self.app.wait_window(), "the window did not appear")
-        return self.app
-
-    def restart(self, lang):
-        self.app.close()
-        return self.start(lang)
-
+class FirstRunTest(VelmoraTestCase):
     def test_english_first_start_walks_through_terms_to_profiles(self):
         app = self.start("en_US.UTF-8")
         welcome = app.wait_for("Welcome")

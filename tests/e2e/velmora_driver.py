@@ -11,6 +11,7 @@ import pathlib
 import subprocess
 import tempfile
 import time
+import unittest
 
 SOURCE_DIR = pathlib.Path(os.environ.get("VELMORA_SOURCE_DIR", pathlib.Path(__file__).resolve().parents[2]))
 BUILD_DIR = pathlib.Path(os.environ.get("VELMORA_BUILD_DIR", SOURCE_DIR / "build" / "windows"))
@@ -185,3 +186,37 @@ class Velmora:
                 return self.process.returncode
             time.sleep(0.1)
         return None
+
+
+class VelmoraTestCase(unittest.TestCase):
+    """A test that starts Velmora in the sandbox, from a first start unless it stores settings itself,
+    and never leaves it running."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.sandbox = Sandbox()
+
+    def setUp(self):
+        reset_settings(self.sandbox)
+        self.app = None
+
+    def tearDown(self):
+        self.stop()
+
+    def start(self, lang="en_US.UTF-8"):
+        self.app = Velmora(self.sandbox, lang=lang)
+        self.assertIsNotNone(self.app.wait_window(), "the window did not appear")
+        return self.app
+
+    def stop(self):
+        if self.app is not None:
+            self.app.close()
+            self.app = None
+
+    def restart(self, lang="en_US.UTF-8"):
+        self.stop()
+        return self.start(lang)
+
+    def tool(self, *args):
+        """velmora_setup_tool.exe inside the sandbox."""
+        return self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", *args)
