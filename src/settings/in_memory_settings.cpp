@@ -29,6 +29,13 @@ public:
         values_.insert_or_assign(std::wstring(key), value);
     }
 
+    void Remove(std::wstring_view key) override {
+        const std::lock_guard lock(mutex_);
+        if (const auto found = values_.find(key); found != values_.end()) {
+            values_.erase(found);
+        }
+    }
+
 private:
     mutable std::mutex mutex_;
     std::map<std::wstring, SettingValue, std::less<>> values_; // keys are case-sensitive

@@ -25,6 +25,7 @@ public:
     [[nodiscard]] virtual std::optional<SettingValue>
     Lookup(std::wstring_view key) const = 0;                                   // nullopt when absent
     virtual void Insert(std::wstring_view key, const SettingValue& value) = 0; // adds or overwrites
+    virtual void Remove(std::wstring_view key) = 0;                            // an absent key stays absent
 };
 
 // A value boxed as another type unboxes to the requested type's zero.

@@ -81,6 +81,20 @@ public:
         }
     }
 
+    void Remove(std::wstring_view key) override {
+        UniqueRegistryKey settings;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, subkey_.c_str(), 0, KEY_SET_VALUE, settings.Put()) !=
+            ERROR_SUCCESS) {
+            return; // no settings at all: nothing to remove
+        }
+        const std::wstring name(key);
+        const LSTATUS status = ::RegDeleteValueW(settings.Get(), name.c_str());
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+            Diagnose(L"Failed to remove the local setting \"" + name + L"\": " +
+                     std::to_wstring(static_cast<long>(status)));
+        }
+    }
+
 private:
     // Opened for each access: the key may have been created, changed or deleted since the last one.
     [[nodiscard]] UniqueRegistryKey Open() const {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "system/system_state.h"
+
 #include <string>
+#include <vector>
 
 namespace Velmora {
 
@@ -20,5 +23,20 @@ void CleanFolderContents(const std::wstring& folder) noexcept;
 
 // Cleans "C:\Windows\Prefetch" the same way, counting files and folders.
 void CleanPrefetchFolder() noexcept;
+
+// ---- What the cleanup would delete: read only, for a plan ----
+
+inline constexpr wchar_t kPrefetchFolderPath[] = L"C:\\Windows\\Prefetch";
+
+// The folders CleanTempFolders cleans, in its order: C:\Windows\Temp, then the user's temporary
+// folder when it plainly is one.
+[[nodiscard]] std::vector<std::wstring> TempFoldersToClean();
+
+// The files below the folder and their size in bytes. A link counts as one file and is never
+// entered. Not readable when the folder cannot be listed; an absent folder holds nothing.
+[[nodiscard]] FolderContents MeasureFolderContents(const std::wstring& folder) noexcept;
+
+// The items in the Recycle Bin of drive C: and their size.
+[[nodiscard]] FolderContents MeasureRecycleBin() noexcept;
 
 } // namespace Velmora

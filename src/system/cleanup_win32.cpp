@@ -19,7 +19,7 @@ namespace Velmora {
 namespace {
 
 constexpr wchar_t kSystemTempFolder[] = L"C:\\Windows\\Temp";
-constexpr wchar_t kPrefetchFolder[] = L"C:\\Windows\\Prefetch";
+constexpr const wchar_t* kPrefetchFolder = kPrefetchFolderPath;
 
 // A folder that cannot be tested, opened or listed; ends the cleaning of that folder.
 class FolderFailure : public std::runtime_error {
@@ -241,6 +241,13 @@ std::optional<std::wstring> RefuseUserTempFolder(const std::wstring& folder) {
     return std::nullopt;
 }
 
+// The user's temporary folder as GetTempPathW gives it, with its trailing backslash; empty when unknown.
+std::wstring UserTempFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH, buffer);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
 } // namespace
 
 void EmptyRecycleBin() noexcept {
@@ -271,12 +278,7 @@ void CleanTempFolders() noexcept {
     try {
         try {
             const std::wstring systemFolder = kSystemTempFolder;
-            std::wstring userFolder;
-            wchar_t buffer[MAX_PATH] = {};
-            const DWORD length = ::GetTempPathW(MAX_PATH, buffer);
-            if (length > 0 && length < MAX_PATH) {
-                userFolder.assign(buffer, length);
-            }
+            const std::wstring userFolder = UserTempFolder();
             CleanFolderContents(systemFolder);
             if (!userFolder.empty()) {
                 if (const auto refusal = RefuseUserTempFolder(userFolder)) {
@@ -308,6 +310,68 @@ void CleanPrefetchFolder() noexcept {
         }
     } catch (...) {
     }
+}
+
+std::vector<std::wstring> TempFoldersToClean() {
+    std::vector<std::wstring> folders{kSystemTempFolder};
+    if (const std::wstring userFolder = UserTempFolder();
+        !userFolder.empty() && !RefuseUserTempFolder(userFolder)) {
+        folders.push_back(userFolder);
+    }
+    return folders;
+}
+
+FolderContents MeasureFolderContents(const std::wstring& folder) noexcept {
+    FolderContents contents;
+    try {
+        if (!FolderExists(folder)) {
+            contents.readable = true;
+            return contents;
+        }
+        std::vector<std::wstring> pending{folder};
+        while (!pending.empty()) {
+            const std::wstring current = std::move(pending.back());
+            pending.pop_back();
+            WIN32_FIND_DATAW found{};
+            const UniqueFindHandle find(::FindFirstFileExW(ChildPath(current, L"*").c_str(), FindExInfoBasic,
+                                                           &found, FindExSearchNameMatch, nullptr, 0));
+            if (!find) {
+                if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
+                    continue;
+                }
+                return {};
+            }
+            do {
+                const std::wstring_view name(found.cFileName);
+                if (name == L"." || name == L"..") {
+                    continue;
+                }
+                const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+                if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link) {
+                    pending.push_back(ChildPath(current, found.cFileName));
+                    continue;
+                }
+                ++contents.files;
+                if (!link) {
+                    contents.bytes +=
+                        (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+                }
+            } while (::FindNextFileW(find.Get(), &found));
+        }
+        contents.readable = true;
+        return contents;
+    } catch (...) {
+        return {};
+    }
+}
+
+FolderContents MeasureRecycleBin() noexcept {
+    SHQUERYRBINFO info{};
+    info.cbSize = sizeof info;
+    if (FAILED(::SHQueryRecycleBinW(L"C:\\", &info))) {
+        return {};
+    }
+    return {true, static_cast<std::uint64_t>(info.i64NumItems), static_cast<std::uint64_t>(info.i64Size)};
 }
 
 } // namespace Velmora

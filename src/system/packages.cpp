@@ -1,5 +1,6 @@
 #include "system/packages.h"
 
+#include <algorithm>
 #include <cwctype>
 
 namespace Velmora {
@@ -60,6 +61,29 @@ bool RemovePreinstalledApps(std::vector<std::wstring> packageNames, PackageRemov
         RemoveMatchingPackages(*catalogue, fragment);
     }
     return true;
+}
+
+std::optional<std::vector<std::wstring>> MatchingPackageNames(const std::vector<std::wstring>& fragments,
+                                                              PackageCatalogue& catalogue) {
+    const std::unique_ptr<PackageWalk> walk = catalogue.Walk();
+    if (!walk) {
+        return std::nullopt;
+    }
+    std::vector<std::wstring> names;
+    std::wstring name;
+    PackageWalkStep step = PackageWalkStep::End;
+    while ((step = walk->Next(name)) == PackageWalkStep::Package) {
+        const bool matches =
+            std::any_of(fragments.begin(), fragments.end(),
+                        [&](const std::wstring& fragment) { return PackageNameMatches(fragment, name); });
+        if (matches && std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    }
+    if (step == PackageWalkStep::Failed) {
+        return std::nullopt;
+    }
+    return names;
 }
 
 } // namespace Velmora

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,7 +68,17 @@ public:
 // when the run ended early because there is no package catalogue.
 bool RemovePreinstalledApps(std::vector<std::wstring> packageNames, PackageRemovalPlatform& platform);
 
+// The names of the installed packages that one of the fragments matches, each once, in walk order;
+// nothing is removed. nullopt when the packages cannot be walked.
+[[nodiscard]] std::optional<std::vector<std::wstring>>
+MatchingPackageNames(const std::vector<std::wstring>& fragments, PackageCatalogue& catalogue);
+
 // Windows only.
+
+// The same against the current user's installed packages, in a COM apartment of its own; nullopt
+// when the package manager is not there.
+[[nodiscard]] std::optional<std::vector<std::wstring>>
+MatchingInstalledPackages(const std::vector<std::wstring>& fragments) noexcept;
 
 // The platform of the Windows build: ApiInformation, the registry and the PackageManager of the
 // Windows Runtime. Its methods need a COM apartment on the calling thread.

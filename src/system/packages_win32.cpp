@@ -410,4 +410,19 @@ bool StartAppRemovalThread(std::vector<std::wstring> packageNames) {
     }
 }
 
+std::optional<std::vector<std::wstring>>
+MatchingInstalledPackages(const std::vector<std::wstring>& fragments) noexcept {
+    try {
+        const ComApartment apartment = InitializeComApartment(COINIT_MULTITHREADED);
+        if (FAILED(apartment.result) && apartment.result != RPC_E_CHANGED_MODE) {
+            return std::nullopt;
+        }
+        const std::unique_ptr<PackageRemovalPlatform> platform = CreateWindowsPackageRemovalPlatform();
+        const std::unique_ptr<PackageCatalogue> catalogue = platform ? platform->OpenCatalogue() : nullptr;
+        return catalogue ? MatchingPackageNames(fragments, *catalogue) : std::nullopt;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 } // namespace Velmora

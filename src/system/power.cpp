@@ -53,4 +53,41 @@ void TunePowerScheme(ProcessorStatePowerSettings& power) noexcept {
     }
 }
 
+ProcessorMaximumState ReadProcessorMaximum(ProcessorStatePowerSettings& power) noexcept {
+    try {
+        if (!power.OpenActiveScheme()) {
+            return {};
+        }
+        const OpenScheme scheme(power);
+        ProcessorMaximumState state;
+        state.ac = power.ReadAcMaximum();
+        state.dc = power.ReadDcMaximum();
+        return state;
+    } catch (...) {
+        return {};
+    }
+}
+
+bool WriteProcessorMaximum(ProcessorStatePowerSettings& power, const ProcessorMaximumState& wanted) noexcept {
+    try {
+        if (!power.OpenActiveScheme()) {
+            return false;
+        }
+        {
+            const OpenScheme scheme(power);
+            if (wanted.ac) {
+                power.WriteAcMaximum(*wanted.ac);
+            }
+            if (wanted.dc) {
+                power.WriteDcMaximum(*wanted.dc);
+            }
+            power.ReapplyActiveScheme();
+        }
+        const ProcessorMaximumState now = ReadProcessorMaximum(power);
+        return (!wanted.ac || now.ac == wanted.ac) && (!wanted.dc || now.dc == wanted.dc);
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace Velmora

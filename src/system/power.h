@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/system_state.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -30,9 +32,19 @@ public:
 // DC, and re-applies the scheme once when it wrote anything. Reports nothing and never throws.
 void TunePowerScheme(ProcessorStatePowerSettings& power) noexcept;
 
+// The AC and DC values of the active scheme as they stand; both unreadable without an active scheme.
+[[nodiscard]] ProcessorMaximumState ReadProcessorMaximum(ProcessorStatePowerSettings& power) noexcept;
+
+// Writes the values that are given, re-applies the scheme once, and reads them back: true when the
+// scheme then holds them.
+[[nodiscard]] bool WriteProcessorMaximum(ProcessorStatePowerSettings& power,
+                                         const ProcessorMaximumState& wanted) noexcept;
+
 #ifdef _WIN32
-// The step against the local system's power settings.
+// The same, against the local system's power settings.
 void TunePowerScheme() noexcept;
+[[nodiscard]] ProcessorMaximumState ReadProcessorMaximum() noexcept;
+[[nodiscard]] bool WriteProcessorMaximum(const ProcessorMaximumState& wanted) noexcept;
 #endif
 
 } // namespace Velmora

@@ -92,4 +92,14 @@ void TunePowerScheme() noexcept {
     TunePowerScheme(power);
 }
 
+ProcessorMaximumState ReadProcessorMaximum() noexcept {
+    PowrProfPowerSettings power;
+    return ReadProcessorMaximum(power);
+}
+
+bool WriteProcessorMaximum(const ProcessorMaximumState& wanted) noexcept {
+    PowrProfPowerSettings power;
+    return WriteProcessorMaximum(power, wanted);
+}
+
 } // namespace Velmora

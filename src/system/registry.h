@@ -1,8 +1,13 @@
 #pragma once
 
 #include "system/registry_records.h"
+#include "system/system_state.h"
 
 #include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Velmora {
 
@@ -26,5 +31,31 @@ bool DeleteRegistryEntry(RegistryDwordSetting setting);
 
 // Deletes the key named by the whole spec with everything below it. An absent key counts as deleted.
 bool DeleteRegistryTree(RegistryDwordSetting setting);
+
+// On failure the four primitives above leave the registry's status in the thread's last error.
+
+// ---- State readers: they change nothing, never throw, and report what they cannot read ----
+
+// One value (the key's default value for an empty name); a missing key or value is Absent.
+[[nodiscard]] RegistryValueState ReadRegistryValue(RegistryRoot root, const std::wstring& keyPath,
+                                                   const std::wstring& valueName);
+// Whether the key exists.
+[[nodiscard]] Presence ReadRegistryKeyPresence(RegistryRoot root, const std::wstring& keyPath);
+// The key with every value of its own and the number of its subkeys.
+[[nodiscard]] RegistryKeyState ReadRegistryKey(RegistryRoot root, const std::wstring& keyPath);
+
+// ---- What a restore writes back: exact types and bytes. Each returns the registry's status ----
+
+// Creates the key (and its missing parents) where needed.
+[[nodiscard]] LSTATUS WriteRegistryValue(RegistryRoot root, const std::wstring& keyPath,
+                                         const std::wstring& valueName, std::uint32_t type,
+                                         const std::vector<std::uint8_t>& data);
+// A value or key already absent counts as deleted.
+[[nodiscard]] LSTATUS DeleteRegistryValue(RegistryRoot root, const std::wstring& keyPath,
+                                          const std::wstring& valueName);
+[[nodiscard]] LSTATUS CreateRegistryKey(RegistryRoot root, const std::wstring& keyPath);
+// Deletes the key only when it holds no value and no subkey (ERROR_DIR_NOT_EMPTY otherwise); an
+// absent key counts as deleted.
+[[nodiscard]] LSTATUS DeleteRegistryKeyIfEmpty(RegistryRoot root, const std::wstring& keyPath);
 
 } // namespace Velmora

@@ -4,6 +4,8 @@
 #include "common/win32_handles.h"
 #include "system/registry_spec.h"
 
+#include <algorithm>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -18,16 +20,24 @@ std::wstring ErrorText(LSTATUS status) {
     return std::to_wstring(static_cast<std::int32_t>(status));
 }
 
+// Leaves a failure's status for the caller that wants to know it (GetLastError), after the
+// diagnostic line, whose writing may change the last error.
+bool Failed(LSTATUS status) {
+    ::SetLastError(static_cast<DWORD>(status));
+    return false;
+}
+
 // Opens the key for writing, or creates it with every missing key on its path.
-UniqueRegistryKey OpenOrCreateForWriting(HKEY root, const std::wstring& keyPath) {
+UniqueRegistryKey OpenOrCreateForWriting(HKEY root, const std::wstring& keyPath, LSTATUS& status) {
     UniqueRegistryKey key;
-    if (::RegOpenKeyExW(root, keyPath.c_str(), 0, kWriteAccess, key.Put()) == ERROR_SUCCESS) {
+    status = ::RegOpenKeyExW(root, keyPath.c_str(), 0, kWriteAccess, key.Put());
+    if (status == ERROR_SUCCESS) {
         return key;
     }
-    const LSTATUS created = ::RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                              kWriteAccess, nullptr, key.Put(), nullptr);
-    if (created != ERROR_SUCCESS) {
-        Diagnose(L"Failed to open/create registry key: " + ErrorText(created));
+    status = ::RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kWriteAccess,
+                               nullptr, key.Put(), nullptr);
+    if (status != ERROR_SUCCESS) {
+        Diagnose(L"Failed to open/create registry key: " + ErrorText(status));
         key.Reset();
     }
     return key;
@@ -43,10 +53,13 @@ struct OpenWriteTarget {
 std::optional<OpenWriteTarget> OpenForWrite(RegistryRoot root, std::optional<RegistryTarget> target) {
     const HKEY rootKey = RegistryRootKey(root);
     if (rootKey == nullptr || !target) {
+        Failed(ERROR_INVALID_PARAMETER);
         return std::nullopt;
     }
-    UniqueRegistryKey key = OpenOrCreateForWriting(rootKey, target->keyPath);
+    LSTATUS status = ERROR_SUCCESS;
+    UniqueRegistryKey key = OpenOrCreateForWriting(rootKey, target->keyPath, status);
     if (!key) {
+        Failed(status);
         return std::nullopt;
     }
     return OpenWriteTarget{std::move(*target), std::move(key)};
@@ -85,7 +98,7 @@ bool SetRegistryDword(RegistryDwordSetting setting) {
         return true;
     }
     Diagnose(L"Failed to set registry value: " + name + L" Error: " + ErrorText(status));
-    return false;
+    return Failed(status);
 }
 
 bool SetRegistryString(RegistryStringSetting setting) {
@@ -112,24 +125,21 @@ bool SetRegistryString(RegistryStringSetting setting) {
                      ? L"Successfully set registry string: " + name + L" = " + quoted
                      : L"Failed to set registry string: " + name + L" Error: " + ErrorText(status));
     }
-    return status == ERROR_SUCCESS;
+    return status == ERROR_SUCCESS || Failed(status);
 }
 
 bool DeleteRegistryEntry(RegistryDwordSetting setting) {
     const HKEY root = RegistryRootKey(setting.root);
-    if (root == nullptr) {
-        return false;
-    }
     const auto target = SplitSpecForDelete(setting.spec);
-    if (!target) {
-        return false;
+    if (root == nullptr || !target) {
+        return Failed(ERROR_INVALID_PARAMETER);
     }
     const std::wstring& keyPath = target->keyPath;
     UniqueRegistryKey key;
     const LSTATUS opened = ::RegOpenKeyExW(root, keyPath.c_str(), 0, kDeleteAccess, key.Put());
     if (opened != ERROR_SUCCESS) {
         Diagnose(L"Failed to open registry key for deletion: " + keyPath + L" Error: " + ErrorText(opened));
-        return false;
+        return Failed(opened);
     }
     if (target->valueName.empty()) {
         key.Reset(); // the key is closed before it is deleted
@@ -139,7 +149,7 @@ bool DeleteRegistryEntry(RegistryDwordSetting setting) {
             return true;
         }
         Diagnose(L"Failed to delete registry key: " + keyPath + L" Error: " + ErrorText(deleted));
-        return false;
+        return Failed(deleted);
     }
     const LSTATUS deleted = ::RegDeleteValueW(key.Get(), target->valueName.c_str());
     key.Reset();
@@ -153,14 +163,14 @@ bool DeleteRegistryEntry(RegistryDwordSetting setting) {
         return true;
     default:
         Diagnose(L"Failed to delete registry value: " + name + L" Error: " + ErrorText(deleted));
-        return false;
+        return Failed(deleted);
     }
 }
 
 bool DeleteRegistryTree(RegistryDwordSetting setting) {
     const HKEY root = RegistryRootKey(setting.root);
     if (root == nullptr || setting.spec.empty()) {
-        return false;
+        return Failed(ERROR_INVALID_PARAMETER);
     }
     const std::wstring& keyPath = setting.spec;
     const LSTATUS status = ::RegDeleteTreeW(root, keyPath.c_str());
@@ -173,8 +183,185 @@ bool DeleteRegistryTree(RegistryDwordSetting setting) {
         return true;
     default:
         Diagnose(L"Failed to recursively delete registry key: " + keyPath + L" Error: " + ErrorText(status));
-        return false;
+        return Failed(status);
     }
+}
+
+namespace {
+
+RegistryValueState Unreadable(LSTATUS status) {
+    return {Presence::Unreadable, 0, {}, static_cast<std::uint32_t>(status)};
+}
+
+// Reads a value of an open key, growing the buffer while the value grows.
+RegistryValueState QueryValue(HKEY key, const std::wstring& valueName) {
+    std::vector<std::uint8_t> data(64);
+    for (;;) {
+        DWORD type = REG_NONE;
+        auto size = static_cast<DWORD>(data.size());
+        const LSTATUS status = ::RegQueryValueExW(key, valueName.c_str(), nullptr, &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            data.resize(std::max<std::size_t>(size, data.size() * 2));
+            continue;
+        }
+        if (status == ERROR_FILE_NOT_FOUND) {
+            return AbsentValue();
+        }
+        if (status != ERROR_SUCCESS) {
+            return Unreadable(status);
+        }
+        data.resize(size);
+        return {Presence::Present, type, std::move(data), 0};
+    }
+}
+
+LSTATUS OpenForReading(RegistryRoot root, const std::wstring& keyPath, REGSAM access,
+                       UniqueRegistryKey& key) {
+    const HKEY rootKey = RegistryRootKey(root);
+    if (rootKey == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return ::RegOpenKeyExW(rootKey, keyPath.c_str(), 0, access, key.Put());
+}
+
+std::wstring RestoredName(RegistryRoot root, const std::wstring& keyPath, const std::wstring& valueName) {
+    return std::to_wstring(root) + L":" + keyPath + L":" + valueName;
+}
+
+} // namespace
+
+RegistryValueState ReadRegistryValue(RegistryRoot root, const std::wstring& keyPath,
+                                     const std::wstring& valueName) {
+    try {
+        UniqueRegistryKey key;
+        const LSTATUS opened = OpenForReading(root, keyPath, KEY_QUERY_VALUE, key);
+        if (opened == ERROR_FILE_NOT_FOUND) {
+            return AbsentValue();
+        }
+        return opened == ERROR_SUCCESS ? QueryValue(key.Get(), valueName) : Unreadable(opened);
+    } catch (const std::bad_alloc&) {
+        return Unreadable(ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+Presence ReadRegistryKeyPresence(RegistryRoot root, const std::wstring& keyPath) {
+    UniqueRegistryKey key;
+    switch (OpenForReading(root, keyPath, KEY_QUERY_VALUE, key)) {
+    case ERROR_SUCCESS:
+        return Presence::Present;
+    case ERROR_FILE_NOT_FOUND:
+        return Presence::Absent;
+    default:
+        return Presence::Unreadable;
+    }
+}
+
+RegistryKeyState ReadRegistryKey(RegistryRoot root, const std::wstring& keyPath) {
+    RegistryKeyState state;
+    try {
+        UniqueRegistryKey key;
+        const LSTATUS opened = OpenForReading(root, keyPath, KEY_READ, key);
+        if (opened != ERROR_SUCCESS) {
+            state.presence = opened == ERROR_FILE_NOT_FOUND ? Presence::Absent : Presence::Unreadable;
+            state.error = opened == ERROR_FILE_NOT_FOUND ? 0 : static_cast<std::uint32_t>(opened);
+            return state;
+        }
+        DWORD subkeys = 0;
+        DWORD values = 0;
+        DWORD longestName = 0;
+        LSTATUS status = ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                            &values, &longestName, nullptr, nullptr, nullptr);
+        for (DWORD index = 0; status == ERROR_SUCCESS && index < values; ++index) {
+            std::wstring name(longestName + 1, L'\0');
+            auto length = static_cast<DWORD>(name.size());
+            status =
+                ::RegEnumValueW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            if (status == ERROR_MORE_DATA) {
+                // The key changed while it was read; an honest "unreadable" beats a torn picture.
+                break;
+            }
+            if (status != ERROR_SUCCESS) {
+                break;
+            }
+            name.resize(length);
+            RegistryValueState value = QueryValue(key.Get(), name);
+            if (value.presence != Presence::Present) {
+                status = value.presence == Presence::Absent ? ERROR_MORE_DATA : value.error;
+                break;
+            }
+            state.values.push_back({std::move(name), value.type, std::move(value.data)});
+        }
+        if (status != ERROR_SUCCESS) {
+            return {Presence::Unreadable, {}, 0, static_cast<std::uint32_t>(status)};
+        }
+        state.presence = Presence::Present;
+        state.subkeys = subkeys;
+    } catch (const std::bad_alloc&) {
+        return {Presence::Unreadable, {}, 0, ERROR_NOT_ENOUGH_MEMORY};
+    }
+    return state;
+}
+
+LSTATUS WriteRegistryValue(RegistryRoot root, const std::wstring& keyPath, const std::wstring& valueName,
+                           std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    const HKEY rootKey = RegistryRootKey(root);
+    if (rootKey == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    UniqueRegistryKey key;
+    LSTATUS status = ::RegCreateKeyExW(rootKey, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                       KEY_SET_VALUE, nullptr, key.Put(), nullptr);
+    if (status == ERROR_SUCCESS) {
+        status = ::RegSetValueExW(key.Get(), valueName.empty() ? nullptr : valueName.c_str(), 0, type,
+                                  data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size()));
+    }
+    Diagnose((status == ERROR_SUCCESS ? L"Restored registry value " : L"Failed to restore registry value ") +
+             RestoredName(root, keyPath, valueName) +
+             (status == ERROR_SUCCESS ? std::wstring() : L" Error: " + ErrorText(status)));
+    return status;
+}
+
+LSTATUS DeleteRegistryValue(RegistryRoot root, const std::wstring& keyPath, const std::wstring& valueName) {
+    UniqueRegistryKey key;
+    LSTATUS status = OpenForReading(root, keyPath, KEY_SET_VALUE, key);
+    if (status == ERROR_SUCCESS) {
+        status = ::RegDeleteValueW(key.Get(), valueName.empty() ? nullptr : valueName.c_str());
+    }
+    if (status == ERROR_FILE_NOT_FOUND) {
+        status = ERROR_SUCCESS;
+    }
+    Diagnose((status == ERROR_SUCCESS ? L"Removed registry value " : L"Failed to remove registry value ") +
+             RestoredName(root, keyPath, valueName) +
+             (status == ERROR_SUCCESS ? std::wstring() : L" Error: " + ErrorText(status)));
+    return status;
+}
+
+LSTATUS CreateRegistryKey(RegistryRoot root, const std::wstring& keyPath) {
+    const HKEY rootKey = RegistryRootKey(root);
+    if (rootKey == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    UniqueRegistryKey key;
+    return ::RegCreateKeyExW(rootKey, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE,
+                             nullptr, key.Put(), nullptr);
+}
+
+LSTATUS DeleteRegistryKeyIfEmpty(RegistryRoot root, const std::wstring& keyPath) {
+    const RegistryKeyState state = ReadRegistryKey(root, keyPath);
+    if (state.presence == Presence::Absent) {
+        return ERROR_SUCCESS;
+    }
+    if (state.presence == Presence::Unreadable) {
+        return static_cast<LSTATUS>(state.error);
+    }
+    if (!state.values.empty() || state.subkeys > 0) {
+        return ERROR_DIR_NOT_EMPTY;
+    }
+    const LSTATUS status = ::RegDeleteKeyW(RegistryRootKey(root), keyPath.c_str());
+    Diagnose((status == ERROR_SUCCESS ? L"Removed registry key " : L"Failed to remove registry key ") +
+             std::to_wstring(root) + L":" + keyPath +
+             (status == ERROR_SUCCESS ? std::wstring() : L" Error: " + ErrorText(status)));
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
 } // namespace Velmora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/system_state.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -85,5 +87,13 @@ bool DisableScheduledTask(const std::wstring& taskPath);
 
 // Finds the browser update tasks anywhere in the tree and disables each one.
 void DisableEdgeUpdateTasks();
+
+// Whether the task at the path is registered, and enabled. Changes nothing; a missing folder or
+// task is Absent.
+[[nodiscard]] TaskState ReadTaskState(const std::wstring& taskPath);
+
+// Enables or disables the task in place, as DisableScheduledTask does. The HRESULT: S_OK when the
+// changed definition was registered again.
+[[nodiscard]] std::int32_t SetScheduledTaskEnabled(const std::wstring& taskPath, bool enabled);
 
 } // namespace Velmora

@@ -142,12 +142,12 @@ std::unique_ptr<TaskFolderCollectionView> ComTaskFolder::Subfolders() {
     return std::make_unique<ComTaskFolderCollection>(std::move(folders));
 }
 
-} // namespace
-
-bool DisableScheduledTask(const std::wstring& taskPath) {
+// Sets the task's Enabled setting and registers its definition again under its own name, so it stays
+// in place. Every failure composes its line and returns its HRESULT.
+HRESULT ChangeTaskEnabled(const std::wstring& taskPath, bool enabled) {
     auto connection = ConnectTaskScheduler();
     if (!connection) {
-        return false;
+        return E_FAIL;
     }
     const TaskLocation location = SplitTaskPath(taskPath);
     // Declared in the order obtained, so they are released in reverse before the service.
@@ -160,28 +160,28 @@ bool DisableScheduledTask(const std::wstring& taskPath) {
         Checked(connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put()), folder);
     if (FAILED(hr)) {
         Diagnose(L"Failed to open folder '" + location.folder + L"': " + HresultText(hr));
-        return false;
+        return hr;
     }
     const UniqueBstr name = MakeBstr(location.name);
     hr = Checked(folder->GetTask(name.Get(), task.Put()), task);
     if (FAILED(hr)) {
         Diagnose(L"Failed to find task '" + location.name + L"': " + HresultText(hr));
-        return false;
+        return hr;
     }
     hr = Checked(task->get_Definition(definition.Put()), definition);
     if (FAILED(hr)) {
         Diagnose(L"Failed to get task definition: " + HresultText(hr));
-        return false;
+        return hr;
     }
     hr = Checked(definition->get_Settings(settings.Put()), settings);
     if (FAILED(hr)) {
         Diagnose(L"Failed to get task settings: " + HresultText(hr));
-        return false;
+        return hr;
     }
-    hr = settings->put_Enabled(VARIANT_FALSE);
+    hr = settings->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE);
     if (FAILED(hr)) {
         Diagnose(L"Failed to set enabled state: " + HresultText(hr));
-        return false;
+        return hr;
     }
     // Registered again under the task's own name in its own folder, so it stays in place.
     const UniqueBstr emptySddl = MakeBstr(std::wstring());
@@ -192,10 +192,58 @@ bool DisableScheduledTask(const std::wstring& taskPath) {
     updated.Reset();
     if (FAILED(hr)) {
         Diagnose(L"Failed to update task: " + HresultText(hr));
-        return false;
+        return hr;
     }
-    Diagnose(L"Task '" + taskPath + L"' has been disabled successfully.");
-    return true;
+    Diagnose(L"Task '" + taskPath + L"' has been " + (enabled ? L"enabled" : L"disabled") +
+             L" successfully.");
+    return S_OK;
+}
+
+} // namespace
+
+bool DisableScheduledTask(const std::wstring& taskPath) {
+    return SUCCEEDED(ChangeTaskEnabled(taskPath, false));
+}
+
+std::int32_t SetScheduledTaskEnabled(const std::wstring& taskPath, bool enabled) {
+    return static_cast<std::int32_t>(ChangeTaskEnabled(taskPath, enabled));
+}
+
+TaskState ReadTaskState(const std::wstring& taskPath) {
+    TaskState state;
+    try {
+        auto connection = ConnectTaskScheduler();
+        if (!connection) {
+            state.error = static_cast<std::uint32_t>(E_FAIL);
+            return state;
+        }
+        const TaskLocation location = SplitTaskPath(taskPath);
+        UniqueComPointer<ITaskFolder> folder;
+        UniqueComPointer<IRegisteredTask> task;
+        HRESULT hr = connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put());
+        if (SUCCEEDED(hr) && folder) {
+            hr = folder->GetTask(MakeBstr(location.name).Get(), task.Put());
+        }
+        // A missing folder or task is reported with a "not found" HRESULT of the file system family.
+        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+            hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+            state.presence = Presence::Absent;
+            return state;
+        }
+        VARIANT_BOOL enabled = VARIANT_FALSE;
+        if (SUCCEEDED(hr) && task) {
+            hr = task->get_Enabled(&enabled);
+        }
+        if (FAILED(hr) || !task) {
+            state.error = static_cast<std::uint32_t>(FAILED(hr) ? hr : E_POINTER);
+            return state;
+        }
+        state.presence = Presence::Present;
+        state.enabled = enabled != VARIANT_FALSE;
+    } catch (const std::bad_alloc&) {
+        state.error = static_cast<std::uint32_t>(E_OUTOFMEMORY);
+    }
+    return state;
 }
 
 std::vector<std::wstring> FindTasksByName(const std::vector<std::wstring>& wanted) {

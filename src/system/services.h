@@ -1,9 +1,11 @@
 #pragma once
 
 #include "system/service_records.h"
+#include "system/system_state.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -88,5 +90,20 @@ void SetSvcHostSplitThreshold();
 
 // Maximum only: "Spooler" and "LanmanServer" manual, "sysmain" disabled from 16 GiB, in the registry.
 void AdjustServicesForMemory();
+
+// Installed memory of this PC in whole or started GiB, as the two steps above count it; nullopt
+// when the system does not say.
+[[nodiscard]] std::optional<std::uint32_t> InstalledMemoryGiBOfThisPc();
+
+// ---- State reader and the restore's writes ----
+
+// The service as the service manager (start type, delayed-start flag) and its registry key ("Start",
+// "DelayedAutoStart") report it. Changes nothing.
+[[nodiscard]] ServiceState ReadServiceState(const std::wstring& name);
+
+// Through the service manager only. Each returns the Win32 error, 0 when the change was made.
+[[nodiscard]] std::uint32_t SetServiceStartTypeThroughManager(const std::wstring& name,
+                                                              std::uint32_t startType);
+[[nodiscard]] std::uint32_t SetServiceDelayedFlagThroughManager(const std::wstring& name, bool delayed);
 
 } // namespace Velmora

@@ -2,9 +2,12 @@
 
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
+#include "system/registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace Velmora {
 namespace {
@@ -162,6 +165,94 @@ void AdjustServicesForMemory() {
     for (const ServiceStartEntry& entry : ServiceAdjustmentsForMemory(InstalledMemoryGiB(*bytes))) {
         SetServiceStartInRegistry(entry.name, entry.code);
     }
+}
+
+std::optional<std::uint32_t> InstalledMemoryGiBOfThisPc() {
+    const std::optional<std::uint64_t> bytes = TotalPhysicalBytes();
+    return bytes ? std::optional<std::uint32_t>(InstalledMemoryGiB(*bytes)) : std::nullopt;
+}
+
+ServiceState ReadServiceState(const std::wstring& name) {
+    ServiceState state;
+    const std::wstring keyPath = kServicesKey + name;
+    if (!IsServiceKeyName(name)) {
+        state.manager = Presence::Absent;
+        state.key = Presence::Absent;
+        state.start = state.delayedAutoStart = AbsentValue();
+        return state;
+    }
+    state.key = ReadRegistryKeyPresence(2, keyPath);
+    state.start = ReadRegistryValue(2, keyPath, L"Start");
+    state.delayedAutoStart = ReadRegistryValue(2, keyPath, L"DelayedAutoStart");
+
+    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(
+        manager ? ::OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG) : nullptr);
+    if (!service) {
+        const DWORD error = ::GetLastError();
+        state.manager = error == ERROR_SERVICE_DOES_NOT_EXIST ? Presence::Absent : Presence::Unreadable;
+        state.managerError = error == ERROR_SERVICE_DOES_NOT_EXIST ? 0 : error;
+        return state;
+    }
+    state.manager = Presence::Present;
+    DWORD needed = 0;
+    static_cast<void>(::QueryServiceConfigW(service.Get(), nullptr, 0, &needed));
+    std::vector<BYTE> buffer(std::max<DWORD>(needed, sizeof(QUERY_SERVICE_CONFIGW)));
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (::QueryServiceConfigW(service.Get(), config, static_cast<DWORD>(buffer.size()), &needed)) {
+        state.managerStartType = config->dwStartType;
+    } else {
+        state.managerError = ::GetLastError();
+    }
+    SERVICE_DELAYED_AUTO_START_INFO delayed{};
+    if (::QueryServiceConfig2W(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                               reinterpret_cast<BYTE*>(&delayed), sizeof delayed, &needed)) {
+        state.managerDelayed = delayed.fDelayedAutostart != FALSE;
+    } else if (state.managerError == 0) {
+        state.managerError = ::GetLastError(); // Wine: 124, the level is not implemented
+    }
+    return state;
+}
+
+namespace {
+
+// Opens the service for a configuration change and runs it; the Win32 error, 0 on success.
+template <typename Change>
+std::uint32_t ChangeThroughManager(const std::wstring& name, Change change) {
+    if (!IsServiceKeyName(name)) {
+        return ERROR_INVALID_NAME;
+    }
+    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        return ::GetLastError();
+    }
+    const UniqueServiceHandle service(::OpenServiceW(manager.Get(), name.c_str(), SERVICE_CHANGE_CONFIG));
+    if (!service) {
+        return ::GetLastError();
+    }
+    return change(service.Get()) ? 0 : ::GetLastError();
+}
+
+} // namespace
+
+std::uint32_t SetServiceStartTypeThroughManager(const std::wstring& name, std::uint32_t startType) {
+    const std::uint32_t error = ChangeThroughManager(name, [startType](SC_HANDLE service) {
+        return ::ChangeServiceConfigW(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) != FALSE;
+    });
+    Diagnose(L"Service manager start type of " + name + L" set back to " + std::to_wstring(startType) +
+             (error == 0 ? std::wstring() : L": error " + std::to_wstring(error)));
+    return error;
+}
+
+std::uint32_t SetServiceDelayedFlagThroughManager(const std::wstring& name, bool delayed) {
+    const std::uint32_t error = ChangeThroughManager(name, [delayed](SC_HANDLE service) {
+        SERVICE_DELAYED_AUTO_START_INFO info{delayed ? TRUE : FALSE};
+        return ::ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info) != FALSE;
+    });
+    Diagnose(L"Service manager delayed start of " + name + L" set back to " + (delayed ? L"on" : L"off") +
+             (error == 0 ? std::wstring() : L": error " + std::to_wstring(error)));
+    return error;
 }
 
 } // namespace Velmora

@@ -54,6 +54,10 @@ public:
         ++inserts;
         store->Insert(key, value);
     }
+    void Remove(std::wstring_view key) override {
+        ++inserts;
+        store->Remove(key);
+    }
     std::unique_ptr<LocalSettingsValues> store = MakeInMemorySettings();
     int inserts = 0;
 };
