@@ -86,8 +86,15 @@ std::int32_t RunApplyPipeline(const ApplyRunContext& context) {
     return outcome;
 }
 
-bool ApplyPipeline(const ApplyRunContext& context, DelayedRunner& timer, int delaySeconds) {
-    return timer.RunAfter(std::chrono::seconds(delaySeconds), [context] { RunApplyPipeline(context); });
+bool ApplyPipeline(const ApplyRunContext& context, DelayedRunner& timer, int delaySeconds,
+                   PipelineRunner runner) {
+    return timer.RunAfter(std::chrono::seconds(delaySeconds), [context, runner = std::move(runner)] {
+        if (runner) {
+            runner(context);
+        } else {
+            RunApplyPipeline(context);
+        }
+    });
 }
 
 } // namespace Velmora

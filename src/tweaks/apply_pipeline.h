@@ -24,15 +24,21 @@ struct ApplyRunContext {
     // Posted to the dispatcher, exactly one of them per run.
     std::function<void()> showSuccess;
     std::function<void()> showFailure;
+    // The preinstalled-app removal was started beside this run (the run itself does not touch it).
+    bool appRemovalStarted = false;
 };
+
+// Carries out a requested run: RunApplyPipeline itself, or the program's journaled run around it.
+using PipelineRunner = std::function<std::int32_t(const ApplyRunContext&)>;
 
 // Start delays, in seconds, of a run from Apply and from Try Again.
 inline constexpr int kApplyStartDelaySeconds = 9;
 inline constexpr int kTryAgainStartDelaySeconds = 2;
 
 // Requests a run of the selected profile after the delay and returns at once. The run continues on
-// a thread-pool thread. False when the run could not be scheduled.
-bool ApplyPipeline(const ApplyRunContext& context, DelayedRunner& timer, int delaySeconds);
+// a thread-pool thread, through `runner` when one is given. False when the run could not be scheduled.
+bool ApplyPipeline(const ApplyRunContext& context, DelayedRunner& timer, int delaySeconds,
+                   PipelineRunner runner = {});
 
 // The run itself, on the calling thread: the selected profile's steps, the outcome against the
 // failure threshold, the notification and, on success, the settings record. Returns the outcome.

@@ -13,4 +13,10 @@ public:
     virtual bool TryEnqueue(std::function<void()> closure) = 0;
 };
 
+// For runs without a window (plans, documents, the command line): what a run posts is dropped.
+class DiscardingDispatcher final : public DispatcherQueue {
+public:
+    bool TryEnqueue(std::function<void()>) override { return true; }
+};
+
 } // namespace Velmora

@@ -212,11 +212,6 @@ private:
     }
 };
 
-class DiscardingDispatcher final : public DispatcherQueue {
-public:
-    bool TryEnqueue(std::function<void()>) override { return true; }
-};
-
 std::string RegistryTable(std::vector<Change>::const_iterator first,
                           std::vector<Change>::const_iterator last) {
     std::string text = "| # | Change | Root | Key | Value | Data |\n|---|---|---|---|---|---|\n";

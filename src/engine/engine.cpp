@@ -1,0 +1,203 @@
+#include "engine/engine.h"
+
+#include "common/diagnostics.h"
+#include "engine/journal.h"
+#include "engine/journal_recorder.h"
+#include "settings/local_settings.h"
+#include "tweaks/run_controller.h"
+#include "ui/dispatcher_queue.h"
+
+namespace Velmora {
+namespace {
+
+std::array<std::size_t, kItemStepCount> StepTotals(EngineServices& services, const RunController& controller,
+                                                   SettingsProfile profile) {
+    std::array<std::size_t, kItemStepCount> totals{};
+    for (const PlanEntry& entry :
+         Plan(controller, profile, services.reader, services.settings, {false, false}).entries) {
+        ++totals[static_cast<std::size_t>(entry.step)];
+    }
+    return totals;
+}
+
+std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries) {
+    std::vector<RunItemResult> items;
+    items.reserve(entries.size());
+    for (const JournalEntry& entry : entries) {
+        RunItemResult item{entry.step,  DescribeItem(entry.target), entry.outcome.has_value(), false, 0,
+                           std::nullopt};
+        if (entry.outcome) {
+            item.succeeded = entry.outcome->succeeded;
+            item.error = entry.outcome->error;
+            item.exitCode = entry.outcome->exitCode;
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+// Nothing was changed: the window still learns that the run is over.
+std::int32_t NotStarted(const ApplyRunContext& context, RunReport& report, std::wstring message) {
+    Diagnose(message);
+    report.outcome = RunOutcome::NotStarted;
+    report.message = std::move(message);
+    context.state.pageState = PageState::Applying;
+    if (context.showFailure) {
+        context.dispatcher.TryEnqueue(context.showFailure);
+    }
+    return kFailureThreshold - 1;
+}
+
+std::wstring OutcomeMessage(RunOutcome outcome, std::int32_t applyOutcome) {
+    switch (outcome) {
+    case RunOutcome::Succeeded:
+        return L"The profile was applied.";
+    case RunOutcome::Cancelled:
+        return L"The run was stopped; the journal holds every change made until then.";
+    case RunOutcome::Failed:
+        return L"The run failed (" + std::to_wstring(-applyOutcome) +
+               L" registry writes failed, or the journal "
+               L"could not be written).";
+    case RunOutcome::NotStarted:
+        break;
+    }
+    return L"Nothing was changed.";
+}
+
+} // namespace
+
+std::wstring ProfileName(SettingsProfile profile) {
+    switch (profile) {
+    case kEssentialProfile:
+        return L"Essential";
+    case kStandardProfile:
+        return L"Standard";
+    case kMaximumProfile:
+        return L"Maximum";
+    default:
+        return {};
+    }
+}
+
+std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices& services,
+                                  const RunOptions& options, RunReport* report) noexcept {
+    RunReport local;
+    RunReport& out = report ? *report : local;
+    try {
+        const SettingsProfile profile = context.state.selectedProfile.load();
+        const std::wstring name = ProfileName(profile);
+        if (name.empty()) {
+            out.outcome = RunOutcome::NotStarted;
+            return RunApplyPipeline(context); // no step at all: nothing to journal
+        }
+        RunControl control{options.cancel, options.progress, {}, services.lastError};
+        if (options.progress) {
+            control.stepTotals = StepTotals(services, context.controller, profile);
+        }
+
+        out.restorePoint = BeginRestorePoint(services.restorePoints, name);
+        Diagnose(out.restorePoint.message);
+        JournalHeader header;
+        header.profile = name;
+        header.startedUtc = UtcTimestamp(services.journals.NowUtcSeconds());
+        header.programVersion = services.programVersion;
+        header.userSid = services.reader.CurrentUserSid();
+        header.restorePoint = out.restorePoint.message;
+        std::wstring error;
+        JournalRecorder recorder(services.journals.Create(name, error), header);
+        if (!recorder.Ok()) {
+            EndRestorePoint(services.restorePoints, out.restorePoint, false, false);
+            return NotStarted(context, out,
+                              L"Nothing was changed: the journal could not be written. " + error);
+        }
+        out.journalPath = recorder.Path();
+
+        JournalingSystem journaling(context.system, services.reader, services.settings, recorder, control);
+        std::int32_t applyOutcome = 0;
+        {
+            const ApplyRunContext run{
+                context.controller,
+                context.state,
+                journaling,
+                context.dispatcher,
+                context.storeSetting
+                    ? std::function<void(std::wstring_view, std::int32_t)>(
+                          [&](std::wstring_view key, std::int32_t value) {
+                              journaling.StoreSetting(key, value, [&] { context.storeSetting(key, value); });
+                          })
+                    : nullptr,
+                context.showSuccess,
+                context.showFailure,
+                context.appRemovalStarted};
+            bool stoppedEarly = false;
+            if (context.appRemovalStarted) {
+                try {
+                    journaling.RecordAppRemoval(context.controller.preinstalledPackageNames);
+                } catch (const std::exception&) {
+                    stoppedEarly = true;
+                }
+            }
+            applyOutcome = stoppedEarly ? kFailureThreshold - 1 : RunApplyPipeline(run);
+        }
+        const bool ranToEnd = !journaling.Cancelled() && !journaling.JournalFailed();
+        out.applyOutcome = applyOutcome;
+        out.outcome = journaling.Cancelled()                          ? RunOutcome::Cancelled
+                      : !ranToEnd || applyOutcome < kFailureThreshold ? RunOutcome::Failed
+                                                                      : RunOutcome::Succeeded;
+        const JournalEndState end = out.outcome == RunOutcome::Succeeded   ? JournalEndState::Succeeded
+                                    : out.outcome == RunOutcome::Cancelled ? JournalEndState::Cancelled
+                                                                           : JournalEndState::Failed;
+        if (!recorder.Close({end, applyOutcome, UtcTimestamp(services.journals.NowUtcSeconds())})) {
+            Diagnose(L"The journal could not be closed; its record stays in " + recorder.Path());
+        }
+        services.journals.Prune(kJournalsKept);
+        EndRestorePoint(services.restorePoints, out.restorePoint, ranToEnd, !recorder.Entries().empty());
+        out.journalPath = recorder.Path();
+        out.items = ItemResults(recorder.Entries());
+        out.message = OutcomeMessage(out.outcome, applyOutcome);
+        return applyOutcome;
+    } catch (...) {
+        // Out of memory around the run: the window must still hear that it is over.
+        try {
+            return NotStarted(context, out, L"The run stopped on an unexpected error.");
+        } catch (...) {
+            return kFailureThreshold - 1;
+        }
+    }
+}
+
+RunReport RunProfile(EngineServices& services, const RunController& controller, SettingsProfile profile,
+                     const RunOptions& options) {
+    SharedRunState state;
+    state.selectedProfile = profile;
+    state.pageState = PageState::Applying;
+    DiscardingDispatcher dispatcher;
+    const bool removal = options.appRemoval && profile != kEssentialProfile && options.startAppRemoval &&
+                         options.startAppRemoval(controller.preinstalledPackageNames);
+    const ApplyRunContext context{controller,
+                                  state,
+                                  services.system,
+                                  dispatcher,
+                                  [&services](std::wstring_view key, std::int32_t value) {
+                                      services.settings.Insert(key, SettingValue(value));
+                                  },
+                                  {},
+                                  {},
+                                  removal};
+    RunReport report;
+    RunJournaledPipeline(context, services, options, &report);
+    return report;
+}
+
+ProfilePlan PlanProfile(EngineServices& services, const RunController& controller, SettingsProfile profile,
+                        const PlanOptions& options) {
+    return Plan(controller, profile, services.reader, services.settings, options);
+}
+
+RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath) {
+    RestoreContext context{services.reader, services.writer, services.settings, services.journals,
+                           services.programVersion};
+    return Restore(context, journalPath);
+}
+
+} // namespace Velmora

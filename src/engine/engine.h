@@ -1,0 +1,90 @@
+#pragma once
+
+// The engine both front ends use: a profile's run journaled and preceded by a restore point, its
+// plan, and the restore of a journal. The window and the command line hold no logic of their own here.
+
+#include "engine/journaling_system.h"
+#include "engine/plan.h"
+#include "engine/restore.h"
+#include "engine/restore_point.h"
+#include "tweaks/apply_pipeline.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Velmora {
+
+class JournalStore;
+class LocalSettingsValues;
+class RunController;
+class SystemOperations;
+
+// Everything the engine reaches the PC through; all of it outlives the calls.
+struct EngineServices {
+    SystemOperations& system; // the real primitives
+    StateReader& reader;
+    StateWriter& writer;
+    LocalSettingsValues& settings;
+    JournalStore& journals;
+    RestorePointApi& restorePoints;
+    std::uint32_t (*lastError)() = nullptr; // GetLastError in the Windows build
+    std::wstring programVersion;
+};
+
+struct RunOptions {
+    const std::atomic<bool>* cancel = nullptr; // set from another thread to stop between two items
+    ProgressObserver progress;                 // called on the run's thread for each item
+    bool appRemoval = false;                   // remove the preinstalled apps beside the run
+    // Starts the removal over its own copy of the fragments (the window's detached thread); RunProfile
+    // only. Without it the removal is not started.
+    std::function<bool(std::vector<std::wstring>)> startAppRemoval;
+};
+
+enum class RunOutcome : std::uint8_t {
+    Succeeded,  // the pipeline's rule: fewer than 14 counted registry writes failed
+    Failed,     // 14 or more failed, or the journal could not be written to the end
+    Cancelled,  // stopped between two items when asked to
+    NotStarted, // nothing changed: no profile, or no journal could be created
+};
+
+struct RunItemResult {
+    ItemStep step = ItemStep::Registry;
+    std::wstring description;
+    bool done = false; // the change was made (an outcome was recorded)
+    bool succeeded = false;
+    std::uint32_t error = 0;
+    std::optional<std::uint32_t> exitCode;
+};
+
+struct RunReport {
+    RunOutcome outcome = RunOutcome::NotStarted;
+    std::int32_t applyOutcome = 0;
+    std::wstring journalPath;
+    RestorePointReport restorePoint;
+    std::vector<RunItemResult> items; // in journal order; an item touched twice appears twice
+    std::wstring message;
+};
+
+// The window's run: the pipeline exactly as it is (order, outcome rule, notification, settings
+// record), with a restore point before the first change and every change journaled. Never throws.
+std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices& services,
+                                  const RunOptions& options = {}, RunReport* report = nullptr) noexcept;
+
+// The command line's run of one profile, on the calling thread, to the end (or the stop).
+[[nodiscard]] RunReport RunProfile(EngineServices& services, const RunController& controller,
+                                   SettingsProfile profile, const RunOptions& options = {});
+
+// The plan of a profile on this PC.
+[[nodiscard]] ProfilePlan PlanProfile(EngineServices& services, const RunController& controller,
+                                      SettingsProfile profile, const PlanOptions& options = {});
+
+// Restores a journal (a closed one, or a killed run's partial one).
+[[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath);
+
+// "Essential", "Standard", "Maximum"; empty for anything else.
+[[nodiscard]] std::wstring ProfileName(SettingsProfile profile);
+
+} // namespace Velmora

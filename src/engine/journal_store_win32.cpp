@@ -1,0 +1,319 @@
+#include "engine/windows_engine.h"
+
+#include "common/diagnostics.h"
+#include "common/win32_handles.h"
+#include "engine/journal.h"
+#include "system/app_offloading.h"
+
+#include <aclapi.h>
+#include <knownfolders.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <map>
+
+namespace Velmora {
+namespace {
+
+// Full access for SYSTEM and Administrators, passed on to everything inside; nothing inherited from
+// above, so no one else can read or plant a journal.
+constexpr wchar_t kJournalFolderAcl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+std::wstring ErrorText(DWORD error) {
+    return L"error " + std::to_wstring(error);
+}
+
+bool IsLink(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+UniqueKernelHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+                            DWORD flags) {
+    const HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// Puts the protected access list on a folder, creating the folder first where it is missing.
+bool ProtectFolder(const std::wstring& folder, std::wstring& error) {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kJournalFolderAcl, SDDL_REVISION_1, &raw,
+                                                                nullptr)) {
+        error = L"the access list could not be built (" + ErrorText(::GetLastError()) + L")";
+        return false;
+    }
+    const UniqueLocalMemory descriptor(raw);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, raw, FALSE};
+    if (::CreateDirectoryW(folder.c_str(), &attributes)) {
+        return true;
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+        error = L"the folder " + folder + L" could not be created (" + ErrorText(::GetLastError()) + L")";
+        return false;
+    }
+    const DWORD found = ::GetFileAttributesW(folder.c_str());
+    if (found == INVALID_FILE_ATTRIBUTES || (found & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsLink(found)) {
+        error = L"the journal folder " + folder + L" is not a plain folder";
+        return false;
+    }
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL acl = nullptr;
+    ::GetSecurityDescriptorDacl(raw, &present, &acl, &defaulted);
+    const DWORD set = ::SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
+                                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                              nullptr, nullptr, acl, nullptr);
+    if (set != ERROR_SUCCESS) {
+        error =
+            L"the access of " + folder + L" could not be limited to administrators (" + ErrorText(set) + L")";
+        return false;
+    }
+    return true;
+}
+
+std::wstring ProcessUserSid() {
+    return GetCurrentUserSid();
+}
+
+bool ProcessIsAdministrator() {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    BOOL member = FALSE;
+    return ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
+           ::CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
+// "20250131T120000.123Z"
+std::wstring FileTimeStamp() {
+    SYSTEMTIME now{};
+    ::GetSystemTime(&now);
+    wchar_t text[32] = {};
+    ::swprintf(text, 32, L"%04u%02u%02uT%02u%02u%02u.%03uZ", unsigned{now.wYear}, unsigned{now.wMonth},
+               unsigned{now.wDay}, unsigned{now.wHour}, unsigned{now.wMinute}, unsigned{now.wSecond},
+               unsigned{now.wMilliseconds});
+    return text;
+}
+
+class WindowsJournalFile final : public JournalFile {
+public:
+    WindowsJournalFile(std::wstring finalPath, UniqueKernelHandle partial)
+        : finalPath_(std::move(finalPath)), partial_(std::move(partial)) {}
+
+    const std::wstring& FinalPath() const override { return finalPath_; }
+
+    bool AppendLine(std::string_view line) override {
+        return partial_ && WriteAll(partial_.Get(), line) && ::FlushFileBuffers(partial_.Get());
+    }
+
+    bool Close(std::string_view document) override {
+        const std::wstring temporary = finalPath_ + L".tmp";
+        {
+            const UniqueKernelHandle file =
+                OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+            if (!file || !WriteAll(file.Get(), document) || !::FlushFileBuffers(file.Get())) {
+                ::DeleteFileW(temporary.c_str());
+                return false;
+            }
+        }
+        if (!::MoveFileExW(temporary.c_str(), finalPath_.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            ::DeleteFileW(temporary.c_str());
+            return false;
+        }
+        partial_.Reset();
+        ::DeleteFileW(PartialPath().c_str());
+        return true;
+    }
+
+private:
+    std::wstring finalPath_;
+    UniqueKernelHandle partial_;
+};
+
+// The journal's name without ".json" or ".json.partial".
+std::wstring BaseName(const std::wstring& fileName) {
+    const std::size_t json = fileName.rfind(L".json");
+    return json == std::wstring::npos ? fileName : fileName.substr(0, json);
+}
+
+} // namespace
+
+std::wstring FileOwnerSid(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &raw) != ERROR_SUCCESS) {
+        return {};
+    }
+    const UniqueLocalMemory descriptor(raw);
+    wchar_t* text = nullptr;
+    if (owner == nullptr || !::ConvertSidToStringSidW(owner, &text)) {
+        return {};
+    }
+    const UniqueLocalMemory owned(text);
+    return text;
+}
+
+std::wstring DefaultJournalFolder() {
+    PWSTR raw = nullptr;
+    const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &raw);
+    const UniqueCoTaskMemory owned(raw);
+    if (FAILED(hr) || raw == nullptr) {
+        return {};
+    }
+    return std::wstring(raw) + L"\\Velmora\\Journal";
+}
+
+WindowsJournalStore::WindowsJournalStore(std::wstring folder, FileOwnerReader ownerOf)
+    : folder_(folder.empty() ? DefaultJournalFolder() : std::move(folder)), ownerOf_(std::move(ownerOf)) {}
+
+bool WindowsJournalStore::EnsureFolder(std::wstring& error) {
+    if (folder_.empty()) {
+        error = L"the ProgramData folder is unknown";
+        return false;
+    }
+    // Velmora's own folder above it is protected the same way, so no one else can swap the folder.
+    const std::size_t slash = folder_.find_last_of(L'\\');
+    const std::wstring parent = slash == std::wstring::npos ? std::wstring() : folder_.substr(0, slash);
+    if (parent.ends_with(L"\\Velmora") && !ProtectFolder(parent, error)) {
+        return false;
+    }
+    return ProtectFolder(folder_, error);
+}
+
+std::unique_ptr<JournalFile> WindowsJournalStore::Create(const std::wstring& name, std::wstring& error) {
+    if (!EnsureFolder(error)) {
+        return nullptr;
+    }
+    // Each journal gets a time of its own, so that the names sort in the order the journals were made.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring stamp = FileTimeStamp();
+        WIN32_FIND_DATAW found{};
+        if (UniqueFindHandle(::FindFirstFileExW((folder_ + L"\\" + stamp + L"-*").c_str(), FindExInfoBasic,
+                                                &found, FindExSearchNameMatch, nullptr, 0))) {
+            ::Sleep(1);
+            continue;
+        }
+        const std::wstring finalPath = folder_ + L"\\" + stamp + L"-" + name + L".json";
+        UniqueKernelHandle partial = OpenFile(finalPath + L".partial", GENERIC_WRITE, FILE_SHARE_READ,
+                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        if (partial) {
+            return std::make_unique<WindowsJournalFile>(finalPath, std::move(partial));
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            error = L"the journal could not be created in " + folder_ + L" (" + ErrorText(::GetLastError()) +
+                    L")";
+            return nullptr;
+        }
+    }
+    error = L"no free journal name in " + folder_;
+    return nullptr;
+}
+
+std::optional<std::string> WindowsJournalStore::ReadTrusted(const std::wstring& path, std::wstring& error) {
+    wchar_t full[MAX_PATH * 2] = {};
+    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+    if (length == 0 || length >= MAX_PATH * 2) {
+        error = L"The journal path " + path + L" is not valid.";
+        return std::nullopt;
+    }
+    const std::wstring fullPath(full, length);
+    const std::wstring folder = fullPath.substr(0, fullPath.find_last_of(L'\\'));
+    if (IsLink(::GetFileAttributesW(folder.c_str()))) {
+        error =
+            L"The journal's folder " + folder + L" is a link; journals are read only from a plain folder.";
+        return std::nullopt;
+    }
+    const UniqueKernelHandle file = OpenFile(fullPath, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
+                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (!file) {
+        const DWORD failed = ::GetLastError();
+        error = failed == ERROR_FILE_NOT_FOUND || failed == ERROR_PATH_NOT_FOUND
+                    ? L"The journal " + fullPath + L" does not exist."
+                    : L"The journal " + fullPath + L" cannot be opened (" + ErrorText(failed) + L").";
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(file.Get(), &information) ||
+        (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        error = L"The journal " + fullPath + L" is not a plain file.";
+        return std::nullopt;
+    }
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    if (size > kMaxJournalBytes) {
+        error = L"The journal " + fullPath + L" is larger than any journal Velmora writes.";
+        return std::nullopt;
+    }
+    if (!IsTrustedJournalOwner(ownerOf_(file.Get()), ProcessUserSid(), ProcessIsAdministrator())) {
+        error = L"The journal " + fullPath + L" was not written by an administrator of this PC.";
+        return std::nullopt;
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    DWORD read = 0;
+    if (size > 0 &&
+        (!::ReadFile(file.Get(), text.data(), static_cast<DWORD>(size), &read, nullptr) || read != size)) {
+        error = L"The journal " + fullPath + L" could not be read.";
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::vector<std::wstring> WindowsJournalStore::List() {
+    std::map<std::wstring, std::wstring, std::greater<>> journals; // base name -> path, newest first
+    WIN32_FIND_DATAW found{};
+    const UniqueFindHandle find(::FindFirstFileExW((folder_ + L"\\*.json*").c_str(), FindExInfoBasic, &found,
+                                                   FindExSearchNameMatch, nullptr, 0));
+    if (!find) {
+        return {};
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+            !IsJournalFileName(name)) {
+            continue;
+        }
+        const std::wstring path = folder_ + L"\\" + name;
+        auto [entry, added] = journals.emplace(BaseName(name), path);
+        if (!added && name.ends_with(L".json")) {
+            entry->second = path; // the closed journal stands for its run
+        }
+    } while (::FindNextFileW(find.Get(), &found));
+    std::vector<std::wstring> paths;
+    for (const auto& [base, path] : journals) {
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+void WindowsJournalStore::Prune(std::size_t keep) {
+    const std::vector<std::wstring> journals = List();
+    for (std::size_t i = keep; i < journals.size(); ++i) {
+        const std::wstring base = folder_ + L"\\" + BaseName(journals[i].substr(folder_.size() + 1));
+        for (const wchar_t* ending : {L".json", L".json.partial", L".json.tmp"}) {
+            ::DeleteFileW((base + ending).c_str());
+        }
+    }
+}
+
+std::int64_t WindowsJournalStore::NowUtcSeconds() {
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL; // 1601 to 1970
+}
+
+} // namespace Velmora

@@ -1,0 +1,119 @@
+#include "engine/plan.h"
+
+#include "engine/planning_system.h"
+#include "system/services.h"
+#include "tweaks/apply_pipeline.h"
+#include "tweaks/run_controller.h"
+#include "ui/dispatcher_queue.h"
+
+namespace Velmora {
+namespace {
+
+// The service step never creates or deletes a service or its key; whether the key is there only decides
+// what it writes, so it is not compared.
+bool SameWhereKnown(const ServiceState& current, const ServiceState& after) {
+    const auto same = [](const auto& a, const auto& b) { return !a || !b || *a == *b; };
+    return current.manager == after.manager && current.start == after.start &&
+           current.delayedAutoStart == after.delayedAutoStart &&
+           same(current.managerStartType, after.managerStartType) &&
+           same(current.managerDelayed, after.managerDelayed);
+}
+
+// Whether every part the run changes could be read now.
+bool EntryReadable(const ItemState& current, const ItemState& after) {
+    if (!IsReadable(current)) {
+        return false;
+    }
+    const auto* service = std::get_if<ServiceState>(&current);
+    const auto* planned = std::get_if<ServiceState>(&after);
+    return !service || !planned || !planned->managerDelayed || service->managerDelayed.has_value();
+}
+
+} // namespace
+
+ServiceState PlannedServiceState(ServiceState state, ServiceStartCode code, bool throughManager) {
+    const ServiceStartType type = MapServiceStartCode(code);
+    if (throughManager && state.manager == Presence::Present) {
+        state.managerStartType = type.startType;
+        if (type.delayedAutoStart) {
+            state.managerDelayed = true;
+        }
+    }
+    // The registry half writes into an existing key only; it never creates one.
+    if (state.key == Presence::Present) {
+        state.start = DwordValue(type.startType);
+        if (type.delayedAutoStart) {
+            state.delayedAutoStart = DwordValue(1);
+        }
+    }
+    return state;
+}
+
+TaskState PlannedDisabledTask(TaskState state) {
+    if (state.presence == Presence::Present) {
+        state.enabled = false;
+    }
+    return state;
+}
+
+ProcessorMaximumState PlannedProcessorMaximum(ProcessorMaximumState state) {
+    for (std::optional<std::uint32_t>* value : {&state.ac, &state.dc}) {
+        if (*value == 100u) {
+            *value = 99u;
+        }
+    }
+    return state;
+}
+
+bool InEffect(const ItemState& current, const ItemState& after) {
+    if (std::holds_alternative<NoState>(after)) {
+        return false;
+    }
+    if (const auto* service = std::get_if<ServiceState>(&current)) {
+        const auto* planned = std::get_if<ServiceState>(&after);
+        return planned && IsReadable(current) && SameWhereKnown(*service, *planned);
+    }
+    return IsReadable(current) && current == after;
+}
+
+ProfilePlan Plan(const RunController& controller, SettingsProfile profile, StateReader& reader,
+                 const LocalSettingsValues& settings, const PlanOptions& options) {
+    PlanningSystem system(reader, settings, options.surveyActions);
+    if (options.appRemoval && profile != kEssentialProfile) {
+        system.PlanAppRemoval(controller.preinstalledPackageNames);
+    }
+    DiscardingDispatcher dispatcher; // the plan posts nothing anywhere
+    SharedRunState state;
+    state.selectedProfile = profile;
+    RunApplyPipeline(ApplyRunContext{
+        controller,
+        state,
+        system,
+        dispatcher,
+        [&system](std::wstring_view key, std::int32_t value) { system.PlanSetting(key, value); },
+        {},
+        {}});
+
+    ProfilePlan plan{profile, system.TakeEntries()};
+    for (PlanEntry& entry : plan.entries) {
+        entry.readable = entry.isAction || EntryReadable(entry.current, entry.after);
+        entry.inEffect = !entry.isAction && InEffect(entry.current, entry.after);
+    }
+    return plan;
+}
+
+PlanCounts CountPlan(const ProfilePlan& plan) {
+    PlanCounts counts;
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.isAction) {
+            ++counts.actions;
+            continue;
+        }
+        ++counts.changes;
+        counts.inEffect += entry.inEffect ? 1 : 0;
+        counts.unreadable += entry.readable ? 0 : 1;
+    }
+    return counts;
+}
+
+} // namespace Velmora

@@ -1,0 +1,71 @@
+#pragma once
+
+// What a run of a profile would change on this PC, found by driving the real pipeline with a
+// SystemOperations that only reads: one entry per item, in run order, with the state it has now and
+// the state the run would leave.
+
+#include "engine/items.h"
+#include "engine/state_reader.h"
+#include "system/service_records.h"
+#include "tweaks/profiles.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace Velmora {
+
+class LocalSettingsValues;
+class RunController;
+
+struct PlanEntry {
+    ItemStep step = ItemStep::Registry;
+    ItemTarget target;
+    std::wstring description;
+    ItemState current; // as read before the run
+    ItemState after;   // after the last change the run makes to the item
+    bool isAction = false;
+    bool readable = true;  // the current state of every part the run changes could be read
+    bool inEffect = false; // the run would change nothing here (never for an action)
+    ActionFacts facts;     // actions only
+};
+
+struct ProfilePlan {
+    SettingsProfile profile = kNoProfile;
+    std::vector<PlanEntry> entries;
+};
+
+struct PlanOptions {
+    bool surveyActions = true; // count the files to be cleaned and list the matching packages
+    bool appRemoval = false;   // the preinstalled apps are removed beside the run
+};
+
+// Plans the profile's run. Writes nothing.
+[[nodiscard]] ProfilePlan Plan(const RunController& controller, SettingsProfile profile, StateReader& reader,
+                               const LocalSettingsValues& settings, const PlanOptions& options = {});
+
+// "N of M changes in effect": M counts the items with a state (actions are done anew by every run);
+// for the applied profile, the ones not in effect are its drift.
+struct PlanCounts {
+    std::size_t changes = 0;
+    std::size_t inEffect = 0;
+    std::size_t unreadable = 0;
+    std::size_t actions = 0;
+    [[nodiscard]] std::size_t Drifted() const { return changes - inEffect; }
+};
+[[nodiscard]] PlanCounts CountPlan(const ProfilePlan& plan);
+
+// ---- The state changes the run makes, shared with the journal's check of what a step did ----
+
+// A service after one entry of the service step (`throughManager`) or of the memory adjustment (registry
+// only). A service that does not exist stays as it is.
+[[nodiscard]] ServiceState PlannedServiceState(ServiceState state, ServiceStartCode code,
+                                               bool throughManager);
+[[nodiscard]] TaskState PlannedDisabledTask(TaskState state);
+[[nodiscard]] ProcessorMaximumState PlannedProcessorMaximum(ProcessorMaximumState state);
+
+// Whether the current state already is the planned one. Parts that could not be read on either side
+// are not compared (the service manager's delayed-start flag under Wine).
+[[nodiscard]] bool InEffect(const ItemState& current, const ItemState& after);
+
+} // namespace Velmora

@@ -1,0 +1,58 @@
+#pragma once
+
+// Restoring a journal puts back exactly what it recorded: registry values with their old type and
+// data (or deleted where they did not exist), the keys the run created once they are empty, service
+// start types and delayed flags, scheduled tasks, the power values and the local settings. What cannot
+// come back is listed plainly. A restore writes a journal of its own, so it can be undone in turn.
+
+#include "engine/items.h"
+#include "engine/journal_store.h"
+#include "engine/state_reader.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Velmora {
+
+class LocalSettingsValues;
+
+struct RestoreFailure {
+    ItemStep step = ItemStep::Registry;
+    std::wstring description;
+    std::uint32_t error = 0; // 0 when the item simply does not hold the recorded state afterwards
+    std::wstring reason;
+};
+
+struct RestoreResult {
+    bool refused = false; // nothing was changed; `message` says why
+    std::wstring message;
+    std::vector<std::wstring> restored; // items that hold their recorded state again
+    std::vector<RestoreFailure> failed;
+    std::vector<std::wstring> cannotComeBack; // deleted files, removed apps, what commands did
+    std::vector<std::wstring> notRecorded;    // their state before the run could not be read: left alone
+    std::vector<std::wstring> removedKeys;    // keys the run had created, removed again once empty
+    std::wstring journalPath;                 // the restore's own journal
+};
+
+struct RestoreContext {
+    StateReader& reader;
+    StateWriter& writer;
+    LocalSettingsValues& settings;
+    JournalStore& journals;
+    std::wstring programVersion;
+};
+
+[[nodiscard]] RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath);
+
+// Where a registry item recorded for a hive lives for this process: root-1 items of the current user
+// stay in HKEY_CURRENT_USER; nullopt for another user's hive (not reachable yet).
+struct ResolvedKey {
+    RegistryRoot root = 0;
+    std::wstring keyPath;
+};
+[[nodiscard]] std::optional<ResolvedKey> ResolveRegistryKey(RegistryRoot root, const std::wstring& hiveSid,
+                                                            const std::wstring& keyPath,
+                                                            const std::wstring& currentUserSid);
+
+} // namespace Velmora
