@@ -2,6 +2,7 @@
 
 #include "app/app_launch.h"
 #include "common/diagnostics.h"
+#include "engine/windows_engine.h"
 #include "settings/local_settings.h"
 #include "system/packages.h"
 #include "system/restart.h"
@@ -54,7 +55,14 @@ int RunApplication(HINSTANCE instance, int showCommand) {
         return StartAppRemovalThread(std::move(packageNames));
     };
     view.restartComputer = [] { RestartComputer(); };
-    static MainWindow window(WindowServices{*settings, texts, system, timer, view, view});
+    // Every run of the window is journaled and preceded by a restore point.
+    static WindowsEngine engine(*settings);
+    static MainWindow window(
+        WindowServices{*settings, texts, system, timer, view, view, [](const ApplyRunContext& context) {
+                           return RunJournaledPipeline(context, engine.Services());
+                       }});
+    // The window's thread has its COM apartment now; System Restore needs to call back into the process.
+    InitializeComSecurityForSystemRestore();
     if (!view.Create(window, showCommand)) {
         return 1;
     }

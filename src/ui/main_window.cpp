@@ -358,15 +358,16 @@ void MainWindow::StartApplyRun() {
     StatusArea.SetVisibility(V);
     ProgressPanel.SetVisibility(V);
     RefreshTexts();
+    bool appRemovalStarted = false;
     if (run.selectedProfile.load() != kEssentialProfile && RemoveAppsCheckBox.IsChecked() &&
         RemoveAppsCheckBox.IsEnabled()) {
         // Each removal run works on its own copy of the list.
-        services_.platform.StartAppRemoval(runController.preinstalledPackageNames);
+        appRemovalStarted = services_.platform.StartAppRemoval(runController.preinstalledPackageNames);
     }
-    RequestRun(kApplyStartDelaySeconds);
+    RequestRun(kApplyStartDelaySeconds, appRemovalStarted);
 }
 
-void MainWindow::RequestRun(int delaySeconds) {
+void MainWindow::RequestRun(int delaySeconds, bool appRemovalStarted) {
     std::weak_ptr<MainWindow*> weak = self_;
     const auto post = [weak](void (MainWindow::*show)()) {
         return [weak, show] {
@@ -383,8 +384,9 @@ void MainWindow::RequestRun(int delaySeconds) {
         services_.dispatcher,
         [&settings](std::wstring_view key, std::int32_t value) { settings.Insert(key, SettingValue{value}); },
         post(&MainWindow::ShowSuccess),
-        post(&MainWindow::ShowFailure)};
-    if (!ApplyPipeline(context, services_.timer, delaySeconds)) {
+        post(&MainWindow::ShowFailure),
+        appRemovalStarted};
+    if (!ApplyPipeline(context, services_.timer, delaySeconds, services_.runPipeline)) {
         ShowFailure(); // the run could not even be scheduled
     }
 }
@@ -407,7 +409,7 @@ void MainWindow::ShowFailure() {
 void MainWindow::OnTryAgainClick() {
     ProgressPanel.SetVisibility(V);
     FailurePanel.SetVisibility(C);
-    RequestRun(kTryAgainStartDelaySeconds);
+    RequestRun(kTryAgainStartDelaySeconds, false);
 }
 
 void MainWindow::OnCancelClick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tweaks/apply_pipeline.h"
 #include "tweaks/profiles.h"
 #include "tweaks/run_controller.h"
 #include "ui/control.h"
@@ -53,6 +54,8 @@ struct WindowServices {
     DelayedRunner& timer;
     DispatcherQueue& dispatcher; // of RootGrid: runs closures on the UI thread
     WindowPlatform& platform;
+    // Carries out a requested run; empty: the plain pipeline (the program journals its runs).
+    PipelineRunner runPipeline = {};
 };
 
 inline constexpr std::wstring_view kDefaultButtonStyle = L"DefaultButtonStyle";
@@ -165,7 +168,7 @@ private:
     void OnTryAgainClick();
     void OnCancelClick();
     void OnRestartClick();
-    void RequestRun(int delaySeconds);
+    void RequestRun(int delaySeconds, bool appRemovalStarted);
 
     [[nodiscard]] std::wstring Text(std::int32_t row) const;
     [[nodiscard]] Control& Badge(SettingsProfile profile);
