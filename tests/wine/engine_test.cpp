@@ -1,0 +1,310 @@
+// The engine against Wine's real registry, service manager, task scheduler and file system: a PC that
+// is not in its default state is planned, run, stopped half-way and restored, and must come back
+// exactly as it was (every hive exported and compared, service start types, task states, settings).
+
+#include "bench/bench_parts_win32.h"
+#include "bench/fixtures_win32.h"
+#include "engine/journal.h"
+#include "engine/windows_engine.h"
+#include "settings/local_settings.h"
+#include "support/pc_snapshot.h"
+#include "support/service_start_snapshot.h"
+#include "system/cleanup.h"
+#include "system/registry.h"
+#include "system/scheduled_tasks.h"
+#include "system/services.h"
+#include "tweaks/run_controller.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace Velmora;
+using ::testing::HasSubstr;
+
+constexpr wchar_t kSettingsKey[] = L"Software\\Velmora\\EngineTestSettings";
+constexpr wchar_t kJournalFolder[] = L"C:\\ProgramData\\Velmora\\EngineTestJournal";
+
+// A row a preset can stand in for: reachable (no leading backslash) and of a root this user can write.
+std::vector<RegistryDwordSetting> UsableRows(const std::vector<RegistryDwordSetting>& table) {
+    std::vector<RegistryDwordSetting> rows;
+    for (const auto& row : table) {
+        if (!row.spec.starts_with(L"\\") && row.root != 3) {
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+void Preset(RegistryRoot root, const std::wstring& spec, DWORD type, const std::vector<BYTE>& data) {
+    const std::size_t colon = spec.rfind(L':');
+    const std::wstring value = spec.substr(colon + 1);
+    ASSERT_EQ(::RegSetKeyValueW(RegistryRootKey(root), spec.substr(0, colon).c_str(),
+                                value.empty() ? nullptr : value.c_str(), type, data.data(),
+                                static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+}
+
+std::vector<BYTE> Text(const std::wstring& text, bool doubleNull = false) {
+    std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(text.c_str()),
+                            reinterpret_cast<const BYTE*>(text.c_str() + text.size() + 1));
+    if (doubleNull) {
+        bytes.insert(bytes.end(), {0, 0});
+    }
+    return bytes;
+}
+
+class Engine : public ::testing::Test {
+protected:
+    Engine()
+        : settings(MakeRegistrySettings(kSettingsKey)),
+          engine(*settings, kJournalFolder,
+                 [this](HANDLE file) { return foreignOwner.empty() ? FileOwnerSid(file) : foreignOwner; }) {}
+
+    ~Engine() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(kJournalFolder, ignored);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER,
+                         L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}");
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows\\System",
+                             L"DisableLogonBackgroundImage");
+    }
+
+    // A PC in no default state: odd value types and data, a value Maximum deletes with custom data, the
+    // legacy context menu key with values of its own, services set to manual (one delayed), a
+    // per-user service instance, one listed task disabled, and settings of an odd type.
+    void PreparePc() {
+        const auto common = UsableRows(controller.commonRegistryTable);
+        const auto standard = UsableRows(controller.standardRegistryTable);
+        const auto maximum = UsableRows(controller.maximumRegistryTable);
+        Preset(common[0].root, common[0].spec, REG_SZ, Text(L"custom"));
+        Preset(common[1].root, common[1].spec, REG_QWORD, {8, 7, 6, 5, 4, 3, 2, 1});
+        Preset(common[2].root, common[2].spec, REG_BINARY, {1, 2, 3});
+        Preset(common[3].root, common[3].spec, REG_DWORD, {0x39, 0x30, 0, 0});
+        Preset(standard[0].root, standard[0].spec, REG_MULTI_SZ, Text(std::wstring(L"a\0b", 3), true));
+        Preset(maximum[0].root, maximum[0].spec, REG_EXPAND_SZ, Text(L"%WINDIR%\\custom"));
+        Preset(LogonImageRecord().root, LogonImageRecord().spec, REG_SZ, Text(L"keep me"));
+        const RegistryStringSetting legacy = LegacyContextMenuRecord();
+        Preset(legacy.root, legacy.spec, REG_SZ, Text(L"C:\\custom.dll"));
+        Preset(legacy.root, legacy.spec + L"ThreadingModel", REG_SZ, Text(L"Both"));
+
+        services.Create(Bench::PickTestServiceNames(controller.serviceTable, 5));
+        serviceNames = services.Created();
+        const std::wstring spooler = L"Spooler";
+        ASSERT_EQ(SetServiceStartTypeThroughManager(spooler, SERVICE_DEMAND_START), 0u);
+        Preset(2, L"SYSTEM\\CurrentControlSet\\Services\\Spooler:DelayedAutoStart", REG_DWORD, {1, 0, 0, 0});
+        for (const auto& entry : controller.serviceTable) {
+            serviceNames.push_back(entry.name);
+        }
+        tasks.Register(controller.scheduledTaskPaths);
+        ASSERT_GE(SetScheduledTaskEnabled(controller.scheduledTaskPaths[3], false), 0);
+        settings->Insert(SettingKeys::AppliedTask, SettingValue(std::int32_t{1}));
+        settings->Insert(SettingKeys::AppliedTaskBuildMaximum, SettingValue(true));
+        // Wine's shell records a known folder in the registry the first time one is asked for, which the
+        // temporary-folder step does; asked once now, before any snapshot.
+        static_cast<void>(TempFoldersToClean());
+    }
+
+    Testing::PcSnapshot Snapshot() {
+        return Testing::TakePcSnapshot(serviceNames, controller.scheduledTaskPaths);
+    }
+
+    RunReport Run(SettingsProfile profile) {
+        RunReport report = RunProfile(engine.Services(), controller, profile);
+        EXPECT_EQ(report.outcome, RunOutcome::Succeeded);
+        EXPECT_TRUE(report.journalPath.ends_with(L".json")) << report.journalPath;
+        EXPECT_EQ(report.restorePoint.status, RestorePointStatus::NotAvailable);
+        return report;
+    }
+
+    RestoreResult RestoreFrom(const std::wstring& journal) {
+        RestoreResult result = RestoreJournal(engine.Services(), journal);
+        EXPECT_FALSE(result.refused) << result.message;
+        for (const auto& failure : result.failed) {
+            ADD_FAILURE() << "not restored: " << failure.description << " (" << failure.reason << ", error "
+                          << failure.error << ")";
+        }
+        return result;
+    }
+
+    // The runs retune the prefix's own services; they are put back when the test ends.
+    Testing::ServiceStartSnapshot wineServices;
+    Bench::TestServices services;
+    Bench::TestTasks tasks;
+    RunController controller;
+    std::vector<std::wstring> serviceNames;
+    std::unique_ptr<LocalSettingsValues> settings;
+    std::wstring foreignOwner;
+    WindowsEngine engine;
+};
+
+TEST_F(Engine, PlanChangesNothingAndMaximumIsRestoredExactly) {
+    PreparePc();
+    const Testing::PcSnapshot prepared = Snapshot();
+
+    const ProfilePlan plan = PlanProfile(engine.Services(), controller, kMaximumProfile);
+    EXPECT_EQ(Testing::Differences(prepared, Snapshot()), L"") << "a plan changed the PC";
+    const auto logon = std::find_if(plan.entries.begin(), plan.entries.end(), [](const PlanEntry& entry) {
+        return entry.description.ends_with(L"System: DisableLogonBackgroundImage");
+    });
+    ASSERT_NE(logon, plan.entries.end());
+    EXPECT_EQ(std::get<RegistryValueState>(logon->current), StringValue(L"keep me"))
+        << "the real current state";
+    EXPECT_EQ(std::get<RegistryValueState>(logon->after), DwordValue(0)) << "the state after the last touch";
+
+    const RunReport run = Run(kMaximumProfile);
+    EXPECT_NE(Testing::Differences(prepared, Snapshot()), L"");
+
+    // Right after Maximum every item of Maximum is in effect, except what Wine cannot show: the path the
+    // registry refuses, the power values, and the delayed flag of the per-user instance. And Wine has no
+    // Dnscache service: a row of the run creates its key, so a second run would write its start type.
+    const ProfilePlan again = PlanProfile(engine.Services(), controller, kMaximumProfile);
+    for (const PlanEntry& entry : again.entries) {
+        const bool wineBlind = entry.description.starts_with(L"HKU\\\\Control Panel") ||
+                               entry.description.starts_with(L"Maximum processor state") ||
+                               entry.description == L"Service OneSyncSvc_5b3e1";
+        EXPECT_EQ(entry.readable, entry.isAction || !wineBlind) << entry.description;
+        EXPECT_TRUE(entry.isAction || entry.inEffect || wineBlind || entry.description == L"Service Dnscache")
+            << "not in effect: " << entry.description;
+    }
+    const PlanCounts counts = CountPlan(again);
+    EXPECT_EQ(counts.unreadable, 3u);
+    EXPECT_EQ(counts.Drifted(), 3u) << "the refused path, the power values and Dnscache";
+    EXPECT_EQ(counts.actions, 6u) << "cleanup x3, PowerShell, command interpreter x2";
+
+    const RestoreResult restored = RestoreFrom(run.journalPath);
+    EXPECT_EQ(Testing::Differences(prepared, Snapshot()), L"");
+    EXPECT_EQ(restored.cannotComeBack.size(), 6u);
+    EXPECT_FALSE(restored.journalPath.empty());
+}
+
+TEST_F(Engine, TwoRestoresGoTwoLevelsBackAndHostileJournalsChangeNothing) {
+    PreparePc();
+    const Testing::PcSnapshot prepared = Snapshot();
+    const RunReport maximum = Run(kMaximumProfile);
+    const Testing::PcSnapshot afterMaximum = Snapshot();
+    const RunReport essential = Run(kEssentialProfile);
+    const Testing::PcSnapshot afterEssential = Snapshot();
+
+    const std::string text = Bench::ReadWholeFile(essential.journalPath).value_or(std::string());
+    ASSERT_GT(text.size(), 1000u);
+    // The same records as the lines of a run that was stopped; and copies with one thing changed.
+    const auto replaced = [](const std::string& in, const std::string& what, const std::string& with) {
+        const std::size_t at = in.find(what);
+        return at == std::string::npos ? in : in.substr(0, at) + with + in.substr(at + what.size());
+    };
+    std::string lines = text.substr(text.find('\n') + 1);
+    lines = lines.substr(0, lines.rfind("\n]"));
+    for (std::string joined = replaced(lines, "},\n", "}\n"); joined != lines;
+         joined = replaced(lines, "},\n", "}\n")) {
+        lines = joined;
+    }
+    const std::string corruptedLine = replaced(lines, "\n{\"type\":\"change\"", "\n{\"type\":\"cha");
+    const std::string flipped = replaced(text, "\"records\":[", "\"records\":[{");
+    const std::string schema2 = replaced(text, "\"schemaVersion\":1", "\"schemaVersion\":2");
+    const std::string badRoot = replaced(lines, "\"root\":2", "\"root\":7");
+    const struct {
+        std::string content;
+        const wchar_t* expected;
+    } hostile[] = {
+        {text.substr(0, text.size() / 2), L"truncated or corrupted"},
+        {flipped, L"truncated or corrupted"},
+        {corruptedLine, L"record 2 is corrupted"},
+        {schema2, L"journal format this version of Velmora does not know"},
+        {badRoot, L"\"root\" is not a number in range"},
+        {"{\"type\":\"header\",\"format\":\"other\"}\n", L"not a Velmora journal"},
+    };
+    const std::size_t journals = engine.Journals().List().size();
+    int number = 0;
+    for (const auto& journal : hostile) {
+        const std::wstring path =
+            std::wstring(kJournalFolder) + L"\\hostile-" + std::to_wstring(++number) + L".json";
+        std::ofstream(std::filesystem::path(path), std::ios::binary) << journal.content;
+        const RestoreResult result = RestoreJournal(engine.Services(), path);
+        EXPECT_TRUE(result.refused) << number;
+        EXPECT_THAT(result.message, HasSubstr(journal.expected)) << number;
+    }
+    foreignOwner = L"S-1-5-32-545"; // Wine reports the process user as every file's owner
+    EXPECT_THAT(RestoreJournal(engine.Services(), essential.journalPath).message,
+                HasSubstr(L"not written by an administrator"));
+    foreignOwner.clear();
+    EXPECT_THAT(RestoreJournal(engine.Services(), std::wstring(kJournalFolder) + L"\\missing.json").message,
+                HasSubstr(L"does not exist"));
+    EXPECT_EQ(engine.Journals().List().size(), journals) << "a refused restore wrote a journal";
+    EXPECT_EQ(Testing::Differences(afterEssential, Snapshot()), L"") << "a refused restore changed the PC";
+
+    const RestoreResult first = RestoreFrom(essential.journalPath);
+    EXPECT_EQ(Testing::Differences(afterMaximum, Snapshot()), L"");
+    // A restore is journaled too: undoing it takes the PC forward to Essential again.
+    RestoreFrom(first.journalPath);
+    EXPECT_EQ(Testing::Differences(afterEssential, Snapshot()), L"") << "the restore of the restore";
+    RestoreFrom(essential.journalPath);
+    RestoreFrom(maximum.journalPath);
+    EXPECT_EQ(Testing::Differences(prepared, Snapshot()), L"");
+}
+
+TEST_F(Engine, ARunEndedHalfWayLeavesAJournalThatUndoesExactlyWhatWasDone) {
+    PreparePc();
+    const Testing::PcSnapshot prepared = Snapshot();
+    const std::wstring child = Bench::ExecutableFolder() + L"\\velmora_engine_child.exe";
+    // Ended during the cleanup, after the commands, and among the last registry rows.
+    const auto items =
+        static_cast<int>(PlanProfile(engine.Services(), controller, kMaximumProfile).entries.size());
+    for (const int stopAt : {2, 420, items - 3}) {
+        const UniqueKernelHandle reached(::CreateEventW(nullptr, TRUE, FALSE, L"VelmoraEngineChildReached"));
+        std::wstring commandLine = L"velmora_engine_child.exe 2 " + std::to_wstring(stopAt) +
+                                   L" VelmoraEngineChildReached " + kJournalFolder + L" " + kSettingsKey;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION created{};
+        ASSERT_TRUE(::CreateProcessW(child.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                     nullptr, &startup, &created));
+        const UniqueKernelHandle process(created.hProcess);
+        const UniqueKernelHandle thread(created.hThread);
+        const HANDLE waits[] = {reached.Get(), process.Get()};
+        ASSERT_EQ(::WaitForMultipleObjects(2, waits, FALSE, 300000), WAIT_OBJECT_0) << "stop at " << stopAt;
+        ::TerminateProcess(process.Get(), 1);
+        ::WaitForSingleObject(process.Get(), INFINITE);
+
+        const std::vector<std::wstring> journals = engine.Journals().List();
+        ASSERT_FALSE(journals.empty());
+        ASSERT_TRUE(journals.front().ends_with(L".json.partial")) << journals.front();
+        std::wstring error;
+        const auto text = engine.Journals().ReadTrusted(journals.front(), error);
+        ASSERT_TRUE(text) << error;
+        const auto journal = ParseJournal(*text, error);
+        ASSERT_TRUE(journal) << error;
+        EXPECT_FALSE(journal->end.has_value());
+        EXPECT_GE(journal->entries.size(), static_cast<std::size_t>(stopAt));
+
+        RestoreFrom(journals.front());
+        EXPECT_EQ(Testing::Differences(prepared, Snapshot()), L"") << "stopped at item " << stopAt;
+    }
+}
+
+TEST_F(Engine, OnlyTheNewestJournalsAreKept) {
+    std::wstring error;
+    std::vector<std::wstring> made;
+    for (int i = 0; i < 23; ++i) {
+        auto file = engine.Journals().Create(L"Essential", error);
+        ASSERT_TRUE(file) << error;
+        ASSERT_TRUE(file->AppendLine("{}\n"));
+        if (i % 2 == 0) {
+            ASSERT_TRUE(file->Close("{}\n")); // closed ones and killed runs' partial ones alike
+        }
+        made.push_back(i % 2 == 0 ? file->FinalPath() : file->PartialPath());
+    }
+    engine.Journals().Prune(kJournalsKept);
+    const std::vector<std::wstring> kept = engine.Journals().List();
+    ASSERT_EQ(kept.size(), kJournalsKept);
+    EXPECT_EQ(kept.front(), made.back());
+    EXPECT_EQ(kept.back(), made[3]);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(made[2])));
+}
+
+} // namespace

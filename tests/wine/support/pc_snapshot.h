@@ -1,0 +1,128 @@
+#pragma once
+
+// Test support: what a run may change on the PC, taken independently of the engine's own readers:
+// the registry hives as reg.exe exports them, the start type the service manager reports for each
+// service a run may touch, and whether each listed task is enabled. Two snapshots compare entry by
+// entry, so a failure names exactly what differs.
+
+#include "bench/fixtures_win32.h"
+#include "common/win32_handles.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace Velmora::Testing {
+
+struct PcSnapshot {
+    std::set<std::wstring> registry;             // "[key]" and "[key] name=data" of every exported hive
+    std::map<std::wstring, std::wstring> others; // "service X" / "task Y" -> what it reports
+};
+
+inline std::wstring ServiceManagerStart(const std::wstring& name) {
+    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(
+        manager ? ::OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG) : nullptr);
+    DWORD needed = 0;
+    ::QueryServiceConfigW(service.Get(), nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed + sizeof(QUERY_SERVICE_CONFIGW));
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!service ||
+        !::QueryServiceConfigW(service.Get(), config, static_cast<DWORD>(buffer.size()), &needed)) {
+        return L"absent";
+    }
+    return L"start " + std::to_wstring(config->dwStartType);
+}
+
+// The entries of one exported hive; a value continued over several lines is one entry.
+inline void AddExport(const std::wstring& hive, std::set<std::wstring>& entries) {
+    const std::wstring file = L"C:\\ProgramData\\velmora-test-" + hive + L".reg";
+    const auto exported = Bench::RunToExit(Bench::SystemFolderPath() + L"\\reg.exe",
+                                           L"reg.exe export " + hive + L" " + file + L" /y");
+    const auto bytes = Bench::ReadWholeFile(file);
+    ::DeleteFileW(file.c_str());
+    if (exported != 0u || !bytes) {
+        entries.insert(L"export of " + hive + L" failed");
+        return;
+    }
+    std::wstring text(bytes->size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes->data(), text.size() * sizeof(wchar_t));
+    std::wstring key;
+    std::wstring pending;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(L'\n', start);
+        end = end == std::wstring::npos ? text.size() : end;
+        std::wstring line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == L'\r') {
+            line.pop_back();
+        }
+        pending += line;
+        if (!pending.empty() && pending.back() == L'\\') {
+            pending.pop_back(); // continued on the next line
+            continue;
+        }
+        if (pending.starts_with(L"[")) {
+            key = pending;
+            entries.insert(key);
+        } else if (!pending.empty() && !key.empty()) {
+            entries.insert(key + L" " + pending);
+        }
+        pending.clear();
+    }
+}
+
+inline PcSnapshot TakePcSnapshot(const std::vector<std::wstring>& services,
+                                 const std::vector<std::wstring>& tasks) {
+    PcSnapshot snapshot;
+    for (const wchar_t* hive : {L"HKLM", L"HKCU", L"HKU"}) {
+        AddExport(hive, snapshot.registry);
+    }
+    for (const std::wstring& service : services) {
+        snapshot.others[L"service " + service] = ServiceManagerStart(service);
+    }
+    for (const std::wstring& task : tasks) {
+        const auto enabled = Bench::TaskEnabledState(task);
+        snapshot.others[L"task " + task] = !enabled ? L"absent" : *enabled ? L"enabled" : L"disabled";
+    }
+    return snapshot;
+}
+
+// What differs, one line each ("- " only before, "+ " only after), at most `limit` lines.
+inline std::wstring Differences(const PcSnapshot& before, const PcSnapshot& after, std::size_t limit = 40) {
+    std::wstring text;
+    std::size_t count = 0;
+    const auto note = [&](const wchar_t* sign, const std::wstring& line) {
+        if (count++ < limit) {
+            text += sign + line + L"\n";
+        }
+    };
+    for (const auto& entry : before.registry) {
+        if (!after.registry.contains(entry)) {
+            note(L"- ", entry);
+        }
+    }
+    for (const auto& entry : after.registry) {
+        if (!before.registry.contains(entry)) {
+            note(L"+ ", entry);
+        }
+    }
+    for (const auto& [item, state] : before.others) {
+        const auto found = after.others.find(item);
+        if (found == after.others.end() || found->second != state) {
+            note(L"~ ",
+                 item + L": " + state + L" -> " + (found == after.others.end() ? L"?" : found->second));
+        }
+    }
+    if (count > limit) {
+        text += L"... and " + std::to_wstring(count - limit) + L" more\n";
+    }
+    return text;
+}
+
+} // namespace Velmora::Testing
