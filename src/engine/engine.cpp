@@ -90,6 +90,8 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
             out.outcome = RunOutcome::NotStarted;
             return RunApplyPipeline(context); // no step at all: nothing to journal
         }
+        // Held on the run's thread for the whole run; the primitives keep their own connections.
+        const std::shared_ptr<void> connections = services.reader.KeepConnections();
         RunControl control{options.cancel, options.progress, {}, services.lastError};
         if (options.progress) {
             control.stepTotals = StepTotals(services, context.controller, profile);

@@ -78,6 +78,7 @@ bool InEffect(const ItemState& current, const ItemState& after) {
 
 ProfilePlan Plan(const RunController& controller, SettingsProfile profile, StateReader& reader,
                  const LocalSettingsValues& settings, const PlanOptions& options) {
+    const std::shared_ptr<void> connections = reader.KeepConnections();
     PlanningSystem system(reader, settings, options.surveyActions);
     if (options.appRemoval && profile != kEssentialProfile) {
         system.PlanAppRemoval(controller.preinstalledPackageNames);

@@ -400,6 +400,7 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
         return Refused(L"The restore's own journal could not be written: " + error);
     }
 
+    const std::shared_ptr<void> connections = context.reader.KeepConnections();
     RestoreResult result;
     JournalEndState endState = JournalEndState::Succeeded;
     try {

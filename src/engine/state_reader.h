@@ -7,6 +7,7 @@
 #include "engine/items.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ public:
     [[nodiscard]] virtual std::optional<std::uint32_t> InstalledMemoryGiB() = 0;
     [[nodiscard]] virtual std::wstring CurrentUserSid() = 0;
     [[nodiscard]] virtual ActionFacts SurveyAction(const ActionTarget& action) = 0;
+    // Keeps the connections reads need open on this thread until the returned object is gone: a plan
+    // reads hundreds of items at once. Null where nothing is worth keeping.
+    [[nodiscard]] virtual std::shared_ptr<void> KeepConnections() { return nullptr; }
 };
 
 // The outcome of one write: done, or the Win32 error (HRESULT for tasks).

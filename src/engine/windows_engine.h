@@ -32,6 +32,7 @@ public:
     std::optional<std::uint32_t> InstalledMemoryGiB() override;
     std::wstring CurrentUserSid() override;
     ActionFacts SurveyAction(const ActionTarget& action) override;
+    std::shared_ptr<void> KeepConnections() override;
 };
 
 class Win32StateWriter final : public StateWriter {

@@ -100,6 +100,14 @@ ActionFacts Win32StateReader::SurveyAction(const ActionTarget& action) {
     return facts;
 }
 
+std::shared_ptr<void> Win32StateReader::KeepConnections() {
+    struct Held {
+        ServiceReadSession services;
+        TaskReadSession tasks;
+    };
+    return std::make_shared<Held>();
+}
+
 WriteOutcome Win32StateWriter::WriteRegistryValue(RegistryRoot root, const std::wstring& keyPath,
                                                   const std::wstring& valueName, std::uint32_t type,
                                                   const std::vector<std::uint8_t>& data) {

@@ -39,6 +39,8 @@ bool DeleteRegistryTree(RegistryDwordSetting setting);
 // One value (the key's default value for an empty name); a missing key or value is Absent.
 [[nodiscard]] RegistryValueState ReadRegistryValue(RegistryRoot root, const std::wstring& keyPath,
                                                    const std::wstring& valueName);
+// One value of a key the caller opened with KEY_QUERY_VALUE.
+[[nodiscard]] RegistryValueState ReadRegistryValue(HKEY key, const std::wstring& valueName);
 // Whether the key exists.
 [[nodiscard]] Presence ReadRegistryKeyPresence(RegistryRoot root, const std::wstring& keyPath);
 // The key with every value of its own and the number of its subkeys.

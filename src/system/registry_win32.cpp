@@ -244,6 +244,14 @@ RegistryValueState ReadRegistryValue(RegistryRoot root, const std::wstring& keyP
     }
 }
 
+RegistryValueState ReadRegistryValue(HKEY key, const std::wstring& valueName) {
+    try {
+        return QueryValue(key, valueName);
+    } catch (const std::bad_alloc&) {
+        return Unreadable(ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
 Presence ReadRegistryKeyPresence(RegistryRoot root, const std::wstring& keyPath) {
     UniqueRegistryKey key;
     switch (OpenForReading(root, keyPath, KEY_QUERY_VALUE, key)) {

@@ -92,6 +92,22 @@ void DisableEdgeUpdateTasks();
 // task is Absent.
 [[nodiscard]] TaskState ReadTaskState(const std::wstring& taskPath);
 
+// While one lives, ReadTaskState and FindTasksByName on this thread share one Task Scheduler
+// connection instead of making one each.
+class TaskReadSession {
+public:
+    TaskReadSession();
+    ~TaskReadSession();
+    TaskReadSession(const TaskReadSession&) = delete;
+    TaskReadSession& operator=(const TaskReadSession&) = delete;
+
+    struct Connection;
+
+private:
+    std::unique_ptr<Connection> connection_;
+    Connection* previous_ = nullptr;
+};
+
 // Enables or disables the task in place, as DisableScheduledTask does. The HRESULT: S_OK when the
 // changed definition was registered again.
 [[nodiscard]] std::int32_t SetScheduledTaskEnabled(const std::wstring& taskPath, bool enabled);

@@ -60,6 +60,25 @@ std::optional<TaskSchedulerConnection> ConnectTaskScheduler() {
     return connection;
 }
 
+} // namespace
+
+struct TaskReadSession::Connection {
+    std::optional<TaskSchedulerConnection> held;
+};
+
+namespace {
+
+thread_local TaskReadSession::Connection* t_taskSession = nullptr;
+
+// The connection of the session on this thread, or a new one of the caller's own.
+ITaskService* ReadingService(std::optional<TaskSchedulerConnection>& own) {
+    if (t_taskSession != nullptr && t_taskSession->held) {
+        return t_taskSession->held->service.Get();
+    }
+    own = ConnectTaskScheduler();
+    return own ? own->service.Get() : nullptr;
+}
+
 class ComTaskCollection final : public TaskCollectionView {
 public:
     explicit ComTaskCollection(UniqueComPointer<IRegisteredTaskCollection> collection)
@@ -209,18 +228,28 @@ std::int32_t SetScheduledTaskEnabled(const std::wstring& taskPath, bool enabled)
     return static_cast<std::int32_t>(ChangeTaskEnabled(taskPath, enabled));
 }
 
+TaskReadSession::TaskReadSession() : connection_(std::make_unique<Connection>()), previous_(t_taskSession) {
+    connection_->held = ConnectTaskScheduler();
+    t_taskSession = connection_.get();
+}
+
+TaskReadSession::~TaskReadSession() {
+    t_taskSession = previous_;
+}
+
 TaskState ReadTaskState(const std::wstring& taskPath) {
     TaskState state;
     try {
-        auto connection = ConnectTaskScheduler();
-        if (!connection) {
+        std::optional<TaskSchedulerConnection> own;
+        ITaskService* service = ReadingService(own);
+        if (service == nullptr) {
             state.error = static_cast<std::uint32_t>(E_FAIL);
             return state;
         }
         const TaskLocation location = SplitTaskPath(taskPath);
         UniqueComPointer<ITaskFolder> folder;
         UniqueComPointer<IRegisteredTask> task;
-        HRESULT hr = connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put());
+        HRESULT hr = service->GetFolder(MakeBstr(location.folder).Get(), folder.Put());
         if (SUCCEEDED(hr) && folder) {
             hr = folder->GetTask(MakeBstr(location.name).Get(), task.Put());
         }
@@ -247,12 +276,13 @@ TaskState ReadTaskState(const std::wstring& taskPath) {
 }
 
 std::vector<std::wstring> FindTasksByName(const std::vector<std::wstring>& wanted) {
-    auto connection = ConnectTaskScheduler();
-    if (!connection) {
+    std::optional<TaskSchedulerConnection> own;
+    ITaskService* service = ReadingService(own);
+    if (service == nullptr) {
         return {};
     }
     UniqueComPointer<ITaskFolder> root;
-    const HRESULT hr = connection->service->GetFolder(MakeBstr(L"\\").Get(), root.Put());
+    const HRESULT hr = service->GetFolder(MakeBstr(L"\\").Get(), root.Put());
     if (FAILED(hr) || !root) {
         return {};
     }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -100,6 +101,22 @@ void AdjustServicesForMemory();
 // The service as the service manager (start type, delayed-start flag) and its registry key ("Start",
 // "DelayedAutoStart") report it. Changes nothing.
 [[nodiscard]] ServiceState ReadServiceState(const std::wstring& name);
+
+// While one lives, ReadServiceState on this thread uses one connection to the service manager and one
+// listing of its services, taken when the session began: a plan reads a few hundred services at once.
+class ServiceReadSession {
+public:
+    ServiceReadSession();
+    ~ServiceReadSession();
+    ServiceReadSession(const ServiceReadSession&) = delete;
+    ServiceReadSession& operator=(const ServiceReadSession&) = delete;
+
+    struct Cache;
+
+private:
+    std::unique_ptr<Cache> cache_;
+    Cache* previous_ = nullptr;
+};
 
 // Through the service manager only. Each returns the Win32 error, 0 when the change was made.
 [[nodiscard]] std::uint32_t SetServiceStartTypeThroughManager(const std::wstring& name,

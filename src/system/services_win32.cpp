@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwctype>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace Velmora {
@@ -172,6 +174,61 @@ std::optional<std::uint32_t> InstalledMemoryGiBOfThisPc() {
     return bytes ? std::optional<std::uint32_t>(InstalledMemoryGiB(*bytes)) : std::nullopt;
 }
 
+struct ServiceReadSession::Cache {
+    UniqueServiceHandle manager;
+    std::set<std::wstring> names; // lower-cased; service names compare without regard to case
+    bool listed = false;
+};
+
+namespace {
+
+thread_local ServiceReadSession::Cache* t_serviceCache = nullptr;
+
+std::wstring LowerName(std::wstring name) {
+    for (wchar_t& c : name) {
+        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    }
+    return name;
+}
+
+// Every service and driver the manager knows; false when it cannot say.
+bool ListServices(SC_HANDLE manager, std::set<std::wstring>& names) {
+    DWORD needed = 0;
+    DWORD count = 0;
+    DWORD resume = 0;
+    static_cast<void>(::EnumServicesStatusExW(manager, SC_ENUM_PROCESS_INFO, SERVICE_TYPE_ALL,
+                                              SERVICE_STATE_ALL, nullptr, 0, &needed, &count, &resume,
+                                              nullptr));
+    // Room for services added between the two calls.
+    std::vector<BYTE> buffer(needed + 16 * sizeof(ENUM_SERVICE_STATUS_PROCESSW) + 4096);
+    resume = 0;
+    if (!::EnumServicesStatusExW(manager, SC_ENUM_PROCESS_INFO, SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
+                                 buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count, &resume,
+                                 nullptr)) {
+        return false;
+    }
+    const auto* services = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+        if (services[i].lpServiceName != nullptr) {
+            names.insert(LowerName(services[i].lpServiceName));
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+ServiceReadSession::ServiceReadSession() : cache_(std::make_unique<Cache>()), previous_(t_serviceCache) {
+    cache_->manager.Reset(
+        ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
+    cache_->listed = cache_->manager && ListServices(cache_->manager.Get(), cache_->names);
+    t_serviceCache = cache_.get();
+}
+
+ServiceReadSession::~ServiceReadSession() {
+    t_serviceCache = previous_;
+}
+
 ServiceState ReadServiceState(const std::wstring& name) {
     ServiceState state;
     const std::wstring keyPath = kServicesKey + name;
@@ -181,13 +238,36 @@ ServiceState ReadServiceState(const std::wstring& name) {
         state.start = state.delayedAutoStart = AbsentValue();
         return state;
     }
-    state.key = ReadRegistryKeyPresence(2, keyPath);
-    state.start = ReadRegistryValue(2, keyPath, L"Start");
-    state.delayedAutoStart = ReadRegistryValue(2, keyPath, L"DelayedAutoStart");
+    // The key is opened once for both values.
+    UniqueRegistryKey key;
+    const LSTATUS opened =
+        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Put());
+    if (opened == ERROR_SUCCESS) {
+        state.key = Presence::Present;
+        state.start = ReadRegistryValue(key.Get(), L"Start");
+        state.delayedAutoStart = ReadRegistryValue(key.Get(), L"DelayedAutoStart");
+    } else {
+        state.key = opened == ERROR_FILE_NOT_FOUND ? Presence::Absent : Presence::Unreadable;
+        state.start = state.delayedAutoStart =
+            opened == ERROR_FILE_NOT_FOUND
+                ? AbsentValue()
+                : RegistryValueState{Presence::Unreadable, 0, {}, static_cast<std::uint32_t>(opened)};
+    }
 
-    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(
-        manager ? ::OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG) : nullptr);
+    const ServiceReadSession::Cache* cache = t_serviceCache;
+    if (cache != nullptr && cache->listed && !cache->names.contains(LowerName(name))) {
+        state.manager = Presence::Absent;
+        return state;
+    }
+    UniqueServiceHandle ownManager;
+    if (cache == nullptr || !cache->manager) {
+        ownManager.Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    }
+    const SC_HANDLE manager = ownManager         ? ownManager.Get()
+                              : cache != nullptr ? cache->manager.Get()
+                                                 : nullptr;
+    const UniqueServiceHandle service(manager ? ::OpenServiceW(manager, name.c_str(), SERVICE_QUERY_CONFIG)
+                                              : nullptr);
     if (!service) {
         const DWORD error = ::GetLastError();
         state.manager = error == ERROR_SERVICE_DOES_NOT_EXIST ? Presence::Absent : Presence::Unreadable;
@@ -195,12 +275,20 @@ ServiceState ReadServiceState(const std::wstring& name) {
         return state;
     }
     state.manager = Presence::Present;
+    // 8 KB holds any configuration; a larger one is asked for again at its size.
+    std::vector<BYTE> buffer(8192);
     DWORD needed = 0;
-    static_cast<void>(::QueryServiceConfigW(service.Get(), nullptr, 0, &needed));
-    std::vector<BYTE> buffer(std::max<DWORD>(needed, sizeof(QUERY_SERVICE_CONFIGW)));
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (::QueryServiceConfigW(service.Get(), config, static_cast<DWORD>(buffer.size()), &needed)) {
-        state.managerStartType = config->dwStartType;
+    BOOL queried =
+        ::QueryServiceConfigW(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data()),
+                              static_cast<DWORD>(buffer.size()), &needed);
+    if (!queried && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.resize(needed);
+        queried =
+            ::QueryServiceConfigW(service.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data()),
+                                  static_cast<DWORD>(buffer.size()), &needed);
+    }
+    if (queried) {
+        state.managerStartType = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data())->dwStartType;
     } else {
         state.managerError = ::GetLastError();
     }
