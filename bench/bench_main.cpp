@@ -1,7 +1,7 @@
 // velmora_bench: measures Velmora as its users meet it and prints one table. It applies the
 // Maximum profile for real, so it only ever runs inside the Wine sandbox (scripts/bench).
 //
-//   velmora_bench [--only registry,steps,ui,start] [--rounds N] [--registry-rounds N]
+//   velmora_bench [--only registry,state,steps,ui,start] [--rounds N] [--registry-rounds N]
 //                 [--reg-exe-rounds N] [--launches N] [--files N] [--services N] [--start-delay S]
 
 #include "bench/bench_logic.h"
@@ -25,7 +25,7 @@ using namespace Velmora;
 using namespace Velmora::Bench;
 
 struct Options {
-    std::set<std::wstring> parts{L"registry", L"steps", L"ui", L"start"};
+    std::set<std::wstring> parts{L"registry", L"state", L"steps", L"ui", L"start"};
     int rounds = 3;
     int registryRounds = 9;
     int regExeRounds = 3;
@@ -36,6 +36,7 @@ struct Options {
 };
 
 constexpr Target kRegistrySpeedUp{Goal::AtLeast, 100.0};
+constexpr Target kStateRead{Goal::Below, 100.0};
 constexpr Target kControlledSteps{Goal::Below, 1500.0};
 constexpr Target kUiStall{Goal::Below, 50.0};
 constexpr Target kFirstPaint{Goal::Below, 300.0};
@@ -67,7 +68,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
             for (size_t start = 0; start <= list.size();) {
                 const size_t comma = std::min(list.find(L',', start), list.size());
                 const std::wstring part = list.substr(start, comma - start);
-                if (part != L"registry" && part != L"steps" && part != L"ui" && part != L"start") {
+                if (part != L"registry" && part != L"state" && part != L"steps" && part != L"ui" &&
+                    part != L"start") {
                     return false;
                 }
                 options.parts.insert(part);
@@ -130,6 +132,26 @@ void ReportRegistry(ReportTable& table, const RegistryBenchResult& r) {
                                             ? std::optional<double>(*regExe / *primitives)
                                             : std::nullopt;
     table.TargetRow("primitives faster than reg.exe by", FormatRatio(ratio), kRegistrySpeedUp, "x", ratio);
+}
+
+void ReportState(ReportTable& table, const StateBenchResult& r, int rounds) {
+    table.Section("1b. Knowing the PC: the state of everything Maximum may change, median of " +
+                  std::to_string(rounds) + " rounds");
+    const auto read = Median(r.stateReadMs);
+    table.TargetRow("read the whole of Maximum's state", FormatMilliseconds(read), kStateRead, "ms", read,
+                    Spread(r.stateReadMs) + ", " + Count(r.items) + " items");
+    table.Row("plan of Maximum (with the files to clean and the packages)",
+              FormatMilliseconds(Median(r.planMs)),
+              Spread(r.planMs) + ", " + Of(r.inEffect, r.changes) + " changes in effect");
+    table.Row("journaled Maximum run", FormatMilliseconds(r.runMs),
+              "journal " + FormatBytes(r.journalBytes) + ", " + Count(r.journalEntries) +
+                  " records of changes");
+    table.Row("its restore", FormatMilliseconds(r.restoreMs),
+              Count(r.restored) + " items restored, " + Count(r.restoreFailed) + " failed, own journal " +
+                  FormatBytes(r.restoreJournalBytes));
+    if (!r.error.empty()) {
+        table.Row("error", r.error);
+    }
 }
 
 void ReportSteps(ReportTable& table, const RunStepsResult& r) {
@@ -242,7 +264,7 @@ int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fputs(
-            "usage: velmora_bench [--only registry,steps,ui,start] [--rounds N] [--registry-rounds N]\n"
+            "usage: velmora_bench [--only registry,state,steps,ui,start] [--rounds N] [--registry-rounds N]\n"
             "                     [--reg-exe-rounds N] [--launches N] [--files N] [--services N]\n"
             "                     [--start-delay S]\n",
             stderr);
@@ -262,6 +284,12 @@ int wmain(int argc, wchar_t** argv) {
     int errors = 0;
     if (options.parts.contains(L"registry")) {
         ReportRegistry(table, BenchRegistryTables(controller, options.registryRounds, options.regExeRounds));
+    }
+    if (options.parts.contains(L"state")) {
+        std::fputs("bench: reading the state of Maximum\n", stderr);
+        const StateBenchResult state = BenchStateAndJournal(controller, options.registryRounds);
+        errors += state.error.empty() ? 0 : 1;
+        ReportState(table, state, options.registryRounds);
     }
     if (options.parts.contains(L"steps") || options.parts.contains(L"ui")) {
         // The runs retune the sandbox's own services; they are put back at the end.

@@ -81,6 +81,25 @@ struct StartResult {
 [[nodiscard]] StartResult BenchStart(const std::wstring& exePath, const std::wstring& windowClass,
                                      int launches);
 
+// 5. Reading the state of everything Maximum may change (the plan without surveying the cleanup and
+// the apps), the whole plan, and a journaled Maximum run with its restore.
+struct StateBenchResult {
+    std::vector<double> stateReadMs;
+    std::vector<double> planMs;
+    std::size_t items = 0;
+    std::size_t changes = 0;
+    std::size_t inEffect = 0; // in the last plan, before the journaled run
+    double runMs = 0.0;
+    std::optional<double> journalBytes;
+    std::size_t journalEntries = 0;
+    double restoreMs = 0.0;
+    std::optional<double> restoreJournalBytes;
+    std::size_t restored = 0;
+    std::size_t restoreFailed = 0;
+    std::string error;
+};
+[[nodiscard]] StateBenchResult BenchStateAndJournal(const RunController& controller, int rounds);
+
 // The size of a file in bytes; nullopt when it cannot be read.
 [[nodiscard]] std::optional<double> FileBytes(const std::wstring& path);
 

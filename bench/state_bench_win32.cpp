@@ -1,0 +1,58 @@
+#include "bench/bench_parts_win32.h"
+
+#include "bench/fixtures_win32.h"
+#include "engine/windows_engine.h"
+#include "settings/local_settings.h"
+#include "tweaks/run_controller.h"
+
+#include <cstdio>
+
+namespace Velmora::Bench {
+namespace {
+
+constexpr wchar_t kSettingsKey[] = L"Software\\Velmora\\BenchSettings";
+
+std::optional<double> SizeOf(const std::wstring& path) {
+    return path.empty() ? std::nullopt : FileBytes(path);
+}
+
+} // namespace
+
+StateBenchResult BenchStateAndJournal(const RunController& controller, int rounds) {
+    StateBenchResult result;
+    const auto settings = MakeRegistrySettings(kSettingsKey);
+    WindowsEngine engine(*settings);
+    for (int round = 0; round < rounds; ++round) {
+        double start = NowMs();
+        const ProfilePlan stateOnly =
+            PlanProfile(engine.Services(), controller, kMaximumProfile, {false, false});
+        result.stateReadMs.push_back(NowMs() - start);
+        result.items = stateOnly.entries.size();
+        start = NowMs();
+        const ProfilePlan plan = PlanProfile(engine.Services(), controller, kMaximumProfile);
+        result.planMs.push_back(NowMs() - start);
+        const PlanCounts counts = CountPlan(plan);
+        result.inEffect = counts.inEffect;
+        result.changes = counts.changes;
+    }
+
+    std::fputs("bench: a journaled Maximum run and its restore\n", stderr);
+    double start = NowMs();
+    const RunReport run = RunProfile(engine.Services(), controller, kMaximumProfile);
+    result.runMs = NowMs() - start;
+    result.journalBytes = SizeOf(run.journalPath);
+    result.journalEntries = run.items.size();
+    start = NowMs();
+    const RestoreResult restored = RestoreJournal(engine.Services(), run.journalPath);
+    result.restoreMs = NowMs() - start;
+    result.restoreJournalBytes = SizeOf(restored.journalPath);
+    result.restored = restored.restored.size();
+    result.restoreFailed = restored.failed.size();
+    if (run.outcome != RunOutcome::Succeeded || restored.refused) {
+        result.error = "the journaled run or its restore did not finish";
+    }
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    return result;
+}
+
+} // namespace Velmora::Bench
