@@ -123,7 +123,8 @@ std::uint32_t JournalingSystem::Action(ItemStep step, ActionTarget action,
         return 0xFFFFFFFFu;
     }
     const std::uint32_t result = run();
-    After(*seq, true, 0, result);
+    const bool command = action.kind == ActionKind::RunPowerShellCommands || action.kind == ActionKind::RunCmdCommands;
+    After(*seq, true, 0, command ? std::optional<std::uint32_t>(result) : std::nullopt);
     return result;
 }
 
