@@ -3,7 +3,7 @@
 import time
 import unittest
 
-from velmora_driver import VelmoraTestCase, read_registry, read_setting, seed_settings
+from velmora_driver import SANDBOX, VelmoraTestCase, read_registry, read_setting, seed_settings
 
 RUN_TIMEOUT_MS = 90000
 
@@ -36,6 +36,11 @@ class ApplyTest(VelmoraTestCase):
         self.assertEqual(read_setting(self.sandbox, "AppliedTask"), "0x1")
         self.assertEqual(read_setting(self.sandbox, "AppliedTaskBuildStandard"), "0x82")
         self.assertIsNone(read_setting(self.sandbox, "AppliedTaskBuildMaximum"))
+        # Every change was journaled first, and the journal was closed when the run ended.
+        folder = SANDBOX / "prefix" / "drive_c" / "ProgramData" / "Velmora" / "Journal"
+        journals = sorted(folder.glob("*-Standard.json"))
+        self.assertTrue(journals, "the window's run left no journal")
+        self.assertIn('"state":"succeeded"', journals[-1].read_text(encoding="utf-8"))
 
         app = self.restart()
         app.wait_for("Already Applied")
