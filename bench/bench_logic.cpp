@@ -9,21 +9,6 @@
 namespace Velmora::Bench {
 namespace {
 
-std::wstring_view RootName(RegistryRoot root) {
-    switch (root) {
-    case 0:
-        return L"HKCR";
-    case 1:
-        return L"HKCU";
-    case 2:
-        return L"HKLM";
-    case 3:
-        return L"HKU";
-    default:
-        return {};
-    }
-}
-
 std::string Printf(const char* format, double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);
@@ -184,7 +169,7 @@ std::wstring QuoteArgument(std::wstring_view argument) {
 }
 
 std::optional<std::wstring> BuildRegAddCommandLine(const RegistryDwordSetting& row) {
-    const std::wstring_view root = RootName(row.root);
+    const std::wstring_view root = RegistryRootName(row.root);
     const std::optional<RegistryTarget> target = SplitSpecForDword(row.spec);
     if (root.empty() || !target) {
         return std::nullopt;

@@ -1,5 +1,6 @@
 #include "engine/items.h"
 
+#include "system/registry_spec.h"
 #include "system/scheduled_tasks.h"
 
 #include <array>
@@ -50,18 +51,8 @@ std::optional<ItemStep> StepFromName(std::string_view name) {
 }
 
 std::wstring_view RootAbbreviation(RegistryRoot root) {
-    switch (root) {
-    case 0:
-        return L"HKCR";
-    case 1:
-        return L"HKCU";
-    case 2:
-        return L"HKLM";
-    case 3:
-        return L"HKU";
-    default:
-        return L"?";
-    }
+    const std::wstring_view name = RegistryRootName(root);
+    return name.empty() ? L"?" : name;
 }
 
 std::wstring FullTaskPath(std::wstring_view path) {

@@ -59,23 +59,7 @@ void JournalingSystem::After(std::uint64_t seq, bool succeeded, std::uint32_t er
 }
 
 ItemState JournalingSystem::ReadNow(const ItemTarget& target) {
-    struct Read {
-        JournalingSystem& self;
-        ItemState operator()(const RegistryValueTarget& t) const {
-            return self.reader_.ReadRegistryValue(t.root, t.keyPath, t.valueName);
-        }
-        ItemState operator()(const RegistryKeyTarget& t) const {
-            return self.reader_.ReadRegistryKey(t.root, t.keyPath);
-        }
-        ItemState operator()(const ServiceTarget& t) const { return self.reader_.ReadService(t.name); }
-        ItemState operator()(const TaskTarget& t) const { return self.reader_.ReadTask(t.path); }
-        ItemState operator()(const PowerTarget&) const { return self.reader_.ReadProcessorMaximum(); }
-        ItemState operator()(const SettingTarget& t) const {
-            return SettingState(self.settings_.Lookup(t.name));
-        }
-        ItemState operator()(const ActionTarget&) const { return NoState{}; }
-    };
-    return std::visit(Read{*this}, target);
+    return ReadItemState(reader_, settings_, target);
 }
 
 std::optional<std::wstring> JournalingSystem::FirstMissingKey(RegistryRoot root,
@@ -123,7 +107,8 @@ std::uint32_t JournalingSystem::Action(ItemStep step, ActionTarget action,
         return 0xFFFFFFFFu;
     }
     const std::uint32_t result = run();
-    const bool command = action.kind == ActionKind::RunPowerShellCommands || action.kind == ActionKind::RunCmdCommands;
+    const bool command =
+        action.kind == ActionKind::RunPowerShellCommands || action.kind == ActionKind::RunCmdCommands;
     After(*seq, true, 0, command ? std::optional<std::uint32_t>(result) : std::nullopt);
     return result;
 }

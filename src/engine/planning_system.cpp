@@ -43,23 +43,7 @@ const std::wstring& PlanningSystem::UserSid() {
 }
 
 ItemState PlanningSystem::RealState(const ItemTarget& target) {
-    struct Read {
-        PlanningSystem& self;
-        ItemState operator()(const RegistryValueTarget& t) const {
-            return self.reader_.ReadRegistryValue(t.root, t.keyPath, t.valueName);
-        }
-        ItemState operator()(const RegistryKeyTarget& t) const {
-            return self.reader_.ReadRegistryKey(t.root, t.keyPath);
-        }
-        ItemState operator()(const ServiceTarget& t) const { return self.reader_.ReadService(t.name); }
-        ItemState operator()(const TaskTarget& t) const { return self.reader_.ReadTask(t.path); }
-        ItemState operator()(const PowerTarget&) const { return self.reader_.ReadProcessorMaximum(); }
-        ItemState operator()(const SettingTarget& t) const {
-            return SettingState(self.settings_.Lookup(t.name));
-        }
-        ItemState operator()(const ActionTarget&) const { return NoState{}; }
-    };
-    return std::visit(Read{*this}, target);
+    return ReadItemState(reader_, settings_, target);
 }
 
 void PlanningSystem::Plan(ItemStep step, const ItemTarget& target, ItemState after,

@@ -29,6 +29,16 @@ bool SameKey(const RegistryKeyState& now, const RegistryKeyState& recorded) {
     return now.presence != Presence::Present || SameValues(now.values, recorded.values);
 }
 
+// An item put back by several writes: the last one refused, if any.
+struct Writes {
+    WriteOutcome last{true, 0};
+    void Add(WriteOutcome outcome) {
+        if (!outcome.succeeded) {
+            last = outcome;
+        }
+    }
+};
+
 std::wstring CannotComeBack(const ActionTarget& action) {
     const std::wstring what = DescribeItem(action);
     switch (action.kind) {
@@ -150,6 +160,22 @@ private:
         }
     }
 
+    // Where a registry item is put back; nullopt, with the item listed, when it is not.
+    std::optional<ResolvedKey> Place(const JournalEntry& entry, Presence recorded, RegistryRoot root,
+                                     const std::wstring& hiveSid, const std::wstring& keyPath,
+                                     const std::wstring& description) {
+        if (recorded == Presence::Unreadable) {
+            result_.notRecorded.push_back(description);
+            return std::nullopt;
+        }
+        auto key = Resolve(root, hiveSid, keyPath);
+        if (!key) {
+            result_.failed.push_back(
+                {entry.step, description, 0, L"it belongs to another user's registry hive"});
+        }
+        return key;
+    }
+
     WriteOutcome PutValue(const ResolvedKey& key, const std::wstring& name,
                           const RegistryValueState& recorded) {
         if (recorded.presence == Presence::Present) {
@@ -160,14 +186,9 @@ private:
 
     void Put(const JournalEntry& entry, const RegistryValueTarget& target, const std::wstring& description) {
         const auto& recorded = std::get<RegistryValueState>(entry.before);
-        if (recorded.presence == Presence::Unreadable) {
-            result_.notRecorded.push_back(description);
-            return;
-        }
-        const auto key = Resolve(target.root, target.hiveSid, target.keyPath);
+        const auto key =
+            Place(entry, recorded.presence, target.root, target.hiveSid, target.keyPath, description);
         if (!key) {
-            result_.failed.push_back(
-                {entry.step, description, 0, L"it belongs to another user's registry hive"});
             return;
         }
         RegistryValueState now = reader_.ReadRegistryValue(key->root, key->keyPath, target.valueName);
@@ -185,14 +206,9 @@ private:
 
     void Put(const JournalEntry& entry, const RegistryKeyTarget& target, const std::wstring& description) {
         const auto& recorded = std::get<RegistryKeyState>(entry.before);
-        if (recorded.presence == Presence::Unreadable) {
-            result_.notRecorded.push_back(description);
-            return;
-        }
-        const auto key = Resolve(target.root, target.hiveSid, target.keyPath);
+        const auto key =
+            Place(entry, recorded.presence, target.root, target.hiveSid, target.keyPath, description);
         if (!key) {
-            result_.failed.push_back(
-                {entry.step, description, 0, L"it belongs to another user's registry hive"});
             return;
         }
         RegistryKeyState now = reader_.ReadRegistryKey(key->root, key->keyPath);
@@ -203,33 +219,29 @@ private:
         const bool wasAbsent = now.presence == Presence::Absent;
         const std::vector<RegistryNamedValue> held = now.values;
         const auto seq = Record(entry.step, target, std::move(now), std::nullopt);
-        WriteOutcome last{true, 0};
-        const auto keep = [&](WriteOutcome outcome) {
-            if (!outcome.succeeded) {
-                last = outcome;
-            }
-        };
+        Writes writes;
         // Values that were not there are deleted; the recorded ones are written back.
         for (const RegistryNamedValue& value : held) {
             const bool recordedToo =
                 std::any_of(recorded.values.begin(), recorded.values.end(),
                             [&](const RegistryNamedValue& r) { return r.name == value.name; });
             if (!recordedToo || recorded.presence != Presence::Present) {
-                keep(writer_.DeleteRegistryValue(key->root, key->keyPath, value.name));
+                writes.Add(writer_.DeleteRegistryValue(key->root, key->keyPath, value.name));
             }
         }
         if (recorded.presence == Presence::Absent) {
-            keep(writer_.DeleteRegistryKeyIfEmpty(key->root, key->keyPath));
+            writes.Add(writer_.DeleteRegistryKeyIfEmpty(key->root, key->keyPath));
         } else {
             if (wasAbsent) {
-                keep(writer_.CreateRegistryKey(key->root, key->keyPath));
+                writes.Add(writer_.CreateRegistryKey(key->root, key->keyPath));
             }
             for (const RegistryNamedValue& value : recorded.values) {
-                keep(writer_.WriteRegistryValue(key->root, key->keyPath, value.name, value.type, value.data));
+                writes.Add(
+                    writer_.WriteRegistryValue(key->root, key->keyPath, value.name, value.type, value.data));
             }
         }
-        Done(entry, description, SameKey(reader_.ReadRegistryKey(key->root, key->keyPath), recorded), last,
-             seq);
+        Done(entry, description, SameKey(reader_.ReadRegistryKey(key->root, key->keyPath), recorded),
+             writes.last, seq);
     }
 
     void Put(const JournalEntry& entry, const ServiceTarget& target, const std::wstring& description) {
@@ -245,20 +257,15 @@ private:
         }
         const ServiceState held = now;
         const auto seq = Record(entry.step, target, std::move(now));
-        WriteOutcome last{true, 0};
-        const auto keep = [&](WriteOutcome outcome) {
-            if (!outcome.succeeded) {
-                last = outcome;
-            }
-        };
+        Writes writes;
         // The service manager first: it writes "Start" too, which the exact registry values then settle.
         if (recorded.manager == Presence::Present && held.manager == Presence::Present) {
             if (recorded.managerStartType && held.managerStartType != recorded.managerStartType) {
-                keep(writer_.SetServiceStartType(target.name, *recorded.managerStartType));
+                writes.Add(writer_.SetServiceStartType(target.name, *recorded.managerStartType));
             }
             if (recorded.managerDelayed && held.managerDelayed &&
                 *held.managerDelayed != *recorded.managerDelayed) {
-                keep(writer_.SetServiceDelayedFlag(target.name, *recorded.managerDelayed));
+                writes.Add(writer_.SetServiceDelayedFlag(target.name, *recorded.managerDelayed));
             }
         }
         if (recorded.key == Presence::Present) {
@@ -266,11 +273,11 @@ private:
             for (const auto& [name, value] : {std::pair{L"Start", &recorded.start},
                                               std::pair{L"DelayedAutoStart", &recorded.delayedAutoStart}}) {
                 if (reader_.ReadRegistryValue(key.root, key.keyPath, name) != *value) {
-                    keep(PutValue(key, name, *value));
+                    writes.Add(PutValue(key, name, *value));
                 }
             }
         }
-        Done(entry, description, InEffect(reader_.ReadService(target.name), recorded), last, seq);
+        Done(entry, description, InEffect(reader_.ReadService(target.name), recorded), writes.last, seq);
     }
 
     void Put(const JournalEntry& entry, const TaskTarget& target, const std::wstring& description) {

@@ -14,6 +14,8 @@
 
 namespace Velmora {
 
+class LocalSettingsValues;
+
 // What can be known before a cleanup or an app removal: how much the folders hold, which installed
 // packages match.
 struct ActionFacts {
@@ -47,6 +49,10 @@ public:
     // reads hundreds of items at once. Null where nothing is worth keeping.
     [[nodiscard]] virtual std::shared_ptr<void> KeepConnections() { return nullptr; }
 };
+
+// The current state of any item, through the reader (the settings for a setting); actions have none.
+[[nodiscard]] ItemState ReadItemState(StateReader& reader, const LocalSettingsValues& settings,
+                                      const ItemTarget& target);
 
 // The outcome of one write: done, or the Win32 error (HRESULT for tasks).
 struct WriteOutcome {

@@ -54,4 +54,19 @@ std::optional<RegistryTarget> SplitSpecForDelete(std::wstring_view spec) {
     return KeyOrDefault(spec);
 }
 
+std::wstring_view RegistryRootName(std::uint32_t root) {
+    switch (root) {
+    case 0:
+        return L"HKCR";
+    case 1:
+        return L"HKCU";
+    case 2:
+        return L"HKLM";
+    case 3:
+        return L"HKU";
+    default:
+        return {};
+    }
+}
+
 } // namespace Velmora

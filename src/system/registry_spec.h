@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,5 +24,8 @@ struct RegistryTarget {
 [[nodiscard]] std::optional<RegistryTarget> SplitSpecForDword(std::wstring_view spec);
 [[nodiscard]] std::optional<RegistryTarget> SplitSpecForString(std::wstring_view spec);
 [[nodiscard]] std::optional<RegistryTarget> SplitSpecForDelete(std::wstring_view spec);
+
+// "HKCR", "HKCU", "HKLM" or "HKU" for a root index (RegistryRoot); empty for an invalid one.
+[[nodiscard]] std::wstring_view RegistryRootName(std::uint32_t root);
 
 } // namespace Velmora
