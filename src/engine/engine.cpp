@@ -36,16 +36,21 @@ std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries)
     return items;
 }
 
-// Nothing was changed: the window still learns that the run is over.
-std::int32_t NotStarted(const ApplyRunContext& context, RunReport& report, std::wstring message) {
-    Diagnose(message);
-    report.outcome = RunOutcome::NotStarted;
-    report.message = std::move(message);
+// A run that ended before the pipeline could say so: the window still learns that it is over.
+std::int32_t PostFailure(const ApplyRunContext& context) {
     context.state.pageState = PageState::Applying;
     if (context.showFailure) {
         context.dispatcher.TryEnqueue(context.showFailure);
     }
     return kFailureThreshold - 1;
+}
+
+// Nothing was changed.
+std::int32_t NotStarted(const ApplyRunContext& context, RunReport& report, std::wstring message) {
+    Diagnose(message);
+    report.outcome = RunOutcome::NotStarted;
+    report.message = std::move(message);
+    return PostFailure(context);
 }
 
 std::wstring OutcomeMessage(RunOutcome outcome, std::int32_t applyOutcome) {
@@ -139,7 +144,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
                     stoppedEarly = true;
                 }
             }
-            applyOutcome = stoppedEarly ? kFailureThreshold - 1 : RunApplyPipeline(run);
+            applyOutcome = stoppedEarly ? PostFailure(context) : RunApplyPipeline(run);
         }
         const bool ranToEnd = !journaling.Cancelled() && !journaling.JournalFailed();
         out.applyOutcome = applyOutcome;

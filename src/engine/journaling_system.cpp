@@ -54,7 +54,8 @@ void JournalingSystem::After(std::uint64_t seq, bool succeeded, std::uint32_t er
                              std::optional<std::uint32_t> exitCode) {
     if (!recorder_.RecordOutcome(seq, JournalOutcome{succeeded, succeeded ? 0 : error, exitCode})) {
         // The change is recorded already; only its outcome is missing, which a restore does not need.
-        journalFailed_ = true;
+        // The next change's record fails the same way and stops the run.
+        Diagnose(L"The outcome of change " + std::to_wstring(seq) + L" could not be written to the journal");
     }
 }
 
