@@ -297,7 +297,8 @@ TEST_F(JournaledRun, EveryChangeIsOnTheDiskBeforeItIsMadeAndAnUnrecordableOneIsN
     EXPECT_EQ(system.unrecorded, 0);
     EXPECT_FALSE(recording.Calls().empty());
     for (const std::wstring& call : recording.Calls()) {
-        EXPECT_THAT(call, ::testing::Not(HasSubstr(L"3 \\Control Panel\\Keyboard"))) << "made without a record";
+        EXPECT_THAT(call, ::testing::Not(HasSubstr(L"3 \\Control Panel\\Keyboard")))
+            << "made without a record";
     }
     const auto journal = Stored(report);
     ASSERT_TRUE(journal && journal->end);
