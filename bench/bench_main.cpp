@@ -143,7 +143,7 @@ void ReportState(ReportTable& table, const StateBenchResult& r, int rounds) {
     table.Row("plan of Maximum (with the files to clean and the packages)",
               FormatMilliseconds(Median(r.planMs)),
               Spread(r.planMs) + ", " + Of(r.inEffect, r.changes) + " changes in effect");
-    table.Row("journaled Maximum run", FormatMilliseconds(r.runMs),
+    table.Row("journaled Maximum run, from Essential", FormatMilliseconds(r.runMs),
               "journal " + FormatBytes(r.journalBytes) + ", " + Count(r.journalEntries) +
                   " records of changes");
     table.Row("its restore", FormatMilliseconds(r.restoreMs),
