@@ -18,7 +18,7 @@ case $action in
             # Whichever case the folder has on disk: a second "temp" beside "Temp" would be a new folder.
             temp=$(find "$c/windows" -maxdepth 1 -type d -iname temp | head -n 1)
             [ -n "$temp" ] || { echo "no C:\\Windows\\Temp in the sandbox" >&2; exit 1; }
-            rm -rf "$targets" "$temp/velmora-link-nest"
+            rm -rf "$targets" "$temp/velmora-link-nest" "$c/velmora-linked-temp"
             rm -f "$temp/velmora-link-folder" "$temp/velmora-link-empty" "$temp/velmora-link-file"
             mkdir -p "$targets/folder/inner" "$targets/empty" "$temp/velmora-link-nest/sub"
             echo keep >"$targets/folder/keep.txt"
@@ -28,6 +28,9 @@ case $action in
             ln -s "$targets/empty" "$temp/velmora-link-empty"
             ln -s "$targets/file.txt" "$temp/velmora-link-file"
             ln -s "$targets/folder" "$temp/velmora-link-nest/sub/velmora-link-folder"
+            # A user temporary folder named Temp that leads to a folder of ordinary files.
+            mkdir -p "$c/velmora-linked-temp"
+            ln -s "$targets/folder" "$c/velmora-linked-temp/Temp"
         '
         ;;
     remove)
@@ -36,7 +39,7 @@ case $action in
             c="$WINEPREFIX/drive_c"
             find "$c/windows" -mindepth 2 -maxdepth 2 -type l -name "velmora-link-*" -delete
             find "$c/windows" -mindepth 2 -maxdepth 2 -type d -name velmora-link-nest -exec rm -rf {} +
-            rm -rf "$c/velmora-link-targets"
+            rm -rf "$c/velmora-link-targets" "$c/velmora-linked-temp"
         '
         ;;
     *)
