@@ -229,7 +229,9 @@ TEST_F(Cleanup, AUserFolderThatIsTheSystemTempFolderIsCleanedTwice) {
     system.ExpectOnlyTheLockedEntriesLeft();
 }
 
-TEST_F(Cleanup, TmpPointedAtTheProfileOrAtATempFolderAmongTheDocumentsLeavesEveryFileInPlace) {
+// Refused as named: the profile, a Temp folder among the documents. Refused as opened: a "Temp"
+// that is a link (made by the wine.links.setup fixture) to a folder of ordinary files.
+TEST_F(Cleanup, TmpPointedAtAFolderOfTheUsersOwnLeavesEveryFileInPlace) {
     const std::wstring profile = Variable(L"USERPROFILE").value_or(L"");
     wchar_t documents[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents)));
@@ -240,6 +242,8 @@ TEST_F(Cleanup, TmpPointedAtTheProfileOrAtATempFolderAmongTheDocumentsLeavesEver
     const std::pair<std::wstring, std::wstring> cases[] = {
         {Join(profile, L""), L": its name is not Temp or Tmp"},
         {documentsTemp + L"\\", L": it lies inside " + std::wstring(documents)},
+        {L"C:\\velmora-linked-temp\\Temp\\",
+         L" (C:\\velmora-link-targets\\folder): its name is not Temp or Tmp"},
     };
     for (const auto& [folder, reason] : cases) {
         sink->Clear();
@@ -252,23 +256,9 @@ TEST_F(Cleanup, TmpPointedAtTheProfileOrAtATempFolderAmongTheDocumentsLeavesEver
     }
     EXPECT_TRUE(Exists(Join(documentsTemp, L"velmora-draft.txt")));
     EXPECT_TRUE(Exists(Join(profile, L"velmora-notes.txt")));
+    EXPECT_TRUE(Exists(L"C:\\velmora-link-targets\\folder\\keep.txt"));
     RemoveTree(documentsTemp);
     ::DeleteFileW(Join(profile, L"velmora-notes.txt").c_str());
-}
-
-// The folder as opened is judged, not only its name: here "...\Temp" is a link (made by the
-// wine.links.setup fixture) to a folder of ordinary files.
-TEST_F(Cleanup, AUserTempFolderThatLeadsElsewhereIsRefusedAsOpened) {
-    const std::wstring linked = L"C:\\velmora-linked-temp\\Temp\\";
-    ASSERT_TRUE(Exists(linked + L"keep.txt")) << "made by the ctest fixture wine.links.setup";
-    PointUserTempAt(linked);
-
-    CleanTempFolders();
-
-    ASSERT_EQ(sink->Lines().size(), 2u);
-    EXPECT_EQ(sink->Lines()[1], L"Not cleaning the user's temporary folder " + linked +
-                                    L" (C:\\velmora-link-targets\\folder): its name is not Temp or Tmp");
-    EXPECT_TRUE(Exists(L"C:\\velmora-link-targets\\folder\\keep.txt"));
 }
 
 // What is judged is the very folder that is then cleaned: it is held from before the judgement to

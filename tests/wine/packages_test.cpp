@@ -2,7 +2,7 @@
 // (the class is not registered), so every run here ends after deleting the store cache key; the
 // matching and the per-fragment rules are tested on the host.
 
-#include "common/win32_handles.h"
+#include "support/registry_reads.h"
 #include "system/packages.h"
 #include "tweaks/run_controller_tables.h"
 
@@ -14,67 +14,46 @@ namespace {
 
 using namespace Velmora;
 
-const std::wstring kCacheParent = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CloudStore\\Store\\Cache";
-const std::wstring kCacheKey = kCacheParent + L"\\DefaultAccount";
-const std::wstring kSiblingKey = kCacheParent + L"\\VelmoraTestsSibling";
+const std::wstring kCache = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CloudStore\\Store\\Cache\\";
 
 bool KeyExists(const std::wstring& key) {
-    UniqueRegistryKey handle;
-    return ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, handle.Put()) == ERROR_SUCCESS;
+    return Testing::KeyExists(HKEY_CURRENT_USER, key);
 }
 
-class AppRemoval : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const DWORD data = 1;
-        for (const std::wstring& key : {kCacheKey + L"\\$de.Store\\Entries", kSiblingKey}) {
-            ASSERT_EQ(
-                ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Cached", REG_DWORD, &data, sizeof data),
-                ERROR_SUCCESS);
-        }
+// Only the named tree goes, and only from a multithreaded apartment of the worker's own, which it
+// leaves again; the detached start runs the same removal beside its starter.
+TEST(AppRemoval, TheWorkerDeletesOnlyTheCacheTreeAndOnlyInAMultithreadedApartmentOfItsOwn) {
+    const DWORD data = 1;
+    for (const wchar_t* key : {L"DefaultAccount\\$de.Store\\Entries", L"VelmoraTestsSibling"}) {
+        ASSERT_EQ(
+            ::RegSetKeyValueW(HKEY_CURRENT_USER, (kCache + key).c_str(), L"Cached", REG_DWORD, &data, 4), 0);
     }
-    void TearDown() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, kCacheKey.c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSiblingKey.c_str());
-    }
-};
-
-TEST_F(AppRemoval, ARunDeletesOnlyTheCacheTreeThenEndsForWantOfAPackageManager) {
-    const ComApartment apartment = InitializeComApartment(COINIT_MULTITHREADED);
-    ASSERT_TRUE(SUCCEEDED(apartment.result));
-    const std::unique_ptr<PackageRemovalPlatform> platform = CreateWindowsPackageRemovalPlatform();
-    EXPECT_FALSE(RemovePreinstalledApps(MakePreinstalledPackageNames(), *platform));
-    EXPECT_FALSE(KeyExists(kCacheKey));
-    EXPECT_TRUE(KeyExists(kSiblingKey)) << "only the named tree goes";
-    EXPECT_FALSE(RemovePreinstalledApps(MakePreinstalledPackageNames(), *platform))
-        << "a second run is harmless";
-}
-
-TEST_F(AppRemoval, TheWorkerRunsOnlyInAMultithreadedApartmentOfItsOwnAndLeavesIt) {
-    HRESULT afterwards = E_FAIL;
-    std::thread([&] {
+    std::thread([] {
         const ComApartment single = InitializeComApartment(COINIT_APARTMENTTHREADED);
         ASSERT_EQ(single.result, S_OK);
         AppRemovalThread(MakePreinstalledPackageNames());
     }).join();
-    EXPECT_TRUE(KeyExists(kCacheKey)) << "the removal does not run without its apartment";
-    std::thread([&] {
+    EXPECT_TRUE(KeyExists(kCache + L"DefaultAccount")) << "the removal does not run without its apartment";
+    HRESULT afterwards = E_FAIL;
+    std::thread([&afterwards] {
         AppRemovalThread(MakePreinstalledPackageNames());
         // S_OK only when the worker's multithreaded apartment was left again.
         afterwards = InitializeComApartment(COINIT_APARTMENTTHREADED).result;
     }).join();
-    EXPECT_FALSE(KeyExists(kCacheKey));
     EXPECT_EQ(afterwards, S_OK);
-}
+    EXPECT_FALSE(KeyExists(kCache + L"DefaultAccount"));
+    EXPECT_TRUE(KeyExists(kCache + L"VelmoraTestsSibling"));
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, (kCache + L"VelmoraTestsSibling").c_str());
 
-TEST_F(AppRemoval, TheDetachedRemovalRunsBesideItsStarter) {
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (kCache + L"DefaultAccount").c_str(), L"Cached", REG_DWORD,
+                                &data, 4),
+              0);
     ASSERT_TRUE(StartAppRemovalThread(MakePreinstalledPackageNames()));
-    // The thread is never joined. Once another removal may start, the first has ended: its effect
-    // is there and the process may end.
+    // The thread is never joined. Once another removal may start, the first has ended.
     while (!StartExclusiveAppRemoval([] {})) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_FALSE(KeyExists(kCacheKey));
+    EXPECT_FALSE(KeyExists(kCache + L"DefaultAccount"));
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 
 #include "system/packages.h"
 
-#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@ namespace Velmora::Testing {
 class FakePackagePlatform final : public PackageRemovalPlatform {
 public:
     enum class Behaviour { Works, RemovalFails, RemovalHangs, ReadFails, ReadThrows };
-
     struct Package {
         std::wstring name;
         Behaviour behaviour = Behaviour::Works;
@@ -26,18 +24,17 @@ public:
         : installed(std::move(packages)), contractPresent_(contractPresent) {}
 
     bool IsApiContractPresent(std::wstring_view contract, std::uint16_t major) override {
-        calls.push_back(L"IsApiContractPresent " + std::wstring(contract) + L" " + std::to_wstring(major));
+        calls.push_back(std::wstring(contract) + L" " + std::to_wstring(major));
         return contractPresent_;
     }
     bool DeleteRegistryTree(RegistryDwordSetting key) override {
-        calls.push_back(L"DeleteRegistryTree " + std::to_wstring(key.root) + L" " + key.spec);
-        return cacheKeyDeletionSucceeds;
+        calls.push_back(std::to_wstring(key.root) + L" " + key.spec);
+        return false; // its failure is ignored
     }
     std::unique_ptr<PackageCatalogue> OpenCatalogue() override {
         calls.push_back(L"OpenCatalogue");
         return catalogueAvailable ? std::make_unique<Catalogue>(*this) : nullptr;
     }
-
     [[nodiscard]] std::vector<std::wstring> InstalledNames() const {
         std::vector<std::wstring> names;
         for (const Package& package : installed) {
@@ -47,7 +44,6 @@ public:
     }
 
     bool catalogueAvailable = true;
-    bool cacheKeyDeletionSucceeds = true;
     int walksThatCannotStart = 0; // the first walks of a run that cannot start
     std::vector<Package> installed;
     std::vector<std::wstring> calls;
@@ -64,15 +60,27 @@ private:
             if (++position_ >= snapshot_.size()) {
                 return PackageWalkStep::End;
             }
-            const Package& package = snapshot_[position_];
-            if (package.behaviour == Behaviour::ReadThrows) {
+            name = snapshot_[position_].name;
+            switch (snapshot_[position_].behaviour) {
+            case Behaviour::ReadThrows:
                 throw std::runtime_error("package cannot be read");
+            case Behaviour::ReadFails:
+                return PackageWalkStep::Failed;
+            default:
+                return PackageWalkStep::Package;
             }
-            name = package.name;
-            return package.behaviour == Behaviour::ReadFails ? PackageWalkStep::Failed
-                                                             : PackageWalkStep::Package;
         }
-        PackageRemoval RemoveCurrent() override { return owner_.Remove(snapshot_.at(position_)); }
+        PackageRemoval RemoveCurrent() override {
+            const Package& package = snapshot_.at(position_);
+            owner_.attempts.push_back(package.FullName());
+            if (package.behaviour == Behaviour::RemovalFails ||
+                package.behaviour == Behaviour::RemovalHangs) {
+                return package.behaviour == Behaviour::RemovalFails ? PackageRemoval::Failed
+                                                                    : PackageRemoval::StillRunning;
+            }
+            std::erase_if(owner_.installed, [&](const Package& p) { return p.name == package.name; });
+            return PackageRemoval::Removed;
+        }
 
     private:
         FakePackagePlatform& owner_;
@@ -92,18 +100,6 @@ private:
     private:
         FakePackagePlatform& owner_;
     };
-
-    PackageRemoval Remove(const Package& package) {
-        attempts.push_back(package.FullName());
-        if (package.behaviour == Behaviour::RemovalFails) {
-            return PackageRemoval::Failed;
-        }
-        if (package.behaviour == Behaviour::RemovalHangs) {
-            return PackageRemoval::StillRunning;
-        }
-        std::erase_if(installed, [&](const Package& p) { return p.name == package.name; });
-        return PackageRemoval::Removed;
-    }
 
     const bool contractPresent_;
 };
