@@ -18,9 +18,10 @@ std::filesystem::path DiagnosticLogFolder() {
 // Wide all the way: the narrow form would turn every non-Latin message into question marks.
 std::wstring SystemErrorText(unsigned long error, unsigned short language) {
     wchar_t text[512] = {};
-    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                    language, text, static_cast<DWORD>(std::size(text)), nullptr);
-    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) {
+    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                    error, language, text, static_cast<DWORD>(std::size(text)), nullptr);
+    while (length > 0 &&
+           (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) {
         --length;
     }
     return length > 0 ? std::wstring(text, length) : L"error " + std::to_wstring(error);

@@ -63,7 +63,7 @@ class ApplyTest(VelmoraTestCase):
         app = self.start("ar_SA.UTF-8")
         app.wait_for("\u0645\u0631\u062d\u0628\u064b\u0627")
         # Open the language selector and take its second item, English, with the keyboard as a user might.
-        app.click_at(app.find_class("ComboBox"))
+        app.click("class:ComboBox")
         time.sleep(0.3)
         self.sandbox.x11("xdotool", "key", "Down", "Return")
         self.assertFalse(app.wait_for("Welcome")["rtl"])

@@ -48,10 +48,9 @@ class Sandbox:
                                                err.read().decode("utf-8", "replace"))
 
     def write(self, path, text):
-        """Writes a file of the prefix (a path below it) as the sandbox's Wine user may read it."""
-        target = SANDBOX / "prefix" / path
-        target.write_text(text, encoding="utf-8")
-        target.chmod(0o644)
+        """Writes a file below the prefix, readable by the sandbox's Wine user."""
+        (SANDBOX / "prefix" / path).write_text(text, encoding="utf-8")
+        (SANDBOX / "prefix" / path).chmod(0o644)
 
     def read(self, path):
         return (SANDBOX / "prefix" / path).read_text(encoding="utf-8-sig", errors="replace")
@@ -67,7 +66,6 @@ def reset_settings(sandbox):
 
 
 def read_setting(sandbox, name):
-    """The raw text of one stored setting as reg.exe shows it, or None."""
     return read_registry(sandbox, "HKCU\\Software\\Velmora\\LocalSettings", name)
 
 
@@ -118,7 +116,6 @@ class Velmora:
         return found[0] if found and found[0]["found"] else None
 
     def click_at(self, control):
-        """A real mouse click in the middle of the control's rectangle."""
         left, top, right, bottom = control["rect"]
         self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
         return control
@@ -143,15 +140,8 @@ class Velmora:
         self.sandbox.x11("import", "-window", "root", str(path))
         return path
 
-    def find_class(self, class_name):
-        """The first visible control of a window class (for controls whose caption is not their own)."""
-        for control in self.probe("list", _hex(WINDOW_TITLE)):
-            if control["class"].lower() == class_name.lower() and control["visible"]:
-                return control
-        return None
-
     def wait_until(self, condition, timeout=10.0, what="the expected state"):
-        """Polls `condition` until it holds; the window updates on its own thread, a little later."""
+        # The window updates on its own thread, a little later.
         deadline = time.monotonic() + timeout
         while not condition():
             if time.monotonic() >= deadline:
@@ -159,11 +149,9 @@ class Velmora:
             time.sleep(0.2)
 
     def visible(self, caption):
-        control = self.find(caption)
-        return control is not None and control["visible"]
+        return (self.find(caption) or {"visible": False})["visible"]
 
     def wait_for(self, caption, timeout_ms=15000):
-        """The control captioned `caption`, once it is visible."""
         self.wait_until(lambda: self.visible(caption), timeout_ms / 1000, f"a visible control captioned {caption!r}")
         return self.find(caption)
 

@@ -1,6 +1,4 @@
-// What would make a figure of the benchmark wrong: the median of the rounds, whether a target is met
-// at its limit, and how a speed-up ratio is printed. (That reg.exe writes what the primitive writes
-// is checked against the real registry under Wine.)
+// What would make a benchmark figure wrong: the median, a target met at its limit, the printed ratio.
 
 #include "bench/bench_logic.h"
 

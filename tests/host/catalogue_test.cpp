@@ -1,6 +1,5 @@
-// The published catalogue must be exactly what the program generates by running its real pipeline
-// over every profile: every table row, every step and their order are pinned here, and the
-// documentation users read can never drift from what Velmora does.
+// The published catalogue is what the program generates by running its real pipeline over every
+// profile: every table row, every step and their order are pinned here.
 
 #include "catalogue.h"
 

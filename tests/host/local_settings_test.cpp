@@ -1,6 +1,5 @@
-// What the window takes from the settings store at start, on the in-memory store: defaults for
-// absent keys, zero for a value of another type, the ranges of the language and the applied
-// profile, and use from two threads at once. (The registry store is tested under Wine.)
+// What the window takes from the settings store at start, on the in-memory store, and its use from
+// two threads. (The registry store is tested under Wine.)
 
 #include "settings/local_settings.h"
 

@@ -1,5 +1,5 @@
-// The text table's building and language rules, and the part of a language switch that works on the
-// table and the settings store. (The texts themselves are checked where the window shows them.)
+// The text table's building and language rules, and the part of a language switch on the table and
+// the settings store. (The texts themselves are checked where the window shows them.)
 
 #include "settings/local_settings.h"
 #include "ui/text/language_switch.h"

@@ -1,6 +1,5 @@
-// The decisions of the power step, against a fake of the power settings (the host has no power
-// management service): which values it writes, when it re-applies the scheme, that it always gives
-// the scheme back, and the line it sends.
+// The power step's decisions against a fake of the power settings (the host has none): what it
+// writes, when it re-applies the scheme, that it always gives the scheme back, and its line.
 
 #include "common/diagnostics.h"
 #include "system/power.h"
@@ -14,26 +13,26 @@ namespace {
 using namespace Velmora;
 using Calls = std::vector<std::string>;
 
+// Logs each call; writes of the AC value can be made to throw.
 class FakePowerSettings final : public ProcessorStatePowerSettings {
 public:
     FakePowerSettings(std::optional<std::uint32_t> acValue, std::optional<std::uint32_t> dcValue)
         : ac(acValue), dc(dcValue) {}
-    bool OpenActiveScheme() override { return Call("open") && hasScheme; }
+    bool OpenActiveScheme() override { return Log("open") && hasScheme; }
     std::optional<std::uint32_t> ReadAcMaximum() override { return ac; }
     std::optional<std::uint32_t> ReadDcMaximum() override { return dc; }
     void WriteAcMaximum(std::uint32_t percent) override {
-        if (Call("write AC " + std::to_string(percent)) && writesThrow) {
+        if (Log("write AC " + std::to_string(percent)) && writesThrow) {
             throw std::runtime_error("write failed");
         }
     }
-    void WriteDcMaximum(std::uint32_t percent) override { Call("write DC " + std::to_string(percent)); }
-    void ReapplyActiveScheme() override { Call("reapply"); }
-    void CloseActiveScheme() noexcept override { Call("close"); }
-    bool Call(std::string call) {
+    void WriteDcMaximum(std::uint32_t percent) override { Log("write DC " + std::to_string(percent)); }
+    void ReapplyActiveScheme() override { Log("reapply"); }
+    void CloseActiveScheme() noexcept override { Log("close"); }
+    bool Log(std::string call) {
         calls.push_back(std::move(call));
         return true;
     }
-
     std::optional<std::uint32_t> ac, dc;
     bool hasScheme = true;
     bool writesThrow = false;

@@ -17,8 +17,6 @@ TEST(TaskPathSplitting, ANameAloneOrAfterOneBackslashLiesInTheRootAndOtherPathsI
     EXPECT_EQ(SplitTaskPath(L"\\Edge{1A2B}"), (TaskLocation{L"\\", L"Edge{1A2B}"}));
     EXPECT_EQ(SplitTaskPath(L"Microsoft\\Windows\\Maps\\MapsUpdateTask"),
               (TaskLocation{L"\\Microsoft\\Windows\\Maps", L"MapsUpdateTask"}));
-    EXPECT_EQ(SplitTaskPath(L"\\Microsoft\\Office\\Name With Blanks"),
-              (TaskLocation{L"\\Microsoft\\Office", L"Name With Blanks"}));
 }
 
 // A fake task tree; each part can fail as the Task Scheduler's calls can.

@@ -1,11 +1,8 @@
-// Whole apply runs against Wine's real registry: after each profile every value of the three
-// tables holds the data of the last row that names it, and a lower profile removes what only the
-// higher ones wrote.
+// Whole apply runs against Wine's real registry: every value holds the last row's data, and a lower
+// profile removes what only the higher ones wrote.
 
 #include "common/win32_handles.h"
-#include "support/counting_dispatcher.h"
 #include "support/registry_reads.h"
-#include "support/service_start_snapshot.h"
 #include "system/app_offloading.h"
 #include "system/registry.h"
 #include "system/registry_spec.h"
@@ -13,6 +10,7 @@
 #include "system/win32_system_operations.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
+#include "ui/dispatcher_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +22,14 @@ namespace {
 
 using namespace Velmora;
 
-using Velmora::Testing::CountingDispatcher;
+// Runs posted closures at once and counts them.
+struct CountingDispatcher final : DispatcherQueue {
+    bool TryEnqueue(std::function<void()> closure) override {
+        closure();
+        return ++posted > 0;
+    }
+    int posted = 0;
+};
 
 std::optional<DWORD> ReadValue(const RegistryDwordSetting& row) {
     const RegistryTarget target = SplitSpecForDword(row.spec).value();
@@ -81,8 +86,6 @@ protected:
         }
     }
 
-    // The runs retune the prefix's own services too; they are put back afterwards.
-    Testing::ServiceStartSnapshot wineServices;
     RunController controller;
     SharedRunState state;
     Win32SystemOperations system;
@@ -116,7 +119,7 @@ TEST_F(ApplyRun, MaximumWritesEveryTableAndEssentialTakesTheHigherProfilesBack) 
     EXPECT_EQ(ReadValue(TransparencyRecord(1)), std::optional<DWORD>(1));
     EXPECT_FALSE(ReadValue(offloading).has_value());
     EXPECT_FALSE(LegacyContextMenuKeyExists());
-    EXPECT_EQ(dispatcher.posted.load(), 2);
+    EXPECT_EQ(dispatcher.posted, 2);
 }
 
 TEST_F(ApplyRun, MaximumThenStandardKeepsTheStandardTableAndRemovesOnlyMaximumValues) {
@@ -124,59 +127,6 @@ TEST_F(ApplyRun, MaximumThenStandardKeepsTheStandardTableAndRemovesOnlyMaximumVa
     EXPECT_EQ(Run(kStandardProfile), -1);
     ExpectRegistryAfter({&controller.commonRegistryTable, &controller.standardRegistryTable},
                         {&controller.maximumRegistryTable});
-}
-
-// Values that several rows name, with what each profile must leave behind (absent: nullopt).
-struct RepeatedValue {
-    RegistryDwordSetting row;
-    std::optional<DWORD> essential;
-    std::optional<DWORD> standard;
-    std::optional<DWORD> maximum;
-};
-
-std::vector<RepeatedValue> RepeatedValues() {
-    const std::wstring ux = L"SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings:";
-    const std::wstring overrides =
-        L"SYSTEM\\CurrentControlSet\\Control\\FeatureManagement\\Overrides\\4\\586118283:";
-    return {
-        {{2, ux + L"BranchReadinessLevel", 0}, 20, 20, 32},
-        {{2, ux + L"DeferFeatureUpdatesPeriodInDays", 0}, 30, 180, 730},
-        {{2, ux + L"DeferQualityUpdatesPeriodInDays", 0}, 2, 3, 4},
-        {{1, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Feeds:EnableFeeds", 0}, 1, 0, 0},
-        {{2, L"SOFTWARE\\Policies\\Microsoft\\Dsh:AllowNewsAndInterests", 0}, 1, 0, 0},
-        {{2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Feeds:EnableFeeds", 0}, 1, 0, 0},
-        {{2, overrides + L"EnabledState", 0}, std::nullopt, std::nullopt, 1},
-        {{2, overrides + L"EnabledStateOptions", 0}, std::nullopt, std::nullopt, 0},
-        {{2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting:Disabled", 0}, 1, 1, 1},
-        {{1, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced:LaunchTo", 0}, 1, 1, 1},
-    };
-}
-
-void ExpectRepeatedValuesOf(SettingsProfile profile, const char* sequence) {
-    for (const RepeatedValue& value : RepeatedValues()) {
-        const std::optional<DWORD> expected = profile == kEssentialProfile  ? value.essential
-                                              : profile == kStandardProfile ? value.standard
-                                                                            : value.maximum;
-        EXPECT_EQ(ReadValue(value.row), expected) << sequence << ": " << Identity(value.row).size();
-    }
-}
-
-TEST_F(ApplyRun, ValuesNamedMoreThanOnceEndWithTheLastProfilesData) {
-    const struct {
-        std::vector<SettingsProfile> runs;
-        const char* name;
-    } sequences[] = {{{kEssentialProfile}, "Essential"},
-                     {{kStandardProfile}, "Standard"},
-                     {{kMaximumProfile}, "Maximum"},
-                     {{kMaximumProfile, kStandardProfile}, "Maximum then Standard"},
-                     {{kMaximumProfile, kEssentialProfile}, "Maximum then Essential"},
-                     {{kStandardProfile, kEssentialProfile}, "Standard then Essential"}};
-    for (const auto& sequence : sequences) {
-        for (const SettingsProfile profile : sequence.runs) {
-            Run(profile);
-        }
-        ExpectRepeatedValuesOf(sequence.runs.back(), sequence.name);
-    }
 }
 
 TEST(ThreadpoolDelayedRunner, RunsTheWorkOnceOnAnotherThreadAfterTheDelay) {

@@ -1,6 +1,4 @@
-// The benchmark against the real registry: each reg.exe run it times against the primitive writes
-// the very value the primitive writes, so the comparison measures the same work. And the import
-// check that keeps Velmora.exe one self-contained file.
+// Each reg.exe run the benchmark times writes what the primitive writes; Velmora.exe is one file.
 
 #include "bench/bench_logic.h"
 #include "bench/bench_parts_win32.h"

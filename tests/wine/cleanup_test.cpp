@@ -1,6 +1,5 @@
-// Disk cleanup against Wine's real file system: the Windows folder's Temp and Prefetch, the user's
-// temporary folder, with files held open without sharing, read-only files, nested folders, links
-// made on the Unix side, and TMP/TEMP pointed where they must not lead.
+// Disk cleanup against Wine's real file system, with locked, read-only and nested entries, links made
+// on the Unix side, and TMP/TEMP pointed where they must not lead.
 
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
@@ -14,7 +13,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,13 +66,9 @@ std::vector<std::wstring> Entries(const std::wstring& folder) {
 }
 
 // Test folders hold no links, so removing them the simple way is safe; read-only files left by a
-// failed test must lose the attribute first.
+// failed test would stay (and fail the next run loudly).
 void RemoveTree(const std::wstring& path) {
     std::error_code ignored;
-    for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
     std::filesystem::remove_all(path, ignored);
 }
 
@@ -91,27 +85,26 @@ std::wstring UserTempFolder() {
 }
 
 // The same mix in every cleaned folder: four entries that can go (two files, a read-only file and a
-// nested folder tree) and two that cannot (a locked file, and a folder with a locked file among
+// nested folder tree) and two that cannot (a locked file, and a folder holding a locked file among
 // free ones, which must still go).
 struct Scene {
     std::wstring folder;
     std::vector<UniqueFileHandle> locks;
 
     void Build() {
-        MakeFile(Join(folder, L"velmora-free-1.tmp"));
-        MakeFile(Join(folder, L"velmora-free-2.log"));
-        MakeFile(Join(folder, L"velmora-readonly.tmp"));
+        for (const wchar_t* name :
+             {L"velmora-nested", L"velmora-nested\\deeper", L"velmora-busy", L"velmora-busy\\z-sub"}) {
+            MakeFolder(Join(folder, name));
+        }
+        for (const wchar_t* name :
+             {L"velmora-free-1.tmp", L"velmora-free-2.log", L"velmora-readonly.tmp",
+              L"velmora-nested\\deeper\\d.tmp", L"velmora-busy\\a-free.tmp", L"velmora-busy\\z-sub\\f.tmp"}) {
+            MakeFile(Join(folder, name));
+        }
         ASSERT_TRUE(
             ::SetFileAttributesW(Join(folder, L"velmora-readonly.tmp").c_str(), FILE_ATTRIBUTE_READONLY));
-        MakeFolder(Join(folder, L"velmora-nested"));
-        MakeFolder(Join(folder, L"velmora-nested\\deeper"));
-        MakeFile(Join(folder, L"velmora-nested\\deeper\\d.tmp"));
         locks.push_back(MakeFile(Join(folder, L"velmora-locked.tmp"), true));
-        MakeFolder(Join(folder, L"velmora-busy"));
-        MakeFile(Join(folder, L"velmora-busy\\a-free.tmp"));
         locks.push_back(MakeFile(Join(folder, L"velmora-busy\\m-locked.tmp"), true));
-        MakeFolder(Join(folder, L"velmora-busy\\z-sub"));
-        MakeFile(Join(folder, L"velmora-busy\\z-sub\\free.tmp"));
     }
 
     void ExpectOnlyTheLockedEntriesLeft() const {
@@ -138,8 +131,8 @@ protected:
     }
 
     void TearDown() override {
-        SetVariable(L"TMP", savedTmp);
-        SetVariable(L"TEMP", savedTemp);
+        ::SetEnvironmentVariableW(L"TMP", savedTmp.c_str());
+        ::SetEnvironmentVariableW(L"TEMP", savedTemp.c_str());
         if (!Exists(kSystemTemp) && !systemTempName.empty()) {
             ::MoveFileW(systemTempAway.c_str(), Join(WindowsFolder(), systemTempName).c_str());
         }
@@ -147,20 +140,15 @@ protected:
         RemoveTree(kScratch);
     }
 
-    static std::optional<std::wstring> Variable(const wchar_t* name) {
+    static std::wstring Variable(const wchar_t* name) {
         wchar_t buffer[1024] = {};
-        const DWORD length = ::GetEnvironmentVariableW(name, buffer, 1024);
-        return length == 0 ? std::nullopt : std::optional<std::wstring>(std::wstring(buffer, length));
-    }
-
-    static void SetVariable(const wchar_t* name, const std::optional<std::wstring>& value) {
-        ::SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
+        return std::wstring(buffer, ::GetEnvironmentVariableW(name, buffer, 1024));
     }
 
     // GetTempPathW reads TMP first, then TEMP.
     static void PointUserTempAt(const std::wstring& folder) {
-        SetVariable(L"TMP", folder);
-        SetVariable(L"TEMP", folder);
+        ::SetEnvironmentVariableW(L"TMP", folder.c_str());
+        ::SetEnvironmentVariableW(L"TEMP", folder.c_str());
     }
 
     // Cleans a folder once, so that each test counts only its own entries; whatever could not go
@@ -177,8 +165,8 @@ protected:
     }
 
     std::shared_ptr<MemoryDiagnosticSink> sink = std::make_shared<MemoryDiagnosticSink>();
-    std::optional<std::wstring> savedTmp;
-    std::optional<std::wstring> savedTemp;
+    std::wstring savedTmp;
+    std::wstring savedTemp;
     const std::wstring systemTempAway = WindowsFolder() + L"\\velmora-temp-away";
     std::wstring systemTempName;
 };
@@ -232,7 +220,7 @@ TEST_F(Cleanup, AUserFolderThatIsTheSystemTempFolderIsCleanedTwice) {
 // Refused as named: the profile, a Temp folder among the documents. Refused as opened: a "Temp"
 // that is a link (made by the wine.links.setup fixture) to a folder of ordinary files.
 TEST_F(Cleanup, TmpPointedAtAFolderOfTheUsersOwnLeavesEveryFileInPlace) {
-    const std::wstring profile = Variable(L"USERPROFILE").value_or(L"");
+    const std::wstring profile = Variable(L"USERPROFILE");
     wchar_t documents[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents)));
     const std::wstring documentsTemp = Join(documents, L"Temp");

@@ -4,7 +4,7 @@
 //
 // Record, one line of UTF-8, fields separated by tabs:
 //   program file name, own command line, parent process id, startup flags, show-window value,
-//   own process id, own thread id
+//   own thread id
 
 #include "common/text_encoding.h"
 #include "common/win32_handles.h"
@@ -50,11 +50,10 @@ int wmain() {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         ::GetStartupInfoW(&startup);
-        const std::string record =
-            ToUtf8(own.substr(own.find_last_of(L'\\') + 1) + L"\t" + ::GetCommandLineW() + L"\t" +
-                   std::to_wstring(ParentProcessId()) + L"\t" + std::to_wstring(startup.dwFlags) + L"\t" +
-                   std::to_wstring(startup.wShowWindow) + L"\t" + std::to_wstring(::GetCurrentProcessId()) +
-                   L"\t" + std::to_wstring(::GetCurrentThreadId()) + L"\n");
+        const std::string record = ToUtf8(
+            own.substr(own.find_last_of(L'\\') + 1) + L"\t" + ::GetCommandLineW() + L"\t" +
+            std::to_wstring(ParentProcessId()) + L"\t" + std::to_wstring(startup.dwFlags) + L"\t" +
+            std::to_wstring(startup.wShowWindow) + L"\t" + std::to_wstring(::GetCurrentThreadId()) + L"\n");
         DWORD written = 0;
         ::WriteFile(log.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
     }

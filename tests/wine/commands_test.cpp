@@ -1,6 +1,5 @@
-// The command runners against the real cmd.exe under Wine. PowerShell, netsh and w32tm are replaced
-// in the test prefix by a recording stand-in (velmora_command_recorder.exe), which logs its own
-// command line and how it was started: so the tests see exactly which processes a run starts.
+// The command runners against the real cmd.exe; PowerShell, netsh and w32tm are replaced in the
+// prefix by a recording stand-in (velmora_command_recorder.exe) that logs how it was started.
 
 #include "common/diagnostics.h"
 #include "common/text_encoding.h"
@@ -28,16 +27,6 @@ std::wstring SystemFolder() {
 bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
-
-// One start of the recording stand-in.
-struct Record {
-    std::wstring program;
-    std::wstring commandLine;
-    DWORD parent = 0;
-    DWORD startupFlags = 0;
-    DWORD showWindow = 0;
-    DWORD threadId = 0;
-};
 
 // cmd.exe hands a command to its child with the blank that stood before the next " & ".
 std::wstring TrimmedRight(std::wstring text) {
@@ -90,19 +79,19 @@ protected:
         ::DeleteFileW(log.c_str());
     }
 
-    std::vector<Record> Records() const {
+    // One start of the recording stand-in per record: program, command line, parent process id,
+    // startup flags, show-window value, thread id.
+    std::vector<std::vector<std::wstring>> Records() const {
         std::ifstream stream(std::filesystem::path(log), std::ios::binary);
-        std::vector<Record> records;
+        std::vector<std::vector<std::wstring>> records;
         for (std::string line; std::getline(stream, line);) {
             std::wistringstream fields(FromUtf8(line));
-            Record record;
-            std::getline(fields, record.program, L'\t');
-            std::getline(fields, record.commandLine, L'\t');
-            DWORD processId = 0;
-            fields >> record.parent >> record.startupFlags >> record.showWindow >> processId >>
-                record.threadId;
-            EXPECT_FALSE(fields.fail()) << "malformed record";
-            records.push_back(record);
+            records.emplace_back();
+            for (std::wstring field; std::getline(fields, field, L'\t');) {
+                records.back().push_back(field);
+            }
+            EXPECT_EQ(records.back().size(), 6u) << "malformed record";
+            records.back().resize(6);
         }
         return records;
     }
@@ -126,27 +115,25 @@ TEST_F(CommandRunner, EachListRunsInOneHiddenChildWithTheEntriesAsTheyStandAndGi
               23u);
     const auto records = Records();
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[0].program, L"w32tm.exe");
-    EXPECT_EQ(TrimmedRight(records[0].commandLine),
-              L"w32tm /config /manualpeerlist:\"time.windows.com\" /update");
-    EXPECT_EQ(records[1].program, L"netsh.exe");
-    EXPECT_EQ(TrimmedRight(records[1].commandLine),
+    EXPECT_EQ(records[0][0], L"w32tm.exe");
+    EXPECT_EQ(TrimmedRight(records[0][1]), L"w32tm /config /manualpeerlist:\"time.windows.com\" /update");
+    EXPECT_EQ(records[1][0], L"netsh.exe");
+    EXPECT_EQ(TrimmedRight(records[1][1]),
               L"netsh interface ipv6 set interface \"Local Area Connection\" admin=disable");
-    EXPECT_EQ(records[2].program, L"powershell.exe");
+    EXPECT_EQ(records[2][0], L"powershell.exe");
     EXPECT_EQ(
-        records[2].commandLine,
+        records[2][1],
         L"powershell.exe -NoProfile -ExecutionPolicy Bypass -Command \"$ErrorActionPreference='Continue'; "
         L"setx POWERSHELL_TELEMETRY_OPTOUT 1; netsh interface ipv6 set interface \"Wi-Fi\" admin=enable\"");
-    EXPECT_EQ(records[2].parent, ::GetCurrentProcessId());
-    EXPECT_EQ(records[2].startupFlags, static_cast<DWORD>(STARTF_USESHOWWINDOW))
-        << "no standard handles passed";
-    EXPECT_EQ(records[2].showWindow, static_cast<DWORD>(SW_HIDE));
+    EXPECT_EQ(records[2][2], std::to_wstring(::GetCurrentProcessId()));
+    EXPECT_EQ(records[2][3], std::to_wstring(STARTF_USESHOWWINDOW)) << "no standard handles passed";
+    EXPECT_EQ(records[2][4], std::to_wstring(SW_HIDE));
     // The system keeps an ended thread only while someone holds a handle to it; Wine's console host
     // lets go a moment after the child ended.
     bool threadGone = false;
     for (int attempt = 0; attempt < 100 && !threadGone; ++attempt, ::Sleep(100)) {
-        threadGone =
-            !UniqueKernelHandle(::OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, records[2].threadId));
+        threadGone = !UniqueKernelHandle(::OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE,
+                                                      static_cast<DWORD>(std::stoul(records[2][5]))));
     }
     EXPECT_TRUE(threadGone) << "the thread handle was closed";
 }

@@ -1,12 +1,9 @@
-// The handle owners against the real Win32 objects under Wine: each kind is closed when its owner
-// lets go, which the system itself confirms, a failed call's own "no handle" value is never taken
-// for a handle, and COM is left only as often as it was entered.
+// The handle owners against real Win32 objects: closed when their owner lets go, and a failed call's
+// "no handle" value never taken for a handle.
 
 #include "common/win32_handles.h"
 
 #include <gtest/gtest.h>
-
-#include <thread>
 
 namespace {
 
@@ -38,23 +35,6 @@ TEST(HandleOwners, KernelTokenAndFileHandlesAreClosedAndAFailedOpenLeavesTheFile
     const UniqueFileHandle missing(
         ::CreateFileW(L"C:\\velmora-no-such-file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(missing);
-}
-
-TEST(HandleOwners, ComApartmentUninitialisesOnlyWhatSucceeded) {
-    // On a fresh thread, so the test thread's apartment is not disturbed.
-    std::thread([] {
-        {
-            const auto multithreaded = InitializeComApartment(COINIT_MULTITHREADED);
-            EXPECT_EQ(multithreaded.result, S_OK);
-            EXPECT_FALSE(InitializeComApartment(COINIT_APARTMENTTHREADED).owed) << "RPC_E_CHANGED_MODE";
-            // The failed attempt must not have uninitialised the apartment that is still owed.
-            const auto again = InitializeComApartment(COINIT_MULTITHREADED);
-            EXPECT_EQ(again.result, S_FALSE);
-            EXPECT_TRUE(again.owed) << "S_FALSE is a success that needs its own uninitialise";
-        }
-        // Every debt was paid, so the thread can enter a different apartment now.
-        EXPECT_EQ(InitializeComApartment(COINIT_APARTMENTTHREADED).result, S_OK);
-    }).join();
 }
 
 } // namespace

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Unix symbolic links inside the sandbox's drive C: for the cleanup link tests.
+# Unix symbolic links inside the sandbox's drive C: for the cleanup link tests (Wine 8 has no call that
+# makes one, but shows a Unix link to a folder as a reparse point), made as the sandbox's Wine user.
 #   tests/wine/links_fixture.sh SANDBOX_DIR create|remove
-# Wine 8 has no call that makes a link (CreateSymbolicLinkW reports success and makes nothing,
-# FSCTL_SET_REPARSE_POINT is not supported), but it shows a Unix symlink to a folder as a reparse
-# point. They are made as the sandbox's Wine user, inside the prefix only.
 set -euo pipefail
 sandbox=$1
 action=$2

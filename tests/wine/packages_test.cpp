@@ -1,6 +1,5 @@
-// App removal against Wine's real registry, COM and Windows Runtime. Wine has no package manager
-// (the class is not registered), so every run here ends after deleting the store cache key; the
-// matching and the per-fragment rules are tested on the host.
+// App removal against Wine's registry and COM. Wine has no package manager, so a run ends after the
+// store cache key; the matching and failure rules are tested on the host.
 
 #include "support/registry_reads.h"
 #include "system/packages.h"

@@ -1,8 +1,5 @@
-// The scheduled-task primitives against Wine's real Task Scheduler: a task is disabled in place and
-// keeps the rest of its definition, a missing folder or task fails without a change, and the COM
-// apartment of the calling thread is left as it was found. (A whole run disabling the listed tasks
-// is watched end to end; the folder walk of FindTasksByName is tested on the host, as Wine's
-// registered-task collection cannot be counted.)
+// Disabling a task against Wine's Task Scheduler. (A whole run is watched end to end; the folder walk
+// is tested on the host, as Wine's registered-task collection cannot be counted.)
 
 #include "common/com_values.h"
 #include "common/diagnostics.h"
@@ -14,7 +11,6 @@
 #include <taskschd.h>
 
 #include <optional>
-#include <thread>
 
 namespace {
 
@@ -111,24 +107,6 @@ TEST_F(ScheduledTasks, AMissingFolderOrTaskReportsFalseAndChangesNothing) {
     EXPECT_TRUE(lines->Lines()[0].starts_with(L"Failed to open folder '\\VelmoraTests\\Missing': -"));
     EXPECT_EQ(lines->Lines()[1], L"Failed to find task 'NoSuchVelmoraTask': -2147024894");
     EXPECT_TRUE(State(kRootTask).enabled);
-}
-
-TEST_F(ScheduledTasks, TheCallingThreadsApartmentIsUsedAsItIsOrLeftAgain) {
-    Register(kRootTask, true, false);
-    std::thread([] {
-        const ComApartment own = InitializeComApartment(COINIT_APARTMENTTHREADED);
-        ASSERT_EQ(own.result, S_OK);
-        EXPECT_TRUE(DisableScheduledTask(kRootTask)) << "works in the apartment the thread already has";
-        // Still single-threaded: the operation did not uninitialise what it did not initialise.
-        EXPECT_EQ(InitializeComApartment(COINIT_APARTMENTTHREADED).result, S_FALSE);
-    }).join();
-    std::thread([] {
-        EXPECT_TRUE(DisableScheduledTask(kRootTask));
-        EXPECT_TRUE(FindTasksByName({L"VelmoraNoSuchTaskName"}).empty());
-        // Had either call stayed in the multithreaded apartment, this would fail with RPC_E_CHANGED_MODE.
-        EXPECT_EQ(InitializeComApartment(COINIT_APARTMENTTHREADED).result, S_OK);
-    }).join();
-    EXPECT_FALSE(State(kRootTask).enabled);
 }
 
 } // namespace

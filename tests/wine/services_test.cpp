@@ -1,11 +1,9 @@
-// The service step against Wine's real service manager and registry: test services (per-user
-// instances among them) are created, the step runs, and each one's start type is read back through
-// the service manager and from its registry key.
+// The service step against Wine's service manager and registry, with test services (per-user
+// instances among them) read back through both.
 
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
 #include "support/registry_reads.h"
-#include "support/service_start_snapshot.h"
 #include "system/services.h"
 #include "tweaks/run_controller.h"
 
@@ -52,16 +50,6 @@ std::optional<DWORD> ScmStart(const std::wstring& service) {
     return config->dwStartType;
 }
 
-bool CreateTestService(const std::wstring& name, DWORD startType) {
-    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    // Never started: any harmless program will do as its binary.
-    const UniqueServiceHandle service(::CreateServiceW(
-        manager.Get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, startType,
-        SERVICE_ERROR_IGNORE, L"C:\\windows\\system32\\cmd.exe /c exit", nullptr, nullptr, nullptr, nullptr,
-        nullptr));
-    return service.IsValid();
-}
-
 void DeleteTestService(const std::wstring& name) {
     const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     const UniqueServiceHandle service(::OpenServiceW(manager.Get(), name.c_str(), DELETE));
@@ -77,9 +65,14 @@ void DeleteTestService(const std::wstring& name) {
 class ServiceStep : public ::testing::Test {
 protected:
     void SetUp() override {
+        const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         for (const auto& name : kTestServices) {
             DeleteTestService(name);
-            ASSERT_TRUE(CreateTestService(name, SERVICE_DISABLED)) << "cannot create a test service";
+            // Never started: any harmless program will do as its binary.
+            ASSERT_TRUE(UniqueServiceHandle(::CreateServiceW(
+                manager.Get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                SERVICE_DISABLED, SERVICE_ERROR_IGNORE, L"C:\\windows\\system32\\cmd.exe /c exit", nullptr,
+                nullptr, nullptr, nullptr, nullptr)));
         }
         SetDiagnosticSink(lines);
     }
@@ -99,7 +92,6 @@ protected:
         L"CDPUserSvc_9z_9z",          L"onesyncsvc_c0ffee",    L"CDPUserSvc_c0ffee",
     };
     const RunController controller;
-    Testing::ServiceStartSnapshot wineServices;
     std::shared_ptr<MemoryDiagnosticSink> lines = std::make_shared<MemoryDiagnosticSink>();
 };
 

@@ -3,8 +3,7 @@
 // Clicking is done from outside with real X input (xdotool), at the rectangle reported here.
 //
 //   velmora_probe wait-window TITLE [TIMEOUT_MS]   the top-level window, once it is visible
-//   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption
-//   velmora_probe list TITLE                       every control of that window
+//   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption or "class:NAME"
 //   velmora_probe close TITLE                      asks the window to close (WM_CLOSE)
 //
 // Captions may be given as "hex:" followed by UTF-8 bytes in hex, independent of the locale.
@@ -93,13 +92,15 @@ void PrintWindow(HWND window) {
 }
 
 struct Search {
-    std::wstring text; // empty: every window
+    std::wstring text;
     std::vector<HWND> found;
 };
 
+// A text "class:NAME" matches the window class instead of the caption.
 BOOL CALLBACK Collect(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<Search*>(parameter);
-    if (search->text.empty() || WindowText(window) == search->text) {
+    const bool byClass = search->text.starts_with(L"class:");
+    if ((byClass ? L"class:" + ClassName(window) : WindowText(window)) == search->text) {
         search->found.push_back(window);
     }
     return TRUE;
@@ -136,7 +137,7 @@ HWND WaitFor(HWND parent, const std::wstring& text, DWORD timeoutMs) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|close TITLE [...]\n");
+        std::fprintf(stderr, "usage: velmora_probe wait-window|find|close TITLE [...]\n");
         return 2;
     }
     const std::wstring command = argv[1];
@@ -147,13 +148,6 @@ int wmain(int argc, wchar_t** argv) {
     HWND shown = top;
     if (top != nullptr && command == L"find" && argc > 3) {
         shown = WaitFor(top, DecodeArgument(argv[3]), timeout(4));
-    } else if (top != nullptr && command == L"list") {
-        Search search{L"", {}};
-        ::EnumChildWindows(top, &Collect, reinterpret_cast<LPARAM>(&search));
-        for (HWND control : search.found) {
-            PrintWindow(control);
-        }
-        return 0;
     } else if (top != nullptr && command == L"close") {
         ::PostMessageW(top, WM_CLOSE, 0, 0);
         return 0;

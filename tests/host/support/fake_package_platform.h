@@ -61,14 +61,11 @@ private:
                 return PackageWalkStep::End;
             }
             name = snapshot_[position_].name;
-            switch (snapshot_[position_].behaviour) {
-            case Behaviour::ReadThrows:
+            if (snapshot_[position_].behaviour == Behaviour::ReadThrows) {
                 throw std::runtime_error("package cannot be read");
-            case Behaviour::ReadFails:
-                return PackageWalkStep::Failed;
-            default:
-                return PackageWalkStep::Package;
             }
+            return snapshot_[position_].behaviour == Behaviour::ReadFails ? PackageWalkStep::Failed
+                                                                          : PackageWalkStep::Package;
         }
         PackageRemoval RemoveCurrent() override {
             const Package& package = snapshot_.at(position_);
