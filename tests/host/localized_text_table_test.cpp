@@ -77,8 +77,8 @@ TEST(LocalizedTextTableLookup, RowsOutsideTheTableGiveTheErrorText) {
     texts.SelectLanguage(1);
     for (const std::int32_t language : {0, 1}) {
         texts.SetCurrentTextLanguage(language);
-        EXPECT_EQ(texts.LookupText(30), kErrorText);
-        EXPECT_EQ(texts.LookupText(31), kErrorText);
+        EXPECT_EQ(texts.LookupText(TextId::Count), kErrorText);
+        EXPECT_EQ(texts.LookupText(TextId::Count + 1), kErrorText);
         EXPECT_EQ(texts.LookupText(INT32_MAX), kErrorText);
         EXPECT_EQ(texts.LookupText(-1), kErrorText);
         EXPECT_EQ(texts.LookupText(INT32_MIN), kErrorText);
@@ -180,7 +180,7 @@ TEST(LanguageSwitch, SameLanguageIsStoredAgainWithoutRebuilding) {
 
     EXPECT_TRUE(SwitchLanguage(texts, *settings, 1));
     EXPECT_EQ(settings->Lookup(L"appLanguage"), SettingValue(std::in_place_type<std::int32_t>, 1));
-    EXPECT_EQ(texts.LookupText(TextId::Count - 1), L"Confirm Deletion of Pre-installed Apps");
+    EXPECT_EQ(texts.LookupText(TextId::RemoveAppsTitle), L"Confirm Deletion of Pre-installed Apps");
     EXPECT_EQ(texts.LookupText(TextId::Count), kErrorText);
 }
 
