@@ -72,8 +72,9 @@ FeedResponse Failure(std::wstring problem) {
 // The last WinHTTP error, with a name for the ones a user's network produces.
 FeedResponse NetworkFailure(std::wstring_view step) {
     const DWORD error = ::GetLastError();
-    constexpr std::array<std::pair<DWORD, std::wstring_view>, 8> kNames{{
+    constexpr std::array<std::pair<DWORD, std::wstring_view>, 9> kNames{{
         {ERROR_WINHTTP_TIMEOUT, L"timed out"},
+        {10060, L"timed out"}, // WSAETIMEDOUT: Wine passes on the socket's own error
         {ERROR_WINHTTP_NAME_NOT_RESOLVED, L"server name not found"},
         {ERROR_WINHTTP_CANNOT_CONNECT, L"cannot connect"},
         {ERROR_WINHTTP_CONNECTION_ERROR, L"connection reset"},
@@ -159,7 +160,11 @@ FeedResponse DownloadFeed(const WebAddress& feed, std::wstring_view programVersi
     }
     // A feed answers where it is published: a redirect is refused like any other answer but 200.
     DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
-    if (!http.setOption(request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled)) {
+    // The wait for the answer's headers has a timeout of its own, beside the four above.
+    DWORD responseTimeout = static_cast<DWORD>(timeout);
+    if (!http.setOption(request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled) ||
+        !http.setOption(request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                        sizeof responseTimeout)) {
         return NetworkFailure(L"options");
     }
     if (!http.sendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
