@@ -106,19 +106,19 @@ class Velmora:
             time.sleep(0.2)
         return []
 
-    def wait_window(self, timeout_ms=20000):
-        found = self.probe("wait-window", _hex(WINDOW_TITLE), str(timeout_ms))
+    def wait_window(self, timeout_ms=20000, title=WINDOW_TITLE):
+        found = self.probe("wait-window", _hex(title), str(timeout_ms))
         return found[0] if found and found[0]["found"] else None
 
-    def find(self, caption, timeout_ms=0):
-        found = self.probe("find", _hex(WINDOW_TITLE), _hex(caption), str(timeout_ms))
+    def find(self, caption, timeout_ms=0, title=WINDOW_TITLE):
+        found = self.probe("find", _hex(title), _hex(caption), str(timeout_ms))
         return found[0] if found and found[0]["found"] else None
 
-    def controls(self):
-        return self.probe("list", _hex(WINDOW_TITLE))
+    def controls(self, title=WINDOW_TITLE):
+        return self.probe("list", _hex(title))
 
-    def click(self, caption, timeout_ms=5000):
-        control = self.find(caption, timeout_ms)
+    def click(self, caption, timeout_ms=5000, title=WINDOW_TITLE):
+        control = self.find(caption, timeout_ms, title)
         if control is None:
             raise AssertionError(f"no control captioned {caption!r}")
         left, top, right, bottom = control["rect"]

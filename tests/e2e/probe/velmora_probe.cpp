@@ -6,6 +6,7 @@
 //   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption
 //   velmora_probe list TITLE                       every control of that window
 //   velmora_probe close TITLE                      asks the window to close (WM_CLOSE)
+//   velmora_probe record FILE TEXT                 appends TEXT and a line end to FILE (as a URL handler)
 //
 // Captions may be given as "hex:" followed by UTF-8 bytes in hex, independent of the locale.
 
@@ -184,6 +185,12 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring command = argv[1];
+    if (command == L"record" && argc > 3) {
+        FILE* file = _wfopen(argv[2], L"ab");
+        const std::string line = ToUtf8(argv[3]) + "\n";
+        const bool written = file != nullptr && std::fwrite(line.data(), 1, line.size(), file) == line.size();
+        return file != nullptr && std::fclose(file) == 0 && written ? 0 : 1;
+    }
     const std::wstring title = DecodeArgument(argv[2]);
     if (command == L"wait-window") {
         const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 10000;
