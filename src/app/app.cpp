@@ -63,16 +63,20 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (!view.Create(window, showCommand)) {
         return 1;
     }
-    // Once the window is up, on a thread of its own; a notice opens over the window when it arrives.
-    static std::unique_ptr<Win32::UpdateNoticeWindow> notice;
-    StartBackgroundUpdateCheck([] { return RunStartupUpdateCheck(*settings); }, view,
-                               [instance](const UpdateOffer& offer) {
-                                   notice = std::make_unique<Win32::UpdateNoticeWindow>(
-                                       instance, view.Handle(), Win32::CurrentTheme(),
-                                       ComposeUpdateNotice(offer, texts), [offer](UpdateChoice choice) {
-                                           CarryOutUpdateChoice(choice, offer, *settings, OpenWebPage);
-                                       });
-                               });
+    // Once the window is up, and only when due (once a day), on a thread of its own; a notice opens
+    // over the window when it arrives.
+    if (const std::optional<UpdateCheckRequest> due = DueStartupUpdateCheck(*settings)) {
+        static std::unique_ptr<Win32::UpdateNoticeWindow> notice;
+        StartBackgroundUpdateCheck([request = *due] { return RunStartupUpdateCheck(request, *settings); },
+                                   view,
+                                   [instance](const UpdateOffer& offer) {
+                                       notice = std::make_unique<Win32::UpdateNoticeWindow>(
+                                           instance, view.Handle(), Win32::CurrentTheme(),
+                                           ComposeUpdateNotice(offer, texts), [offer](UpdateChoice choice) {
+                                               CarryOutUpdateChoice(choice, offer, *settings, OpenWebPage);
+                                           });
+                                   });
+    }
     const int exitCode = view.RunMessageLoop();
     // Ends the process here, with the window and its run state still alive for any worker thread.
     ::ExitProcess(static_cast<UINT>(exitCode));

@@ -16,7 +16,13 @@ class LocalSettingsValues;
 // read as documented turns checking off, with a line in the run log: it was put there to control it.
 [[nodiscard]] UpdatePolicy ReadUpdatePolicy(std::wstring_view buildFeedUrl);
 
-// Policy, day, this program's version, the feed over WinHTTP.
-[[nodiscard]] std::optional<UpdateOffer> RunStartupUpdateCheck(LocalSettingsValues& settings);
+// The check this start is to make, from the policy, the day and this program's version; none when
+// the policy turns checking off or today's check is done. Two registry reads: cheap enough for the
+// UI thread, so that most starts need no thread for it at all.
+[[nodiscard]] std::optional<UpdateCheckRequest> DueStartupUpdateCheck(const LocalSettingsValues& settings);
+
+// Makes it, with the feed over WinHTTP; on a thread of its own.
+[[nodiscard]] std::optional<UpdateOffer> RunStartupUpdateCheck(const UpdateCheckRequest& request,
+                                                               LocalSettingsValues& settings);
 
 } // namespace Velmora

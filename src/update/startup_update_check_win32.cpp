@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace Velmora {
 namespace {
 
@@ -35,8 +37,7 @@ UpdatePolicy ReadUpdatePolicy(std::wstring_view buildFeedUrl) {
     status = ::RegGetValueW(HKEY_LOCAL_MACHINE, kPolicyKey, L"UpdateFeedUrl", RRF_RT_REG_SZ, nullptr,
                             url.data(), &size);
     if (status == ERROR_SUCCESS) {
-        url.resize(size / sizeof(wchar_t));
-        url.resize(url.find(L'\0')); // RegGetValueW ends the text with a null
+        url.resize(std::min<std::size_t>(size / sizeof(wchar_t), url.find(L'\0'))); // up to its null
         if (!url.empty()) {
             policy.feedUrl = std::move(url);
         }
@@ -48,10 +49,17 @@ UpdatePolicy ReadUpdatePolicy(std::wstring_view buildFeedUrl) {
     return policy;
 }
 
-std::optional<UpdateOffer> RunStartupUpdateCheck(LocalSettingsValues& settings) {
-    const UpdateCheckRequest request{ReadUpdatePolicy(kDefaultUpdateFeedUrl),
-                                     UtcDayStamp(std::chrono::system_clock::now()),
-                                     std::wstring(kProgramVersion)};
+std::optional<UpdateCheckRequest> DueStartupUpdateCheck(const LocalSettingsValues& settings) {
+    UpdateCheckRequest request{ReadUpdatePolicy(kDefaultUpdateFeedUrl),
+                               UtcDayStamp(std::chrono::system_clock::now()), std::wstring(kProgramVersion)};
+    if (!IsUpdateCheckDue(request, settings)) {
+        return std::nullopt;
+    }
+    return request;
+}
+
+std::optional<UpdateOffer> RunStartupUpdateCheck(const UpdateCheckRequest& request,
+                                                 LocalSettingsValues& settings) {
     return CheckForUpdate(request, settings,
                           [](const WebAddress& feed) { return DownloadFeed(feed, kProgramVersion); });
 }

@@ -27,23 +27,23 @@ bool ShouldOffer(const UpdateFeed& feed, const VersionNumber& current, std::wstr
     return feed.critical || !skipped || *skipped != feed.versionNumber;
 }
 
+bool IsUpdateCheckDue(const UpdateCheckRequest& request, const LocalSettingsValues& settings) {
+    return request.policy.enabled && ReadInt32Setting(settings, SettingKeys::AppUpdate, 0) != request.today;
+}
+
 std::optional<UpdateOffer> CheckForUpdate(const UpdateCheckRequest& request, LocalSettingsValues& settings,
                                           const FeedFetch& fetch) {
-    if (!request.policy.enabled) {
-        Log(L"turned off by policy");
+    // Nothing to say on most starts, so these leave no line (and no log file) behind.
+    if (!IsUpdateCheckDue(request, settings)) {
         return std::nullopt;
     }
-    if (ReadInt32Setting(settings, SettingKeys::AppUpdate, 0) == request.today) {
-        Log(L"already done today");
-        return std::nullopt;
-    }
+    settings.Insert(SettingKeys::AppUpdate, SettingValue{request.today});
     const std::optional<VersionNumber> current = VersionNumber::Parse(request.currentVersion);
     const std::optional<WebAddress> address = ParseWebAddress(request.policy.feedUrl);
     if (!current || !address || !IsAllowedFeedAddress(*address)) {
         Log(L"the feed address is not an https address (plain http only on this computer)");
         return std::nullopt;
     }
-    settings.Insert(SettingKeys::AppUpdate, SettingValue{request.today});
 
     const FeedResponse response = fetch(*address);
     if (!response.body) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The update check: at most once a UTC day, unless a policy turns it off, read the maker's feed and
-// decide whether to offer its version to the user. Every reason not to offer one, failures
-// included, is one line of the run log and nothing on screen.
+// decide whether to offer its version to the user. Every outcome of a check that asks, failures
+// included, is one line of the run log; nothing but an offer reaches the screen.
 
 #include "update/update_feed.h"
 #include "update/web_address.h"
@@ -47,7 +47,11 @@ struct UpdateCheckRequest {
     std::wstring currentVersion; // this program's
 };
 
-// Records the day in "appUpdate" before asking, so a check that fails is not repeated that day.
+// Whether a check is to ask: the policy allows it and "appUpdate" holds another day than today.
+[[nodiscard]] bool IsUpdateCheckDue(const UpdateCheckRequest& request, const LocalSettingsValues& settings);
+
+// When due, records the day in "appUpdate" before asking, so a check that fails is not repeated
+// that day.
 [[nodiscard]] std::optional<UpdateOffer>
 CheckForUpdate(const UpdateCheckRequest& request, LocalSettingsValues& settings, const FeedFetch& fetch);
 
