@@ -93,8 +93,8 @@ TEST_F(UpdateCheck, OffersANewerVersionUnlessItWasSkipped) {
 TEST_F(UpdateCheck, EveryFailureIsOneLineInTheLogAndNoNotice) {
     const std::pair<std::wstring, std::wstring_view> cases[] = {
         {server + L"/malformed", L"not well-formed JSON"},
-        {server + L"/large", L"larger than 65536 bytes"},
-        {server + L"/large-unannounced", L"larger than 65536 bytes"},
+        {server + L"/large", L"the feed is larger than 65536 bytes"},
+        {server + L"/large-unannounced", L"the feed is larger than 65536 bytes"},
         {server + L"/status/500", L"answered HTTP 500"},
         {server + L"/status/302", L"answered HTTP 302"},
         {server + L"/hang", L"timed out"},
