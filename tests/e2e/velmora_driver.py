@@ -107,21 +107,24 @@ class Velmora:
             time.sleep(0.2)
         return []
 
-    def wait_window(self, timeout_ms=20000):
-        found = self.probe("wait-window", _hex(WINDOW_TITLE), str(timeout_ms))
+    def wait_window(self, timeout_ms=20000, title=WINDOW_TITLE):
+        found = self.probe("wait-window", _hex(title), str(timeout_ms))
         return found[0] if found and found[0]["found"] else None
 
-    def find(self, caption, timeout_ms=0):
-        found = self.probe("find", _hex(WINDOW_TITLE), _hex(caption), str(timeout_ms))
+    def find(self, caption, timeout_ms=0, title=WINDOW_TITLE):
+        found = self.probe("find", _hex(title), _hex(caption), str(timeout_ms))
         return found[0] if found and found[0]["found"] else None
+
+    def controls(self, title=WINDOW_TITLE):
+        return self.probe("list", _hex(title))
 
     def click_at(self, control):
         left, top, right, bottom = control["rect"]
         self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
         return control
 
-    def click(self, caption, timeout_ms=5000):
-        control = self.find(caption, timeout_ms)
+    def click(self, caption, timeout_ms=5000, title=WINDOW_TITLE):
+        control = self.find(caption, timeout_ms, title)
         if control is None:
             raise AssertionError(f"no control captioned {caption!r}")
         return self.click_at(control)
@@ -191,6 +194,10 @@ class VelmoraTestCase(unittest.TestCase):
         if self.app is not None:
             app, self.app = self.app, None
             self.assertEqual(app.close(), 0, "closing the window ends the process cleanly")
+
+    def restart(self, lang="en_US.UTF-8"):
+        self.stop()
+        return self.start(lang)
 
     def tool(self, *args):
         """velmora_setup_tool.exe inside the sandbox."""

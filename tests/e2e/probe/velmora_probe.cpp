@@ -4,7 +4,9 @@
 //
 //   velmora_probe wait-window TITLE [TIMEOUT_MS]   the top-level window, once it is visible
 //   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption or "class:NAME"
+//   velmora_probe list TITLE                       every control of that window
 //   velmora_probe close TITLE                      asks the window to close (WM_CLOSE)
+//   velmora_probe record FILE TEXT                 appends TEXT and a line end to FILE (as a URL handler)
 //
 // Captions may be given as "hex:" followed by UTF-8 bytes in hex, independent of the locale.
 
@@ -137,10 +139,16 @@ HWND WaitFor(HWND parent, const std::wstring& text, DWORD timeoutMs) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: velmora_probe wait-window|find|close TITLE [...]\n");
+        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|close|record TITLE [...]\n");
         return 2;
     }
     const std::wstring command = argv[1];
+    if (command == L"record" && argc > 3) {
+        FILE* file = _wfopen(argv[2], L"ab");
+        const std::string line = ToUtf8(argv[3]) + "\n";
+        const bool written = file != nullptr && std::fwrite(line.data(), 1, line.size(), file) == line.size();
+        return file != nullptr && std::fclose(file) == 0 && written ? 0 : 1;
+    }
     const auto timeout = [&](int index) {
         return argc > index ? static_cast<DWORD>(std::wcstoul(argv[index], nullptr, 10)) : 0;
     };
@@ -148,6 +156,19 @@ int wmain(int argc, wchar_t** argv) {
     HWND shown = top;
     if (top != nullptr && command == L"find" && argc > 3) {
         shown = WaitFor(top, DecodeArgument(argv[3]), timeout(4));
+    } else if (top != nullptr && command == L"list") {
+        Search search{L"", {}};
+        ::EnumChildWindows(
+            top,
+            [](HWND window, LPARAM all) {
+                reinterpret_cast<Search*>(all)->found.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        for (HWND control : search.found) {
+            PrintWindow(control);
+        }
+        return 0;
     } else if (top != nullptr && command == L"close") {
         ::PostMessageW(top, WM_CLOSE, 0, 0);
         return 0;
