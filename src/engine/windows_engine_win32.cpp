@@ -72,7 +72,9 @@ ActionFacts Win32StateReader::SurveyAction(const ActionTarget& action) {
     ActionFacts facts;
     switch (action.kind) {
     case ActionKind::EmptyRecycleBin:
-        facts.folders = {L"Recycle Bin of C:\\"};
+        if (const auto folders = WindowsCleanupFolders()) {
+            facts.folders = {L"Recycle Bin of " + folders->recycleBinRoot};
+        }
         facts.contents = MeasureRecycleBin();
         break;
     case ActionKind::CleanTempFolders: {
@@ -85,8 +87,10 @@ ActionFacts Win32StateReader::SurveyAction(const ActionTarget& action) {
         break;
     }
     case ActionKind::CleanPrefetchFolder:
-        facts.folders = {kPrefetchFolderPath};
-        facts.contents = MeasureFolderContents(kPrefetchFolderPath);
+        if (const auto folders = WindowsCleanupFolders()) {
+            facts.folders = {folders->prefetch};
+            facts.contents = MeasureFolderContents(folders->prefetch);
+        }
         break;
     case ActionKind::RemoveApps:
         facts.packages = MatchingInstalledPackages(action.details);

@@ -1,7 +1,11 @@
 #include "system/packages.h"
 
+#include "common/diagnostics.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cwctype>
+#include <thread>
 
 namespace Velmora {
 namespace {
@@ -16,14 +20,26 @@ void RemoveMatchingPackages(PackageCatalogue& catalogue, const std::wstring& fra
         }
         std::wstring name;
         while (walk->Next(name) == PackageWalkStep::Package) {
-            if (PackageNameMatches(fragment, name) && !walk->RemoveCurrent()) {
+            if (!PackageNameMatches(fragment, name)) {
+                continue;
+            }
+            const PackageRemoval removal = walk->RemoveCurrent();
+            if (removal == PackageRemoval::Failed) {
                 return;
+            }
+            if (removal == PackageRemoval::StillRunning) {
+                Diagnose(L"The removal of " + name + L" did not finish within " +
+                         std::to_wstring(kPackageRemovalWaitBound.count()) +
+                         L" minutes; going on without it");
             }
         }
     } catch (...) {
         // A fragment's pass never ends the run.
     }
 }
+
+// Set while a removal started by StartExclusiveAppRemoval runs.
+std::atomic<bool> removalRunning{false};
 
 } // namespace
 
@@ -84,6 +100,27 @@ std::optional<std::vector<std::wstring>> MatchingPackageNames(const std::vector<
         return std::nullopt;
     }
     return names;
+}
+
+bool StartExclusiveAppRemoval(std::function<void()> removal) {
+    if (removalRunning.exchange(true)) {
+        Diagnose(L"An app removal is still running; this one is not started");
+        return false;
+    }
+    try {
+        std::thread([removal = std::move(removal)] {
+            try {
+                removal();
+            } catch (...) {
+                // Nothing leaves the thread.
+            }
+            removalRunning = false;
+        }).detach();
+        return true;
+    } catch (...) {
+        removalRunning = false;
+        return false;
+    }
 }
 
 } // namespace Velmora

@@ -1,5 +1,6 @@
 #include "system/scheduled_tasks.h"
 
+#include "common/com_result.h"
 #include "common/com_values.h"
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
@@ -10,11 +11,6 @@
 
 namespace Velmora {
 namespace {
-
-// HRESULTs are written as signed decimals (0x80070002 is -2147024894).
-std::wstring HresultText(HRESULT hr) {
-    return std::to_wstring(static_cast<std::int32_t>(hr));
-}
 
 VARIANT IndexVariant(std::int32_t index) {
     VARIANT variant;
@@ -44,17 +40,16 @@ std::optional<TaskSchedulerConnection> ConnectTaskScheduler() {
         Diagnose(L"Failed to initialize COM: " + HresultText(connection.apartment.result));
         return std::nullopt;
     }
-    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                    reinterpret_cast<void**>(connection.service.Put()));
-    hr = Checked(hr, connection.service);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to create TaskService instance: " + HresultText(hr));
+    const HRESULT created =
+        ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                           reinterpret_cast<void**>(connection.service.Put()));
+    if (ReportedFailure(Checked(created, connection.service), L"Failed to create TaskService instance: ")) {
         return std::nullopt;
     }
     // Empty arguments: the local machine and the current user.
-    hr = connection.service->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant());
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to connect to Task Scheduler: " + HresultText(hr));
+    if (ReportedFailure(
+            connection.service->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant()),
+            L"Failed to connect to Task Scheduler: ")) {
         return std::nullopt;
     }
     return connection;
@@ -175,43 +170,34 @@ HRESULT ChangeTaskEnabled(const std::wstring& taskPath, bool enabled) {
     UniqueComPointer<ITaskDefinition> definition;
     UniqueComPointer<ITaskSettings> settings;
 
-    HRESULT hr =
-        Checked(connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put()), folder);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to open folder '" + location.folder + L"': " + HresultText(hr));
-        return hr;
-    }
+    // Keeps the HRESULT of the call that failed, for the caller.
+    HRESULT hr = S_OK;
+    const auto failed = [&hr](HRESULT result, std::wstring_view line) {
+        hr = result;
+        return ReportedFailure(result, line);
+    };
     const UniqueBstr name = MakeBstr(location.name);
-    hr = Checked(folder->GetTask(name.Get(), task.Put()), task);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to find task '" + location.name + L"': " + HresultText(hr));
-        return hr;
-    }
-    hr = Checked(task->get_Definition(definition.Put()), definition);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to get task definition: " + HresultText(hr));
-        return hr;
-    }
-    hr = Checked(definition->get_Settings(settings.Put()), settings);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to get task settings: " + HresultText(hr));
-        return hr;
-    }
-    hr = settings->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to set enabled state: " + HresultText(hr));
+    if (failed(Checked(connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put()), folder),
+               L"Failed to open folder '" + location.folder + L"': ") ||
+        failed(Checked(folder->GetTask(name.Get(), task.Put()), task),
+               L"Failed to find task '" + location.name + L"': ") ||
+        failed(Checked(task->get_Definition(definition.Put()), definition),
+               L"Failed to get task definition: ") ||
+        failed(Checked(definition->get_Settings(settings.Put()), settings),
+               L"Failed to get task settings: ") ||
+        failed(settings->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE),
+               L"Failed to set enabled state: ")) {
         return hr;
     }
     // Registered again under the task's own name in its own folder, so it stays in place.
     const UniqueBstr emptySddl = MakeBstr(std::wstring());
     UniqueComPointer<IRegisteredTask> updated;
-    hr = folder->RegisterTaskDefinition(name.Get(), definition.Get(), TASK_UPDATE, EmptyVariant(),
-                                        EmptyVariant(), TASK_LOGON_NONE, BstrVariant(emptySddl),
-                                        updated.Put());
+    const HRESULT registered = folder->RegisterTaskDefinition(name.Get(), definition.Get(), TASK_UPDATE,
+                                                              EmptyVariant(), EmptyVariant(), TASK_LOGON_NONE,
+                                                              BstrVariant(emptySddl), updated.Put());
     updated.Reset();
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to update task: " + HresultText(hr));
-        return hr;
+    if (ReportedFailure(registered, L"Failed to update task: ")) {
+        return registered;
     }
     Diagnose(L"Task '" + taskPath + L"' has been " + (enabled ? L"enabled" : L"disabled") +
              L" successfully.");
