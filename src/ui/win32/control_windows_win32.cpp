@@ -149,7 +149,7 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
         ::SetWindowSubclass(child, &ReadingBoxProcedure, 1, 0);
         break;
     case ControlKind::ProgressRing:
-        ::SendMessageW(child, PBM_SETMARQUEE, TRUE, 30);
+        ::SendMessageW(child, PBM_SETMARQUEE, control.IsShown() ? TRUE : FALSE, 30);
         break;
     default:
         break;
@@ -246,6 +246,9 @@ void ControlWindows::ApplyVisibility() {
         const bool shown = control->IsShown();
         if ((::IsWindowVisible(window) != FALSE) != shown) {
             ::ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
+            if (control->Kind() == ControlKind::ProgressRing) { // its timer runs only while it is seen
+                ::SendMessageW(window, PBM_SETMARQUEE, shown ? TRUE : FALSE, 30);
+            }
         }
     }
 }
