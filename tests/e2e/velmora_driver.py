@@ -117,6 +117,15 @@ class Velmora:
     def controls(self):
         return self.probe("list", _hex(WINDOW_TITLE))
 
+    def focused(self):
+        """The control of the window that has the keyboard focus, or None."""
+        found = self.probe("focus", _hex(WINDOW_TITLE))
+        return found[0] if found and found[0]["found"] else None
+
+    def keys(self, *keys):
+        """Presses keys as a user does (xdotool names: Tab, shift+Tab, Return, space, Escape, Left...)."""
+        self.sandbox.x11("xdotool", "key", "--delay", "100", *keys)
+
     def click(self, caption, timeout_ms=5000):
         control = self.find(caption, timeout_ms)
         if control is None:

@@ -5,6 +5,7 @@
 //   velmora_probe wait-window TITLE [TIMEOUT_MS]   the top-level window, once it is visible
 //   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption
 //   velmora_probe list TITLE                       every control of that window
+//   velmora_probe focus TITLE                      the control of that window with the keyboard focus
 //   velmora_probe close TITLE                      asks the window to close (WM_CLOSE)
 //
 // Captions may be given as "hex:" followed by UTF-8 bytes in hex, independent of the locale.
@@ -180,7 +181,7 @@ int NotFound() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|close TITLE [...]\n");
+        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|focus|close TITLE [...]\n");
         return 2;
     }
     const std::wstring command = argv[1];
@@ -214,6 +215,16 @@ int wmain(int argc, wchar_t** argv) {
         for (HWND control : search.found) {
             PrintWindow(control);
         }
+        return 0;
+    }
+    if (command == L"focus") {
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &thread) ||
+            thread.hwndFocus == nullptr || (thread.hwndFocus != top && !::IsChild(top, thread.hwndFocus))) {
+            return NotFound();
+        }
+        PrintWindow(thread.hwndFocus);
         return 0;
     }
     if (command == L"close") {
