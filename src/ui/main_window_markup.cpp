@@ -101,9 +101,10 @@ void MainWindow::LoadMarkup() {
         badge.look.height = 26;
         badge.look.alignment = Alignment::End;
         badge.Children()[0]->look = TextLook(FontRole::Body, Alignment::Center, Emphasis::Alert);
+        badge.Children()[0]->look.height = badge.look.height;
     }
 
-    StatusArea.look = PageLook(80);
+    StatusArea.look = PageLook(120);
     for (Control* panel : {&ProgressPanel, &SuccessPanel, &FailurePanel}) {
         panel->look.spacing = 20;
     }

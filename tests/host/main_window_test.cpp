@@ -527,6 +527,9 @@ TEST_F(WindowTest, TheFirstWindowFitsItsMonitorAndEveryPageKeepsItsButtonsInView
                     ASSERT_NE(place, nullptr) << std::string(button->Name().begin(), button->Name().end());
                     EXPECT_TRUE(client.Contains(*place));
                     EXPECT_GT(place->width, DipsToPixels(100, screen.dpi));
+                    if (button->look.alignment == Alignment::End) {
+                        EXPECT_GT(place->left, client.width / 2) << "at the end of its row";
+                    }
                     if (button->Parent() != &w.Footer) {
                         EXPECT_TRUE(content->Contains(*place)) << "in view without scrolling";
                     }

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <latch>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,14 +32,8 @@ TEST(PostedClosureQueue, AFailedPostTakesBackItsOwnClosureAndNotAnotherThreadsOn
     });
     queue.Attach(&window);
 
-    std::mutex ranMutex;
-    std::vector<std::string> ran;
-    const auto record = [&](std::string name) {
-        return [&, name] {
-            std::lock_guard lock(ranMutex);
-            ran.push_back(name);
-        };
-    };
+    std::vector<std::string> ran; // by the closures, which run on this thread
+    const auto record = [&ran](std::string name) { return [&ran, name] { ran.push_back(name); }; };
     bool firstAccepted = true;
     bool secondAccepted = false;
     std::thread first([&] { firstAccepted = queue.TryEnqueue(record("first")); });

@@ -44,6 +44,8 @@ public:
 
     // A scroll bar request (SB_...) or a wheel turn (in WHEEL_DELTA units) for a scrolling panel.
     void Scroll(HWND panel, int request, int wheelDelta = 0);
+    // Before the next Place.
+    void ScrollAllToTop() noexcept;
     // Scrolls the panel that holds `window` so that all of it can be seen.
     void ScrollIntoView(HWND window);
     // The scrolling panel holding `window`, or the first one when `window` is not inside any.

@@ -353,6 +353,12 @@ void ControlWindows::Scroll(HWND panel, int request, int wheelDelta) {
     SetScrollPosition(panel, position);
 }
 
+void ControlWindows::ScrollAllToTop() noexcept {
+    for (auto& [panel, state] : scrolling_) {
+        state.position = 0;
+    }
+}
+
 void ControlWindows::ScrollIntoView(HWND window) {
     const HWND panel = ::GetParent(window);
     const Control* control = ControlOf(window);

@@ -162,14 +162,17 @@ void MainWindowView::Settle() {
         }
         refocus = Rebuild();
     }
+    const Control* page = model_->ShownPage();
+    const bool pageChanged = page != focusedPage_;
+    if (pageChanged) {
+        windows_.ScrollAllToTop(); // a page opens at its top
+    }
     windows_.ApplyVisibility();
     Relayout();
     if (DialogOpen()) {
         return; // the dialog has the focus; it gives it back when it closes
     }
-    const Control* page = model_->ShownPage();
     const HWND focus = ::GetFocus();
-    const bool pageChanged = page != focusedPage_;
     focusedPage_ = page;
     if (!pageChanged && refocus != nullptr) {
         FocusControl(refocus);
