@@ -193,6 +193,7 @@ const Control* MainWindowView::Rebuild() {
     const LONG_PTR exStyle = ::GetWindowLongPtrW(window_, GWL_EXSTYLE);
     ::SetWindowLongPtrW(window_, GWL_EXSTYLE,
                         rtl ? (exStyle | WS_EX_LAYOUTRTL) : (exStyle & ~WS_EX_LAYOUTRTL));
+    ::SetFocus(nullptr); // not to the frame, which would hand it straight to a dying control
     windows_.Destroy();
     lastFocus_ = nullptr;
     windows_.Create(model_->RootGrid, window_);
