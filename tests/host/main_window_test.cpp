@@ -511,6 +511,11 @@ TEST_F(WindowTest, TheFirstWindowFitsItsMonitorAndEveryPageKeepsItsButtonsInView
                 std::abs((opened.left - screen.workArea.left) - (screen.workArea.Right() - opened.Right())),
                 1)
                 << "centred";
+            // After a move to another monitor or DPI: pulled inside, shrunk where larger, else untouched.
+            const Rect& work = screen.workArea;
+            EXPECT_EQ(FitIntoWorkArea(opened, work), opened);
+            EXPECT_TRUE(work.Contains(FitIntoWorkArea({work.Right() - 90, work.top - 20, 800, 600}, work)));
+            EXPECT_EQ(FitIntoWorkArea({-5, -5, work.width * 2, work.height * 2}, work), work);
             const Size frame{DipsToPixels(16, screen.dpi), DipsToPixels(39, screen.dpi)};
             const Size smallest = MinimumWindowSize(screen.dpi, frame);
             EXPECT_LE(smallest.height, screen.workArea.height);
