@@ -139,12 +139,11 @@ std::optional<std::uint32_t> RunToExit(const std::wstring& application, std::wst
 }
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    const HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
+    const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return std::nullopt;
     }
-    const UniqueKernelHandle file(opened);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || size.QuadPart > 256 * 1024 * 1024) {
         return std::nullopt;
@@ -185,12 +184,11 @@ std::size_t TempFiles::Create(std::size_t count, std::size_t bytes) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::filesystem::path path =
             folder_ / (std::wstring(kPrefix) + std::to_wstring(i) + std::wstring(kExtension));
-        const HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (opened == INVALID_HANDLE_VALUE) {
+        const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             continue;
         }
-        const UniqueKernelHandle file(opened);
         DWORD written = 0;
         if (::WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
             written == content.size()) {

@@ -9,7 +9,12 @@
 #include "system/win32_system_operations.h"
 #include "ui/main_window.h"
 #include "ui/text/localized_text_table.h"
+#include "ui/update_notice.h"
 #include "ui/win32/main_window_view.h"
+#include "ui/win32/update_notice.h"
+#include "update/background_update_check.h"
+#include "update/open_web_page.h"
+#include "update/startup_update_check.h"
 
 #include <commctrl.h>
 
@@ -57,6 +62,20 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     static MainWindow window(WindowServices{*settings, texts, system, timer, view, view});
     if (!view.Create(window, showCommand)) {
         return 1;
+    }
+    // Once the window is up, and only when due (once a day), on a thread of its own; a notice opens
+    // over the window when it arrives.
+    if (const std::optional<UpdateCheckRequest> due = DueStartupUpdateCheck(*settings)) {
+        static std::unique_ptr<Win32::UpdateNoticeWindow> notice;
+        StartBackgroundUpdateCheck([request = *due] { return RunStartupUpdateCheck(request, *settings); },
+                                   view,
+                                   [instance](const UpdateOffer& offer) {
+                                       notice = std::make_unique<Win32::UpdateNoticeWindow>(
+                                           instance, view.Handle(), Win32::CurrentTheme(),
+                                           ComposeUpdateNotice(offer, texts), [offer](UpdateChoice choice) {
+                                               CarryOutUpdateChoice(choice, offer, *settings, OpenWebPage);
+                                           });
+                                   });
     }
     const int exitCode = view.RunMessageLoop();
     // Ends the process here, with the window and its run state still alive for any worker thread.

@@ -54,6 +54,12 @@ std::shared_ptr<DiagnosticSink> SetDiagnosticSink(std::shared_ptr<DiagnosticSink
 // The per-run log file the default sink writes to: "<folder>/Velmora-<yyyymmdd-hhmmss>-<pid>.log".
 [[nodiscard]] std::filesystem::path DefaultDiagnosticLogPath(const std::filesystem::path& folder);
 
+#ifdef _WIN32
+// The system's own text for a Win32 error code, in the user's language, without the line end; "error
+// N" when the system has none. `language` 0 lets the system choose.
+[[nodiscard]] std::wstring SystemErrorText(unsigned long error, unsigned short language = 0);
+#endif
+
 // The folder for run logs: the user's local application data folder, "Velmora\Logs".
 // Empty when the folder cannot be found; then the default sink drops the lines.
 [[nodiscard]] std::filesystem::path DiagnosticLogFolder();

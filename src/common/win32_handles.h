@@ -31,11 +31,18 @@ struct HStringTraits {
     static void Close(Handle text) noexcept; // through the runtime-bound WindowsDeleteString
 };
 
-// Kernel objects: processes, threads, events, files, and access tokens. Functions that fail with
-// INVALID_HANDLE_VALUE (CreateFileW) are normalised by the caller to an empty owner.
+// Kernel objects whose failure value is null: processes, threads, events and access tokens.
 struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle handle) noexcept { ::CloseHandle(handle); }
+};
+
+// Files, folders and snapshots: handles whose failure value INVALID_HANDLE_VALUE (CreateFileW,
+// CreateToolhelp32Snapshot) is the empty one, so a failed call's result is taken as it is.
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(Handle handle) noexcept { ::CloseHandle(handle); }
 };
 
@@ -113,6 +120,7 @@ using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueHString = UniqueResource<HStringTraits>;
 using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
 using UniqueTokenHandle = UniqueKernelHandle;
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueCoTaskMemory = UniqueResource<CoTaskMemoryTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;

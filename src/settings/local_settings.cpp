@@ -37,7 +37,10 @@ bool ReadBooleanSetting(const LocalSettingsValues& values, std::wstring_view key
 
 StartupSettings ReadStartupSettings(const LocalSettingsValues& values) {
     StartupSettings settings;
-    settings.language = ReadInt32Setting(values, SettingKeys::AppLanguage, settings.language);
+    // Only 0 is Arabic: any other stored number reads as English, so the texts, the layout direction
+    // and the language selector always agree on one language. The store itself is left as it is.
+    const std::int32_t language = ReadInt32Setting(values, SettingKeys::AppLanguage, settings.language);
+    settings.language = language == 0 ? 0 : 1;
     settings.termsAccepted = ReadBooleanSetting(values, SettingKeys::AcceptTermsServices, false);
     const std::int32_t applied = ReadInt32Setting(values, SettingKeys::AppliedTask, kNoProfileApplied);
     settings.appliedProfile = applied >= 0 && applied <= 2 ? applied : kNoProfileApplied;

@@ -58,7 +58,7 @@ inline constexpr std::int32_t kProfileNeverApplied = 100;
 
 // What the main window takes from the store when it starts, each value read once.
 struct StartupSettings {
-    std::int32_t language = 0; // 0 Arabic, 1 English; absent keeps Arabic
+    std::int32_t language = 0; // 0 Arabic, 1 English (any other stored number); absent keeps Arabic
     bool termsAccepted = false;
     std::int32_t appliedProfile = kNoProfileApplied;
     std::array<std::int32_t, 3> appliedProfileBuild{kProfileNeverApplied, kProfileNeverApplied,

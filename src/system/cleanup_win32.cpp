@@ -18,32 +18,25 @@
 namespace Velmora {
 namespace {
 
-constexpr wchar_t kSystemTempFolder[] = L"C:\\Windows\\Temp";
-constexpr wchar_t kPrefetchFolder[] = L"C:\\Windows\\Prefetch";
-
 // A folder that cannot be tested, opened or listed; ends the cleaning of that folder.
-class FolderFailure : public std::runtime_error {
+class FolderFailure : public std::exception {
 public:
-    FolderFailure(const std::string& what, DWORD error)
-        : std::runtime_error(what + ": " + SystemMessage(error)) {}
+    FolderFailure(const std::wstring& what, DWORD error) : text_(what + L": " + SystemErrorText(error)) {}
+    [[nodiscard]] const char* what() const noexcept override { return "folder failure"; }
+    [[nodiscard]] const std::wstring& Text() const noexcept { return text_; }
 
 private:
-    static std::string SystemMessage(DWORD error) {
-        char text[512] = {};
-        DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                        error, 0, text, static_cast<DWORD>(sizeof text), nullptr);
-        while (length > 0 &&
-               (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
-            --length;
-        }
-        return length > 0 ? std::string(text, length) : "error " + std::to_string(error);
-    }
+    std::wstring text_;
 };
 
-// Exception texts are narrow; each byte becomes one wide character.
-std::wstring WidenBytes(const char* text) {
+// Exception texts are narrow; each byte becomes one wide character. A folder failure carries the
+// system's wide text as it is.
+std::wstring ExceptionText(const std::exception& failure) {
+    if (const auto* folder = dynamic_cast<const FolderFailure*>(&failure)) {
+        return folder->Text();
+    }
     std::wstring wide;
-    for (; *text != '\0'; ++text) {
+    for (const char* text = failure.what(); *text != '\0'; ++text) {
         wide += static_cast<wchar_t>(static_cast<unsigned char>(*text));
     }
     return wide;
@@ -67,7 +60,7 @@ bool IsMissing(DWORD error) {
 // The existence test; throws for any error but a missing path.
 bool FolderExists(const std::wstring& folder) {
     if (folder.empty()) {
-        return false; // "" + "\*" would list the current drive's root
+        return false; // an empty path would name the current folder
     }
     if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return true;
@@ -76,7 +69,7 @@ bool FolderExists(const std::wstring& folder) {
     if (IsMissing(error)) {
         return false;
     }
-    throw FolderFailure("cannot test whether the folder exists", error);
+    throw FolderFailure(L"cannot test whether the folder exists", error);
 }
 
 struct Tally {
@@ -86,57 +79,46 @@ struct Tally {
     std::uint32_t folders = 0;
 };
 
-// Removes each direct entry of `folder` in turn. Throws when the folder cannot be opened or listed,
-// or when its listing breaks off; the entries not reached by then stay.
-void CleanEntries(const std::wstring& folder, Tally& tally) {
-    // Held open without delete sharing while it is cleaned, so the folder cannot be swapped under us.
-    const HANDLE raw =
-        ::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) {
-        throw FolderFailure("cannot open the folder", ::GetLastError());
+// The folder to clean, opened by its name once and held: everything after works on this handle.
+HeldFolder OpenFolderToClean(const std::wstring& folder) {
+    HeldFolder held;
+    held.handle.Reset(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!held.handle) {
+        throw FolderFailure(L"cannot open the folder", ::GetLastError());
     }
-    const UniqueKernelHandle pinned(raw);
-    const std::wstring folderFinal = FinalPathOf(pinned.Get());
+    held.finalPath = FinalPathOf(held.handle.Get());
+    if (held.finalPath.empty()) {
+        throw FolderFailure(L"cannot tell which folder it is", ::GetLastError());
+    }
+    return held;
+}
 
-    WIN32_FIND_DATAW found{};
-    UniqueFindHandle find(::FindFirstFileExW(ChildPath(folder, L"*").c_str(), FindExInfoBasic, &found,
-                                             FindExSearchNameMatch, nullptr, 0));
-    if (!find) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) {
-            return; // an empty drive root lists nothing
-        }
-        throw FolderFailure("cannot list the folder", error);
+// Removes each direct entry of the held folder in turn. Throws when the folder cannot be listed, or
+// when its listing breaks off; the entries not reached by then stay.
+void CleanEntries(const HeldFolder& folder, Tally& tally) {
+    const FolderListing listing = ListFolder(folder.handle.Get());
+    if (listing.entries.empty() && listing.error != ERROR_SUCCESS) {
+        throw FolderFailure(L"cannot list the folder", listing.error);
     }
-    for (;;) {
-        const std::wstring_view name(found.cFileName);
-        if (name != L"." && name != L"..") {
-            try {
-                const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                const std::wstring finalPath =
-                    folderFinal.empty() ? std::wstring() : ChildPath(folderFinal, found.cFileName);
-                const EntryRemoval removal =
-                    RemoveFolderEntry(ChildPath(folder, found.cFileName), finalPath, found.dwFileAttributes);
-                if (removal.removed) {
-                    ++tally.deleted;
-                    if (removal.removedItems > 0) {
-                        ++(isFolder ? tally.folders : tally.files);
-                    }
-                } else {
-                    ++tally.errors;
+    for (const ListedEntry& entry : listing.entries) {
+        try {
+            const EntryRemoval removal = RemoveFolderEntry(folder, entry);
+            if (removal.removed) {
+                ++tally.deleted;
+                if (removal.removedItems > 0) {
+                    ++((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? tally.folders : tally.files);
                 }
-            } catch (...) {
+            } else {
                 ++tally.errors;
             }
+        } catch (...) {
+            ++tally.errors;
         }
-        if (!::FindNextFileW(find.Get(), &found)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_NO_MORE_FILES) {
-                return;
-            }
-            throw FolderFailure("cannot read the next entry of the folder", error);
-        }
+    }
+    if (listing.error != ERROR_SUCCESS) {
+        throw FolderFailure(L"cannot read the next entry of the folder", listing.error);
     }
 }
 
@@ -149,14 +131,10 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 
 // The folder a path really leads to, past any link on its way; empty when it cannot be opened.
 std::wstring FinalPathOfPath(const std::wstring& path) {
-    const HANDLE raw = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    const UniqueKernelHandle handle(raw);
-    return FinalPathOf(handle.Get());
+    const UniqueFileHandle handle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle ? FinalPathOf(handle.Get()) : std::wstring();
 }
 
 // Each folder as named and, when a link leads elsewhere, as it really is.
@@ -212,9 +190,10 @@ ProtectedFolders CollectProtectedFolders() {
     return folders;
 }
 
-// The refusal line when the user's temporary folder is not plainly one; nullopt when it may be cleaned.
-std::optional<std::wstring> RefuseUserTempFolder(const std::wstring& folder) {
-    const ProtectedFolders folders = CollectProtectedFolders();
+// The refusal line when the user's temporary folder, as named, is not plainly one; nullopt when it
+// may be opened.
+std::optional<std::wstring> RefuseUserTempFolderAsNamed(const std::wstring& folder,
+                                                        const ProtectedFolders& folders) {
     std::wstring named = folder;
     wchar_t buffer[MAX_PATH] = {};
     DWORD length = ::GetFullPathNameW(named.c_str(), MAX_PATH, buffer, nullptr);
@@ -230,37 +209,80 @@ std::optional<std::wstring> RefuseUserTempFolder(const std::wstring& folder) {
     if (asNamed.verdict != TempFolderVerdict::Temporary) {
         return TempFolderRefusalLine(folder, asNamed);
     }
-    const std::wstring final = FinalPathOfPath(named);
-    if (!final.empty()) {
-        const TempFolderCheck asFound = CheckTempFolder(final, folders);
-        if (asFound.verdict != TempFolderVerdict::Temporary) {
-            return TempFolderRefusalLine(folder + L" (" + CanonicalFullPath(final).value_or(final) + L")",
-                                         asFound);
-        }
-    }
     return std::nullopt;
+}
+
+// The Windows folder every user shares (GetWindowsDirectoryW may be a per-user one on a terminal
+// server), and what cleanup takes from it.
+std::optional<SystemCleanupFolders> SystemFolders() {
+    wchar_t buffer[MAX_PATH] = {};
+    UINT length = ::GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        length = ::GetWindowsDirectoryW(buffer, MAX_PATH);
+    }
+    if (length == 0 || length >= MAX_PATH) {
+        Diagnose(L"Cannot find the Windows folder: " + SystemErrorText(::GetLastError()));
+        return std::nullopt;
+    }
+    const std::optional<SystemCleanupFolders> folders = SystemCleanupFoldersOf(std::wstring(buffer, length));
+    if (!folders) {
+        Diagnose(L"The Windows folder is not on a drive: " + std::wstring(buffer, length));
+    }
+    return folders;
+}
+
+void CleanUserTempFolder(const std::wstring& folder) {
+    const ProtectedFolders folders = CollectProtectedFolders();
+    if (const auto refusal = RefuseUserTempFolderAsNamed(folder, folders)) {
+        Diagnose(*refusal);
+        return;
+    }
+    // Judged again as opened: the handle the cleaning works through is the folder that is checked,
+    // whatever a link swapped in since the check above would have made of the name.
+    CleanFolderContents(folder,
+                        [&folder, &folders](const std::wstring& opened) -> std::optional<std::wstring> {
+                            const TempFolderCheck asOpened = CheckTempFolder(opened, folders);
+                            if (asOpened.verdict == TempFolderVerdict::Temporary) {
+                                return std::nullopt;
+                            }
+                            return TempFolderRefusalLine(
+                                folder + L" (" + CanonicalFullPath(opened).value_or(opened) + L")", asOpened);
+                        });
 }
 
 } // namespace
 
 void EmptyRecycleBin() noexcept {
-    // The result is not examined: an empty bin or a refusal changes nothing in the run.
-    (void)::SHEmptyRecycleBinW(nullptr, L"C:\\", SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+    try {
+        if (const auto folders = SystemFolders()) {
+            // The result is not examined: an empty bin or a refusal changes nothing in the run.
+            (void)::SHEmptyRecycleBinW(nullptr, folders->recycleBinRoot.c_str(),
+                                       SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+        }
+    } catch (...) {
+    }
 }
 
-void CleanFolderContents(const std::wstring& folder) noexcept {
+void CleanFolderContents(const std::wstring& folder, const FolderAdmission& admit) noexcept {
     try {
         try {
             if (!FolderExists(folder)) {
                 Diagnose(L"Path does not exist: " + folder);
                 return;
             }
+            const HeldFolder held = OpenFolderToClean(folder);
+            if (admit) {
+                if (const auto refusal = admit(held.finalPath)) {
+                    Diagnose(*refusal);
+                    return;
+                }
+            }
             Tally tally;
-            CleanEntries(folder, tally);
+            CleanEntries(held, tally);
             Diagnose(L"Cleaned: " + folder + L" - Items deleted: " + std::to_wstring(tally.deleted) +
                      L" - Errors: " + std::to_wstring(tally.errors));
         } catch (const std::exception& failure) {
-            Diagnose(L"Error cleaning " + folder + L": " + WidenBytes(failure.what()));
+            Diagnose(L"Error cleaning " + folder + L": " + ExceptionText(failure));
         }
     } catch (...) {
         // Out of memory while composing the line: the cleaning is over either way.
@@ -270,23 +292,20 @@ void CleanFolderContents(const std::wstring& folder) noexcept {
 void CleanTempFolders() noexcept {
     try {
         try {
-            const std::wstring systemFolder = kSystemTempFolder;
             std::wstring userFolder;
             wchar_t buffer[MAX_PATH] = {};
             const DWORD length = ::GetTempPathW(MAX_PATH, buffer);
             if (length > 0 && length < MAX_PATH) {
                 userFolder.assign(buffer, length);
             }
-            CleanFolderContents(systemFolder);
+            if (const auto folders = SystemFolders()) {
+                CleanFolderContents(folders->temp);
+            }
             if (!userFolder.empty()) {
-                if (const auto refusal = RefuseUserTempFolder(userFolder)) {
-                    Diagnose(*refusal);
-                } else {
-                    CleanFolderContents(userFolder);
-                }
+                CleanUserTempFolder(userFolder);
             }
         } catch (const std::exception& failure) {
-            Diagnose(L"Exception while cleaning temp folders: " + WidenBytes(failure.what()));
+            Diagnose(L"Exception while cleaning temp folders: " + ExceptionText(failure));
         }
     } catch (...) {
     }
@@ -295,16 +314,16 @@ void CleanTempFolders() noexcept {
 void CleanPrefetchFolder() noexcept {
     try {
         try {
-            const std::wstring folder = kPrefetchFolder;
-            if (!FolderExists(folder)) {
+            const auto folders = SystemFolders();
+            if (!folders || !FolderExists(folders->prefetch)) {
                 return;
             }
             Tally tally;
-            CleanEntries(folder, tally);
+            CleanEntries(OpenFolderToClean(folders->prefetch), tally);
             Diagnose(L"Prefetch folder cleaned. Files: " + std::to_wstring(tally.files) + L" - Folders: " +
                      std::to_wstring(tally.folders) + L" - Errors: " + std::to_wstring(tally.errors));
         } catch (const std::exception& failure) {
-            Diagnose(L"Exception while cleaning Prefetch folder: " + WidenBytes(failure.what()));
+            Diagnose(L"Exception while cleaning Prefetch folder: " + ExceptionText(failure));
         }
     } catch (...) {
     }

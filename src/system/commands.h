@@ -25,7 +25,7 @@ BuildPowerShellCommandLine(const std::vector<std::wstring>& commands);
 // ---- Windows part: one hidden child process per call ----
 // Each runs the whole list in one child without a window and with nothing redirected, waits for it
 // to end and returns its exit code; kNoExitCode when the list is empty (nothing is started) or the
-// process could not be created. Neither throws on a platform failure.
+// process could not be created or its exit code could not be read. Neither throws on a platform failure.
 
 std::uint32_t RunCmdCommands(const std::vector<std::wstring>& commands);
 std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>& commands);

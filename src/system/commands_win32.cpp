@@ -40,10 +40,13 @@ std::uint32_t RunHidden(std::wstring commandLine, const wchar_t* interpreter, co
     }
     UniqueKernelHandle process(created.hProcess);
     UniqueKernelHandle thread(created.hThread);
-    ::WaitForSingleObject(process.Get(), INFINITE);
-    DWORD exitCode = 0;
-    if (!::GetExitCodeProcess(process.Get(), &exitCode)) {
-        exitCode = 0;
+    // An exit code that cannot be read is no exit code: 0 would claim that every command succeeded.
+    DWORD exitCode = kNoExitCode;
+    if (::WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(process.Get(), &exitCode)) {
+        Diagnose(L"Failed to read the exit code of " + std::wstring(interpreter) + L". Error: " +
+                 std::to_wstring(::GetLastError()));
+        exitCode = kNoExitCode;
     }
     process.Reset();
     thread.Reset();

@@ -1,16 +1,18 @@
 #include "system/entry_removal_win32.h"
 
-#include "common/win32_handles.h"
+#include <winternl.h>
 
 #include <utility>
-#include <vector>
 
 namespace Velmora {
 namespace {
 
-bool IsNotFound(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
+// NTSTATUS values of the relative opens (ntstatus.h does not go together with windows.h).
+constexpr NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022u);
+constexpr NTSTATUS kStatusNoSuchFile = static_cast<NTSTATUS>(0xC000000Fu);
+constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034u);
+constexpr NTSTATUS kStatusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003Au);
+constexpr NTSTATUS kStatusDeletePending = static_cast<NTSTATUS>(0xC0000056u);
 
 bool IsFolderToEnter(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
@@ -25,135 +27,110 @@ enum class OpenState { Opened, Vanished, Failed };
 
 struct OpenedEntry {
     OpenState state = OpenState::Failed;
-    UniqueKernelHandle handle;
+    HeldFolder item; // the entry's handle and final name (a folder to enter is held with them)
     DWORD attributes = 0;
 };
 
-HANDLE OpenItself(const std::wstring& path, DWORD access, DWORD share) {
-    // FILE_FLAG_OPEN_REPARSE_POINT: a link is opened as the link, not as its target.
-    const HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+// Opens `name` inside `folder`: a link as the link, not its target. A folder to be entered may be
+// listed and is held without delete sharing; anything else is shared as DeleteFileW shares it.
+NTSTATUS OpenRelative(HANDLE folder, const std::wstring& name, bool enter, ACCESS_MASK access,
+                      UniqueFileHandle& opened) {
+    UNICODE_STRING text{};
+    text.Buffer = const_cast<wchar_t*>(name.c_str());
+    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    OBJECT_ATTRIBUTES object{};
+    InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK status{};
+    const ULONG share = FILE_SHARE_READ | FILE_SHARE_WRITE | (enter ? 0 : FILE_SHARE_DELETE);
+    const ULONG options = FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT |
+                          FILE_SYNCHRONOUS_IO_NONALERT | (enter ? FILE_DIRECTORY_FILE : 0);
+    HANDLE raw = nullptr;
+    const NTSTATUS result = ::NtCreateFile(&raw, access | (enter ? FILE_LIST_DIRECTORY : 0), &object, &status,
+                                           nullptr, 0, share, FILE_OPEN, options, nullptr, 0);
+    if (NT_SUCCESS(result)) {
+        opened.Reset(raw);
+    }
+    return result;
 }
 
-// To delete: others may keep reading, writing or deleting, as DeleteFileW allows.
-constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-constexpr DWORD kDeleteSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// To hold a folder while it is emptied: without delete sharing nobody can rename it or put a link
-// in its place, and without delete access it can still be listed by path.
-constexpr DWORD kHoldAccess = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-constexpr DWORD kHoldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-
-OpenedEntry OpenEntry(const std::wstring& path, const std::wstring& finalPath, bool folder, DWORD access,
-                      DWORD share) {
+OpenedEntry OpenEntry(const HeldFolder& folder, const ListedEntry& listed) {
     OpenedEntry entry;
-    entry.handle.Reset(OpenItself(path, access, share));
-    if (!entry.handle) {
-        entry.state = IsNotFound(::GetLastError()) ? OpenState::Vanished : OpenState::Failed;
+    const bool enter = IsFolderToEnter(listed.attributes);
+    // Write-attributes access lifts a read-only attribute; where the system refuses it for a
+    // read-only file (Wine does), the entry is opened without it.
+    constexpr ACCESS_MASK kDelete = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    NTSTATUS result = OpenRelative(folder.handle.Get(), listed.name, enter, kDelete | FILE_WRITE_ATTRIBUTES,
+                                   entry.item.handle);
+    if (result == kStatusAccessDenied) {
+        result = OpenRelative(folder.handle.Get(), listed.name, enter, kDelete, entry.item.handle);
+    }
+    if (!NT_SUCCESS(result)) {
+        const bool gone = result == kStatusObjectNameNotFound || result == kStatusObjectPathNotFound ||
+                          result == kStatusNoSuchFile || result == kStatusDeletePending;
+        entry.state = gone ? OpenState::Vanished : OpenState::Failed;
         return entry;
     }
     FILE_BASIC_INFO basic{};
-    if (!::GetFileInformationByHandleEx(entry.handle.Get(), FileBasicInfo, &basic, sizeof basic)) {
+    if (!::GetFileInformationByHandleEx(entry.item.handle.Get(), FileBasicInfo, &basic, sizeof basic)) {
         return entry;
     }
     entry.attributes = basic.FileAttributes;
-    if (((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
+    const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder != ((listed.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
         return entry; // replaced since it was listed
     }
-    if (!finalPath.empty()) {
-        const std::wstring reached = FinalPathOf(entry.handle.Get());
-        if (reached.empty() || !SameName(reached, finalPath)) {
-            return entry; // reached through a link the system did not report as one
-        }
+    entry.item.finalPath = FinalPathOf(entry.item.handle.Get());
+    if (entry.item.finalPath.empty() ||
+        !SameName(entry.item.finalPath, ChildPath(folder.finalPath, listed.name))) {
+        return entry; // reached through a link the system did not report as one
     }
     entry.state = OpenState::Opened;
     return entry;
 }
 
-// Marks the opened item for deletion; it goes when its handle closes. `path` names that same item.
-bool DeleteOpened(const OpenedEntry& entry, const std::wstring& path) {
-    const HANDLE handle = entry.handle.Get();
-    const DWORD attributes = entry.attributes;
-    // A read-only item must lose the attribute first. By path, not through the handle: some file
-    // systems (Wine's) refuse attribute changes to a handle of a read-only file. The item was checked
-    // through the handle just before, and a link never gets here.
-    const bool lift =
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-    if (lift) {
-        const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-        ::SetFileAttributesW(path.c_str(), writable == 0 ? FILE_ATTRIBUTE_NORMAL : writable);
-    }
+// Marks the opened item for deletion; it goes when its handle closes. A read-only item loses the
+// attribute first, through the same handle, and gets it back when it still cannot be deleted.
+bool DeleteOpened(const OpenedEntry& entry) {
+    const HANDLE handle = entry.item.handle.Get();
     FILE_DISPOSITION_INFO disposition{TRUE};
     if (::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)) {
         return true;
     }
-    if (lift) {
-        ::SetFileAttributesW(path.c_str(), attributes);
+    const DWORD attributes = entry.attributes;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        return false;
     }
+    FILE_BASIC_INFO basic{}; // zero times: left as they are
+    const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    basic.FileAttributes = writable == 0 ? FILE_ATTRIBUTE_NORMAL : writable;
+    if (!::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) {
+        return false;
+    }
+    if (::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)) {
+        return true;
+    }
+    basic.FileAttributes = attributes;
+    ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
     return false;
-}
-
-// Opens a listed entry for deletion, or, for a folder to be entered, to hold it while it is emptied.
-OpenedEntry OpenListedEntry(const std::wstring& path, const std::wstring& finalPath, DWORD listedAttributes) {
-    if (!IsFolderToEnter(listedAttributes)) {
-        const bool folder = (listedAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return OpenEntry(path, finalPath, folder, kDeleteAccess, kDeleteSharing);
-    }
-    OpenedEntry entry = OpenEntry(path, finalPath, true, kHoldAccess, kHoldSharing);
-    if (entry.state == OpenState::Opened && !IsFolderToEnter(entry.attributes)) {
-        // Listed as a folder, it is a link now: it is deleted as what it is.
-        entry.handle.Reset();
-        return OpenEntry(path, finalPath, true, kDeleteAccess, kDeleteSharing);
-    }
-    return entry;
 }
 
 // One folder being emptied.
 struct Level {
-    std::wstring path;
-    std::wstring finalPath;
-    OpenedEntry entry; // held, not opened for deletion
-    UniqueFindHandle find;
-    WIN32_FIND_DATAW next{};
-    bool hasNext = false;
+    OpenedEntry folder;
+    std::vector<ListedEntry> entries;
+    std::size_t next = 0;
     bool complete = true; // everything below was removed
 };
 
-Level EnterFolder(std::wstring path, std::wstring finalPath, OpenedEntry entry) {
-    Level level{std::move(path), std::move(finalPath), std::move(entry), {}, {}, false, true};
-    level.find.Reset(::FindFirstFileExW(ChildPath(level.path, L"*").c_str(), FindExInfoBasic, &level.next,
-                                        FindExSearchNameMatch, nullptr, 0));
-    if (level.find) {
-        level.hasNext = true;
-    } else {
-        // An empty folder may list nothing at all (not even "." and "..").
-        level.complete = ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    }
-    return level;
-}
-
-enum class FolderEnd { Deleted, Vanished, Kept };
-
-// Deletes a folder whose listing has ended, when everything in it went.
-FolderEnd FinishFolder(Level& level) {
-    level.find.Reset();
-    level.entry.handle.Reset();
-    if (!level.complete) {
-        return FolderEnd::Kept;
-    }
-    // Opened afresh for deletion, and checked again to be the same folder.
-    const OpenedEntry emptied = OpenEntry(level.path, level.finalPath, true, kDeleteAccess, kDeleteSharing);
-    if (emptied.state == OpenState::Vanished) {
-        return FolderEnd::Vanished;
-    }
-    const bool deleted = emptied.state == OpenState::Opened && IsFolderToEnter(emptied.attributes) &&
-                         DeleteOpened(emptied, level.path);
-    return deleted ? FolderEnd::Deleted : FolderEnd::Kept;
+Level EnterFolder(OpenedEntry folder) {
+    FolderListing listing = ListFolder(folder.item.handle.Get());
+    return Level{std::move(folder), std::move(listing.entries), 0, listing.error == ERROR_SUCCESS};
 }
 
 } // namespace
 
-std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
+std::wstring ChildPath(const std::wstring& folder, const std::wstring& name) {
     return folder.ends_with(L'\\') ? folder + name : folder + L"\\" + name;
 }
 
@@ -174,57 +151,64 @@ std::wstring FinalPathOf(HANDLE handle) {
     return {};
 }
 
-EntryRemoval RemoveFolderEntry(const std::wstring& path, const std::wstring& finalPath,
-                               DWORD listedAttributes) {
-    EntryRemoval outcome;
-    OpenedEntry entry = OpenListedEntry(path, finalPath, listedAttributes);
-    if (entry.state == OpenState::Vanished) {
-        outcome.removed = true;
-        return outcome;
+FolderListing ListFolder(HANDLE folder) {
+    FolderListing listing;
+    // Aligned for the records, which start on 8-byte boundaries.
+    alignas(8) unsigned char buffer[16 * 1024];
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;; kind = FileIdBothDirectoryInfo) {
+        if (!::GetFileInformationByHandleEx(folder, kind, buffer, sizeof buffer)) {
+            const DWORD error = ::GetLastError();
+            // A drive root may list nothing at all, not even "." and "..".
+            listing.error =
+                error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+            return listing;
+        }
+        for (std::size_t offset = 0;;) {
+            const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
+            std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..") {
+                listing.entries.push_back({std::move(name), record->FileAttributes});
+            }
+            if (record->NextEntryOffset == 0) {
+                break;
+            }
+            offset += record->NextEntryOffset;
+        }
     }
-    if (entry.state == OpenState::Failed) {
+}
+
+EntryRemoval RemoveFolderEntry(const HeldFolder& folder, const ListedEntry& listed) {
+    EntryRemoval outcome;
+    OpenedEntry entry = OpenEntry(folder, listed);
+    if (entry.state != OpenState::Opened) {
+        outcome.removed = entry.state == OpenState::Vanished;
         return outcome;
     }
     if (!IsFolderToEnter(entry.attributes)) {
-        outcome.removed = DeleteOpened(entry, path);
+        // A file, or a link (also one that was listed as a folder and has been swapped since).
+        outcome.removed = DeleteOpened(entry);
         outcome.removedItems = outcome.removed ? 1 : 0;
         return outcome;
     }
 
     // Depth first without recursion, so that a deep tree cannot exhaust the stack.
     std::vector<Level> levels;
-    levels.push_back(EnterFolder(path, finalPath, std::move(entry)));
+    levels.push_back(EnterFolder(std::move(entry)));
     while (!levels.empty()) {
         Level& level = levels.back();
-        if (!level.hasNext) {
-            const FolderEnd end = FinishFolder(level);
-            levels.pop_back();
-            if (end == FolderEnd::Deleted) {
-                ++outcome.removedItems;
-            }
-            const bool removed = end != FolderEnd::Kept;
+        if (level.next == level.entries.size()) {
+            const bool deleted = level.complete && DeleteOpened(level.folder);
+            levels.pop_back(); // closes the folder, which goes now if it was marked
+            outcome.removedItems += deleted ? 1 : 0;
             if (levels.empty()) {
-                outcome.removed = removed;
-            } else if (!removed) {
+                outcome.removed = deleted;
+            } else if (!deleted) {
                 levels.back().complete = false;
             }
             continue;
         }
-        const WIN32_FIND_DATAW found = level.next;
-        if (!::FindNextFileW(level.find.Get(), &level.next)) {
-            level.hasNext = false;
-            if (::GetLastError() != ERROR_NO_MORE_FILES) {
-                level.complete = false;
-            }
-        }
-        const std::wstring_view name(found.cFileName);
-        if (name == L"." || name == L"..") {
-            continue;
-        }
-        std::wstring childPath = ChildPath(level.path, found.cFileName);
-        std::wstring childFinal =
-            level.finalPath.empty() ? std::wstring() : ChildPath(level.finalPath, found.cFileName);
-        OpenedEntry child = OpenListedEntry(childPath, childFinal, found.dwFileAttributes);
+        const ListedEntry& listedChild = level.entries[level.next++];
+        OpenedEntry child = OpenEntry(level.folder.item, listedChild);
         if (child.state == OpenState::Vanished) {
             continue;
         }
@@ -234,10 +218,10 @@ EntryRemoval RemoveFolderEntry(const std::wstring& path, const std::wstring& fin
         }
         if (IsFolderToEnter(child.attributes)) {
             // `level` is not used past this point: the push may move it.
-            levels.push_back(EnterFolder(std::move(childPath), std::move(childFinal), std::move(child)));
+            levels.push_back(EnterFolder(std::move(child)));
             continue;
         }
-        if (DeleteOpened(child, childPath)) {
+        if (DeleteOpened(child)) {
             ++outcome.removedItems;
         } else {
             level.complete = false;

@@ -1,6 +1,10 @@
 #include "system/packages.h"
 
+#include "common/diagnostics.h"
+
+#include <atomic>
 #include <cwctype>
+#include <thread>
 
 namespace Velmora {
 namespace {
@@ -15,14 +19,26 @@ void RemoveMatchingPackages(PackageCatalogue& catalogue, const std::wstring& fra
         }
         std::wstring name;
         while (walk->Next(name) == PackageWalkStep::Package) {
-            if (PackageNameMatches(fragment, name) && !walk->RemoveCurrent()) {
+            if (!PackageNameMatches(fragment, name)) {
+                continue;
+            }
+            const PackageRemoval removal = walk->RemoveCurrent();
+            if (removal == PackageRemoval::Failed) {
                 return;
+            }
+            if (removal == PackageRemoval::StillRunning) {
+                Diagnose(L"The removal of " + name + L" did not finish within " +
+                         std::to_wstring(kPackageRemovalWaitBound.count()) +
+                         L" minutes; going on without it");
             }
         }
     } catch (...) {
         // A fragment's pass never ends the run.
     }
 }
+
+// Set while a removal started by StartExclusiveAppRemoval runs.
+std::atomic<bool> removalRunning{false};
 
 } // namespace
 
@@ -60,6 +76,27 @@ bool RemovePreinstalledApps(std::vector<std::wstring> packageNames, PackageRemov
         RemoveMatchingPackages(*catalogue, fragment);
     }
     return true;
+}
+
+bool StartExclusiveAppRemoval(std::function<void()> removal) {
+    if (removalRunning.exchange(true)) {
+        Diagnose(L"An app removal is still running; this one is not started");
+        return false;
+    }
+    try {
+        std::thread([removal = std::move(removal)] {
+            try {
+                removal();
+            } catch (...) {
+                // Nothing leaves the thread.
+            }
+            removalRunning = false;
+        }).detach();
+        return true;
+    } catch (...) {
+        removalRunning = false;
+        return false;
+    }
 }
 
 } // namespace Velmora

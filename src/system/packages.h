@@ -2,7 +2,9 @@
 
 #include "system/registry_records.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +30,13 @@ inline constexpr std::uint16_t kUniversalApiContractMajor = 13;
 
 enum class PackageWalkStep { Package, End, Failed };
 
+// How one package's removal ended, as far as the run waited for it.
+enum class PackageRemoval { Removed, Failed, StillRunning };
+
+// How long a run waits for one package's removal: generous, as a removal takes seconds, but bounded,
+// so that one removal that never reports back cannot hold the run (and every later one) for ever.
+inline constexpr std::chrono::minutes kPackageRemovalWaitBound{10};
+
 // One walk over the current user's installed packages, from the first one. A walk never outlives
 // the catalogue that started it.
 class PackageWalk {
@@ -36,9 +45,9 @@ public:
     // Moves to the next package and gives its name without version, architecture or publisher.
     // Failed: this walk cannot go on.
     [[nodiscard]] virtual PackageWalkStep Next(std::wstring& name) = 0;
-    // Uninstalls the package the walk stands on for the current user and returns when that has
-    // finished. False when the removal failed or was cancelled.
-    [[nodiscard]] virtual bool RemoveCurrent() = 0;
+    // Uninstalls the package the walk stands on for the current user and waits until that has
+    // finished, at most kPackageRemovalWaitBound. Failed also when the removal was cancelled.
+    [[nodiscard]] virtual PackageRemoval RemoveCurrent() = 0;
 };
 
 // The current user's installed packages, walked once per fragment.
@@ -63,9 +72,16 @@ public:
 // One removal run over its own list of name fragments (a copy of the caller's table): appends the
 // extra fragment when the contract is present, deletes the store cache key (result ignored), then
 // removes, fragment by fragment in list order, every package whose name contains the fragment. A
-// failure or an exception while one fragment is processed ends only that fragment's pass. False
-// when the run ended early because there is no package catalogue.
+// failure or an exception while one fragment is processed ends only that fragment's pass; a removal
+// still running after the wait bound is logged and the pass goes on. False when the run ended early
+// because there is no package catalogue.
 bool RemovePreinstalledApps(std::vector<std::wstring> packageNames, PackageRemovalPlatform& platform);
+
+// Runs `removal` on a new detached thread unless a removal started this way is still running in this
+// process: one removal at a time, so that Apply, a failed run, Cancel and Apply again never start a
+// second one beside the first. A skipped request is logged. False when skipped or when no thread
+// could be started.
+bool StartExclusiveAppRemoval(std::function<void()> removal);
 
 // Windows only.
 
@@ -77,7 +93,7 @@ bool RemovePreinstalledApps(std::vector<std::wstring> packageNames, PackageRemov
 // runs the removal over the given list. Never throws.
 void AppRemovalThread(std::vector<std::wstring> packageNames) noexcept;
 
-// Starts AppRemovalThread on a new thread and detaches it. False when the thread could not be started.
+// Starts AppRemovalThread through StartExclusiveAppRemoval.
 bool StartAppRemovalThread(std::vector<std::wstring> packageNames);
 
 } // namespace Velmora

@@ -12,7 +12,7 @@
 #include <inspectable.h>
 
 #include <atomic>
-#include <thread>
+#include <optional>
 
 namespace Velmora {
 
@@ -233,10 +233,13 @@ public:
         return S_OK;
     }
 
-    // Blocks until the operation has finished, with no time-out, and gives its AsyncStatus.
-    std::int32_t WaitForCompletion() {
-        ::WaitForSingleObject(finished_.Get(), INFINITE);
-        return status_;
+    // Blocks until the operation has finished and gives its AsyncStatus; nullopt when it has not
+    // finished within the bound (the handler stays alive for a late completion: the operation holds it).
+    std::optional<std::int32_t> WaitForCompletion(std::chrono::milliseconds bound) {
+        if (::WaitForSingleObject(finished_.Get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0) {
+            return std::nullopt;
+        }
+        return status_.load();
     }
 
 private:
@@ -283,35 +286,39 @@ public:
         return PackageWalkStep::Package;
     }
 
-    bool RemoveCurrent() override {
+    PackageRemoval RemoveCurrent() override {
         if (!current_) {
-            return false;
+            return PackageRemoval::Failed;
         }
         UniqueHString fullName;
         if (FAILED(current_->get_FullName(fullName.Put()))) {
-            return false;
+            return PackageRemoval::Failed;
         }
         UniqueComPointer<IDeploymentOperation> operation;
         if (FAILED(manager_->RemovePackageWithOptionsAsync(fullName.Get(), kRemovalOptionsNone,
                                                            operation.Put())) ||
             !operation) {
-            return false;
+            return PackageRemoval::Failed;
         }
         const UniqueComPointer<RemovalCompletedHandler> handler = RemovalCompletedHandler::Create();
         if (!handler || FAILED(operation->put_Completed(handler.Get()))) {
-            return false;
+            return PackageRemoval::Failed;
         }
-        if (handler->WaitForCompletion() != kAsyncStatusCompleted) {
-            return false;
+        const std::optional<std::int32_t> status = handler->WaitForCompletion(kPackageRemovalWaitBound);
+        if (!status) {
+            return PackageRemoval::StillRunning;
+        }
+        if (*status != kAsyncStatusCompleted) {
+            return PackageRemoval::Failed;
         }
         UniqueComPointer<IDeploymentResult> result;
         if (FAILED(operation->GetResults(result.Put())) || !result) {
-            return false;
+            return PackageRemoval::Failed;
         }
         HRESULT extendedError = S_OK;
         // Read as the platform reports it; a completed removal has succeeded whatever it says.
         static_cast<void>(result->get_ExtendedErrorCode(&extendedError));
-        return true;
+        return PackageRemoval::Removed;
     }
 
 private:
@@ -402,12 +409,8 @@ void AppRemovalThread(std::vector<std::wstring> packageNames) noexcept {
 }
 
 bool StartAppRemovalThread(std::vector<std::wstring> packageNames) {
-    try {
-        std::thread(AppRemovalThread, std::move(packageNames)).detach();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return StartExclusiveAppRemoval(
+        [names = std::move(packageNames)]() mutable { AppRemovalThread(std::move(names)); });
 }
 
 } // namespace Velmora

@@ -1,5 +1,6 @@
 #include "system/scheduled_tasks.h"
 
+#include "common/com_result.h"
 #include "common/com_values.h"
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
@@ -10,11 +11,6 @@
 
 namespace Velmora {
 namespace {
-
-// HRESULTs are written as signed decimals (0x80070002 is -2147024894).
-std::wstring HresultText(HRESULT hr) {
-    return std::to_wstring(static_cast<std::int32_t>(hr));
-}
 
 VARIANT IndexVariant(std::int32_t index) {
     VARIANT variant;
@@ -44,17 +40,16 @@ std::optional<TaskSchedulerConnection> ConnectTaskScheduler() {
         Diagnose(L"Failed to initialize COM: " + HresultText(connection.apartment.result));
         return std::nullopt;
     }
-    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                    reinterpret_cast<void**>(connection.service.Put()));
-    hr = Checked(hr, connection.service);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to create TaskService instance: " + HresultText(hr));
+    const HRESULT created =
+        ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                           reinterpret_cast<void**>(connection.service.Put()));
+    if (ReportedFailure(Checked(created, connection.service), L"Failed to create TaskService instance: ")) {
         return std::nullopt;
     }
     // Empty arguments: the local machine and the current user.
-    hr = connection.service->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant());
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to connect to Task Scheduler: " + HresultText(hr));
+    if (ReportedFailure(
+            connection.service->Connect(EmptyVariant(), EmptyVariant(), EmptyVariant(), EmptyVariant()),
+            L"Failed to connect to Task Scheduler: ")) {
         return std::nullopt;
     }
     return connection;
@@ -156,42 +151,27 @@ bool DisableScheduledTask(const std::wstring& taskPath) {
     UniqueComPointer<ITaskDefinition> definition;
     UniqueComPointer<ITaskSettings> settings;
 
-    HRESULT hr =
-        Checked(connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put()), folder);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to open folder '" + location.folder + L"': " + HresultText(hr));
-        return false;
-    }
     const UniqueBstr name = MakeBstr(location.name);
-    hr = Checked(folder->GetTask(name.Get(), task.Put()), task);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to find task '" + location.name + L"': " + HresultText(hr));
-        return false;
-    }
-    hr = Checked(task->get_Definition(definition.Put()), definition);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to get task definition: " + HresultText(hr));
-        return false;
-    }
-    hr = Checked(definition->get_Settings(settings.Put()), settings);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to get task settings: " + HresultText(hr));
-        return false;
-    }
-    hr = settings->put_Enabled(VARIANT_FALSE);
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to set enabled state: " + HresultText(hr));
+    if (ReportedFailure(
+            Checked(connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put()), folder),
+            L"Failed to open folder '" + location.folder + L"': ") ||
+        ReportedFailure(Checked(folder->GetTask(name.Get(), task.Put()), task),
+                        L"Failed to find task '" + location.name + L"': ") ||
+        ReportedFailure(Checked(task->get_Definition(definition.Put()), definition),
+                        L"Failed to get task definition: ") ||
+        ReportedFailure(Checked(definition->get_Settings(settings.Put()), settings),
+                        L"Failed to get task settings: ") ||
+        ReportedFailure(settings->put_Enabled(VARIANT_FALSE), L"Failed to set enabled state: ")) {
         return false;
     }
     // Registered again under the task's own name in its own folder, so it stays in place.
     const UniqueBstr emptySddl = MakeBstr(std::wstring());
     UniqueComPointer<IRegisteredTask> updated;
-    hr = folder->RegisterTaskDefinition(name.Get(), definition.Get(), TASK_UPDATE, EmptyVariant(),
-                                        EmptyVariant(), TASK_LOGON_NONE, BstrVariant(emptySddl),
-                                        updated.Put());
+    const HRESULT registered = folder->RegisterTaskDefinition(name.Get(), definition.Get(), TASK_UPDATE,
+                                                              EmptyVariant(), EmptyVariant(), TASK_LOGON_NONE,
+                                                              BstrVariant(emptySddl), updated.Put());
     updated.Reset();
-    if (FAILED(hr)) {
-        Diagnose(L"Failed to update task: " + HresultText(hr));
+    if (ReportedFailure(registered, L"Failed to update task: ")) {
         return false;
     }
     Diagnose(L"Task '" + taskPath + L"' has been disabled successfully.");

@@ -253,4 +253,13 @@ std::wstring TempFolderRefusalLine(std::wstring_view folder, const TempFolderChe
     return L"Not cleaning the user's temporary folder " + std::wstring(folder) + L": " + reason;
 }
 
+std::optional<SystemCleanupFolders> SystemCleanupFoldersOf(std::wstring_view windowsFolder) {
+    const auto split = Split(windowsFolder);
+    if (!split || split->root.size() != 2 || split->names.empty()) {
+        return std::nullopt; // not on a drive, or a drive root
+    }
+    const std::wstring folder = Join(*split);
+    return SystemCleanupFolders{folder + L"\\Temp", folder + L"\\Prefetch", split->root + L"\\"};
+}
+
 } // namespace Velmora

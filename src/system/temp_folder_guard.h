@@ -49,4 +49,15 @@ struct TempFolderCheck {
 // on a name. nullopt for anything that is not a full path.
 [[nodiscard]] std::optional<std::wstring> CanonicalFullPath(std::wstring_view path);
 
+// The folders disk cleanup works on, all taken from the Windows folder, so that a PC whose Windows
+// lives on another drive than C: is cleaned where its Windows is.
+struct SystemCleanupFolders {
+    std::wstring temp;           // "<Windows>\Temp"
+    std::wstring prefetch;       // "<Windows>\Prefetch"
+    std::wstring recycleBinRoot; // the root of the Windows drive, "D:\"
+};
+
+// nullopt when `windowsFolder` is not a folder on a drive ("C:\Windows").
+[[nodiscard]] std::optional<SystemCleanupFolders> SystemCleanupFoldersOf(std::wstring_view windowsFolder);
+
 } // namespace Velmora

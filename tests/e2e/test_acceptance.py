@@ -33,8 +33,11 @@ WINDOWS_UPDATE = "HKLM\\SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings"
 FEATURE_OVERRIDE = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\FeatureManagement\\Overrides\\4\\586118283"
 SERVICES = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\"
 STORE_CACHE = "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CloudStore\\Store\\Cache\\DefaultAccount"
-TASK_FOLDER = "\\Microsoft\\Windows\\Maps"
-TASK_NAME = "MapsUpdateTask"
+TASK = "\\Microsoft\\Windows\\Maps\\MapsUpdateTask"
+# An enabled task, as Wine's schtasks registers it from XML; Wine keeps the definition in a file of its own.
+TASK_XML = ('<?xml version="1.0"?>\n<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
+            "<Settings><Enabled>true</Enabled></Settings><Actions><Exec><Command>cmd.exe</Command></Exec></Actions></Task>")
+TASK_FILE = "drive_c/windows/system32/tasks/Microsoft/Windows/Maps/MapsUpdateTask"
 LEFTOVERS = ["C:\\windows\\temp\\velmora-acceptance.tmp", "C:\\windows\\Prefetch\\VELMORA-ACCEPTANCE.pf"]
 
 # What each profile leaves behind: (key, value, data as reg.exe shows it, or None for absent).
@@ -58,7 +61,7 @@ REVISION_KEY = {"Essential": ("AppliedTaskBuildEssential", "0x78"), "Standard": 
 class AcceptanceTest(VelmoraTestCase):
     def tearDown(self):
         super().tearDown()
-        self.tool("task-remove", TASK_FOLDER, TASK_NAME)
+        self.sandbox.run("wine", "schtasks", "/delete", "/tn", TASK, "/f")
 
     def start_in(self, texts):
         return self.start(texts["lang"])
@@ -68,7 +71,9 @@ class AcceptanceTest(VelmoraTestCase):
 
     def prepare_run(self):
         """What a run must change: an enabled listed task, leftovers in the cleaned folders, the Store cache."""
-        self.assertEqual(self.tool("task-register", TASK_FOLDER, TASK_NAME).returncode, 0)
+        self.sandbox.write("drive_c/velmora-task.xml", TASK_XML)
+        self.assertEqual(self.sandbox.run("wine", "schtasks", "/create", "/xml", "C:\\velmora-task.xml", "/tn", TASK,
+                                          "/f").returncode, 0)
         for path in LEFTOVERS:
             folder = path.rsplit("\\", 1)[0]
             self.sandbox.run("wine", "cmd", "/c", f"if not exist {folder} mkdir {folder}")
@@ -79,7 +84,7 @@ class AcceptanceTest(VelmoraTestCase):
     def check_system_after(self, profile, removal_ran):
         for key, value, data in EXPECTED[profile]:
             self.assertEqual(read_registry(self.sandbox, key, value), data, f"{profile}: {key}\\{value}")
-        self.assertEqual(self.tool("task-state", TASK_FOLDER, TASK_NAME).stdout.strip(), "disabled")
+        self.assertIn("<Enabled>false</Enabled>", self.sandbox.read(TASK_FILE), "the listed task is disabled")
         for path in LEFTOVERS:
             self.assertIn("gone", self.exists(path), f"{profile}: {path} was cleaned")
         cache = read_registry(self.sandbox, STORE_CACHE, "Marker")
@@ -95,12 +100,8 @@ class AcceptanceTest(VelmoraTestCase):
         app.click(card)
         if remove_apps:
             app.click(texts["remove_apps"])
-            title = "hex:" + texts["dialog"].encode().hex()
-            self.assertTrue(app.probe("wait-window", title, "5000")[0]["found"])
-            app.screenshot(f"{tag}-confirm-removal")
-            delete = app.probe("find", title, "hex:" + texts["delete"].encode().hex())[0]
-            left, top, right, bottom = delete["rect"]
-            self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
+            self.assertTrue(app.click_in_dialog(texts["dialog"], texts["delete"], f"{tag}-confirm-removal"),
+                            "the confirmation opened")
             app.wait_until(lambda: app.find(texts["remove_apps"])["checked"], what="the option to stay ticked")
         self.prepare_run()
         app.screenshot(f"{tag}-{profile.lower()}-selected")

@@ -47,6 +47,14 @@ class Sandbox:
                                                out.read().decode("utf-8", "replace"),
                                                err.read().decode("utf-8", "replace"))
 
+    def write(self, path, text):
+        """Writes a file below the prefix, readable by the sandbox's Wine user."""
+        (SANDBOX / "prefix" / path).write_text(text, encoding="utf-8")
+        (SANDBOX / "prefix" / path).chmod(0o644)
+
+    def read(self, path):
+        return (SANDBOX / "prefix" / path).read_text(encoding="utf-8-sig", errors="replace")
+
     def x11(self, *args):
         return subprocess.run(list(args), env={**os.environ, "DISPLAY": self.display}, check=True,
                               capture_output=True, text=True)
@@ -58,21 +66,14 @@ def reset_settings(sandbox):
 
 
 def read_setting(sandbox, name):
-    """The raw text of one stored setting as reg.exe shows it, or None."""
-    result = sandbox.run("wine", "reg", "query", "HKCU\\Software\\Velmora\\LocalSettings", "/v", name)
-    for line in result.stdout.splitlines():
-        parts = line.split()
-        if len(parts) >= 3 and parts[0] == name:
-            return parts[-1]
-    return None
+    return read_registry(sandbox, "HKCU\\Software\\Velmora\\LocalSettings", name)
 
 
-def seed_settings(sandbox, language=1, accepted=True):
+def seed_settings(sandbox, language=1):
     """Stores what a finished first start leaves behind, so a test can begin on the profiles."""
     key = "HKCU\\Software\\Velmora\\LocalSettings"
     sandbox.run("wine", "reg", "add", key, "/v", "appLanguage", "/t", "REG_DWORD", "/d", str(language), "/f")
-    if accepted:
-        sandbox.run("wine", "reg", "add", key, "/v", "acceptTermsServices", "/t", "REG_BINARY", "/d", "01", "/f")
+    sandbox.run("wine", "reg", "add", key, "/v", "acceptTermsServices", "/t", "REG_BINARY", "/d", "01", "/f")
 
 
 def read_registry(sandbox, key, name):
@@ -106,16 +107,16 @@ class Velmora:
             time.sleep(0.2)
         return []
 
-    def wait_window(self, timeout_ms=20000):
-        found = self.probe("wait-window", _hex(WINDOW_TITLE), str(timeout_ms))
+    def wait_window(self, timeout_ms=20000, title=WINDOW_TITLE):
+        found = self.probe("wait-window", _hex(title), str(timeout_ms))
         return found[0] if found and found[0]["found"] else None
 
-    def find(self, caption, timeout_ms=0):
-        found = self.probe("find", _hex(WINDOW_TITLE), _hex(caption), str(timeout_ms))
+    def find(self, caption, timeout_ms=0, title=WINDOW_TITLE):
+        found = self.probe("find", _hex(title), _hex(caption), str(timeout_ms))
         return found[0] if found and found[0]["found"] else None
 
-    def controls(self):
-        return self.probe("list", _hex(WINDOW_TITLE))
+    def controls(self, title=WINDOW_TITLE):
+        return self.probe("list", _hex(title))
 
     def focused(self):
         """The control of the window that has the keyboard focus, or None."""
@@ -126,36 +127,33 @@ class Velmora:
         """Presses keys as a user does (xdotool names: Tab, shift+Tab, Return, space, Escape, Left...)."""
         self.sandbox.x11("xdotool", "key", "--delay", "100", *keys)
 
-    def click(self, caption, timeout_ms=5000):
-        control = self.find(caption, timeout_ms)
-        if control is None:
-            raise AssertionError(f"no control captioned {caption!r}")
+    def click_at(self, control):
         left, top, right, bottom = control["rect"]
         self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")
         return control
+
+    def click(self, caption, timeout_ms=5000, title=WINDOW_TITLE):
+        control = self.find(caption, timeout_ms, title)
+        if control is None:
+            raise AssertionError(f"no control captioned {caption!r}")
+        return self.click_at(control)
+
+    def click_in_dialog(self, title, caption, shot=None):
+        """Clicks a button of the dialog window titled `title` once it is open (photographed first when
+        `shot` names the picture); False when it never opened."""
+        found = self.probe("wait-window", _hex(title), "5000")
+        if shot and found and found[0]["found"]:
+            self.screenshot(shot)
+        button = self.probe("find", _hex(title), _hex(caption)) if found and found[0]["found"] else []
+        return bool(button and button[0]["found"] and self.click_at(button[0]))
 
     def screenshot(self, name):
         path = ARTIFACTS / f"{name}.png"
         self.sandbox.x11("import", "-window", "root", str(path))
         return path
 
-    def mean_brightness(self, shot, rect):
-        """Mean brightness (0..1) of a screen rectangle in a screenshot."""
-        left, top, right, bottom = rect
-        result = subprocess.run(["convert", str(shot), "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
-                                 "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"],
-                                check=True, capture_output=True, text=True)
-        return float(result.stdout)
-
-    def find_class(self, class_name):
-        """The first visible control of a window class (for controls whose caption is not their own)."""
-        for control in self.controls():
-            if control["class"].lower() == class_name.lower() and control["visible"]:
-                return control
-        return None
-
     def wait_until(self, condition, timeout=10.0, what="the expected state"):
-        """Polls `condition` until it holds; the window updates on its own thread, a little later."""
+        # The window updates on its own thread, a little later.
         deadline = time.monotonic() + timeout
         while not condition():
             if time.monotonic() >= deadline:
@@ -163,19 +161,11 @@ class Velmora:
             time.sleep(0.2)
 
     def visible(self, caption):
-        control = self.find(caption)
-        return control is not None and control["visible"]
+        return (self.find(caption) or {"visible": False})["visible"]
 
     def wait_for(self, caption, timeout_ms=15000):
-        """The control captioned `caption`, once it is visible."""
-        deadline = time.monotonic() + timeout_ms / 1000
-        while True:
-            control = self.find(caption)
-            if control is not None and control["visible"]:
-                return control
-            if time.monotonic() >= deadline:
-                raise AssertionError(f"no visible control captioned {caption!r} appeared")
-            time.sleep(0.2)
+        self.wait_until(lambda: self.visible(caption), timeout_ms / 1000, f"a visible control captioned {caption!r}")
+        return self.find(caption)
 
     def close(self, timeout=20):
         if self.process.poll() is None:
@@ -187,14 +177,6 @@ class Velmora:
                 self.process.wait()
         self.log.close()
         return self.process.returncode
-
-    def wait_exit(self, timeout=20):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if self.process.poll() is not None:
-                return self.process.returncode
-            time.sleep(0.1)
-        return None
 
 
 class VelmoraTestCase(unittest.TestCase):
@@ -219,8 +201,8 @@ class VelmoraTestCase(unittest.TestCase):
 
     def stop(self):
         if self.app is not None:
-            self.app.close()
-            self.app = None
+            app, self.app = self.app, None
+            self.assertEqual(app.close(), 0, "closing the window ends the process cleanly")
 
     def restart(self, lang="en_US.UTF-8"):
         self.stop()

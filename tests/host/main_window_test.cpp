@@ -1,6 +1,5 @@
-// The main window's logic through the control layer, headless: tests click controls by raising
-// their events and read the state every control would show. The platform (style table, dialog,
-// app removal, restart) is a recording fake here; the real one is exercised end to end.
+// The main window's logic through the control layer, headless; the platform is a recording fake
+// here, and the real window is walked end to end.
 
 #include "ui/main_window.h"
 
@@ -14,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -21,16 +21,10 @@ namespace {
 
 using namespace Velmora;
 using namespace Velmora::implementation;
-using Velmora::Testing::ManualDelayedRunner;
-using Velmora::Testing::QueuedDispatcher;
-using Velmora::Testing::RecordingSystem;
-
-constexpr Visibility V = Visibility::Visible;
-constexpr Visibility C = Visibility::Collapsed;
 
 class FakePlatform final : public WindowPlatform {
 public:
-    bool HasStyle(std::wstring_view key) const override { return styles.contains(std::wstring(key)); }
+    bool HasStyle(std::wstring_view) const override { return true; }
     void ShowDialog(const ConfirmationDialog& dialog, std::function<void(DialogResult)> done) override {
         dialogs.push_back(dialog);
         pendingAnswer = std::move(done);
@@ -41,7 +35,6 @@ public:
     }
     void RestartComputer() override { ++restarts; }
 
-    std::set<std::wstring> styles{L"DefaultButtonStyle", L"AccentButtonStyle"};
     std::vector<ConfirmationDialog> dialogs;
     std::function<void(DialogResult)> pendingAnswer;
     std::vector<std::vector<std::wstring>> removals;
@@ -61,10 +54,29 @@ public:
     int inserts = 0;
 };
 
+// The page-level controls that are shown, by name.
+std::string Shown(MainWindow& w) {
+    std::string shown;
+    for (const auto& [name, control] : {std::pair{"welcome", &w.WelcomePage},
+                                        {"terms", &w.TermsPage},
+                                        {"profiles", &w.ProfilesPage},
+                                        {"back", &w.BackButton},
+                                        {"continue", &w.ContinueButton},
+                                        {"apply", &w.ApplyButton},
+                                        {"progress", &w.ProgressPanel},
+                                        {"success", &w.SuccessPanel},
+                                        {"failure", &w.FailurePanel},
+                                        {"applied", &w.AlreadyAppliedPanel}}) {
+        shown += control->GetVisibility() == Visibility::Visible
+                     ? (shown.empty() ? "" : " ") + std::string(name)
+                     : "";
+    }
+    return shown;
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void Store(std::wstring_view key, SettingValue value) { settings.store->Insert(key, value); }
-
     MainWindow& Open() {
         texts.SetCurrentTextLanguage(0);
         texts.BuildTextTable(0);
@@ -72,334 +84,194 @@ protected:
             WindowServices{settings, texts, system, timer, dispatcher, platform});
         return *window;
     }
-    // Stored acceptance and language, as after a first start in English.
-    MainWindow& OpenAcceptedInEnglish() {
+    // As after a first start in English: the terms accepted, the profiles shown.
+    MainWindow& OpenAcceptedInEnglish(SettingsProfile select) {
         Store(SettingKeys::AppLanguage, std::int32_t{1});
         Store(SettingKeys::AcceptTermsServices, true);
-        return Open();
+        MainWindow& w = Open();
+        Control* cards[] = {&w.EssentialCardButton, &w.StandardCardButton, &w.MaximumCardButton};
+        cards[select]->RaiseClick();
+        return w;
+    }
+    // Ticks the app-removal box and answers the confirmation.
+    void TickRemoveApps(MainWindow& w, DialogResult answer) {
+        w.RemoveAppsCheckBox.RaiseClick();
+        platform.pendingAnswer(answer);
+        dispatcher.Drain();
+    }
+    void FinishRun() {
+        timer.RunPending();
+        dispatcher.Drain();
     }
     std::int32_t StoredInt(std::wstring_view key) { return ReadInt32Setting(*settings.store, key, -999); }
 
     CountingSettings settings;
     LocalizedTextTable texts;
-    RecordingSystem system;
-    ManualDelayedRunner timer;
-    QueuedDispatcher dispatcher;
+    Testing::RecordingSystem system;
+    Testing::ManualDelayedRunner timer;
+    Testing::QueuedDispatcher dispatcher;
     FakePlatform platform;
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(WindowTest, FirstStartShowsTheWelcomePageInArabicRightToLeft) {
-    MainWindow& w = Open();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Welcome);
-    EXPECT_EQ(w.RootGrid.GetFlowDirection(), FlowDirection::RightToLeft);
-    EXPECT_EQ(w.WelcomePage.GetVisibility(), V);
-    EXPECT_EQ(w.TermsPage.GetVisibility(), C);
-    EXPECT_EQ(w.ProfilesPage.GetVisibility(), C);
-    EXPECT_EQ(w.BackButton.GetVisibility(), C);
-    EXPECT_EQ(w.ContinueButton.GetVisibility(), V);
-    EXPECT_TRUE(w.ContinueButton.IsEnabled());
-    EXPECT_EQ(w.ContinueButton.Text(), L"\u0645\u062a\u0627\u0628\u0639\u0629");
-    EXPECT_EQ(w.ContinueButton.Style(), L"AccentButtonStyle");
-    EXPECT_EQ(w.ApplyButton.GetVisibility(), C);
-    EXPECT_EQ(w.AlreadyAppliedPanel.GetVisibility(), C);
-    EXPECT_EQ(w.WelcomeTitleText.Text(), texts.LookupText(0));
-    EXPECT_EQ(w.LanguageComboBox.SelectedIndex(), 0);
-    EXPECT_EQ(w.run.selectedProfile.load(), kNoProfile);
-    EXPECT_EQ(settings.inserts, 0) << "initialisation stores nothing";
+// Whatever number is stored, texts, layout direction and the selector show one language.
+TEST_F(WindowTest, AStoredLanguageOutsideArabicAndEnglishOpensInEnglishWithoutRewritingTheStore) {
+    for (const std::optional<std::int32_t> stored :
+         std::vector<std::optional<std::int32_t>>{{}, 0, 1, 2, -1}) {
+        if (stored) {
+            Store(SettingKeys::AppLanguage, *stored);
+        }
+        MainWindow& w = Open();
+        const bool english = stored.value_or(0) != 0;
+        EXPECT_EQ(w.RootGrid.GetFlowDirection(),
+                  english ? FlowDirection::LeftToRight : FlowDirection::RightToLeft);
+        EXPECT_EQ(w.LanguageComboBox.SelectedIndex(), english ? 1 : 0);
+        EXPECT_EQ(w.WelcomeTitleText.Text(), english ? L"Welcome" : L"مرحبًا");
+        EXPECT_EQ(w.ContinueButton.Text(), english ? L"Continue" : L"متابعة");
+        EXPECT_EQ(settings.inserts, 0) << "opening the window stores nothing";
+    }
 }
 
-TEST_F(WindowTest, StoredEnglishOpensLeftToRightWithoutStoringTheLanguageAgain) {
-    Store(SettingKeys::AppLanguage, std::int32_t{1});
+TEST_F(WindowTest, EachPageShowsItsOwnControlsAndAgreeFollowsTheBoxAndIsStored) {
     MainWindow& w = Open();
-    EXPECT_EQ(w.RootGrid.GetFlowDirection(), FlowDirection::LeftToRight);
-    EXPECT_EQ(w.LanguageComboBox.SelectedIndex(), 1);
-    EXPECT_EQ(w.WelcomeTitleText.Text(), L"Welcome");
-    EXPECT_EQ(w.LanguagePromptText.Text(), L"Please select your preferred language");
-    EXPECT_EQ(settings.inserts, 0);
-}
-
-TEST_F(WindowTest, TermsPageWaitsForTheBoxBeforeAgreeAndStoresAcceptance) {
-    Store(SettingKeys::AppLanguage, std::int32_t{1});
-    MainWindow& w = Open();
-    w.ContinueButton.RaiseClick();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Terms);
-    EXPECT_EQ(w.TermsPage.GetVisibility(), V);
-    EXPECT_EQ(w.WelcomePage.GetVisibility(), C);
-    EXPECT_EQ(w.ContinueButton.Text(), L"Agree");
-    EXPECT_FALSE(w.ContinueButton.IsEnabled());
-    EXPECT_EQ(w.BackButton.GetVisibility(), V);
-    EXPECT_EQ(w.BackButton.Text(), L"Back");
-    EXPECT_EQ(w.AgreementTextBox.Text(), std::wstring(EnglishTermsText()));
-    EXPECT_TRUE(w.AgreementTextBox.IsReadOnly());
-    EXPECT_EQ(w.TermsCheckBox.Text(), L"I have read and agree to the Velmora End-User License Agreement.");
-
-    w.ContinueButton.RaiseClick(); // disabled: nothing happens
-    EXPECT_EQ(w.run.pageState.load(), PageState::Terms);
-    w.TermsCheckBox.RaiseClick();
-    EXPECT_TRUE(w.ContinueButton.IsEnabled());
-    w.TermsCheckBox.RaiseClick();
-    EXPECT_FALSE(w.ContinueButton.IsEnabled());
-    w.TermsCheckBox.RaiseClick();
-
-    // Back and Continue again: the box keeps its state and Agree follows it.
-    w.BackButton.RaiseClick();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Welcome);
-    EXPECT_TRUE(w.ContinueButton.IsEnabled());
-    w.ContinueButton.RaiseClick();
-    EXPECT_TRUE(w.TermsCheckBox.IsChecked());
-    EXPECT_TRUE(w.ContinueButton.IsEnabled());
-
-    w.ContinueButton.RaiseClick();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Profiles);
-    EXPECT_TRUE(ReadBooleanSetting(*settings.store, SettingKeys::AcceptTermsServices, false));
-    EXPECT_TRUE(w.termsAccepted);
-}
-
-TEST_F(WindowTest, AfterAcceptanceBackLeadsToWelcomeAndContinueSkipsTheTerms) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Profiles);
-    EXPECT_EQ(w.ProfilesPage.GetVisibility(), V);
-    EXPECT_EQ(w.ContinueButton.GetVisibility(), C);
-    EXPECT_EQ(w.ApplyButton.GetVisibility(), V);
-    EXPECT_FALSE(w.ApplyButton.IsEnabled()) << "no profile selected";
-    w.BackButton.RaiseClick();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Welcome);
-    EXPECT_EQ(w.ApplyButton.GetVisibility(), C);
-    w.ContinueButton.RaiseClick();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Profiles);
-}
-
-TEST_F(WindowTest, LanguageSwitchRelabelsEverythingAndFlipsTheLayout) {
-    MainWindow& w = Open();
+    EXPECT_EQ(Shown(w), "welcome continue");
     w.LanguageComboBox.SetSelectedIndex(1);
     EXPECT_EQ(StoredInt(SettingKeys::AppLanguage), 1);
-    EXPECT_EQ(w.language, 1);
-    EXPECT_EQ(w.RootGrid.GetFlowDirection(), FlowDirection::LeftToRight);
-    for (const Control* control : {&w.WelcomeTitleText, &w.ContinueButton, &w.EssentialTitleText,
-                                   &w.MaximumDescriptionText, &w.ReapplyButton, &w.CancelButton}) {
-        ASSERT_FALSE(control->Text().empty()) << std::string(control->Name().begin(), control->Name().end());
-        EXPECT_LT(control->Text().front(), 0x80) << "English text in an English window";
-    }
     w.ContinueButton.RaiseClick();
+    EXPECT_EQ(Shown(w), "terms back continue");
+    EXPECT_EQ(w.ContinueButton.Text(), L"Agree");
     EXPECT_EQ(w.AgreementTextBox.Text(), std::wstring(EnglishTermsText()));
-
-    w.BackButton.RaiseClick();
-    w.LanguageComboBox.SetSelectedIndex(0);
-    EXPECT_EQ(StoredInt(SettingKeys::AppLanguage), 0);
-    EXPECT_EQ(w.RootGrid.GetFlowDirection(), FlowDirection::RightToLeft);
-    EXPECT_EQ(w.EssentialTitleText.Text(), texts.LookupText(6));
-    EXPECT_GE(w.EssentialTitleText.Text().front(), 0x600) << "Arabic again";
+    EXPECT_FALSE(w.ContinueButton.IsEnabled());
+    w.ContinueButton.RaiseClick(); // a disabled button does nothing
+    EXPECT_EQ(Shown(w), "terms back continue");
+    w.TermsCheckBox.RaiseClick();
+    EXPECT_TRUE(w.ContinueButton.IsEnabled());
+    w.BackButton.RaiseClick(); // Back and Continue again: the box keeps its state and Agree follows it
     w.ContinueButton.RaiseClick();
-    EXPECT_EQ(w.AgreementTextBox.Text(), std::wstring(ArabicTermsText()));
+    EXPECT_TRUE(w.ContinueButton.IsEnabled());
+    EXPECT_FALSE(ReadBooleanSetting(*settings.store, SettingKeys::AcceptTermsServices, false));
+    w.ContinueButton.RaiseClick();
+    EXPECT_TRUE(ReadBooleanSetting(*settings.store, SettingKeys::AcceptTermsServices, false));
+    EXPECT_EQ(Shown(w), "profiles back apply");
+    EXPECT_FALSE(w.ApplyButton.IsEnabled()) << "no profile selected";
+    w.BackButton.RaiseClick();
+    w.ContinueButton.RaiseClick();
+    EXPECT_EQ(Shown(w), "profiles back apply") << "after acceptance Continue skips the terms";
+    w.LanguageComboBox.SetSelectedIndex(0); // a refresh in Arabic mirrors and relabels everything
+    EXPECT_EQ(w.RootGrid.GetFlowDirection(), FlowDirection::RightToLeft);
+    EXPECT_EQ(w.EssentialTitleText.Text(), L"الإعدادات الأساسية");
 }
 
-TEST_F(WindowTest, AStoredProfileOutsideTheRangeSelectsNothing) {
-    Store(SettingKeys::AppliedTask, std::int32_t{7});
-    MainWindow& w = OpenAcceptedInEnglish();
-    EXPECT_EQ(w.appliedProfile, kNoProfile);
-    EXPECT_EQ(w.run.selectedProfile.load(), kNoProfile);
-    EXPECT_FALSE(w.ApplyButton.IsEnabled());
-    EXPECT_EQ(w.EssentialCardButton.Style(), L"DefaultButtonStyle");
-    EXPECT_EQ(w.StandardCardButton.Style(), L"DefaultButtonStyle");
-    EXPECT_EQ(w.MaximumCardButton.Style(), L"DefaultButtonStyle");
+TEST_F(WindowTest, TheAppliedProfileShowsAlreadyAppliedAtItsRevisionAndOffersTheUpdateBelowIt) {
+    for (const std::int32_t revision : {130, 129}) {
+        Store(SettingKeys::AppliedTask, std::int32_t{1});
+        Store(SettingKeys::AppliedTaskBuildStandard, revision);
+        MainWindow& w = OpenAcceptedInEnglish(kStandardProfile);
+        const bool current = revision == 130;
+        EXPECT_EQ(Shown(w), current ? "profiles back applied" : "profiles back apply") << revision;
+        EXPECT_EQ(w.StandardUpdateBadge.GetVisibility() == Visibility::Visible, !current) << revision;
+        EXPECT_EQ(w.ApplyButton.Text(), current ? L"Apply" : L"Update");
+    }
+    window->MaximumCardButton.RaiseClick(); // another card: "Apply", and the Standard badge stays
+    EXPECT_EQ(window->ApplyButton.Text(), L"Apply");
+    EXPECT_EQ(window->StandardUpdateBadge.GetVisibility(), Visibility::Visible);
+    EXPECT_EQ(window->MaximumUpdateBadge.GetVisibility(), Visibility::Collapsed);
 }
 
-TEST_F(WindowTest, SelectingACardHighlightsItAndReselectingItDoesNotRefresh) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.StandardCardButton.RaiseClick();
-    EXPECT_EQ(w.run.selectedProfile.load(), kStandardProfile);
-    EXPECT_EQ(w.StandardCardButton.Style(), L"AccentButtonStyle");
-    EXPECT_EQ(w.EssentialCardButton.Style(), L"DefaultButtonStyle");
-    EXPECT_TRUE(w.ApplyButton.IsEnabled());
-    EXPECT_TRUE(w.RemoveAppsCheckBox.IsEnabled());
-
-    w.WelcomeTitleText.SetText(L"marker"); // a refresh would put the real text back
-    w.StandardCardButton.RaiseClick();
-    EXPECT_EQ(w.WelcomeTitleText.Text(), L"marker");
-    w.EssentialCardButton.RaiseClick();
-    EXPECT_EQ(w.WelcomeTitleText.Text(), L"Welcome");
-    EXPECT_FALSE(w.RemoveAppsCheckBox.IsEnabled());
-}
-
-TEST_F(WindowTest, WithoutTheStylesTheCardsKeepTheirOwnLook) {
-    platform.styles.clear();
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.MaximumCardButton.RaiseClick();
-    EXPECT_EQ(w.MaximumCardButton.Style(), L"");
-    EXPECT_EQ(w.EssentialCardButton.Style(), L"");
-}
-
-TEST_F(WindowTest, RemoveAppsCheckBoxFollowsItsContainerWidth) {
-    MainWindow& w = Open();
-    w.RemoveAppsContainer.SetActualSize(400.0, 60.0);
-    EXPECT_DOUBLE_EQ(w.RemoveAppsCheckBox.MinWidth(), 395.0);
-}
-
-// ---- the applied state of the Profiles page ----
-
-TEST_F(WindowTest, AnAppliedProfileAtItsRevisionShowsAlreadyApplied) {
-    Store(SettingKeys::AppliedTask, std::int32_t{1});
-    Store(SettingKeys::AppliedTaskBuildStandard, std::int32_t{130});
-    MainWindow& w = OpenAcceptedInEnglish();
-    EXPECT_EQ(w.run.selectedProfile.load(), kStandardProfile);
-    EXPECT_EQ(w.AlreadyAppliedPanel.GetVisibility(), V);
-    EXPECT_EQ(w.AlreadyAppliedText.Text(), L"Already Applied");
-    EXPECT_EQ(w.ReapplyButton.Text(), L"Reapply Settings");
-    EXPECT_EQ(w.ApplyButton.GetVisibility(), C);
-    EXPECT_EQ(w.StandardUpdateBadge.GetVisibility(), C);
-}
-
-TEST_F(WindowTest, AnAppliedProfileOfAnOlderRevisionOffersTheUpdate) {
-    Store(SettingKeys::AppliedTask, std::int32_t{1});
-    MainWindow& w = OpenAcceptedInEnglish();
-    EXPECT_EQ(w.StandardUpdateBadge.GetVisibility(), V);
-    EXPECT_EQ(w.StandardUpdateBadgeText.Text(), L"Update Available");
-    EXPECT_EQ(w.ApplyButton.GetVisibility(), V);
-    EXPECT_EQ(w.ApplyButton.Text(), L"Update");
-    EXPECT_EQ(w.AlreadyAppliedPanel.GetVisibility(), C);
-
-    // Another card: "Apply", no badge on it, and the Standard badge keeps its state.
-    w.MaximumCardButton.RaiseClick();
-    EXPECT_EQ(w.ApplyButton.Text(), L"Apply");
-    EXPECT_EQ(w.MaximumUpdateBadge.GetVisibility(), C);
-    EXPECT_EQ(w.StandardUpdateBadge.GetVisibility(), V);
-}
-
-// ---- app removal opt-in ----
-
-TEST_F(WindowTest, CancellingTheConfirmationUnticksTheBoxAndDeleteKeepsIt) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.MaximumCardButton.RaiseClick();
+TEST_F(WindowTest, CancellingTheConfirmationUnticksTheBoxThroughTheDispatcherAndDeleteKeepsIt) {
+    MainWindow& w = OpenAcceptedInEnglish(kMaximumProfile);
     w.RemoveAppsCheckBox.RaiseClick();
     ASSERT_EQ(platform.dialogs.size(), 1u);
-    const ConfirmationDialog& dialog = platform.dialogs.front();
-    EXPECT_EQ(dialog.title, L"Confirm Deletion of Pre-installed Apps");
-    EXPECT_DOUBLE_EQ(dialog.titleFontSize, 20.0);
-    EXPECT_EQ(dialog.primaryButtonText, L"Delele");
-    EXPECT_EQ(dialog.primaryButtonStyle, L"AccentButtonStyle");
-    EXPECT_EQ(dialog.closeButtonText, L"Cancel");
-    EXPECT_EQ(dialog.flowDirection, FlowDirection::LeftToRight);
+    EXPECT_EQ(platform.dialogs[0].flowDirection,
+              FlowDirection::LeftToRight); // its texts are clicked end to end
     platform.pendingAnswer(DialogResult::None);
     EXPECT_TRUE(w.RemoveAppsCheckBox.IsChecked()) << "unticked by a posted closure, not at once";
     dispatcher.Drain();
     EXPECT_FALSE(w.RemoveAppsCheckBox.IsChecked());
-
-    w.RemoveAppsCheckBox.RaiseClick();
-    platform.pendingAnswer(DialogResult::Primary);
-    dispatcher.Drain();
+    TickRemoveApps(w, DialogResult::Primary);
     EXPECT_TRUE(w.RemoveAppsCheckBox.IsChecked());
     EXPECT_EQ(platform.dialogs.size(), 2u) << "unticking opens no dialog";
 }
 
-TEST_F(WindowTest, TheConfirmationIsRightToLeftInArabic) {
-    Store(SettingKeys::AcceptTermsServices, true);
-    MainWindow& w = Open();
-    w.StandardCardButton.RaiseClick();
-    w.RemoveAppsCheckBox.RaiseClick();
-    ASSERT_EQ(platform.dialogs.size(), 1u);
-    EXPECT_EQ(platform.dialogs.front().flowDirection, FlowDirection::RightToLeft);
-    EXPECT_EQ(platform.dialogs.front().primaryButtonText, texts.LookupText(27));
-}
-
-// ---- an apply run as the user sees it ----
-
-TEST_F(WindowTest, ApplyShowsProgressThenSuccessAndRecordsTheProfile) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.StandardCardButton.RaiseClick();
-    w.ApplyButton.RaiseClick();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Applying);
-    EXPECT_EQ(w.StatusArea.GetVisibility(), V);
-    EXPECT_EQ(w.ProgressPanel.GetVisibility(), V);
-    EXPECT_EQ(w.ProfilesPage.GetVisibility(), C);
-    EXPECT_EQ(w.BackButton.GetVisibility(), C);
-    EXPECT_EQ(w.ApplyButton.GetVisibility(), C);
-    EXPECT_EQ(w.ApplyingTitleText.Text(), L"Applying Settings...");
-    ASSERT_EQ(timer.delays, std::vector<std::chrono::seconds>{std::chrono::seconds(9)});
+// Only failed writes of the three counted tables count; 14 of them fail a run. A successful run
+// records the profile selected when it ends, and the window offers the restart.
+TEST_F(WindowTest, ThirteenFailedCountedWritesSucceedFourteenFailAndSuccessRecordsTheProfile) {
+    const struct {
+        SettingsProfile profile;
+        int failures;
+        bool uncountedFail;
+        std::int32_t revision; // 0: the run fails
+    } cases[] = {{kMaximumProfile, 13, true, 120},
+                 {kStandardProfile, 13, false, 130},
+                 {kEssentialProfile, 13, false, 120},
+                 {kStandardProfile, 14, false, 0},
+                 {kMaximumProfile, 14, true, 0}};
+    const std::wstring_view revisionKeys[] = {SettingKeys::AppliedTaskBuildEssential,
+                                              SettingKeys::AppliedTaskBuildStandard,
+                                              SettingKeys::AppliedTaskBuildMaximum};
+    for (const auto& c : cases) {
+        settings.store = MakeInMemorySettings();
+        MainWindow& w = OpenAcceptedInEnglish(c.profile);
+        const RunController& tables = w.runController;
+        const auto counted = [&tables](const RegistryDwordSetting& row) {
+            for (const auto* table :
+                 {&tables.commonRegistryTable, &tables.standardRegistryTable, &tables.maximumRegistryTable}) {
+                if (std::find(table->begin(), table->end(), row) != table->end()) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        auto remaining = std::make_shared<int>(c.failures);
+        system.dwordWriteSucceeds = [&, remaining](const RegistryDwordSetting& row) {
+            return counted(row) ? (*remaining)-- <= 0 : !c.uncountedFail;
+        };
+        w.ApplyButton.RaiseClick();
+        EXPECT_EQ(Shown(w), "progress");
+        FinishRun();
+        EXPECT_EQ(Shown(w), c.revision != 0 ? "success" : "failure") << c.profile << " " << c.failures;
+        EXPECT_EQ(StoredInt(SettingKeys::AppliedTask), c.revision != 0 ? c.profile : -999);
+        EXPECT_EQ(StoredInt(revisionKeys[c.profile]), c.revision != 0 ? c.revision : -999);
+        w.RestartButton.RaiseClick(); // offered only after a success
+    }
+    EXPECT_EQ(timer.delays.front(), std::chrono::seconds(9));
     EXPECT_TRUE(platform.removals.empty());
-
-    timer.RunPending();
-    dispatcher.Drain();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Applied);
-    EXPECT_EQ(w.SuccessPanel.GetVisibility(), V);
-    EXPECT_EQ(w.ProgressPanel.GetVisibility(), C);
-    EXPECT_EQ(w.RestartButton.Text(), L"Restart PC Now");
-    EXPECT_EQ(StoredInt(SettingKeys::AppliedTask), 1);
-    EXPECT_EQ(StoredInt(SettingKeys::AppliedTaskBuildStandard), 130);
-    EXPECT_EQ(w.appliedProfile, kNoProfile) << "the window's own record changes only with the next start";
-
-    w.RestartButton.RaiseClick();
-    EXPECT_EQ(platform.restarts, 1);
+    EXPECT_EQ(platform.restarts, 3);
 }
 
-TEST_F(WindowTest, AppRemovalStartsOnlyForStandardOrMaximumWithTheBoxInEffect) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.MaximumCardButton.RaiseClick();
-    w.RemoveAppsCheckBox.RaiseClick();
-    platform.pendingAnswer(DialogResult::Primary);
+TEST_F(WindowTest, AppRemovalStartsOnlyForStandardOrMaximumWithTheBoxInEffectAndNeverOnTryAgain) {
+    MainWindow& w = OpenAcceptedInEnglish(kMaximumProfile);
+    TickRemoveApps(w, DialogResult::Primary);
     w.EssentialCardButton.RaiseClick(); // the box stays ticked but is disabled now
-    ASSERT_TRUE(w.RemoveAppsCheckBox.IsChecked());
+    EXPECT_FALSE(w.RemoveAppsCheckBox.IsEnabled());
+    EXPECT_EQ(w.EssentialCardButton.Style(), L"AccentButtonStyle");
+    EXPECT_EQ(w.MaximumCardButton.Style(), L"DefaultButtonStyle");
     w.ApplyButton.RaiseClick();
     EXPECT_TRUE(platform.removals.empty());
-
     w.run.pageState = PageState::Profiles;
     w.RefreshUi();
     w.MaximumCardButton.RaiseClick();
-    w.ApplyButton.RaiseClick();
-    ASSERT_EQ(platform.removals.size(), 1u);
-    EXPECT_EQ(platform.removals.front(), w.runController.preinstalledPackageNames);
-}
-
-TEST_F(WindowTest, FailureOffersTryAgainWithoutRemovalAndCancelReturnsToProfiles) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.MaximumCardButton.RaiseClick();
-    w.RemoveAppsCheckBox.RaiseClick();
-    platform.pendingAnswer(DialogResult::Primary);
     system.dwordWriteSucceeds = [](const RegistryDwordSetting& row) { return row.root != 2; };
     const int insertsBefore = settings.inserts;
     w.ApplyButton.RaiseClick();
     ASSERT_EQ(platform.removals.size(), 1u);
-    timer.RunPending();
-    dispatcher.Drain();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Applying);
-    EXPECT_EQ(w.FailurePanel.GetVisibility(), V);
-    EXPECT_EQ(w.SuccessPanel.GetVisibility(), C);
-    EXPECT_EQ(w.FailureTitleText.Text(), L"Operation Failed");
+    EXPECT_EQ(platform.removals[0], w.runController.preinstalledPackageNames);
+    FinishRun();
+    EXPECT_EQ(Shown(w), "failure");
     EXPECT_EQ(settings.inserts, insertsBefore) << "a failed run stores nothing";
-
     w.TryAgainButton.RaiseClick();
-    EXPECT_EQ(w.ProgressPanel.GetVisibility(), V);
-    EXPECT_EQ(w.FailurePanel.GetVisibility(), C);
+    EXPECT_EQ(Shown(w), "progress");
     EXPECT_EQ(timer.delays.back(), std::chrono::seconds(2));
+    FinishRun();
+    EXPECT_EQ(Shown(w), "failure");
     EXPECT_EQ(platform.removals.size(), 1u) << "Try Again starts no app removal";
-    timer.RunPending();
-    dispatcher.Drain();
-    EXPECT_EQ(w.FailurePanel.GetVisibility(), V);
-
     w.CancelButton.RaiseClick();
-    EXPECT_EQ(w.run.pageState.load(), PageState::Profiles);
-    EXPECT_EQ(w.ProfilesPage.GetVisibility(), V);
-    EXPECT_EQ(w.StatusArea.GetVisibility(), C);
-    EXPECT_EQ(w.ApplyButton.GetVisibility(), V);
-    EXPECT_EQ(w.BackButton.GetVisibility(), V);
-}
-
-TEST_F(WindowTest, ThirteenFailedWritesStillShowSuccess) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.EssentialCardButton.RaiseClick();
-    auto remaining = std::make_shared<int>(13);
-    system.dwordWriteSucceeds = [remaining](const RegistryDwordSetting&) { return (*remaining)-- <= 0; };
-    w.ApplyButton.RaiseClick();
-    timer.RunPending();
-    dispatcher.Drain();
-    EXPECT_EQ(w.SuccessPanel.GetVisibility(), V);
-    EXPECT_EQ(StoredInt(SettingKeys::AppliedTaskBuildEssential), 120);
+    EXPECT_EQ(Shown(w), "profiles back apply");
+    EXPECT_EQ(w.StatusArea.GetVisibility(), Visibility::Collapsed);
 }
 
 TEST_F(WindowTest, AResultArrivingAfterTheWindowIsGoneDoesNothing) {
-    MainWindow& w = OpenAcceptedInEnglish();
-    w.EssentialCardButton.RaiseClick();
-    w.ApplyButton.RaiseClick();
+    OpenAcceptedInEnglish(kEssentialProfile).ApplyButton.RaiseClick();
     timer.RunPending(); // the result is now queued for the UI thread
     window.reset();
     EXPECT_EQ(dispatcher.Drain(), 1)

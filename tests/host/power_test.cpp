@@ -1,6 +1,5 @@
-// The decisions of the power step, against a fake of the power settings (the host has no power
-// management service): which values it writes, when it re-applies the scheme, that it always gives
-// the scheme back, and the line it sends.
+// The power step's decisions against a fake of the power settings (the host has none): what it
+// writes, when it re-applies the scheme, that it always gives the scheme back, and its line.
 
 #include "common/diagnostics.h"
 #include "system/power.h"
@@ -8,106 +7,72 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 namespace {
 
 using namespace Velmora;
+using Calls = std::vector<std::string>;
 
+// Logs each call; writes of the AC value can be made to throw.
 class FakePowerSettings final : public ProcessorStatePowerSettings {
 public:
-    bool hasScheme = true;
-    std::optional<std::uint32_t> ac;
-    std::optional<std::uint32_t> dc;
-    bool writesThrow = false;
-    std::vector<std::string> calls;
-
-    bool OpenActiveScheme() override {
-        calls.push_back("open");
-        return hasScheme;
-    }
-    std::optional<std::uint32_t> ReadAcMaximum() override {
-        calls.push_back("read AC");
-        return ac;
-    }
-    std::optional<std::uint32_t> ReadDcMaximum() override {
-        calls.push_back("read DC");
-        return dc;
-    }
+    FakePowerSettings(std::optional<std::uint32_t> acValue, std::optional<std::uint32_t> dcValue)
+        : ac(acValue), dc(dcValue) {}
+    bool OpenActiveScheme() override { return Log("open") && hasScheme; }
+    std::optional<std::uint32_t> ReadAcMaximum() override { return ac; }
+    std::optional<std::uint32_t> ReadDcMaximum() override { return dc; }
     void WriteAcMaximum(std::uint32_t percent) override {
-        calls.push_back("write AC " + std::to_string(percent));
-        if (writesThrow) {
+        if (Log("write AC " + std::to_string(percent)) && writesThrow) {
             throw std::runtime_error("write failed");
         }
     }
-    void WriteDcMaximum(std::uint32_t percent) override {
-        calls.push_back("write DC " + std::to_string(percent));
+    void WriteDcMaximum(std::uint32_t percent) override { Log("write DC " + std::to_string(percent)); }
+    void ReapplyActiveScheme() override { Log("reapply"); }
+    void CloseActiveScheme() noexcept override { Log("close"); }
+    bool Log(std::string call) {
+        calls.push_back(std::move(call));
+        return true;
     }
-    void ReapplyActiveScheme() override { calls.push_back("reapply"); }
-    void CloseActiveScheme() noexcept override { calls.push_back("close"); }
+    std::optional<std::uint32_t> ac, dc;
+    bool hasScheme = true;
+    bool writesThrow = false;
+    Calls calls;
 };
 
-class PowerSchemeTuning : public ::testing::Test {
-protected:
-    void SetUp() override { SetDiagnosticSink(sink); }
-    void TearDown() override { SetDiagnosticSink(nullptr); }
-
-    std::vector<std::string> Tune(std::optional<std::uint32_t> ac, std::optional<std::uint32_t> dc) {
-        power.ac = ac;
-        power.dc = dc;
+TEST(PowerSchemeTuning, OnlyASideAtExactly100BecomesNinetyNineAndOnlyThenIsTheSchemeReapplied) {
+    const struct {
+        std::optional<std::uint32_t> ac, dc;
+        Calls calls;
+        std::wstring line;
+    } cases[] = {
+        {100, 100, {"open", "write AC 99", "write DC 99", "reapply", "close"}, L"AC: 100% | DC: 100%"},
+        {100, 80, {"open", "write AC 99", "reapply", "close"}, L"AC: 100% | DC: 80%"},
+        {90, 100, {"open", "write DC 99", "reapply", "close"}, L"AC: 90% | DC: 100%"},
+        {99, 101, {"open", "close"}, L"AC: 99% | DC: 101%"},
+        {std::nullopt, 100, {"open", "write DC 99", "reapply", "close"}, L"AC: 0% | DC: 100%"}, // unread: 0
+    };
+    const auto sink = std::make_shared<MemoryDiagnosticSink>();
+    SetDiagnosticSink(sink);
+    for (const auto& c : cases) {
+        sink->Clear();
+        FakePowerSettings power(c.ac, c.dc);
         TunePowerScheme(power);
-        return power.calls;
+        EXPECT_EQ(power.calls, c.calls);
+        EXPECT_EQ(sink->Lines(),
+                  std::vector<std::wstring>{L"\u2699\uFE0F Current ProcessorThrottleMax - " + c.line});
     }
-
-    std::shared_ptr<MemoryDiagnosticSink> sink = std::make_shared<MemoryDiagnosticSink>();
-    FakePowerSettings power;
-};
-
-using Calls = std::vector<std::string>;
-
-TEST_F(PowerSchemeTuning, BothAt100BecomeNinetyNineAndTheSchemeIsReappliedOnce) {
-    EXPECT_EQ(Tune(100, 100),
-              (Calls{"open", "read AC", "read DC", "write AC 99", "write DC 99", "reapply", "close"}));
-    EXPECT_EQ(sink->Lines(), (std::vector<std::wstring>{
-                                 L"\u2699\uFE0F Current ProcessorThrottleMax - AC: 100% | DC: 100%"}));
+    SetDiagnosticSink(nullptr);
 }
 
-TEST_F(PowerSchemeTuning, OnlyTheSideAt100IsWritten) {
-    EXPECT_EQ(Tune(100, 80), (Calls{"open", "read AC", "read DC", "write AC 99", "reapply", "close"}));
-    power.calls.clear();
-    EXPECT_EQ(Tune(90, 100), (Calls{"open", "read AC", "read DC", "write DC 99", "reapply", "close"}));
-    EXPECT_EQ(sink->Lines(),
-              (std::vector<std::wstring>{L"\u2699\uFE0F Current ProcessorThrottleMax - AC: 100% | DC: 80%",
-                                         L"\u2699\uFE0F Current ProcessorThrottleMax - AC: 90% | DC: 100%"}));
-}
-
-TEST_F(PowerSchemeTuning, NoValueAt100WritesNothingAndDoesNotReapply) {
-    EXPECT_EQ(Tune(99, 99), (Calls{"open", "read AC", "read DC", "close"}));
-    for (const std::uint32_t value : {0u, 5u, 90u, 101u}) {
-        power.calls.clear();
-        EXPECT_EQ(Tune(value, value), (Calls{"open", "read AC", "read DC", "close"})) << value;
-    }
-}
-
-TEST_F(PowerSchemeTuning, FailedReadsCountAsZeroAndCauseNoWrite) {
-    EXPECT_EQ(Tune(std::nullopt, std::nullopt), (Calls{"open", "read AC", "read DC", "close"}));
-    EXPECT_EQ(sink->Lines(),
-              (std::vector<std::wstring>{L"\u2699\uFE0F Current ProcessorThrottleMax - AC: 0% | DC: 0%"}));
-    power.calls.clear();
-    EXPECT_EQ(Tune(std::nullopt, 100),
-              (Calls{"open", "read AC", "read DC", "write DC 99", "reapply", "close"}));
-}
-
-TEST_F(PowerSchemeTuning, WithoutAnActiveSchemeNothingIsReadWrittenReappliedOrFreedAndNothingIsSaid) {
-    power.hasScheme = false;
-    EXPECT_EQ(Tune(100, 100), (Calls{"open"}));
-    EXPECT_TRUE(sink->Lines().empty());
-}
-
-TEST_F(PowerSchemeTuning, TheSchemeIsGivenBackEvenWhenAStepThrows) {
-    power.writesThrow = true;
-    EXPECT_EQ(Tune(100, 100), (Calls{"open", "read AC", "read DC", "write AC 99", "close"}));
+TEST(PowerSchemeTuning, WithoutAnActiveSchemeNothingElseHappensAndAThrowingStepStillGivesItBack) {
+    FakePowerSettings none(100, 100);
+    none.hasScheme = false;
+    TunePowerScheme(none);
+    EXPECT_EQ(none.calls, Calls{"open"});
+    FakePowerSettings throwing(100, 100);
+    throwing.writesThrow = true;
+    TunePowerScheme(throwing);
+    EXPECT_EQ(throwing.calls, (Calls{"open", "write AC 99", "close"}));
 }
 
 } // namespace

@@ -4,52 +4,40 @@
 
 namespace {
 
-using Velmora::RegistryTarget;
-using Velmora::SplitSpecForDelete;
-using Velmora::SplitSpecForDword;
-using Velmora::SplitSpecForString;
+using namespace Velmora;
 
-TEST(RegistrySpecSplitting, DwordSplitsAtTheLastColonAndKeepsBlanksAndBackslashes) {
-    EXPECT_EQ(SplitSpecForDword(L"SOFTWARE\\Policies\\Microsoft\\Edge:HideFirstRunExperience"),
-              (RegistryTarget{L"SOFTWARE\\Policies\\Microsoft\\Edge", L"HideFirstRunExperience"}));
-    EXPECT_EQ(SplitSpecForDword(L"Software\\Autodesk\\MC3 :ADAOptIn"),
-              (RegistryTarget{L"Software\\Autodesk\\MC3 ", L"ADAOptIn"}));
-    EXPECT_EQ(SplitSpecForDword(L"\\Control Panel\\Keyboard:InitialKeyboardIndicators"),
-              (RegistryTarget{L"\\Control Panel\\Keyboard", L"InitialKeyboardIndicators"}));
-    EXPECT_EQ(SplitSpecForDword(L"A:B\\C:Value"), (RegistryTarget{L"A:B\\C", L"Value"}));
-}
+using Target = std::optional<RegistryTarget>;
 
-TEST(RegistrySpecSplitting, DwordWithoutColonSplitsAtTheLastBackslash) {
-    EXPECT_EQ(SplitSpecForDword(L"Software\\Velmora\\Value"),
-              (RegistryTarget{L"Software\\Velmora", L"Value"}));
-    EXPECT_EQ(SplitSpecForDword(L"NoSeparatorAtAll"), std::nullopt);
-    EXPECT_EQ(SplitSpecForDword(L"Software\\Velmora\\"), std::nullopt) << "empty value name";
-    EXPECT_EQ(SplitSpecForDword(L"\\Value"), std::nullopt) << "empty key path";
-}
-
-TEST(RegistrySpecSplitting, DwordNeverAddressesADefaultValueOrAnEmptyKey) {
-    EXPECT_EQ(SplitSpecForDword(L"Software\\Velmora:"), std::nullopt);
-    EXPECT_EQ(SplitSpecForDword(L":Value"), std::nullopt);
-    EXPECT_EQ(SplitSpecForDword(L""), std::nullopt);
-}
-
-TEST(RegistrySpecSplitting, StringAddressesTheDefaultValueWhenNoValueIsNamed) {
-    EXPECT_EQ(SplitSpecForString(
-                  L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32:"),
-              (RegistryTarget{
-                  L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32", L""}));
-    EXPECT_EQ(SplitSpecForString(L"Software\\Velmora"), (RegistryTarget{L"Software\\Velmora", L""}));
-    EXPECT_EQ(SplitSpecForString(L"Software\\Velmora:Name"), (RegistryTarget{L"Software\\Velmora", L"Name"}));
-    EXPECT_EQ(SplitSpecForString(L":Name"), std::nullopt);
-    EXPECT_EQ(SplitSpecForString(L""), std::nullopt);
-}
-
-TEST(RegistrySpecSplitting, DeleteNamesAValueOrTheKeyItself) {
-    EXPECT_EQ(SplitSpecForDelete(L"Software\\Velmora:Name"), (RegistryTarget{L"Software\\Velmora", L"Name"}));
-    EXPECT_EQ(SplitSpecForDelete(L"Software\\Velmora:"), (RegistryTarget{L"Software\\Velmora", L""}));
-    EXPECT_EQ(SplitSpecForDelete(L"Software\\Velmora\\Key"),
-              (RegistryTarget{L"Software\\Velmora\\Key", L""}));
-    EXPECT_EQ(SplitSpecForDelete(L":"), std::nullopt);
+// How a spec splits into key path and value name; nullopt where it must not reach the registry. A
+// string write and a deletion split alike: no colon names the key itself (its default value).
+TEST(RegistrySpecSplitting, EachUseSplitsAtTheLastColonOrRefuses) {
+    const struct {
+        std::wstring spec;
+        Target dword, keyed;
+    } cases[] = {
+        {L"SOFTWARE\\Edge:HideFirstRun", RegistryTarget{L"SOFTWARE\\Edge", L"HideFirstRun"},
+         RegistryTarget{L"SOFTWARE\\Edge", L"HideFirstRun"}},
+        {L"Software\\MC3 :ADAOptIn", RegistryTarget{L"Software\\MC3 ", L"ADAOptIn"},
+         RegistryTarget{L"Software\\MC3 ", L"ADAOptIn"}},
+        {L"\\Control Panel\\Keyboard:Indicators", RegistryTarget{L"\\Control Panel\\Keyboard", L"Indicators"},
+         RegistryTarget{L"\\Control Panel\\Keyboard", L"Indicators"}},
+        {L"A:B\\C:Value", RegistryTarget{L"A:B\\C", L"Value"}, RegistryTarget{L"A:B\\C", L"Value"}},
+        // Without a colon a DWORD names its value after the last backslash.
+        {L"Software\\Velmora\\Value", RegistryTarget{L"Software\\Velmora", L"Value"},
+         RegistryTarget{L"Software\\Velmora\\Value", L""}},
+        {L"Software\\Velmora:", std::nullopt, RegistryTarget{L"Software\\Velmora", L""}},
+        {L"Software\\Velmora\\", std::nullopt, RegistryTarget{L"Software\\Velmora\\", L""}},
+        {L"\\Value", std::nullopt, RegistryTarget{L"\\Value", L""}},
+        {L"NoSeparatorAtAll", std::nullopt, RegistryTarget{L"NoSeparatorAtAll", L""}},
+        {L":Value", std::nullopt, std::nullopt},
+        {L"", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::string spec(c.spec.begin(), c.spec.end());
+        EXPECT_EQ(SplitSpecForDword(c.spec), c.dword) << spec;
+        EXPECT_EQ(SplitSpecForString(c.spec), c.keyed) << spec;
+        EXPECT_EQ(SplitSpecForDelete(c.spec), c.keyed) << spec;
+    }
 }
 
 } // namespace

@@ -1,46 +1,39 @@
-// Whole apply runs against Wine's real registry: after each profile every value of the three
-// tables holds the data of the last row that names it, and a lower profile removes what only the
-// higher ones wrote.
+// Whole apply runs against Wine's real registry: every value holds the last row's data, and a lower
+// profile removes what only the higher ones wrote.
 
 #include "common/win32_handles.h"
-#include "support/counting_dispatcher.h"
-#include "support/service_start_snapshot.h"
+#include "support/registry_reads.h"
 #include "system/app_offloading.h"
 #include "system/registry.h"
+#include "system/registry_spec.h"
 #include "system/threadpool_delayed_runner.h"
 #include "system/win32_system_operations.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
+#include "ui/dispatcher_queue.h"
 
 #include <gtest/gtest.h>
 
 #include <cwctype>
 #include <map>
 #include <optional>
-#include <set>
 
 namespace {
 
 using namespace Velmora;
 
-using Velmora::Testing::CountingDispatcher;
+// Runs posted closures at once and counts them.
+struct CountingDispatcher final : DispatcherQueue {
+    bool TryEnqueue(std::function<void()> closure) override {
+        closure();
+        return ++posted > 0;
+    }
+    int posted = 0;
+};
 
 std::optional<DWORD> ReadValue(const RegistryDwordSetting& row) {
-    const size_t colon = row.spec.rfind(L':');
-    const std::wstring key = row.spec.substr(0, colon);
-    const std::wstring value = row.spec.substr(colon + 1);
-    DWORD data = 0;
-    DWORD size = sizeof data;
-    if (::RegGetValueW(RegistryRootKey(row.root), key.c_str(), value.c_str(), RRF_RT_REG_DWORD, nullptr,
-                       &data, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return data;
-}
-
-// A service's registry start type.
-std::optional<DWORD> ServiceStart(const std::wstring& service) {
-    return ReadValue({2, L"SYSTEM\\CurrentControlSet\\Services\\" + service + L":Start", 0});
+    const RegistryTarget target = SplitSpecForDword(row.spec).value();
+    return Testing::ReadDword(RegistryRootKey(row.root), target.keyPath, target.valueName.c_str());
 }
 
 // Registry names compare without regard to case.
@@ -69,16 +62,7 @@ protected:
     std::int32_t Run(SettingsProfile profile) {
         state.selectedProfile = profile;
         state.pageState = PageState::Applying;
-        stored.clear();
-        const ApplyRunContext context{
-            controller,
-            state,
-            system,
-            dispatcher,
-            [this](std::wstring_view key, std::int32_t value) { stored[std::wstring(key)] = value; },
-            [] {},
-            [] {}};
-        return RunApplyPipeline(context);
+        return RunApplyPipeline({controller, state, system, dispatcher, nullptr, [] {}, [] {}});
     }
 
     // Checks every row of the written tables and the absence of every row only the others name.
@@ -102,144 +86,47 @@ protected:
         }
     }
 
-    // The runs retune the prefix's own services too; they are put back afterwards.
-    Testing::ServiceStartSnapshot wineServices;
     RunController controller;
     SharedRunState state;
     Win32SystemOperations system;
     CountingDispatcher dispatcher;
-    std::map<std::wstring, std::int32_t> stored;
 };
 
+bool LegacyContextMenuKeyExists() {
+    UniqueRegistryKey key;
+    return ::RegOpenKeyExW(
+               HKEY_CURRENT_USER,
+               L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32", 0,
+               KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
 TEST_F(ApplyRun, MaximumWritesEveryTableAndEssentialTakesTheHigherProfilesBack) {
-    // The only counted row Wine (like Windows) refuses is the HKEY_USERS key with a leading backslash.
+    // The only counted row Wine (like Windows) refuses is the HKEY_USERS key with a leading backslash
+    // (ERROR_BAD_PATHNAME); the default profile's row beside it is written.
     EXPECT_EQ(Run(kMaximumProfile), -1);
     EXPECT_EQ(state.pageState.load(), PageState::Applied);
-    EXPECT_EQ(stored,
-              (std::map<std::wstring, std::int32_t>{{L"AppliedTask", 2}, {L"AppliedTaskBuildMaximum", 120}}));
     ExpectRegistryAfter({&controller.commonRegistryTable, &controller.standardRegistryTable,
                          &controller.maximumRegistryTable},
                         {});
     EXPECT_EQ(ReadValue(TransparencyRecord(0)), std::optional<DWORD>(0));
     const RegistryDwordSetting offloading = AppOffloadingRecord(system.GetCurrentUserSid());
     EXPECT_EQ(ReadValue(offloading), std::optional<DWORD>(0));
-    UniqueRegistryKey legacy;
-    EXPECT_EQ(
-        ::RegOpenKeyExW(HKEY_CURRENT_USER,
-                        L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32",
-                        0, KEY_READ, legacy.Put()),
-        ERROR_SUCCESS);
-    legacy.Reset();
+    EXPECT_TRUE(LegacyContextMenuKeyExists());
 
     EXPECT_EQ(Run(kEssentialProfile), -1);
-    EXPECT_EQ(stored, (std::map<std::wstring, std::int32_t>{{L"AppliedTask", 0},
-                                                            {L"AppliedTaskBuildEssential", 120}}));
     ExpectRegistryAfter({&controller.commonRegistryTable},
                         {&controller.standardRegistryTable, &controller.maximumRegistryTable});
     EXPECT_EQ(ReadValue(TransparencyRecord(1)), std::optional<DWORD>(1));
     EXPECT_FALSE(ReadValue(offloading).has_value());
-    EXPECT_NE(
-        ::RegOpenKeyExW(HKEY_CURRENT_USER,
-                        L"SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32",
-                        0, KEY_READ, legacy.Put()),
-        ERROR_SUCCESS);
-    EXPECT_EQ(dispatcher.posted.load(), 2);
+    EXPECT_FALSE(LegacyContextMenuKeyExists());
+    EXPECT_EQ(dispatcher.posted, 2);
 }
 
 TEST_F(ApplyRun, MaximumThenStandardKeepsTheStandardTableAndRemovesOnlyMaximumValues) {
-    const RegistryDwordSetting splitThreshold{
-        2, L"SYSTEM\\CurrentControlSet\\Control:SvcHostSplitThresholdInKB", 0};
-    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control",
-                         L"SvcHostSplitThresholdInKB");
-    for (const wchar_t* service : {L"Spooler", L"LanmanServer"}) {
-        const DWORD disabled = SERVICE_DISABLED;
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE,
-                          (L"SYSTEM\\CurrentControlSet\\Services\\" + std::wstring(service)).c_str(),
-                          L"Start", REG_DWORD, &disabled, sizeof disabled);
-    }
     Run(kMaximumProfile);
-    // The memory adjustment of Maximum runs after the service step and overrides it.
-    EXPECT_EQ(ServiceStart(L"Spooler"), std::optional<DWORD>(SERVICE_DEMAND_START));
-    EXPECT_EQ(ServiceStart(L"LanmanServer"), std::optional<DWORD>(SERVICE_DEMAND_START));
     EXPECT_EQ(Run(kStandardProfile), -1);
     ExpectRegistryAfter({&controller.commonRegistryTable, &controller.standardRegistryTable},
                         {&controller.maximumRegistryTable});
-    EXPECT_EQ(ServiceStart(L"Spooler"), std::optional<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(ServiceStart(L"LanmanServer"), std::optional<DWORD>(SERVICE_AUTO_START));
-    EXPECT_TRUE(ReadValue(splitThreshold).has_value());
-}
-
-// Values that several rows name, with what each profile must leave behind (absent: nullopt).
-struct RepeatedValue {
-    RegistryDwordSetting row;
-    std::optional<DWORD> essential;
-    std::optional<DWORD> standard;
-    std::optional<DWORD> maximum;
-};
-
-std::vector<RepeatedValue> RepeatedValues() {
-    const std::wstring ux = L"SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings:";
-    const std::wstring overrides =
-        L"SYSTEM\\CurrentControlSet\\Control\\FeatureManagement\\Overrides\\4\\586118283:";
-    return {
-        {{2, ux + L"BranchReadinessLevel", 0}, 20, 20, 32},
-        {{2, ux + L"DeferFeatureUpdatesPeriodInDays", 0}, 30, 180, 730},
-        {{2, ux + L"DeferQualityUpdatesPeriodInDays", 0}, 2, 3, 4},
-        {{1, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Feeds:EnableFeeds", 0}, 1, 0, 0},
-        {{2, L"SOFTWARE\\Policies\\Microsoft\\Dsh:AllowNewsAndInterests", 0}, 1, 0, 0},
-        {{2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Feeds:EnableFeeds", 0}, 1, 0, 0},
-        {{2, overrides + L"EnabledState", 0}, std::nullopt, std::nullopt, 1},
-        {{2, overrides + L"EnabledStateOptions", 0}, std::nullopt, std::nullopt, 0},
-        {{2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting:Disabled", 0}, 1, 1, 1},
-        {{1, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced:LaunchTo", 0}, 1, 1, 1},
-    };
-}
-
-void ExpectRepeatedValuesOf(SettingsProfile profile, const char* sequence) {
-    for (const RepeatedValue& value : RepeatedValues()) {
-        const std::optional<DWORD> expected = profile == kEssentialProfile  ? value.essential
-                                              : profile == kStandardProfile ? value.standard
-                                                                            : value.maximum;
-        EXPECT_EQ(ReadValue(value.row), expected) << sequence << ": " << Identity(value.row).size();
-    }
-}
-
-TEST_F(ApplyRun, ValuesNamedMoreThanOnceEndWithTheLastProfilesData) {
-    const struct {
-        std::vector<SettingsProfile> runs;
-        const char* name;
-    } sequences[] = {{{kEssentialProfile}, "Essential"},
-                     {{kStandardProfile}, "Standard"},
-                     {{kMaximumProfile}, "Maximum"},
-                     {{kMaximumProfile, kStandardProfile}, "Maximum then Standard"},
-                     {{kMaximumProfile, kEssentialProfile}, "Maximum then Essential"},
-                     {{kStandardProfile, kEssentialProfile}, "Standard then Essential"}};
-    for (const auto& sequence : sequences) {
-        for (const SettingsProfile profile : sequence.runs) {
-            Run(profile);
-        }
-        ExpectRepeatedValuesOf(sequence.runs.back(), sequence.name);
-    }
-}
-
-TEST_F(ApplyRun, StandardThenEssentialRemovesEveryStandardOnlyValue) {
-    Run(kStandardProfile);
-    EXPECT_EQ(Run(kEssentialProfile), -1);
-    ExpectRegistryAfter({&controller.commonRegistryTable},
-                        {&controller.standardRegistryTable, &controller.maximumRegistryTable});
-}
-
-// The two HKEY_USERS rows as they stand: the default profile's keyboard value is written; the key
-// path with a leading backslash is refused by the registry (ERROR_BAD_PATHNAME) and counts as one
-// failed write in every profile.
-TEST_F(ApplyRun, HkeyUsersRowsWriteTheDefaultProfileAndRefuseTheLeadingBackslash) {
-    Run(kEssentialProfile);
-    EXPECT_EQ(ReadValue({3, L".DEFAULT\\Control Panel\\Keyboard:InitialKeyboardIndicators", 0}),
-              std::optional<DWORD>(2));
-    UniqueRegistryKey key;
-    EXPECT_EQ(::RegCreateKeyExW(HKEY_USERS, L"\\Control Panel\\Keyboard", 0, nullptr, 0, KEY_WRITE, nullptr,
-                                key.Put(), nullptr),
-              ERROR_BAD_PATHNAME);
 }
 
 TEST(ThreadpoolDelayedRunner, RunsTheWorkOnceOnAnotherThreadAfterTheDelay) {

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Unix symbolic links inside the sandbox's drive C: for the cleanup link tests.
+# Unix symbolic links inside the sandbox's drive C: for the cleanup link tests (Wine 8 has no call that
+# makes one, but shows a Unix link to a folder as a reparse point), made as the sandbox's Wine user.
 #   tests/wine/links_fixture.sh SANDBOX_DIR create|remove
-# Wine 8 has no call that makes a link (CreateSymbolicLinkW reports success and makes nothing,
-# FSCTL_SET_REPARSE_POINT is not supported), but it shows a Unix symlink to a folder as a reparse
-# point. They are made as the sandbox's Wine user, inside the prefix only.
 set -euo pipefail
 sandbox=$1
 action=$2
@@ -18,7 +16,7 @@ case $action in
             # Whichever case the folder has on disk: a second "temp" beside "Temp" would be a new folder.
             temp=$(find "$c/windows" -maxdepth 1 -type d -iname temp | head -n 1)
             [ -n "$temp" ] || { echo "no C:\\Windows\\Temp in the sandbox" >&2; exit 1; }
-            rm -rf "$targets" "$temp/velmora-link-nest"
+            rm -rf "$targets" "$temp/velmora-link-nest" "$c/velmora-linked-temp"
             rm -f "$temp/velmora-link-folder" "$temp/velmora-link-empty" "$temp/velmora-link-file"
             mkdir -p "$targets/folder/inner" "$targets/empty" "$temp/velmora-link-nest/sub"
             echo keep >"$targets/folder/keep.txt"
@@ -28,6 +26,9 @@ case $action in
             ln -s "$targets/empty" "$temp/velmora-link-empty"
             ln -s "$targets/file.txt" "$temp/velmora-link-file"
             ln -s "$targets/folder" "$temp/velmora-link-nest/sub/velmora-link-folder"
+            # A user temporary folder named Temp that leads to a folder of ordinary files.
+            mkdir -p "$c/velmora-linked-temp"
+            ln -s "$targets/folder" "$c/velmora-linked-temp/Temp"
         '
         ;;
     remove)
@@ -36,7 +37,7 @@ case $action in
             c="$WINEPREFIX/drive_c"
             find "$c/windows" -mindepth 2 -maxdepth 2 -type l -name "velmora-link-*" -delete
             find "$c/windows" -mindepth 2 -maxdepth 2 -type d -name velmora-link-nest -exec rm -rf {} +
-            rm -rf "$c/velmora-link-targets"
+            rm -rf "$c/velmora-link-targets" "$c/velmora-linked-temp"
         '
         ;;
     *)

@@ -1,5 +1,5 @@
-// The restart request under Wine, with ExitWindowsEx replaced: the test machine and the Wine
-// session are never restarted.
+// The restart request under Wine, with the token and ExitWindowsEx calls replaced where needed: the
+// test machine and the Wine session are never restarted.
 
 #include "common/win32_handles.h"
 #include "system/restart.h"
@@ -10,32 +10,18 @@
 
 namespace {
 
-struct Request {
-    UINT flags;
-    DWORD reason;
-    bool privilegeEnabled;
-};
-std::vector<Request>& Requests() {
-    static std::vector<Request> requests;
-    return requests;
-}
+std::vector<std::pair<UINT, DWORD>> requests;
+bool privilegeWasEnabled = false;
 
-bool ShutdownPrivilegeEnabled() {
-    HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-        return false;
-    }
-    Velmora::UniqueTokenHandle token(raw);
+BOOL WINAPI RecordingExitWindows(UINT flags, DWORD reason) {
+    requests.emplace_back(flags, reason);
+    Velmora::UniqueTokenHandle token;
     LUID luid{};
+    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put());
     ::LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &luid);
     PRIVILEGE_SET set{1, PRIVILEGE_SET_ALL_NECESSARY, {{luid, 0}}};
     BOOL enabled = FALSE;
-    ::PrivilegeCheck(token.Get(), &set, &enabled);
-    return enabled != FALSE;
-}
-
-BOOL WINAPI RecordingExitWindows(UINT flags, DWORD reason) {
-    Requests().push_back({flags, reason, ShutdownPrivilegeEnabled()});
+    privilegeWasEnabled = ::PrivilegeCheck(token.Get(), &set, &enabled) && enabled;
     return TRUE;
 }
 
@@ -44,25 +30,19 @@ BOOL WINAPI NoToken(HANDLE, DWORD, PHANDLE) {
     return FALSE;
 }
 
-TEST(RestartComputer, EnablesTheShutdownPrivilegeAndAsksForARebootThatLetsProgramsSave) {
-    Requests().clear();
-    Velmora::RestartApi api;
-    api.exitWindowsEx = &RecordingExitWindows;
-    Velmora::RestartComputer(api);
-    ASSERT_EQ(Requests().size(), 1u);
-    EXPECT_EQ(Requests()[0].flags, 0x12u) << "EWX_REBOOT | EWX_FORCEIFHUNG, never EWX_FORCE";
-    EXPECT_EQ(Requests()[0].reason, 0u);
-    EXPECT_TRUE(Requests()[0].privilegeEnabled);
-}
-
-TEST(RestartComputer, StillAsksOnceWhenTheTokenCannotBeOpened) {
-    Requests().clear();
-    Velmora::RestartApi api;
-    api.openProcessToken = &NoToken;
-    api.exitWindowsEx = &RecordingExitWindows;
-    Velmora::RestartComputer(api);
-    ASSERT_EQ(Requests().size(), 1u);
-    EXPECT_EQ(Requests()[0].flags, 0x12u);
+TEST(RestartComputer, EnablesTheShutdownPrivilegeAndAsksOnceForARebootThatLetsProgramsSave) {
+    for (const bool tokenOpens : {true, false}) {
+        requests.clear();
+        Velmora::RestartApi api;
+        api.exitWindowsEx = &RecordingExitWindows;
+        if (!tokenOpens) {
+            api.openProcessToken = &NoToken; // the request is still made
+        }
+        Velmora::RestartComputer(api);
+        // EWX_REBOOT | EWX_FORCEIFHUNG, never EWX_FORCE; reason 0.
+        EXPECT_EQ(requests, (std::vector<std::pair<UINT, DWORD>>{{0x12u, 0u}}));
+        EXPECT_TRUE(privilegeWasEnabled || !tokenOpens);
+    }
 }
 
 } // namespace

@@ -181,14 +181,18 @@ public:
         Add("Active power scheme: the maximum processor state becomes 99 % wherever it is 100 % (on mains power "
             "and on battery separately), and the scheme is re-applied.\n");
     }
-    void EmptyRecycleBin() override { Add("The Recycle Bin of drive C: is emptied.\n"); }
+    void EmptyRecycleBin() override {
+        Add("The Recycle Bin of the drive Windows lives on (usually C:) is emptied.\n");
+    }
     void CleanTempFolders() override {
-        Add("The contents of C:\\Windows\\Temp and of your own temporary folder are deleted (files in use stay; the "
+        Add("The contents of the Windows folder's Temp (usually C:\\Windows\\Temp) and of your own temporary folder are deleted (files in use stay; the "
             "folders themselves stay; links are removed as links, their targets are never touched). Your own temporary "
             "folder is cleaned only when it plainly is one (named Temp or Tmp, or a session folder inside one), never "
             "when TMP or TEMP point at a drive, your profile, Documents or any other folder of your own.\n");
     }
-    void CleanPrefetchFolder() override { Add("The contents of C:\\Windows\\Prefetch are deleted.\n"); }
+    void CleanPrefetchFolder() override {
+        Add("The contents of the Windows folder's Prefetch (usually C:\\Windows\\Prefetch) are deleted.\n");
+    }
     std::wstring GetCurrentUserSid() override { return FromUtf8(kSidPlaceholder); }
     bool SetAppOffloadingDisabled(const std::wstring& sid, bool disable) override {
         const std::wstring spec =

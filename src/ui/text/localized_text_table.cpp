@@ -42,6 +42,13 @@ constexpr std::array<std::wstring_view, TextId::Count> kEnglishRows{
     L"Delele",
     L"Reapply Settings",
     L"Confirm Deletion of Pre-installed Apps",
+    L"Velmora Update",
+    L"A new version of Velmora is available",
+    L"Version {version} is ready to download. You have version {current}.",
+    L"This is an important update. Please install it soon.",
+    L"Download",
+    L"Skip this version",
+    L"Later",
 };
 
 constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
@@ -77,6 +84,13 @@ constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
     L"حذف",
     L"إعادة تطبيق الإعدادات",
     L"تأكيد حذف التطبيقات المثبته مسبقا",
+    L"تحديث Velmora",
+    L"يتوفر إصدار جديد من Velmora",
+    L"الإصدار {version} جاهز للتنزيل. الإصدار المثبت لديك هو {current}.",
+    L"هذا تحديث مهم. يرجى تثبيته في أقرب وقت.",
+    L"تنزيل",
+    L"تخطي هذا الإصدار",
+    L"لاحقًا",
 };
 
 [[nodiscard]] std::size_t TableIndex(std::int32_t language) noexcept {

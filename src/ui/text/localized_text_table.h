@@ -47,7 +47,15 @@ inline constexpr std::int32_t RemoveAppsWarning = 26; // body of the app-removal
 inline constexpr std::int32_t Delete = 27;            // its confirm button
 inline constexpr std::int32_t ReapplySettings = 28;
 inline constexpr std::int32_t RemoveAppsTitle = 29; // title of the app-removal confirmation
-inline constexpr std::int32_t Count = 30;
+// The update notice. "{version}" and "{current}" stand for the offered and the running version.
+inline constexpr std::int32_t UpdateNoticeTitle = 30;
+inline constexpr std::int32_t UpdateNoticeHeading = 31;
+inline constexpr std::int32_t UpdateNoticeVersions = 32;
+inline constexpr std::int32_t UpdateNoticeCritical = 33;
+inline constexpr std::int32_t Download = 34;
+inline constexpr std::int32_t SkipThisVersion = 35;
+inline constexpr std::int32_t Later = 36;
+inline constexpr std::int32_t Count = 37;
 } // namespace TextId
 
 // What LookupText gives for a row the table does not have.

@@ -3,10 +3,11 @@
 // Clicking is done from outside with real X input (xdotool), at the rectangle reported here.
 //
 //   velmora_probe wait-window TITLE [TIMEOUT_MS]   the top-level window, once it is visible
-//   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption
+//   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption or "class:NAME"
 //   velmora_probe list TITLE                       every control of that window
 //   velmora_probe focus TITLE                      the control of that window with the keyboard focus
 //   velmora_probe close TITLE                      asks the window to close (WM_CLOSE)
+//   velmora_probe record FILE TEXT                 appends TEXT and a line end to FILE (as a URL handler)
 //
 // Captions may be given as "hex:" followed by UTF-8 bytes in hex, independent of the locale.
 
@@ -24,22 +25,19 @@ using Velmora::FromUtf8;
 using Velmora::ToUtf8;
 
 std::wstring DecodeArgument(const std::wstring& argument) {
-    if (argument.rfind(L"hex:", 0) != 0) {
+    if (!argument.starts_with(L"hex:")) {
         return argument;
     }
     std::string bytes;
     for (size_t i = 4; i + 1 < argument.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(
-            std::string(argument.begin() + static_cast<long>(i), argument.begin() + static_cast<long>(i) + 2),
-            nullptr, 16));
+        bytes += static_cast<char>(std::stoi(argument.substr(i, 2), nullptr, 16));
     }
     return FromUtf8(bytes);
 }
 
 std::wstring WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -49,33 +47,18 @@ std::wstring ClassName(HWND window) {
     return name;
 }
 
+// Quotes and backslashes escaped, control characters written as \u escapes.
 std::string JsonString(const std::wstring& text) {
     std::string out = "\"";
     for (const char c : ToUtf8(text)) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
+        if (c == '"' || c == '\\') {
+            out += {'\\', c};
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
         }
     }
     return out + "\"";
@@ -90,27 +73,24 @@ bool IsRightToLeft(HWND window) {
     return false;
 }
 
-int CheckState(HWND window) {
-    if (ClassName(window) != L"Button") {
-        return -1;
-    }
+// "null" for anything that cannot be checked.
+const char* CheckState(HWND window) {
     const auto type = ::GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK;
-    const bool checkable = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-                           type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE;
-    return checkable ? static_cast<int>(::SendMessageW(window, BM_GETCHECK, 0, 0)) : -1;
+    if (ClassName(window) != L"Button" || (type != BS_CHECKBOX && type != BS_AUTOCHECKBOX)) {
+        return "null";
+    }
+    return ::SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false";
 }
 
 void PrintWindow(HWND window) {
     RECT rect{};
     ::GetWindowRect(window, &rect);
-    const int checked = CheckState(window);
-    std::printf("{\"found\":true,\"hwnd\":%llu,\"class\":%s,\"text\":%s,\"visible\":%s,\"enabled\":%s,"
-                "\"checked\":%s,\"rect\":[%ld,%ld,%ld,%ld],\"rtl\":%s}\n",
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)),
+    std::printf("{\"found\":true,\"class\":%s,\"text\":%s,\"visible\":%s,\"enabled\":%s,\"checked\":%s,"
+                "\"rect\":[%ld,%ld,%ld,%ld],\"rtl\":%s}\n",
                 JsonString(ClassName(window)).c_str(), JsonString(WindowText(window)).c_str(),
                 ::IsWindowVisible(window) ? "true" : "false", ::IsWindowEnabled(window) ? "true" : "false",
-                checked < 0 ? "null" : (checked == BST_CHECKED ? "true" : "false"), rect.left, rect.top,
-                rect.right, rect.bottom, IsRightToLeft(window) ? "true" : "false");
+                CheckState(window), rect.left, rect.top, rect.right, rect.bottom,
+                IsRightToLeft(window) ? "true" : "false");
     std::fflush(stdout);
 }
 
@@ -119,118 +99,95 @@ struct Search {
     std::vector<HWND> found;
 };
 
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
+// A text "class:NAME" matches the window class instead of the caption.
+BOOL CALLBACK Collect(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<Search*>(parameter);
-    if (WindowText(window) == search->text) {
+    const bool byClass = search->text.starts_with(L"class:");
+    if ((byClass ? L"class:" + ClassName(window) : WindowText(window)) == search->text) {
         search->found.push_back(window);
     }
     return TRUE;
 }
 
-BOOL CALLBACK CollectChild(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<Search*>(parameter);
-    if (search->text.empty() || WindowText(window) == search->text) {
-        search->found.push_back(window);
+// The visible window of that text, top-level or inside `parent`; for a control, an invisible one
+// when no visible one has it (pages that are collapsed keep their captions).
+HWND Find(HWND parent, const std::wstring& text) {
+    Search search{text, {}};
+    if (parent == nullptr) {
+        ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
+    } else {
+        ::EnumChildWindows(parent, &Collect, reinterpret_cast<LPARAM>(&search));
     }
-    return TRUE;
-}
-
-HWND FindTopLevel(const std::wstring& title) {
-    Search search{title, {}};
-    ::EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&search));
     for (HWND window : search.found) {
         if (::IsWindowVisible(window)) {
             return window;
         }
     }
-    return nullptr;
+    return parent == nullptr || search.found.empty() ? nullptr : search.found.front();
 }
 
-// Prefers a visible control when several share a caption (pages that are collapsed keep theirs).
-HWND FindChild(HWND parent, const std::wstring& caption) {
-    Search search{caption, {}};
-    ::EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&search));
-    for (HWND window : search.found) {
-        if (::IsWindowVisible(window)) {
-            return window;
-        }
-    }
-    return search.found.empty() ? nullptr : search.found.front();
-}
-
-template <typename Find>
-HWND WaitFor(Find find, DWORD timeoutMs) {
+HWND WaitFor(HWND parent, const std::wstring& text, DWORD timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (HWND window = find()) {
-            return window;
-        }
-        if (::GetTickCount64() >= deadline) {
-            return nullptr;
-        }
+    HWND window = Find(parent, text);
+    while (window == nullptr && ::GetTickCount64() < deadline) {
         ::Sleep(50);
+        window = Find(parent, text);
     }
-}
-
-int NotFound() {
-    std::printf("{\"found\":false}\n");
-    return 1;
+    return window;
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|focus|close TITLE [...]\n");
+        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|focus|close|record TITLE [...]\n");
         return 2;
     }
     const std::wstring command = argv[1];
-    const std::wstring title = DecodeArgument(argv[2]);
-    if (command == L"wait-window") {
-        const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 10000;
-        HWND window = WaitFor([&] { return FindTopLevel(title); }, timeout);
-        if (window == nullptr) {
-            return NotFound();
-        }
-        PrintWindow(window);
-        return 0;
+    if (command == L"record" && argc > 3) {
+        FILE* file = _wfopen(argv[2], L"ab");
+        const std::string line = ToUtf8(argv[3]) + "\n";
+        const bool written = file != nullptr && std::fwrite(line.data(), 1, line.size(), file) == line.size();
+        return file != nullptr && std::fclose(file) == 0 && written ? 0 : 1;
     }
-    HWND top = FindTopLevel(title);
-    if (top == nullptr) {
-        return NotFound();
-    }
-    if (command == L"find" && argc > 3) {
-        const std::wstring caption = DecodeArgument(argv[3]);
-        const DWORD timeout = argc > 4 ? static_cast<DWORD>(std::wcstoul(argv[4], nullptr, 10)) : 0;
-        HWND control = WaitFor([&] { return FindChild(top, caption); }, timeout);
-        if (control == nullptr) {
-            return NotFound();
-        }
-        PrintWindow(control);
-        return 0;
-    }
-    if (command == L"list") {
+    const auto timeout = [&](int index) {
+        return argc > index ? static_cast<DWORD>(std::wcstoul(argv[index], nullptr, 10)) : 0;
+    };
+    HWND top = WaitFor(nullptr, DecodeArgument(argv[2]), command == L"wait-window" ? timeout(3) : 0);
+    HWND shown = top;
+    if (top != nullptr && command == L"find" && argc > 3) {
+        shown = WaitFor(top, DecodeArgument(argv[3]), timeout(4));
+    } else if (top != nullptr && command == L"list") {
         Search search{L"", {}};
-        ::EnumChildWindows(top, &CollectChild, reinterpret_cast<LPARAM>(&search));
+        ::EnumChildWindows(
+            top,
+            [](HWND window, LPARAM all) {
+                reinterpret_cast<Search*>(all)->found.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
         for (HWND control : search.found) {
             PrintWindow(control);
         }
         return 0;
-    }
-    if (command == L"focus") {
+    } else if (top != nullptr && command == L"focus") {
         GUITHREADINFO thread{};
         thread.cbSize = sizeof thread;
         if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &thread) ||
             thread.hwndFocus == nullptr || (thread.hwndFocus != top && !::IsChild(top, thread.hwndFocus))) {
-            return NotFound();
+            std::printf("{\"found\":false}\n");
+            return 1;
         }
         PrintWindow(thread.hwndFocus);
         return 0;
-    }
-    if (command == L"close") {
+    } else if (top != nullptr && command == L"close") {
         ::PostMessageW(top, WM_CLOSE, 0, 0);
         return 0;
     }
-    std::fprintf(stderr, "velmora_probe: unknown command\n");
-    return 2;
+    if (shown == nullptr) {
+        std::printf("{\"found\":false}\n");
+        return 1;
+    }
+    PrintWindow(shown);
+    return 0;
 }

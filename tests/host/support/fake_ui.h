@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace Velmora::Testing {
@@ -16,32 +17,31 @@ class QueuedDispatcher final : public DispatcherQueue {
 public:
     bool TryEnqueue(std::function<void()> closure) override {
         std::lock_guard lock(mutex_);
-        if (!accepting) {
-            return false;
+        if (accepting) {
+            queue_.push_back(std::move(closure));
         }
-        queue_.push_back(std::move(closure));
-        return true;
+        return accepting;
     }
     // Runs what is queued, on the calling thread; returns how many closures ran.
     int Drain() {
         int ran = 0;
-        for (;;) {
-            std::function<void()> next;
-            {
-                std::lock_guard lock(mutex_);
-                if (queue_.empty()) {
-                    return ran;
-                }
-                next = std::move(queue_.front());
-                queue_.pop_front();
-            }
+        for (std::function<void()> next; Pop(next); ++ran) {
             next();
-            ++ran;
         }
+        return ran;
     }
     bool accepting = true;
 
 private:
+    bool Pop(std::function<void()>& next) {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) {
+            return false;
+        }
+        next = std::move(queue_.front());
+        queue_.pop_front();
+        return true;
+    }
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_;
 };
@@ -54,10 +54,8 @@ public:
         return true;
     }
     void RunPending() {
-        auto work = std::move(pending);
-        pending.clear();
-        for (auto& item : work) {
-            item();
+        for (auto& work : std::exchange(pending, {})) {
+            work();
         }
     }
     std::vector<std::chrono::seconds> delays;

@@ -16,13 +16,11 @@ namespace Velmora::Testing {
 class ServiceStartSnapshot {
 public:
     ServiceStartSnapshot() {
-        std::vector<std::wstring> names{L"sysmain"};
-        for (const auto& entry : RunController().serviceTable) {
-            names.push_back(entry.name);
-        }
-        for (const auto& name : names) {
-            if (const auto start = Read(name, L"Start")) {
-                saved_.push_back({name, *start, Read(name, L"DelayedAutoStart")});
+        std::vector<ServiceStartEntry> services = RunController().serviceTable;
+        services.push_back({L"sysmain", 0});
+        for (const auto& service : services) {
+            if (const auto start = Read(service.name, L"Start")) {
+                saved_.push_back({service.name, *start, Read(service.name, L"DelayedAutoStart")});
             }
         }
     }
@@ -34,22 +32,16 @@ public:
         for (const auto& service : saved_) {
             const UniqueServiceHandle handle(
                 ::OpenServiceW(manager.Get(), service.name.c_str(), SERVICE_CHANGE_CONFIG));
-            if (handle) {
-                ::ChangeServiceConfigW(handle.Get(), SERVICE_NO_CHANGE, service.start, SERVICE_NO_CHANGE,
-                                       nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-            }
-            UniqueRegistryKey key;
-            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kServicesKey + service.name).c_str(), 0, KEY_SET_VALUE,
-                                key.Put()) != ERROR_SUCCESS) {
-                continue;
-            }
-            ::RegSetValueExW(key.Get(), L"Start", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&service.start),
-                             sizeof(DWORD));
+            ::ChangeServiceConfigW(handle.Get(), SERVICE_NO_CHANGE, service.start, SERVICE_NO_CHANGE, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+            const std::wstring key = kServicesKey + service.name;
+            ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Start", REG_DWORD, &service.start,
+                              sizeof(DWORD));
             if (service.delayed) {
-                ::RegSetValueExW(key.Get(), L"DelayedAutoStart", 0, REG_DWORD,
-                                 reinterpret_cast<const BYTE*>(&*service.delayed), sizeof(DWORD));
+                ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutoStart", REG_DWORD,
+                                  &*service.delayed, sizeof(DWORD));
             } else {
-                ::RegDeleteValueW(key.Get(), L"DelayedAutoStart");
+                ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DelayedAutoStart");
             }
         }
     }
@@ -60,11 +52,10 @@ private:
     static std::optional<DWORD> Read(const std::wstring& service, const wchar_t* value) {
         DWORD data = 0;
         DWORD size = sizeof data;
-        if (::RegGetValueW(HKEY_LOCAL_MACHINE, (kServicesKey + service).c_str(), value, RRF_RT_REG_DWORD,
-                           nullptr, &data, &size) != ERROR_SUCCESS) {
-            return std::nullopt;
-        }
-        return data;
+        return ::RegGetValueW(HKEY_LOCAL_MACHINE, (kServicesKey + service).c_str(), value, RRF_RT_REG_DWORD,
+                              nullptr, &data, &size) == ERROR_SUCCESS
+                   ? std::optional<DWORD>(data)
+                   : std::nullopt;
     }
 
     struct Saved {
