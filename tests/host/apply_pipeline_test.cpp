@@ -21,6 +21,12 @@ TEST(ApplyPipeline, TheRecordNamesTheProfileSelectedAtTheEndAndTheThreadsShareTh
     SharedRunState state;
     state.selectedProfile = kStandardProfile;
     Testing::RecordingSystem system;
+    // Another card is picked while the run is under way: after the run read the profile it applies,
+    // before it reads the one it records, whatever the scheduler does with the threads.
+    system.dwordWriteSucceeds = [&state](const RegistryDwordSetting&) {
+        state.selectedProfile = kEssentialProfile;
+        return true;
+    };
     Testing::QueuedDispatcher dispatcher;
     dispatcher.accepting = false; // the window is gone: the record is kept all the same
     std::vector<std::pair<std::wstring, std::int32_t>> stored;
@@ -39,7 +45,7 @@ TEST(ApplyPipeline, TheRecordNamesTheProfileSelectedAtTheEndAndTheThreadsShareTh
     });
     while (!done) {
         static_cast<void>(state.pageState.load()); // the refresh reading the page
-        state.selectedProfile = kEssentialProfile; // another card picked while the run is under way
+        state.selectedProfile = kEssentialProfile;
         std::this_thread::yield();
     }
     run.join();
