@@ -100,6 +100,13 @@ struct GdiObjectTraits {
     static void Close(Handle object) noexcept { ::DeleteObject(object); }
 };
 
+// Device contexts made with CreateCompatibleDC (for measuring text).
+struct MemoryDeviceContextTraits {
+    using Handle = HDC;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle dc) noexcept { ::DeleteDC(dc); }
+};
+
 // Holds "this thread owes one CoUninitialize". Only a successful CoInitializeEx (S_OK or
 // S_FALSE) creates the debt; RPC_E_CHANGED_MODE does not.
 struct ComApartmentTraits {
@@ -124,6 +131,7 @@ using UniqueComApartment = UniqueResource<ComApartmentTraits>;
 using UniqueBstr = UniqueResource<BstrTraits>;
 using UniqueThreadpoolTimer = UniqueResource<ThreadpoolTimerTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+using UniqueMemoryDeviceContext = UniqueResource<MemoryDeviceContextTraits>;
 
 // Initialises COM for the calling thread. The result says how it went; the owner uninitialises
 // at scope end only when the initialisation succeeded.

@@ -10,6 +10,39 @@ enum class Visibility { Visible, Collapsed };
 enum class FlowDirection { LeftToRight, RightToLeft };
 enum class ControlKind { Panel, TextBlock, Button, CheckBox, ComboBox, TextBox, ProgressRing };
 
+// How a control looks and where it goes: what the window's markup says about it, set before the
+// platform shows it and not changed afterwards. Lengths are in device-independent pixels (1/96 inch).
+enum class FontRole { Body, Title, Heading, CardTitle };
+// Start and End follow the flow direction: Start is the left in English and the right in Arabic.
+enum class Alignment { Stretch, Start, Center, End };
+// Accent marks the primary action, Quiet secondary text, Alert a notice that must stand out.
+enum class Emphasis { Normal, Quiet, Accent, Alert };
+enum class Orientation { Vertical, Horizontal };
+
+struct ControlLook {
+    FontRole font = FontRole::Body;
+    // Text: where the text sits. In a vertical panel also where a control narrower than the panel
+    // sits; in a horizontal panel End puts the control at the far end of the row.
+    Alignment alignment = Alignment::Stretch;
+    Emphasis emphasis = Emphasis::Normal;
+    double width = 0;     // 0: as wide as the panel (Stretch) or as the content needs
+    double height = 0;    // 0: as high as the content needs
+    double minHeight = 0; // a filling control never gets less
+    bool fill = false;    // takes what is left of the panel's length, shared with the other fillers
+
+    // Panels, and buttons whose content is other controls (cards).
+    Orientation orientation = Orientation::Vertical;
+    double paddingX = 0; // inside the panel, at the start and the end
+    double paddingY = 0; // inside the panel, at the top and the bottom
+    double spacing = 0;  // between two shown children
+    // A horizontal panel stacks its children when they would get less than this width each.
+    double minItemWidth = 0;
+    // Content higher than the panel scrolls inside it.
+    bool scrolls = false;
+    // The arrow keys move between the panel's buttons and click the one they reach (a choice of one).
+    bool arrowKeysChoose = false;
+};
+
 // The properties of a control that the window logic reads and writes.
 enum class ControlProperty {
     Visibility,
@@ -88,6 +121,8 @@ public:
     void SetActualSize(double width, double height);
 
     void SetPeer(ControlPeer* peer) noexcept { peer_ = peer; } // not owned
+
+    ControlLook look;
 
     // A user's click: what the platform raises, and what a test calls.
     void RaiseClick();

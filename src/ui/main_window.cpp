@@ -77,17 +77,7 @@ void MainWindow::WireHandlers() {
 }
 
 void MainWindow::InitializeMainWindow() {
-    // What the markup holds before the code runs.
-    LanguageComboBox.SetItems({L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", L"English"});
-    StatusArea.SetVisibility(C);
-    ProgressPanel.SetVisibility(C);
-    SuccessPanel.SetVisibility(C);
-    FailurePanel.SetVisibility(C);
-    EssentialUpdateBadge.SetVisibility(C);
-    StandardUpdateBadge.SetVisibility(C);
-    MaximumUpdateBadge.SetVisibility(C);
-    AlreadyAppliedPanel.SetVisibility(C);
-    AgreementTextBox.SetReadOnly(true);
+    LoadMarkup();
     WireHandlers();
 
     const StartupSettings stored = ReadStartupSettings(services_.settings);

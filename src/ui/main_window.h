@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Velmora {
 class DelayedRunner;
@@ -73,29 +74,32 @@ public:
     // Makes every control reflect the state. Idempotent.
     void RefreshUi();
 
-    // Named controls, in tree order.
+    // Named controls, in tree order, which is also the order Tab moves the focus in. The unnamed
+    // panels (content area, card row, failure buttons, footer) only arrange the named ones.
     Control RootGrid{L"RootGrid", ControlKind::Panel};
-    Control WelcomePage{L"WelcomePage", ControlKind::Panel, &RootGrid};
+    Control ContentArea{L"ContentArea", ControlKind::Panel, &RootGrid};
+    Control WelcomePage{L"WelcomePage", ControlKind::Panel, &ContentArea};
     Control WelcomeTitleText{L"WelcomeTitleText", ControlKind::TextBlock, &WelcomePage};
     Control LanguagePromptText{L"LanguagePromptText", ControlKind::TextBlock, &WelcomePage};
     Control LanguageComboBox{L"LanguageComboBox", ControlKind::ComboBox, &WelcomePage};
-    Control TermsPage{L"TermsPage", ControlKind::Panel, &RootGrid};
+    Control TermsPage{L"TermsPage", ControlKind::Panel, &ContentArea};
     Control AgreementTextBox{L"AgreementTextBox", ControlKind::TextBox, &TermsPage};
     Control TermsCheckBox{L"TermsCheckBox", ControlKind::CheckBox, &TermsPage};
-    Control ProfilesPage{L"ProfilesPage", ControlKind::Panel, &RootGrid};
-    Control EssentialCardButton{L"EssentialCardButton", ControlKind::Button, &ProfilesPage};
+    Control ProfilesPage{L"ProfilesPage", ControlKind::Panel, &ContentArea};
+    Control ProfileCards{L"ProfileCards", ControlKind::Panel, &ProfilesPage};
+    Control EssentialCardButton{L"EssentialCardButton", ControlKind::Button, &ProfileCards};
     Control EssentialTitleText{L"EssentialTitleText", ControlKind::TextBlock, &EssentialCardButton};
     Control EssentialDescriptionText{L"EssentialDescriptionText", ControlKind::TextBlock,
                                      &EssentialCardButton};
     Control EssentialUpdateBadge{L"EssentialUpdateBadge", ControlKind::Panel, &EssentialCardButton};
     Control EssentialUpdateBadgeText{L"EssentialUpdateBadgeText", ControlKind::TextBlock,
                                      &EssentialUpdateBadge};
-    Control StandardCardButton{L"StandardCardButton", ControlKind::Button, &ProfilesPage};
+    Control StandardCardButton{L"StandardCardButton", ControlKind::Button, &ProfileCards};
     Control StandardTitleText{L"StandardTitleText", ControlKind::TextBlock, &StandardCardButton};
     Control StandardDescriptionText{L"StandardDescriptionText", ControlKind::TextBlock, &StandardCardButton};
     Control StandardUpdateBadge{L"StandardUpdateBadge", ControlKind::Panel, &StandardCardButton};
     Control StandardUpdateBadgeText{L"StandardUpdateBadgeText", ControlKind::TextBlock, &StandardUpdateBadge};
-    Control MaximumCardButton{L"MaximumCardButton", ControlKind::Button, &ProfilesPage};
+    Control MaximumCardButton{L"MaximumCardButton", ControlKind::Button, &ProfileCards};
     Control MaximumTitleText{L"MaximumTitleText", ControlKind::TextBlock, &MaximumCardButton};
     Control MaximumDescriptionText{L"MaximumDescriptionText", ControlKind::TextBlock, &MaximumCardButton};
     Control MaximumUpdateBadge{L"MaximumUpdateBadge", ControlKind::Panel, &MaximumCardButton};
@@ -103,7 +107,7 @@ public:
     Control RemoveAppsContainer{L"RemoveAppsContainer", ControlKind::Panel, &ProfilesPage};
     Control RemoveAppsCheckBox{L"RemoveAppsCheckBox", ControlKind::CheckBox, &RemoveAppsContainer};
     Control RemoveAppsText{L"RemoveAppsText", ControlKind::TextBlock, &RemoveAppsContainer};
-    Control StatusArea{L"StatusArea", ControlKind::Panel, &RootGrid};
+    Control StatusArea{L"StatusArea", ControlKind::Panel, &ContentArea};
     Control ProgressPanel{L"ProgressPanel", ControlKind::Panel, &StatusArea};
     Control ApplyingTitleText{L"ApplyingTitleText", ControlKind::TextBlock, &ProgressPanel};
     Control ApplyingMessageText{L"ApplyingMessageText", ControlKind::TextBlock, &ProgressPanel};
@@ -115,15 +119,17 @@ public:
     Control FailurePanel{L"FailurePanel", ControlKind::Panel, &StatusArea};
     Control FailureTitleText{L"FailureTitleText", ControlKind::TextBlock, &FailurePanel};
     Control FailureMessageText{L"FailureMessageText", ControlKind::TextBlock, &FailurePanel};
-    Control TryAgainButton{L"TryAgainButton", ControlKind::Button, &FailurePanel};
-    Control CancelButton{L"CancelButton", ControlKind::Button, &FailurePanel};
-    // The footer, shared by the pages.
-    Control AlreadyAppliedPanel{L"AlreadyAppliedPanel", ControlKind::Panel, &RootGrid};
+    Control FailureButtons{L"FailureButtons", ControlKind::Panel, &FailurePanel};
+    Control TryAgainButton{L"TryAgainButton", ControlKind::Button, &FailureButtons};
+    Control CancelButton{L"CancelButton", ControlKind::Button, &FailureButtons};
+    // The footer, shared by the pages: Back at the start, the page's action at the end.
+    Control Footer{L"Footer", ControlKind::Panel, &RootGrid};
+    Control BackButton{L"BackButton", ControlKind::Button, &Footer};
+    Control AlreadyAppliedPanel{L"AlreadyAppliedPanel", ControlKind::Panel, &Footer};
     Control AlreadyAppliedText{L"AlreadyAppliedText", ControlKind::TextBlock, &AlreadyAppliedPanel};
     Control ReapplyButton{L"ReapplyButton", ControlKind::Button, &AlreadyAppliedPanel};
-    Control BackButton{L"BackButton", ControlKind::Button, &RootGrid};
-    Control ContinueButton{L"ContinueButton", ControlKind::Button, &RootGrid};
-    Control ApplyButton{L"ApplyButton", ControlKind::Button, &RootGrid};
+    Control ContinueButton{L"ContinueButton", ControlKind::Button, &Footer};
+    Control ApplyButton{L"ApplyButton", ControlKind::Button, &Footer};
 
     // Every named control, for the platform layer that shows them.
     [[nodiscard]] std::vector<Control*> AllControls();
@@ -143,7 +149,28 @@ public:
     void ShowSuccess();
     void ShowFailure();
 
+    // The keyboard on the page that is shown (a status panel counts as a page): the control that
+    // takes the focus when the page opens, the button Enter presses when the focus is not on a
+    // button, and the button Escape presses. Null where the page has none, or none shown and enabled.
+    [[nodiscard]] const Control* ShownPage() const;
+    [[nodiscard]] Control* FocusTarget() const;
+    [[nodiscard]] Control* DefaultButton() const;
+    [[nodiscard]] Control* EscapeButton() const;
+
 private:
+    // One row per page; the first row whose page is shown applies. Candidates are tried in order.
+    struct PageKeys {
+        const Control* page;
+        std::vector<Control*> focus;
+        std::vector<Control*> defaultButton;
+        std::vector<Control*> escape;
+    };
+
+    // What the markup holds before the code runs: items, initial visibility, the look of every
+    // control and the keyboard of every page.
+    void LoadMarkup();
+    [[nodiscard]] const PageKeys* ShownPageKeys() const;
+
     void InitializeMainWindow();
     void WireHandlers();
     void ApplyFlowDirection();
@@ -174,6 +201,7 @@ private:
     [[nodiscard]] Control& Badge(SettingsProfile profile);
     [[nodiscard]] Control& Card(SettingsProfile profile);
 
+    std::vector<PageKeys> pageKeys_;
     WindowServices services_;
     // Handlers and posted closures hold a weak reference to this; it ends with the window.
     std::shared_ptr<MainWindow*> self_;

@@ -118,6 +118,15 @@ class Velmora:
     def controls(self, title=WINDOW_TITLE):
         return self.probe("list", _hex(title))
 
+    def focused(self):
+        """The control of the window that has the keyboard focus, or None."""
+        found = self.probe("focus", _hex(WINDOW_TITLE))
+        return found[0] if found and found[0]["found"] else None
+
+    def keys(self, *keys):
+        """Presses keys as a user does (xdotool names: Tab, shift+Tab, Return, space, Escape, Left...)."""
+        self.sandbox.x11("xdotool", "key", "--delay", "100", *keys)
+
     def click_at(self, control):
         left, top, right, bottom = control["rect"]
         self.sandbox.x11("xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1")

@@ -4,6 +4,8 @@
 #include "ui/main_window.h"
 
 #include "settings/local_settings.h"
+#include "ui/layout.h"
+#include "ui/window_placement.h"
 #include "support/fake_ui.h"
 #include "support/recording_system.h"
 #include "ui/text/localized_text_table.h"
@@ -12,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <set>
 
 namespace {
 
@@ -276,6 +280,144 @@ TEST_F(WindowTest, AResultArrivingAfterTheWindowIsGoneDoesNothing) {
     window.reset();
     EXPECT_EQ(dispatcher.Drain(), 1)
         << "the closure runs and finds no window (AddressSanitizer would see a use)";
+}
+
+// ---- the keyboard and the screen ----
+
+TEST_F(WindowTest, EveryPageOpensOnItsPrimaryControlOrOnTheInputItNeedsFirst) {
+    MainWindow& w = Open();
+    system.dwordWriteSucceeds = [](const RegistryDwordSetting& row) { return row.root != 2; };
+    const auto run = [&] {
+        timer.RunPending();
+        dispatcher.Drain();
+    };
+    struct Step {
+        const char* page;
+        std::function<void()> act;
+        Control* focus;
+        Control* enter;
+        Control* escape;
+    };
+    const Step steps[] = {
+        {"welcome", [] {}, &w.ContinueButton, &w.ContinueButton, nullptr},
+        {"terms", [&] { w.ContinueButton.RaiseClick(); }, &w.TermsCheckBox, nullptr, &w.BackButton},
+        {"terms, box ticked", [&] { w.TermsCheckBox.RaiseClick(); }, &w.ContinueButton, &w.ContinueButton,
+         &w.BackButton},
+        {"profiles, none chosen", [&] { w.ContinueButton.RaiseClick(); }, &w.EssentialCardButton, nullptr,
+         &w.BackButton},
+        {"profiles, Standard chosen", [&] { w.StandardCardButton.RaiseClick(); }, &w.ApplyButton,
+         &w.ApplyButton, &w.BackButton},
+        {"progress", [&] { w.ApplyButton.RaiseClick(); }, &w.ProgressRing, nullptr, nullptr},
+        {"failure", run, &w.TryAgainButton, &w.TryAgainButton, &w.CancelButton},
+        {"progress again", [&] { w.TryAgainButton.RaiseClick(); }, &w.ProgressRing, nullptr, nullptr},
+        {"failure again", run, &w.TryAgainButton, &w.TryAgainButton, &w.CancelButton},
+        {"profiles after cancel", [&] { w.CancelButton.RaiseClick(); }, &w.ApplyButton, &w.ApplyButton,
+         &w.BackButton},
+        {"success",
+         [&] {
+             system.dwordWriteSucceeds = nullptr;
+             w.ApplyButton.RaiseClick();
+             run();
+         },
+         &w.RestartButton, &w.RestartButton, nullptr},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        SCOPED_TRACE(step.page);
+        Control* focus = w.FocusTarget();
+        EXPECT_EQ(focus, step.focus);
+        ASSERT_NE(focus, nullptr);
+        EXPECT_TRUE(focus->IsShown() && focus->IsEnabled()) << "the focus never goes to a hidden control";
+        EXPECT_EQ(w.DefaultButton(), step.enter);
+        EXPECT_EQ(w.EscapeButton(), step.escape);
+    }
+}
+
+// Text of a plain sans-serif face, so that a layout can be checked without a screen.
+class FakeTextMetrics final : public LayoutMetrics {
+public:
+    explicit FakeTextMetrics(unsigned dpi) : dpi_(dpi) {}
+    int Scale(double dips) const override { return DipsToPixels(dips, dpi_); }
+    Size MeasureText(const Control& control, int maxWidth) const override {
+        const double size = control.look.font == FontRole::Title     ? 30
+                            : control.look.font == FontRole::Heading ? 22
+                                                                     : 16;
+        const int width = Scale(size * 0.55 * static_cast<double>(control.Text().size()));
+        const int lines = maxWidth > 0 ? (width + maxWidth - 1) / maxWidth : 1;
+        return {std::min(width, maxWidth), std::max(1, lines) * Scale(size * 1.4)};
+    }
+    int ScrollBarWidth() const override { return Scale(17); }
+
+private:
+    unsigned dpi_;
+};
+
+TEST_F(WindowTest, TheFirstWindowFitsItsMonitorAndEveryPageKeepsItsButtonsInView) {
+    struct Screen {
+        const char* name;
+        Rect workArea; // the screen less the taskbar
+        unsigned dpi;
+    };
+    const Screen screens[] = {{"1366x768 at 125%", {0, 0, 1366, 728}, 120},
+                              {"1920x1080 at 150%", {0, 0, 1920, 1032}, 144},
+                              {"3840x2160 at 200%", {0, 40, 3840, 2080}, 192}};
+    MainWindow& w = Open();
+    std::vector<std::function<void()>> pages{
+        [] {},
+        [&] { w.ContinueButton.RaiseClick(); },
+        [&] {
+            w.TermsCheckBox.RaiseClick();
+            w.ContinueButton.RaiseClick();
+            w.MaximumCardButton.RaiseClick();
+        },
+        [&] {
+            system.dwordWriteSucceeds = [](const RegistryDwordSetting&) { return false; };
+            w.ApplyButton.RaiseClick();
+            timer.RunPending();
+            dispatcher.Drain();
+        },
+    };
+    for (const auto& open : pages) {
+        open();
+        for (const Screen& screen : screens) {
+            SCOPED_TRACE(screen.name);
+            const Rect opened = InitialWindowRect(screen.workArea, screen.dpi);
+            EXPECT_TRUE(screen.workArea.Contains(opened));
+            EXPECT_LE(
+                std::abs((opened.left - screen.workArea.left) - (screen.workArea.Right() - opened.Right())),
+                1)
+                << "centred";
+            // After a move to another monitor or DPI: pulled inside, shrunk where larger, else untouched.
+            const Rect& work = screen.workArea;
+            EXPECT_EQ(FitIntoWorkArea(opened, work), opened);
+            EXPECT_TRUE(work.Contains(FitIntoWorkArea({work.Right() - 90, work.top - 20, 800, 600}, work)));
+            EXPECT_EQ(FitIntoWorkArea({-5, -5, work.width * 2, work.height * 2}, work), work);
+            const Size frame{DipsToPixels(16, screen.dpi), DipsToPixels(39, screen.dpi)};
+            const Size smallest = MinimumWindowSize(screen.dpi, frame);
+            EXPECT_LE(smallest.height, screen.workArea.height);
+            for (const Size outer : {Size{opened.width, opened.height}, smallest}) {
+                const Rect client{0, 0, outer.width - frame.width, outer.height - frame.height};
+                const Arrangement placed = ArrangeControls(w.RootGrid, client, FakeTextMetrics(screen.dpi));
+                const Rect* content = placed.Find(w.ContentArea);
+                ASSERT_NE(content, nullptr);
+                for (const Control* button : {w.FocusTarget(), w.DefaultButton(), w.EscapeButton()}) {
+                    if (button == nullptr) {
+                        continue;
+                    }
+                    const Rect* place = placed.Find(*button);
+                    ASSERT_NE(place, nullptr) << std::string(button->Name().begin(), button->Name().end());
+                    EXPECT_TRUE(client.Contains(*place));
+                    EXPECT_GT(place->width, DipsToPixels(100, screen.dpi));
+                    if (button->look.alignment == Alignment::End) {
+                        EXPECT_GT(place->left, client.width / 2) << "at the end of its row";
+                    }
+                    if (button->Parent() != &w.Footer) {
+                        EXPECT_TRUE(content->Contains(*place)) << "in view without scrolling";
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,16 +1,14 @@
 #pragma once
 
-#include "common/win32_handles.h"
 #include "ui/control.h"
 #include "ui/dispatcher_queue.h"
 #include "ui/main_window.h"
-#include "ui/win32/theme.h"
+#include "ui/posted_closure_queue.h"
+#include "ui/win32/control_windows.h"
+#include "ui/win32/view_painter.h"
 
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 
 #include <windows.h>
 
@@ -18,8 +16,9 @@ namespace Velmora::Win32 {
 
 class ConfirmationDialogWindow;
 
-// Shows the main window's controls as real Win32 windows: one child window per visible control,
-// mirrored as a whole for right-to-left, laid out at the monitor's DPI, coloured by the theme.
+// The main window on screen: a top-level window sized to its monitor, the controls' windows inside
+// it (mirrored as a whole for right to left), the keyboard of each page and the focus. Layouts and
+// rebuilds are posted, so that no control is moved or destroyed inside its own notification.
 // It is also the window's dispatcher queue and platform.
 class MainWindowView final : public ControlPeer,
                              public DispatcherQueue,
@@ -34,7 +33,7 @@ public:
     [[nodiscard]] bool Create(implementation::MainWindow& window, int showCommand);
     [[nodiscard]] HWND Handle() const noexcept { return window_; }
 
-    // Lets the dialog manager move the focus with Tab and press buttons with Enter or Space.
+    // The page's keys (Enter, Escape, arrows between choices), then the dialog manager (Tab).
     [[nodiscard]] bool PreTranslate(MSG& message);
 
     // The UI thread's message loop, until WM_QUIT; returns its exit code.
@@ -57,40 +56,44 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The frame and its scrolling panels share this.
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(WPARAM wParam, LPARAM lParam);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    void LimitTrackingSize(MINMAXINFO& limits) const;
+    void Paint(HWND window);
 
-    void CreateFonts();
-    void CreateChildren();
-    void DestroyChildren();
-    HWND CreateChild(Control& control, int id);
-    void UpdateChild(const Control& control, HWND child, ControlProperty property);
-    void UpdateAllVisibility();
-    void Layout();
-    void Place(const Control& control, int x, int y, int width, int height);
-    [[nodiscard]] int Scale(int value) const;
-    void DrawButton(const DRAWITEMSTRUCT& item);
-    void DrawCard(const DRAWITEMSTRUCT& item, const Control& card);
-    void RunQueuedClosures();
-    [[nodiscard]] Control* ControlOf(HWND child) const;
-    [[nodiscard]] HFONT FontFor(const Control& control) const;
+    void ScheduleSettle();
+    // Rebuilds when the flow direction changed, shows and places the controls, and moves the focus
+    // to the page that opened.
+    void Settle();
+    [[nodiscard]] const Control* Rebuild();
+    void Relayout();
+    void RestoreFocus();
+    void FocusControl(const Control* control);
+    [[nodiscard]] bool IsReachable(HWND window) const;
+    void AfterMessage();
+    void InvalidateFocusRing(HWND control) const;
+
+    [[nodiscard]] bool HandleKey(const MSG& message);
+    void MoveBetweenChoices(const Control& from, WPARAM key);
+    void Click(const Control& control);
+    [[nodiscard]] bool DialogOpen() const noexcept;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;                       // destroyed with the view
     implementation::MainWindow* model_ = nullptr; // not owned
-    Theme theme_;
-    UINT dpi_ = 96;
-    UniqueGdiObject bodyFont_;
-    UniqueGdiObject titleFont_;
-    UniqueGdiObject headingFont_;
-    UniqueGdiObject cardTitleFont_;
-    UniqueGdiObject windowBrush_;
-    UniqueGdiObject cardBrush_;
-    std::map<const Control*, HWND> children_;
-    std::map<HWND, Control*> controlsByHandle_;
+    ViewPainter painter_;
+    ControlWindows windows_;
+    PostedClosureQueue dispatcher_;
     std::unique_ptr<ConfirmationDialogWindow> dialog_;
 
-    std::mutex queueMutex_;
-    std::deque<std::function<void()>> queue_;
+    bool settlePending_ = false;
+    bool rebuildPending_ = false;
+    const Control* focusedPage_ = nullptr;       // the page the focus was last placed for
+    const Control* focusOnActivation_ = nullptr; // where the focus returns when the window is activated
+    HWND lastFocus_ = nullptr;                   // whose focus ring is drawn
 };
 
 } // namespace Velmora::Win32

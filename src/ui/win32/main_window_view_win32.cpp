@@ -1,10 +1,11 @@
 #include "ui/win32/main_window_view.h"
 
-#include "common/diagnostics.h"
+#include "ui/layout.h"
 #include "ui/win32/confirmation_dialog.h"
-#include "ui/win32/themed_button.h"
+#include "ui/win32/theme.h"
+#include "ui/window_placement.h"
 
-#include <commctrl.h>
+#include <shellscalingapi.h>
 
 #include <algorithm>
 
@@ -12,446 +13,214 @@ namespace Velmora::Win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"VelmoraMainWindow";
+constexpr wchar_t kPanelClassName[] = L"VelmoraPanel";
 constexpr UINT kDispatchMessage = WM_APP + 1;
-constexpr int kFirstControlId = 1000;
-constexpr int kDefaultWidth = 960; // at 96 DPI
-constexpr int kDefaultHeight = 680;
+constexpr UINT kSettleMessage = WM_APP + 2;
 
-HFONT MakeFont(int height, int weight) {
-    return ::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
+Rect ToRect(const RECT& rect) {
+    return {static_cast<int>(rect.left), static_cast<int>(rect.top), static_cast<int>(rect.right - rect.left),
+            static_cast<int>(rect.bottom - rect.top)};
 }
 
-// Which controls are windows of their own. Panels only group; the card texts are painted by the
-// card itself, and the app-removal text is the check box's own caption.
-bool HasOwnWindow(const implementation::MainWindow& model, const Control& control) {
-    if (control.Kind() == ControlKind::Panel) {
-        return false;
+Rect WorkAreaOf(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(monitor, &info);
+    return ToRect(info.rcWork);
+}
+
+UINT DpiOf(HMONITOR monitor) {
+    UINT dpiX = 0;
+    UINT dpiY = 0;
+    if (FAILED(::GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) || dpiX == 0) {
+        return ::GetDpiForSystem();
     }
-    const Control* parent = control.Parent();
-    const bool isCardText = control.Kind() == ControlKind::TextBlock && parent != nullptr &&
-                            parent->Kind() == ControlKind::Button;
-    return !isCardText && &control != &model.RemoveAppsText;
+    return dpiX;
 }
 
-bool IsCard(const implementation::MainWindow& model, const Control& control) {
-    return &control == &model.EssentialCardButton || &control == &model.StandardCardButton ||
-           &control == &model.MaximumCardButton;
-}
-
-bool IsBadgeText(const implementation::MainWindow& model, const Control& control) {
-    return &control == &model.EssentialUpdateBadgeText || &control == &model.StandardUpdateBadgeText ||
-           &control == &model.MaximumUpdateBadgeText;
-}
-
-// Badges and the status panel are centred; the "Already Applied" note leans on its button.
-DWORD StaticStyleFor(const implementation::MainWindow& model, const Control& control) {
-    if (IsBadgeText(model, control)) {
-        return SS_CENTER | SS_CENTERIMAGE;
-    }
-    const Control* parent = control.Parent();
-    if (parent != nullptr && parent->Parent() == &model.StatusArea) {
-        return SS_CENTER;
-    }
-    return &control == &model.AlreadyAppliedText ? SS_RIGHT | SS_CENTERIMAGE : SS_LEFT;
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    windowClass.lpszClassName = name;
+    return ::RegisterClassExW(&windowClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 } // namespace
 
-MainWindowView::MainWindowView(HINSTANCE instance) : instance_(instance), theme_(CurrentTheme()) {}
+MainWindowView::MainWindowView(HINSTANCE instance)
+    : instance_(instance), windows_(instance, painter_, kPanelClassName, this), dispatcher_([](void* window) {
+          return ::PostMessageW(static_cast<HWND>(window), kDispatchMessage, 0, 0) != FALSE;
+      }) {}
 
 MainWindowView::~MainWindowView() {
     dialog_.reset();
+    dispatcher_.Detach();
     if (model_ != nullptr) {
         for (Control* control : model_->AllControls()) {
             control->SetPeer(nullptr);
         }
     }
+    windows_.Destroy();
     if (window_ != nullptr) {
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         ::DestroyWindow(window_);
     }
 }
 
-int MainWindowView::Scale(int value) const {
-    return ::MulDiv(value, static_cast<int>(dpi_), 96);
-}
-
 bool MainWindowView::Create(implementation::MainWindow& window, int showCommand) {
     model_ = &window;
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &MainWindowView::WindowProc;
-    windowClass.hInstance = instance_;
-    windowClass.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(1));
-    windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    windowClass.lpszClassName = kClassName;
-    if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!RegisterWindowClass(instance_, kClassName, &MainWindowView::WindowProc) ||
+        !RegisterWindowClass(instance_, kPanelClassName, &MainWindowView::WindowProc)) {
         return false;
     }
-    dpi_ = ::GetDpiForSystem();
-    const int width = Scale(kDefaultWidth);
-    const int height = Scale(kDefaultHeight);
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x =
-        static_cast<int>(work.left) + std::max(0, (static_cast<int>(work.right - work.left) - width) / 2);
-    const int y =
-        static_cast<int>(work.top) + std::max(0, (static_cast<int>(work.bottom - work.top) - height) / 2);
+    // The monitor the user works on, at its own scale.
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    const HMONITOR monitor = ::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY);
+    painter_.SetDpi(DpiOf(monitor));
+    const Rect place = InitialWindowRect(WorkAreaOf(monitor), painter_.Dpi());
     const bool rtl = model_->RootGrid.GetFlowDirection() == FlowDirection::RightToLeft;
-    window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT | (rtl ? WS_EX_LAYOUTRTL : 0), kClassName, L"Velmora",
-                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height, nullptr, nullptr,
-                                instance_, this);
+    ::CreateWindowExW(WS_EX_CONTROLPARENT | (rtl ? WS_EX_LAYOUTRTL : 0), kClassName, L"Velmora",
+                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, place.left, place.top, place.width, place.height,
+                      nullptr, nullptr, instance_, this);
     if (window_ == nullptr) {
         return false;
     }
-    dpi_ = ::GetDpiForWindow(window_);
-    CreateFonts();
-    CreateChildren();
+    if (const UINT dpi = ::GetDpiForWindow(window_); dpi != 0 && dpi != painter_.Dpi()) {
+        painter_.SetDpi(dpi);
+    }
+    windows_.Create(model_->RootGrid, window_);
     for (Control* control : model_->AllControls()) {
         control->SetPeer(this);
     }
-    Layout();
+    // Focus rectangles and keyboard cues from the start, not only after a key has been pressed.
+    ::SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    Relayout();
     ::ShowWindow(window_, showCommand);
     ::UpdateWindow(window_);
+    ScheduleSettle(); // the first page's control takes the focus once the page is on screen
     return true;
-}
-
-void MainWindowView::CreateFonts() {
-    bodyFont_.Reset(MakeFont(Scale(15), FW_NORMAL));
-    headingFont_.Reset(MakeFont(Scale(22), FW_SEMIBOLD));
-    titleFont_.Reset(MakeFont(Scale(30), FW_SEMIBOLD));
-    cardTitleFont_.Reset(MakeFont(Scale(18), FW_SEMIBOLD));
-    windowBrush_.Reset(::CreateSolidBrush(theme_.window));
-    cardBrush_.Reset(::CreateSolidBrush(theme_.card));
-}
-
-HFONT MainWindowView::FontFor(const Control& control) const {
-    if (&control == &model_->WelcomeTitleText) {
-        return static_cast<HFONT>(titleFont_.Get());
-    }
-    if (&control == &model_->ApplyingTitleText || &control == &model_->SuccessTitleText ||
-        &control == &model_->FailureTitleText) {
-        return static_cast<HFONT>(headingFont_.Get());
-    }
-    return static_cast<HFONT>(bodyFont_.Get());
-}
-
-HWND MainWindowView::CreateChild(Control& control, int id) {
-    const bool rtl = control.EffectiveFlowDirection() == FlowDirection::RightToLeft;
-    DWORD exStyle = rtl ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-    const wchar_t* className = L"STATIC";
-    switch (control.Kind()) {
-    case ControlKind::TextBlock:
-        style |= StaticStyleFor(*model_, control);
-        break;
-    case ControlKind::Button:
-        className = L"BUTTON";
-        style |= WS_TABSTOP | BS_OWNERDRAW;
-        break;
-    case ControlKind::CheckBox:
-        className = L"BUTTON";
-        style |= WS_TABSTOP | BS_CHECKBOX | BS_MULTILINE | BS_VCENTER;
-        break;
-    case ControlKind::ComboBox:
-        className = L"COMBOBOX";
-        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
-        break;
-    case ControlKind::TextBox:
-        className = L"EDIT";
-        style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
-        exStyle |= WS_EX_CLIENTEDGE;
-        break;
-    case ControlKind::ProgressRing:
-        className = PROGRESS_CLASSW;
-        style |= PBS_MARQUEE;
-        break;
-    case ControlKind::Panel:
-        return nullptr;
-    }
-    HWND child = ::CreateWindowExW(exStyle, className, L"", style, 0, 0, 10, 10, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-    if (child == nullptr) {
-        return nullptr;
-    }
-    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control)), FALSE);
-    if (control.Kind() == ControlKind::ProgressRing) {
-        ::SendMessageW(child, PBM_SETMARQUEE, TRUE, 30);
-    }
-    children_[&control] = child;
-    controlsByHandle_[child] = &control;
-    for (const ControlProperty property : {ControlProperty::Text, ControlProperty::Enabled,
-                                           ControlProperty::Checked, ControlProperty::SelectedIndex}) {
-        UpdateChild(control, child, property);
-    }
-    ::ShowWindow(child, control.IsShown() ? SW_SHOWNA : SW_HIDE);
-    return child;
-}
-
-void MainWindowView::CreateChildren() {
-    int id = kFirstControlId;
-    for (Control* control : model_->AllControls()) {
-        if (HasOwnWindow(*model_, *control)) {
-            CreateChild(*control, id);
-        }
-        ++id;
-    }
-}
-
-void MainWindowView::DestroyChildren() {
-    for (const auto& [control, child] : children_) {
-        ::DestroyWindow(child);
-    }
-    children_.clear();
-    controlsByHandle_.clear();
-}
-
-Control* MainWindowView::ControlOf(HWND child) const {
-    const auto found = controlsByHandle_.find(child);
-    return found == controlsByHandle_.end() ? nullptr : found->second;
-}
-
-void MainWindowView::UpdateChild(const Control& control, HWND child, ControlProperty property) {
-    switch (property) {
-    case ControlProperty::Text:
-        if (control.Kind() == ControlKind::ComboBox) {
-            ::SendMessageW(child, CB_RESETCONTENT, 0, 0);
-            for (const std::wstring& item : control.Items()) {
-                ::SendMessageW(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-            }
-            ::SendMessageW(child, CB_SETCURSEL, static_cast<WPARAM>(control.SelectedIndex()), 0);
-        } else if (control.Kind() == ControlKind::TextBox) {
-            // The edit control breaks lines only at "\r\n".
-            std::wstring text;
-            text.reserve(control.Text().size() + control.Text().size() / 32);
-            for (const wchar_t c : control.Text()) {
-                if (c == L'\n') {
-                    text += L'\r';
-                }
-                text += c;
-            }
-            ::SetWindowTextW(child, text.c_str());
-        } else {
-            ::SetWindowTextW(child, control.Text().c_str());
-        }
-        break;
-    case ControlProperty::Enabled:
-        ::EnableWindow(child, control.IsEnabled() ? TRUE : FALSE);
-        break;
-    case ControlProperty::Checked:
-        if (control.Kind() == ControlKind::CheckBox) {
-            ::SendMessageW(child, BM_SETCHECK, control.IsChecked() ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
-        break;
-    case ControlProperty::SelectedIndex:
-        if (control.Kind() == ControlKind::ComboBox) {
-            ::SendMessageW(child, CB_SETCURSEL, static_cast<WPARAM>(control.SelectedIndex()), 0);
-        }
-        break;
-    case ControlProperty::Style:
-    case ControlProperty::ReadOnly:
-        ::InvalidateRect(child, nullptr, TRUE);
-        break;
-    case ControlProperty::Visibility:
-    case ControlProperty::FlowDirection:
-    case ControlProperty::MinWidth:
-        break;
-    }
-}
-
-void MainWindowView::UpdateAllVisibility() {
-    for (const auto& [control, child] : children_) {
-        const bool shown = control->IsShown();
-        if ((::IsWindowVisible(child) != FALSE) != shown) {
-            ::ShowWindow(child, shown ? SW_SHOWNA : SW_HIDE);
-        }
-    }
 }
 
 void MainWindowView::PropertyChanged(const Control& control, ControlProperty property) {
     if (window_ == nullptr) {
         return;
     }
-    if (property == ControlProperty::FlowDirection) {
-        // Mirroring applies to windows as they are created: rebuild the children in the new direction.
-        const bool rtl = model_->RootGrid.GetFlowDirection() == FlowDirection::RightToLeft;
-        const LONG_PTR exStyle = ::GetWindowLongPtrW(window_, GWL_EXSTYLE);
-        ::SetWindowLongPtrW(window_, GWL_EXSTYLE,
-                            rtl ? (exStyle | WS_EX_LAYOUTRTL) : (exStyle & ~WS_EX_LAYOUTRTL));
-        HWND focused = ::GetFocus();
-        const Control* focusedControl = ControlOf(focused);
-        DestroyChildren();
-        CreateChildren();
-        Layout();
-        if (focusedControl != nullptr && children_.contains(focusedControl)) {
-            ::SetFocus(children_[focusedControl]);
-        }
-        ::InvalidateRect(window_, nullptr, TRUE);
+    switch (property) {
+    case ControlProperty::FlowDirection:
+        // Mirroring applies to windows as they are created: they are made anew, later.
+        rebuildPending_ = true;
+        ScheduleSettle();
         return;
-    }
-    if (property == ControlProperty::Visibility) {
-        UpdateAllVisibility();
-        Layout();
+    case ControlProperty::Visibility:
+        ScheduleSettle();
         return;
+    case ControlProperty::MinWidth:
+        return;
+    default:
+        break;
     }
-    const auto found = children_.find(&control);
-    if (found != children_.end()) {
-        UpdateChild(control, found->second, property);
-    }
-    // A card paints its texts and badge state itself; the texts belong to its child controls.
-    if (property == ControlProperty::Text || property == ControlProperty::Style) {
-        for (const Control* card :
-             {&model_->EssentialCardButton, &model_->StandardCardButton, &model_->MaximumCardButton}) {
-            if (&control == card || control.Parent() == card) {
-                ::InvalidateRect(children_[card], nullptr, TRUE);
-            }
-        }
+    windows_.Update(control, property);
+    // A new text may need another height; a disabled control may hold the focus.
+    if (property == ControlProperty::Text || property == ControlProperty::Enabled) {
+        ScheduleSettle();
     }
 }
 
-void MainWindowView::Place(const Control& control, int x, int y, int width, int height) {
-    const auto found = children_.find(&control);
-    if (found != children_.end()) {
-        ::SetWindowPos(found->second, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+void MainWindowView::ScheduleSettle() {
+    if (!settlePending_ && window_ != nullptr) {
+        settlePending_ = ::PostMessageW(window_, kSettleMessage, 0, 0) != FALSE;
     }
 }
 
-// One fixed layout, scaled to the DPI; the parent's mirroring turns it around for right to left.
-void MainWindowView::Layout() {
+void MainWindowView::Settle() {
+    settlePending_ = false;
     if (window_ == nullptr || model_ == nullptr) {
         return;
     }
-    RECT client{};
-    ::GetClientRect(window_, &client);
-    const int width = client.right;
-    const int height = client.bottom;
-    const int margin = Scale(32);
-    const int inner = std::max(Scale(200), width - 2 * margin);
-    implementation::MainWindow& m = *model_;
-
-    // Welcome page
-    Place(m.WelcomeTitleText, margin, Scale(96), inner, Scale(48));
-    Place(m.LanguagePromptText, margin, Scale(168), inner, Scale(28));
-    Place(m.LanguageComboBox, margin, Scale(204), Scale(280), Scale(200));
-
-    // Terms page
-    const int footerTop = height - Scale(72);
-    Place(m.AgreementTextBox, margin, Scale(72), inner,
-          std::max(Scale(80), footerTop - Scale(72) - Scale(72)));
-    Place(m.TermsCheckBox, margin, footerTop - Scale(60), inner, Scale(48));
-
-    // Profiles page: three cards side by side, the app-removal option under them
-    const int gap = Scale(16);
-    const int cardWidth = (inner - 2 * gap) / 3;
-    const int cardTop = Scale(72);
-    const int cardHeight = Scale(230);
-    const Control* cards[] = {&m.EssentialCardButton, &m.StandardCardButton, &m.MaximumCardButton};
-    const Control* badges[] = {&m.EssentialUpdateBadgeText, &m.StandardUpdateBadgeText,
-                               &m.MaximumUpdateBadgeText};
-    for (int i = 0; i < 3; ++i) {
-        const int left = margin + i * (cardWidth + gap);
-        Place(*cards[i], left, cardTop, cardWidth, cardHeight);
-        const int badgeWidth = std::min(cardWidth - Scale(24), Scale(150));
-        Place(*badges[i], left + cardWidth - badgeWidth - Scale(12), cardTop + cardHeight - Scale(40),
-              badgeWidth, Scale(26));
+    const Control* refocus = nullptr;
+    if (rebuildPending_) {
+        if (windows_.AnyListDropped()) {
+            return; // once the list has closed (CBN_CLOSEUP)
+        }
+        refocus = Rebuild();
     }
-    const int optionTop = cardTop + cardHeight + Scale(24);
-    Place(m.RemoveAppsCheckBox, margin, optionTop, inner, Scale(64));
-    m.RemoveAppsContainer.SetActualSize(static_cast<double>(inner) * 96.0 / dpi_, 64.0);
-
-    // Status area, centred
-    const int statusTop = Scale(150);
-    for (const Control* title : {&m.ApplyingTitleText, &m.SuccessTitleText, &m.FailureTitleText}) {
-        Place(*title, margin, statusTop, inner, Scale(40));
+    const Control* page = model_->ShownPage();
+    const bool pageChanged = page != focusedPage_;
+    if (pageChanged) {
+        windows_.ScrollAllToTop(); // a page opens at its top
     }
-    for (const Control* message : {&m.ApplyingMessageText, &m.SuccessMessageText, &m.FailureMessageText}) {
-        Place(*message, margin, statusTop + Scale(52), inner, Scale(48));
+    windows_.ApplyVisibility();
+    Relayout();
+    if (DialogOpen()) {
+        return; // the dialog has the focus; it gives it back when it closes
     }
-    const int actionTop = statusTop + Scale(124);
-    const int ringWidth = std::min(inner, Scale(360));
-    Place(m.ProgressRing, (width - ringWidth) / 2, actionTop, ringWidth, Scale(8));
-    Place(m.RestartButton, (width - Scale(220)) / 2, actionTop, Scale(220), Scale(40));
-    const int pairLeft = (width - Scale(160) * 2 - Scale(16)) / 2;
-    Place(m.TryAgainButton, pairLeft, actionTop, Scale(160), Scale(40));
-    Place(m.CancelButton, pairLeft + Scale(176), actionTop, Scale(160), Scale(40));
-
-    // Footer: Back at the start, the primary action at the end
-    const int buttonWidth = Scale(210);
-    const int buttonHeight = Scale(40);
-    const int buttonTop = footerTop + (Scale(72) - buttonHeight) / 2;
-    const int endLeft = width - margin - buttonWidth;
-    Place(m.BackButton, margin, buttonTop, Scale(130), buttonHeight);
-    Place(m.ContinueButton, endLeft, buttonTop, buttonWidth, buttonHeight);
-    Place(m.ApplyButton, endLeft, buttonTop, buttonWidth, buttonHeight);
-    Place(m.ReapplyButton, endLeft, buttonTop, buttonWidth, buttonHeight);
-    Place(m.AlreadyAppliedText, endLeft - Scale(16) - Scale(260), buttonTop + Scale(6), Scale(260),
-          buttonHeight);
-}
-
-bool MainWindowView::PreTranslate(MSG& message) {
-    if (dialog_ && dialog_->IsOpen() && dialog_->PreTranslate(message)) {
-        return true;
-    }
-    if (window_ == nullptr) {
-        return false;
-    }
-    // Enter presses the focused button, as Space does.
-    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
-        const Control* control = ControlOf(message.hwnd);
-        if (control != nullptr &&
-            (control->Kind() == ControlKind::Button || control->Kind() == ControlKind::CheckBox)) {
-            ::SendMessageW(message.hwnd, BM_CLICK, 0, 0);
-            return true;
+    const HWND focus = ::GetFocus();
+    focusedPage_ = page;
+    if (!pageChanged && refocus != nullptr) {
+        FocusControl(refocus);
+    } else if (pageChanged || !IsReachable(focus)) {
+        if (::GetActiveWindow() == window_) {
+            FocusControl(model_->FocusTarget());
+        } else {
+            focusOnActivation_ = model_->FocusTarget();
         }
     }
-    return ::IsDialogMessageW(window_, &message) != FALSE;
+    AfterMessage();
+}
+
+const Control* MainWindowView::Rebuild() {
+    rebuildPending_ = false;
+    const Control* focused = windows_.ControlOf(::GetFocus());
+    const bool rtl = model_->RootGrid.GetFlowDirection() == FlowDirection::RightToLeft;
+    const LONG_PTR exStyle = ::GetWindowLongPtrW(window_, GWL_EXSTYLE);
+    ::SetWindowLongPtrW(window_, GWL_EXSTYLE,
+                        rtl ? (exStyle | WS_EX_LAYOUTRTL) : (exStyle & ~WS_EX_LAYOUTRTL));
+    ::SetFocus(nullptr); // not to the frame, which would hand it straight to a dying control
+    windows_.Destroy();
+    lastFocus_ = nullptr;
+    windows_.Create(model_->RootGrid, window_);
+    return focused;
+}
+
+void MainWindowView::Relayout() {
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    const Arrangement arrangement = ArrangeControls(
+        model_->RootGrid, {0, 0, static_cast<int>(client.right), static_cast<int>(client.bottom)}, painter_);
+    windows_.Place(arrangement);
+    // Laid-out sizes in device-independent pixels, for the controls that follow their size.
+    const double scale = 96.0 / painter_.Dpi();
+    for (Control* control : model_->AllControls()) {
+        if (const Rect* rect = arrangement.Find(*control)) {
+            control->SetActualSize(rect->width * scale, rect->height * scale);
+        }
+    }
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 int MainWindowView::RunMessageLoop() {
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (PreTranslate(message)) {
-            continue;
+        if (!PreTranslate(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
         }
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
+        if (window_ != nullptr) {
+            AfterMessage();
+        }
     }
     return static_cast<int>(message.wParam);
 }
 
 bool MainWindowView::TryEnqueue(std::function<void()> closure) {
-    {
-        std::lock_guard lock(queueMutex_);
-        queue_.push_back(std::move(closure));
-    }
-    if (window_ == nullptr || !::PostMessageW(window_, kDispatchMessage, 0, 0)) {
-        std::lock_guard lock(queueMutex_);
-        queue_.pop_back();
-        return false;
-    }
-    return true;
-}
-
-void MainWindowView::RunQueuedClosures() {
-    for (;;) {
-        std::function<void()> next;
-        {
-            std::lock_guard lock(queueMutex_);
-            if (queue_.empty()) {
-                return;
-            }
-            next = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        try {
-            next();
-        } catch (...) {
-            Diagnose(L"A queued window update ended with an unexpected error");
-        }
-    }
+    return dispatcher_.TryEnqueue(std::move(closure));
 }
 
 bool MainWindowView::HasStyle(std::wstring_view key) const {
@@ -460,11 +229,20 @@ bool MainWindowView::HasStyle(std::wstring_view key) const {
 
 void MainWindowView::ShowDialog(const implementation::ConfirmationDialog& dialog,
                                 std::function<void(implementation::DialogResult)> done) {
-    dialog_ =
-        std::make_unique<ConfirmationDialogWindow>(instance_, window_, theme_, dpi_, dialog, std::move(done));
+    // The dialog takes the focus; when it closes, the focus goes back to what opened it.
+    const Control* opener = windows_.ControlOf(::GetFocus());
+    auto answer = [this, opener, done = std::move(done)](implementation::DialogResult result) {
+        focusOnActivation_ = opener;
+        done(result);
+        if (::GetActiveWindow() == window_) {
+            RestoreFocus();
+        }
+    };
+    dialog_ = std::make_unique<ConfirmationDialogWindow>(instance_, window_, painter_.Colours(),
+                                                         painter_.Dpi(), dialog, answer);
     if (!dialog_->IsOpen()) {
         dialog_.reset();
-        done(implementation::DialogResult::None);
+        answer(implementation::DialogResult::None);
     }
 }
 
@@ -478,163 +256,163 @@ void MainWindowView::RestartComputer() {
     }
 }
 
-void MainWindowView::DrawCard(const DRAWITEMSTRUCT& item, const Control& card) {
-    HDC dc = item.hDC;
-    RECT rect = item.rcItem;
-    ::FillRect(dc, &rect, static_cast<HBRUSH>(windowBrush_.Get()));
-    const bool selected = card.Style() == L"AccentButtonStyle";
-    const UniqueGdiObject pen(
-        ::CreatePen(PS_SOLID, selected ? Scale(3) : 1, selected ? theme_.accent : theme_.cardBorder));
-    const HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
-    const HGDIOBJ oldBrush = ::SelectObject(dc, cardBrush_.Get());
-    const int inset = selected ? Scale(1) : 0;
-    ::RoundRect(dc, rect.left + inset, rect.top + inset, rect.right - inset, rect.bottom - inset, Scale(12),
-                Scale(12));
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-
-    const Control* title = card.Children().size() > 0 ? card.Children()[0] : nullptr;
-    const Control* description = card.Children().size() > 1 ? card.Children()[1] : nullptr;
-    const bool rtl = card.EffectiveFlowDirection() == FlowDirection::RightToLeft;
-    const UINT direction = rtl ? DT_RTLREADING : 0;
-    ::SetBkMode(dc, TRANSPARENT);
-    RECT text = rect;
-    ::InflateRect(&text, -Scale(18), -Scale(18));
-    if (title != nullptr) {
-        const HGDIOBJ oldFont = ::SelectObject(dc, cardTitleFont_.Get());
-        ::SetTextColor(dc, selected ? theme_.accent : theme_.text);
-        RECT titleRect = text;
-        ::DrawTextW(dc, title->Text().c_str(), static_cast<int>(title->Text().size()), &titleRect,
-                    DT_LEFT | DT_WORDBREAK | direction);
-        ::SelectObject(dc, oldFont);
-    }
-    if (description != nullptr) {
-        const HGDIOBJ oldFont = ::SelectObject(dc, bodyFont_.Get());
-        ::SetTextColor(dc, theme_.secondaryText);
-        RECT body = text;
-        body.top += Scale(40);
-        body.bottom -= Scale(34);
-        ::DrawTextW(dc, description->Text().c_str(), static_cast<int>(description->Text().size()), &body,
-                    DT_LEFT | DT_WORDBREAK | DT_END_ELLIPSIS | direction);
-        ::SelectObject(dc, oldFont);
-    }
-    if ((item.itemState & ODS_FOCUS) != 0) {
-        RECT focus = rect;
-        ::InflateRect(&focus, -Scale(6), -Scale(6));
-        ::DrawFocusRect(dc, &focus);
-    }
-}
-
-void MainWindowView::DrawButton(const DRAWITEMSTRUCT& item) {
-    const Control* control = ControlOf(item.hwndItem);
-    if (control == nullptr) {
-        return;
-    }
-    if (IsCard(*model_, *control)) {
-        DrawCard(item, *control);
-        return;
-    }
-    const bool accent = control->Style() == L"AccentButtonStyle" || control == &model_->ApplyButton ||
-                        control == &model_->RestartButton || control == &model_->TryAgainButton;
-    DrawThemedButton(item, theme_, accent, control->Text(), static_cast<HFONT>(bodyFont_.Get()),
-                     static_cast<HBRUSH>(windowBrush_.Get()));
-}
-
 LRESULT CALLBACK MainWindowView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         auto* self = static_cast<MainWindowView*>(create->lpCreateParams);
-        self->window_ = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        if ((create->style & WS_CHILD) == 0) {
+            self->window_ = window;
+            self->dispatcher_.Attach(window);
+        }
     }
     auto* self = reinterpret_cast<MainWindowView*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr) {
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->HandleMessage(message, wParam, lParam);
+    return self->HandleMessage(window, message, wParam, lParam);
 }
 
-LRESULT MainWindowView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindowView::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND: {
-        Control* control = ControlOf(reinterpret_cast<HWND>(lParam));
-        if (control == nullptr) {
-            break;
-        }
-        const UINT code = HIWORD(wParam);
-        if ((control->Kind() == ControlKind::Button || control->Kind() == ControlKind::CheckBox) &&
-            code == BN_CLICKED) {
-            control->RaiseClick();
-        } else if (control->Kind() == ControlKind::ComboBox && code == CBN_SELCHANGE) {
-            control->SetSelectedIndex(
-                static_cast<int>(::SendMessageW(reinterpret_cast<HWND>(lParam), CB_GETCURSEL, 0, 0)));
-        }
+    case WM_COMMAND:
+        OnCommand(wParam, lParam);
         return 0;
-    }
-    case WM_DRAWITEM:
-        DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        const Control* control = ControlOf(reinterpret_cast<HWND>(lParam));
-        if (control != nullptr && IsBadgeText(*model_, *control)) {
-            ::SetTextColor(dc, RGB(255, 255, 255));
-            ::SetBkColor(dc, theme_.badge);
-            ::SetDCBrushColor(dc, theme_.badge);
-            return reinterpret_cast<LRESULT>(::GetStockObject(DC_BRUSH));
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (const Control* control = windows_.ControlOf(item->hwndItem)) {
+            painter_.DrawButton(*item, *control, windows_.Placed());
         }
-        const bool quiet =
-            control != nullptr &&
-            (control == &model_->LanguagePromptText || control == &model_->ApplyingMessageText ||
-             control == &model_->SuccessMessageText || control == &model_->FailureMessageText);
-        const bool terms = control == &model_->AgreementTextBox;
-        ::SetTextColor(dc, quiet ? theme_.secondaryText : theme_.text);
-        ::SetBkColor(dc, terms ? theme_.card : theme_.window);
-        return reinterpret_cast<LRESULT>(terms ? cardBrush_.Get() : windowBrush_.Get());
+        return TRUE;
     }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+        if (const Control* control = windows_.ControlOf(reinterpret_cast<HWND>(lParam))) {
+            return reinterpret_cast<LRESULT>(
+                painter_.ControlColours(reinterpret_cast<HDC>(wParam), *control));
+        }
+        break;
     case WM_ERASEBKGND: {
         RECT client{};
-        ::GetClientRect(window_, &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(windowBrush_.Get()));
+        ::GetClientRect(window, &client);
+        painter_.FillBackground(reinterpret_cast<HDC>(wParam), client);
         return 1;
     }
-    case WM_SIZE:
-        Layout();
+    case WM_PAINT:
+        Paint(window);
         return 0;
-    case WM_DPICHANGED: {
-        dpi_ = HIWORD(wParam);
-        CreateFonts();
-        for (const auto& [control, child] : children_) {
-            ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*control)), TRUE);
+    case WM_VSCROLL:
+        windows_.Scroll(window, LOWORD(wParam));
+        return 0;
+    case WM_MOUSEWHEEL:
+        windows_.Scroll(windows_.ScrollingPanelOf(window), -1, GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    default:
+        if (window == window_) {
+            return HandleFrameMessage(message, wParam, lParam);
         }
-        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        Layout();
-        return 0;
+        break;
     }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT MainWindowView::HandleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        ScheduleSettle();
+        return 0;
+    case WM_GETMINMAXINFO:
+        LimitTrackingSize(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            focusOnActivation_ = windows_.ControlOf(::GetFocus());
+        } else {
+            RestoreFocus();
+        }
+        return 0;
+    case WM_SETFOCUS:
+        RestoreFocus(); // the window itself is never where the focus stays
+        return 0;
     case WM_SETTINGCHANGE:
     case WM_THEMECHANGED:
         // Light or dark may have changed; the fonts stay.
-        theme_ = CurrentTheme();
-        windowBrush_.Reset(::CreateSolidBrush(theme_.window));
-        cardBrush_.Reset(::CreateSolidBrush(theme_.card));
-        ::InvalidateRect(window_, nullptr, TRUE);
+        painter_.SetTheme(CurrentTheme());
+        ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         break;
     case kDispatchMessage:
-        RunQueuedClosures();
+        dispatcher_.RunPending();
+        return 0;
+    case kSettleMessage:
+        Settle();
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
+        dispatcher_.Detach();
         window_ = nullptr;
         return 0;
     default:
         break;
     }
     return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void MainWindowView::OnCommand(WPARAM wParam, LPARAM lParam) {
+    Control* control = windows_.ControlOf(reinterpret_cast<HWND>(lParam));
+    if (control == nullptr) {
+        return;
+    }
+    const UINT code = HIWORD(wParam);
+    switch (control->Kind()) {
+    case ControlKind::Button:
+        // An owner-drawn button reports the second click of a double click on its own.
+        if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
+            control->RaiseClick();
+        }
+        break;
+    case ControlKind::CheckBox:
+        if (code == BN_CLICKED) {
+            control->RaiseClick();
+        }
+        break;
+    case ControlKind::ComboBox:
+        if (code == CBN_SELCHANGE) {
+            control->SetSelectedIndex(
+                static_cast<int>(::SendMessageW(reinterpret_cast<HWND>(lParam), CB_GETCURSEL, 0, 0)));
+        } else if (code == CBN_CLOSEUP && rebuildPending_) {
+            ScheduleSettle();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindowView::LimitTrackingSize(MINMAXINFO& limits) const {
+    RECT frame{};
+    ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_STYLE)), FALSE,
+                               static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_EXSTYLE)), painter_.Dpi());
+    const Size minimum = MinimumWindowSize(painter_.Dpi(), {static_cast<int>(frame.right - frame.left),
+                                                            static_cast<int>(frame.bottom - frame.top)});
+    // Never more than the monitor can show: the window must fit its work area.
+    const Rect work = WorkAreaOf(::MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST));
+    limits.ptMinTrackSize = {std::min(minimum.width, work.width), std::min(minimum.height, work.height)};
+}
+
+void MainWindowView::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    painter_.SetDpi(dpi);
+    windows_.ApplyFonts();
+    const Rect fitted = FitIntoWorkArea(ToRect(suggested),
+                                        WorkAreaOf(::MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST)));
+    ::SetWindowPos(window_, nullptr, fitted.left, fitted.top, fitted.width, fitted.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ScheduleSettle();
 }
 
 } // namespace Velmora::Win32

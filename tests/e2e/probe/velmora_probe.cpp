@@ -5,6 +5,7 @@
 //   velmora_probe wait-window TITLE [TIMEOUT_MS]   the top-level window, once it is visible
 //   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption or "class:NAME"
 //   velmora_probe list TITLE                       every control of that window
+//   velmora_probe focus TITLE                      the control of that window with the keyboard focus
 //   velmora_probe close TITLE                      asks the window to close (WM_CLOSE)
 //   velmora_probe record FILE TEXT                 appends TEXT and a line end to FILE (as a URL handler)
 //
@@ -139,7 +140,7 @@ HWND WaitFor(HWND parent, const std::wstring& text, DWORD timeoutMs) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|close|record TITLE [...]\n");
+        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|focus|close|record TITLE [...]\n");
         return 2;
     }
     const std::wstring command = argv[1];
@@ -168,6 +169,16 @@ int wmain(int argc, wchar_t** argv) {
         for (HWND control : search.found) {
             PrintWindow(control);
         }
+        return 0;
+    } else if (top != nullptr && command == L"focus") {
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &thread) ||
+            thread.hwndFocus == nullptr || (thread.hwndFocus != top && !::IsChild(top, thread.hwndFocus))) {
+            std::printf("{\"found\":false}\n");
+            return 1;
+        }
+        PrintWindow(thread.hwndFocus);
         return 0;
     } else if (top != nullptr && command == L"close") {
         ::PostMessageW(top, WM_CLOSE, 0, 0);

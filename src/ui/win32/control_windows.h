@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ui/control.h"
+#include "ui/layout.h"
+#include "ui/win32/view_painter.h"
+
+#include <map>
+#include <vector>
+
+#include <windows.h>
+
+namespace Velmora::Win32 {
+
+// The child windows that show a tree of controls: one per control that shows itself, created in
+// tree order (which is the Tab order), kept in step with every property the model changes, and
+// placed where the layout puts them. A scrolling panel is a window of its own that holds its
+// controls; a button's text content is painted by the button.
+class ControlWindows {
+public:
+    // Scrolling panels are made of `panelClass`, with `panelContext` as their creation parameter.
+    ControlWindows(HINSTANCE instance, const ViewPainter& painter, const wchar_t* panelClass,
+                   void* panelContext) noexcept;
+    ~ControlWindows();
+    ControlWindows(const ControlWindows&) = delete;
+    ControlWindows& operator=(const ControlWindows&) = delete;
+
+    // Creates the windows of `root`'s controls inside `frame`, in the controls' flow direction.
+    void Create(Control& root, HWND frame);
+    void Destroy();
+
+    [[nodiscard]] HWND WindowOf(const Control& control) const;
+    [[nodiscard]] Control* ControlOf(HWND window) const;
+    // Whether a drop-down list is open (a rebuild then waits for it to close).
+    [[nodiscard]] bool AnyListDropped() const;
+
+    // Mirrors one property at once. Visibility waits for ApplyVisibility, which goes with a layout.
+    void Update(const Control& control, ControlProperty property);
+    void ApplyVisibility();
+    void ApplyFonts();
+
+    // Moves every window to its place, scrolled; scrolling panels show their scroll bar as needed.
+    void Place(const Arrangement& arrangement);
+    [[nodiscard]] const Arrangement& Placed() const noexcept { return arrangement_; }
+
+    // A scroll bar request (SB_...) or a wheel turn (in WHEEL_DELTA units) for a scrolling panel.
+    void Scroll(HWND panel, int request, int wheelDelta = 0);
+    // Before the next Place.
+    void ScrollAllToTop() noexcept;
+    // Scrolls the panel that holds `window` so that all of it can be seen.
+    void ScrollIntoView(HWND window);
+    // The scrolling panel holding `window`, or the first one when `window` is not inside any.
+    [[nodiscard]] HWND ScrollingPanelOf(HWND window) const;
+
+private:
+    struct ScrollState {
+        int position = 0;
+        int content = 0;
+        int page = 0;
+    };
+
+    void CreateTree(Control& control, HWND parent, int& id);
+    HWND CreateChild(Control& control, HWND parent, int id);
+    void SetScrollPosition(HWND panel, int position);
+
+    HINSTANCE instance_;
+    const ViewPainter& painter_; // not owned
+    const wchar_t* panelClass_;
+    void* panelContext_;
+    HWND frame_ = nullptr;
+    std::map<const Control*, HWND> windows_;
+    std::map<HWND, Control*> controls_;
+    std::map<HWND, ScrollState> scrolling_;
+    Arrangement arrangement_;
+};
+
+} // namespace Velmora::Win32

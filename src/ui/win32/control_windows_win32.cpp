@@ -1,0 +1,394 @@
+#include "ui/win32/control_windows.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <algorithm>
+
+namespace Velmora::Win32 {
+namespace {
+
+// The height of a drop-down list's window includes its list.
+constexpr double kDropDownListHeight = 200;
+
+// Panels only arrange, unless they scroll; a button's own texts are its content, painted by it.
+bool HasOwnWindow(const Control& control) {
+    if (control.Kind() == ControlKind::Panel) {
+        return control.look.scrolls;
+    }
+    const Control* parent = control.Parent();
+    return !(control.Kind() == ControlKind::TextBlock && parent != nullptr &&
+             parent->Kind() == ControlKind::Button);
+}
+
+bool IsInsideButton(const Control& control) {
+    for (const Control* ancestor = control.Parent(); ancestor != nullptr; ancestor = ancestor->Parent()) {
+        if (ancestor->Kind() == ControlKind::Button) {
+            return true;
+        }
+    }
+    return false;
+}
+
+DWORD TextStyle(const Control& control) {
+    DWORD style = SS_NOPREFIX;
+    if (control.look.alignment == Alignment::Center) {
+        style |= SS_CENTER;
+    } else if (control.look.alignment == Alignment::End) {
+        style |= SS_RIGHT;
+    }
+    if (control.look.height > 0) {
+        style |= SS_CENTERIMAGE; // one line, centred in its height
+    }
+    return style;
+}
+
+// A text to read is scrolled with the keyboard but keeps no keys from the dialog manager: Tab and
+// Shift+Tab leave it, Enter and Escape reach the page, and the focus does not select all of it.
+LRESULT CALLBACK ReadingBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR) {
+    if (message == WM_GETDLGCODE) {
+        return ::DefSubclassProc(window, message, wParam, lParam) &
+               ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_HASSETSEL);
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+// The edit control breaks lines only at "\r\n".
+std::wstring WithWindowsLineBreaks(const std::wstring& text) {
+    std::wstring converted;
+    converted.reserve(text.size() + text.size() / 32);
+    for (const wchar_t c : text) {
+        if (c == L'\n') {
+            converted += L'\r';
+        }
+        converted += c;
+    }
+    return converted;
+}
+
+} // namespace
+
+ControlWindows::ControlWindows(HINSTANCE instance, const ViewPainter& painter, const wchar_t* panelClass,
+                               void* panelContext) noexcept
+    : instance_(instance), painter_(painter), panelClass_(panelClass), panelContext_(panelContext) {}
+
+ControlWindows::~ControlWindows() {
+    Destroy();
+}
+
+void ControlWindows::Create(Control& root, HWND frame) {
+    frame_ = frame;
+    int id = 1000;
+    CreateTree(root, frame, id);
+}
+
+void ControlWindows::CreateTree(Control& control, HWND parent, int& id) {
+    HWND own = HasOwnWindow(control) ? CreateChild(control, parent, id) : nullptr;
+    ++id;
+    const HWND childParent = control.Kind() == ControlKind::Panel && own != nullptr ? own : parent;
+    for (Control* child : control.Children()) {
+        CreateTree(*child, childParent, id);
+    }
+}
+
+HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
+    const bool rtl = control.EffectiveFlowDirection() == FlowDirection::RightToLeft;
+    DWORD exStyle = rtl ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0;
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    const wchar_t* className = L"STATIC";
+    switch (control.Kind()) {
+    case ControlKind::TextBlock:
+        style |= TextStyle(control);
+        break;
+    case ControlKind::Button:
+        className = L"BUTTON";
+        style |= WS_TABSTOP | BS_OWNERDRAW;
+        break;
+    case ControlKind::CheckBox:
+        className = L"BUTTON";
+        style |= WS_TABSTOP | BS_CHECKBOX | BS_MULTILINE | BS_VCENTER;
+        break;
+    case ControlKind::ComboBox:
+        className = L"COMBOBOX";
+        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        break;
+    case ControlKind::TextBox:
+        className = L"EDIT";
+        style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::ProgressRing:
+        className = PROGRESS_CLASSW;
+        style |= PBS_MARQUEE;
+        break;
+    case ControlKind::Panel:
+        className = panelClass_;
+        style |= WS_CLIPCHILDREN | WS_VSCROLL;
+        exStyle |= WS_EX_CONTROLPARENT;
+        break;
+    }
+    HWND child = ::CreateWindowExW(exStyle, className, L"", style, 0, 0, 10, 10, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                                   control.Kind() == ControlKind::Panel ? panelContext_ : nullptr);
+    if (child == nullptr) {
+        return nullptr;
+    }
+    windows_[&control] = child;
+    controls_[child] = &control;
+    switch (control.Kind()) {
+    case ControlKind::Panel:
+        scrolling_[child] = {};
+        ::ShowScrollBar(child, SB_VERT, FALSE);
+        break;
+    case ControlKind::CheckBox:
+        // Without visual styles the check box takes the colours of WM_CTLCOLORSTATIC, dark theme too.
+        ::SetWindowTheme(child, L"", L"");
+        break;
+    case ControlKind::TextBox:
+        ::SetWindowSubclass(child, &ReadingBoxProcedure, 1, 0);
+        break;
+    case ControlKind::ProgressRing:
+        ::SendMessageW(child, PBM_SETMARQUEE, control.IsShown() ? TRUE : FALSE, 30);
+        break;
+    default:
+        break;
+    }
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(painter_.Font(control.look.font)), FALSE);
+    for (const ControlProperty property : {ControlProperty::Text, ControlProperty::Enabled,
+                                           ControlProperty::Checked, ControlProperty::SelectedIndex}) {
+        Update(control, property);
+    }
+    ::ShowWindow(child, control.IsShown() ? SW_SHOWNA : SW_HIDE);
+    return child;
+}
+
+void ControlWindows::Destroy() {
+    for (const auto& [control, window] : windows_) {
+        if (::IsWindow(window)) { // a panel takes its controls with it
+            ::DestroyWindow(window);
+        }
+    }
+    windows_.clear();
+    controls_.clear();
+    scrolling_.clear();
+}
+
+HWND ControlWindows::WindowOf(const Control& control) const {
+    const auto found = windows_.find(&control);
+    return found == windows_.end() ? nullptr : found->second;
+}
+
+Control* ControlWindows::ControlOf(HWND window) const {
+    const auto found = controls_.find(window);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+bool ControlWindows::AnyListDropped() const {
+    return std::any_of(windows_.begin(), windows_.end(), [](const auto& entry) {
+        return entry.first->Kind() == ControlKind::ComboBox &&
+               ::SendMessageW(entry.second, CB_GETDROPPEDSTATE, 0, 0) != FALSE;
+    });
+}
+
+void ControlWindows::Update(const Control& control, ControlProperty property) {
+    HWND window = WindowOf(control);
+    if (window == nullptr) {
+        // Content painted by its button: the button paints it anew.
+        for (const Control* owner = control.Parent(); owner != nullptr; owner = owner->Parent()) {
+            if (HWND ownerWindow = WindowOf(*owner)) {
+                ::InvalidateRect(ownerWindow, nullptr, TRUE);
+                break;
+            }
+        }
+        return;
+    }
+    switch (property) {
+    case ControlProperty::Text:
+        if (control.Kind() == ControlKind::ComboBox) {
+            ::SendMessageW(window, CB_RESETCONTENT, 0, 0);
+            for (const std::wstring& item : control.Items()) {
+                ::SendMessageW(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+            }
+            ::SendMessageW(window, CB_SETCURSEL, static_cast<WPARAM>(control.SelectedIndex()), 0);
+        } else if (control.Kind() == ControlKind::TextBox) {
+            ::SetWindowTextW(window, WithWindowsLineBreaks(control.Text()).c_str());
+        } else {
+            ::SetWindowTextW(window, control.Text().c_str());
+        }
+        break;
+    case ControlProperty::Enabled:
+        ::EnableWindow(window, control.IsEnabled() ? TRUE : FALSE);
+        break;
+    case ControlProperty::Checked:
+        if (control.Kind() == ControlKind::CheckBox) {
+            ::SendMessageW(window, BM_SETCHECK, control.IsChecked() ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        break;
+    case ControlProperty::SelectedIndex:
+        if (control.Kind() == ControlKind::ComboBox) {
+            ::SendMessageW(window, CB_SETCURSEL, static_cast<WPARAM>(control.SelectedIndex()), 0);
+        }
+        break;
+    case ControlProperty::Style:
+    case ControlProperty::ReadOnly:
+        ::InvalidateRect(window, nullptr, TRUE);
+        break;
+    case ControlProperty::Visibility:
+    case ControlProperty::FlowDirection:
+    case ControlProperty::MinWidth:
+        break;
+    }
+}
+
+void ControlWindows::ApplyVisibility() {
+    for (const auto& [control, window] : windows_) {
+        const bool shown = control->IsShown();
+        if ((::IsWindowVisible(window) != FALSE) != shown) {
+            ::ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
+            if (control->Kind() == ControlKind::ProgressRing) { // its timer runs only while it is seen
+                ::SendMessageW(window, PBM_SETMARQUEE, shown ? TRUE : FALSE, 30);
+            }
+        }
+    }
+}
+
+void ControlWindows::ApplyFonts() {
+    for (const auto& [control, window] : windows_) {
+        ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(painter_.Font(control->look.font)), TRUE);
+    }
+}
+
+void ControlWindows::Place(const Arrangement& arrangement) {
+    if (&arrangement != &arrangement_) {
+        arrangement_ = arrangement;
+    }
+    for (auto& [panel, state] : scrolling_) {
+        const Control* control = ControlOf(panel);
+        const Rect* rect = arrangement_.Find(*control);
+        const auto content = arrangement_.contentHeights.find(control);
+        state.page = rect == nullptr ? 0 : rect->height;
+        state.content = content == arrangement_.contentHeights.end() ? 0 : content->second;
+        state.position = std::clamp(state.position, 0, std::max(0, state.content - state.page));
+        SCROLLINFO info{sizeof info,
+                        SIF_RANGE | SIF_PAGE | SIF_POS,
+                        0,
+                        std::max(0, state.content - 1),
+                        static_cast<UINT>(state.page),
+                        state.position,
+                        0};
+        ::SetScrollInfo(panel, SB_VERT, &info, TRUE);
+    }
+    for (const auto& [control, window] : windows_) {
+        const Rect* rect = arrangement_.Find(*control);
+        if (rect == nullptr) {
+            continue;
+        }
+        int left = rect->left;
+        int top = rect->top;
+        const HWND parent = ::GetParent(window);
+        if (const Control* panel = ControlOf(parent)) { // inside a scrolling panel
+            const Rect* panelRect = arrangement_.Find(*panel);
+            left -= panelRect == nullptr ? 0 : panelRect->left;
+            top -= (panelRect == nullptr ? 0 : panelRect->top) + scrolling_[parent].position;
+        }
+        const int height =
+            rect->height +
+            (control->Kind() == ControlKind::ComboBox ? painter_.Scale(kDropDownListHeight) : 0);
+        // Windows inside a button (a card's badge) lie above it.
+        const bool above = IsInsideButton(*control);
+        ::SetWindowPos(window, above ? HWND_TOP : nullptr, left, top, rect->width, height,
+                       SWP_NOACTIVATE | (above ? 0 : SWP_NOZORDER));
+    }
+}
+
+void ControlWindows::SetScrollPosition(HWND panel, int position) {
+    ScrollState& state = scrolling_[panel];
+    position = std::clamp(position, 0, std::max(0, state.content - state.page));
+    if (position == state.position) {
+        return;
+    }
+    state.position = position;
+    Place(arrangement_);
+    ::InvalidateRect(panel, nullptr, TRUE);
+}
+
+void ControlWindows::Scroll(HWND panel, int request, int wheelDelta) {
+    const auto found = scrolling_.find(panel);
+    if (found == scrolling_.end()) {
+        return;
+    }
+    const ScrollState state = found->second;
+    const int line = painter_.Scale(40);
+    int position = state.position - wheelDelta * line / WHEEL_DELTA;
+    switch (request) {
+    case SB_LINEUP:
+        position = state.position - line;
+        break;
+    case SB_LINEDOWN:
+        position = state.position + line;
+        break;
+    case SB_PAGEUP:
+        position = state.position - state.page;
+        break;
+    case SB_PAGEDOWN:
+        position = state.position + state.page;
+        break;
+    case SB_TOP:
+        position = 0;
+        break;
+    case SB_BOTTOM:
+        position = state.content;
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        SCROLLINFO info{sizeof info, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        ::GetScrollInfo(panel, SB_VERT, &info);
+        position = info.nTrackPos;
+        break;
+    }
+    default:
+        break;
+    }
+    SetScrollPosition(panel, position);
+}
+
+void ControlWindows::ScrollAllToTop() noexcept {
+    for (auto& [panel, state] : scrolling_) {
+        state.position = 0;
+    }
+}
+
+void ControlWindows::ScrollIntoView(HWND window) {
+    const HWND panel = ::GetParent(window);
+    const Control* control = ControlOf(window);
+    const Control* panelControl = ControlOf(panel);
+    if (control == nullptr || panelControl == nullptr) {
+        return;
+    }
+    const Rect* rect = arrangement_.Find(*control);
+    const Rect* panelRect = arrangement_.Find(*panelControl);
+    if (rect == nullptr || panelRect == nullptr) {
+        return;
+    }
+    const ScrollState& state = scrolling_[panel];
+    const int margin = painter_.Scale(12);
+    const int top = rect->top - panelRect->top - margin;
+    const int bottom = rect->Bottom() - panelRect->top + margin;
+    if (top < state.position) {
+        SetScrollPosition(panel, top);
+    } else if (bottom > state.position + state.page) {
+        SetScrollPosition(panel, std::min(top, bottom - state.page));
+    }
+}
+
+HWND ControlWindows::ScrollingPanelOf(HWND window) const {
+    for (HWND current = window; current != nullptr && current != frame_; current = ::GetParent(current)) {
+        if (scrolling_.contains(current)) {
+            return current;
+        }
+    }
+    return scrolling_.empty() ? nullptr : scrolling_.begin()->first;
+}
+
+} // namespace Velmora::Win32
