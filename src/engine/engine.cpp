@@ -24,8 +24,9 @@ std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries)
     std::vector<RunItemResult> items;
     items.reserve(entries.size());
     for (const JournalEntry& entry : entries) {
-        RunItemResult item{entry.step,  DescribeItem(entry.target), entry.outcome.has_value(), false, 0,
-                           std::nullopt};
+        RunItemResult item{
+            entry.step, entry.target, DescribeItem(entry.target), entry.outcome.has_value(), false,
+            0,          std::nullopt};
         if (entry.outcome) {
             item.succeeded = entry.outcome->succeeded;
             item.error = entry.outcome->error;
@@ -201,9 +202,10 @@ ProfilePlan PlanProfile(EngineServices& services, const RunController& controlle
     return Plan(controller, profile, services.reader, services.settings, options);
 }
 
-RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath) {
-    RestoreContext context{services.reader, services.writer, services.settings, services.journals,
-                           services.programVersion};
+RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
+                             const ProgressObserver& progress) {
+    RestoreContext context{services.reader,   services.writer,         services.settings,
+                           services.journals, services.programVersion, progress};
     return Restore(context, journalPath);
 }
 

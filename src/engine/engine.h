@@ -52,6 +52,7 @@ enum class RunOutcome : std::uint8_t {
 
 struct RunItemResult {
     ItemStep step = ItemStep::Registry;
+    ItemTarget target;
     std::wstring description;
     bool done = false; // the change was made (an outcome was recorded)
     bool succeeded = false;
@@ -81,8 +82,9 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
 [[nodiscard]] ProfilePlan PlanProfile(EngineServices& services, const RunController& controller,
                                       SettingsProfile profile, const PlanOptions& options = {});
 
-// Restores a journal (a closed one, or a killed run's partial one).
-[[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath);
+// Restores a journal (a closed one, or a killed run's partial one), telling `progress` of each item.
+[[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
+                                           const ProgressObserver& progress = {});
 
 // "Essential", "Standard", "Maximum"; empty for anything else.
 [[nodiscard]] std::wstring ProfileName(SettingsProfile profile);

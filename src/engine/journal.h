@@ -74,6 +74,11 @@ struct Journal {
 // The closed journal: one JSON document holding the records in order.
 [[nodiscard]] std::string JournalDocument(const std::vector<std::string>& records);
 
+// An item and a state as the journal writes them (one JSON object each), for other documents that
+// name items the same way (the exported plan).
+[[nodiscard]] std::string ItemJsonText(const ItemTarget& target);
+[[nodiscard]] std::string StateJsonText(const ItemState& state);
+
 // Either form: the closed document, or the JSON Lines of a run still going or killed. nullopt with
 // the reason in `error` when the text is not a journal this program can trust to restore from.
 [[nodiscard]] std::optional<Journal> ParseJournal(std::string_view text, std::wstring& error);

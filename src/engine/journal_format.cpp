@@ -600,6 +600,14 @@ std::optional<Journal> Refuse(std::wstring& error, const std::string& why) {
 
 } // namespace
 
+std::string ItemJsonText(const ItemTarget& target) {
+    return TargetJson(target).dump();
+}
+
+std::string StateJsonText(const ItemState& state) {
+    return StateJson(state).dump();
+}
+
 bool IsJournalKeyPath(std::wstring_view path) {
     if (path.empty() || path.size() > kMaxKeyPathChars || HasControlCharacter(path) || !RoundTrips(path)) {
         return false;

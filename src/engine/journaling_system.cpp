@@ -44,8 +44,13 @@ std::optional<std::uint64_t> JournalingSystem::Before(ItemStep step, const ItemT
     }
     auto& seen = seen_[static_cast<std::size_t>(step)];
     if (seen.insert(ItemIdentity(target)).second && control_.progress) {
+        ++reached_;
         const std::size_t total = control_.stepTotals[static_cast<std::size_t>(step)];
-        control_.progress(RunProgress{step, seen.size(), std::max(total, seen.size())});
+        std::size_t runTotal = 0;
+        for (std::size_t i = 0; i < kItemStepCount; ++i) {
+            runTotal += std::max(control_.stepTotals[i], seen_[i].size());
+        }
+        control_.progress(RunProgress{step, seen.size(), std::max(total, seen.size()), reached_, runTotal});
     }
     return seq;
 }

@@ -23,11 +23,14 @@ namespace Velmora {
 
 class LocalSettingsValues;
 
-// One item of a run reached: its step, its number in the step (from 1) and the step's planned total.
+// One item of a run reached: its step, its number in the step (from 1) and the step's planned total,
+// and the items reached in the whole run against the planned total of the run.
 struct RunProgress {
     ItemStep step = ItemStep::Registry;
     std::size_t index = 0;
     std::size_t stepTotal = 0;
+    std::size_t done = 0;
+    std::size_t total = 0;
 };
 using ProgressObserver = std::function<void(const RunProgress&)>;
 
@@ -116,6 +119,7 @@ private:
     RunControl control_;
     std::optional<std::wstring> userSid_;
     std::array<std::set<std::wstring>, kItemStepCount> seen_; // item identities reached, per step
+    std::size_t reached_ = 0;                                 // in all steps
     bool cancelled_ = false;
     bool journalFailed_ = false;
 };

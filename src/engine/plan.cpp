@@ -95,7 +95,7 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
         {},
         {}});
 
-    ProfilePlan plan{profile, system.TakeEntries()};
+    ProfilePlan plan{profile, system.TakeEntries(), {}};
     for (PlanEntry& entry : plan.entries) {
         entry.readable = entry.isAction || EntryReadable(entry.current, entry.after);
         entry.inEffect = !entry.isAction && InEffect(entry.current, entry.after);

@@ -33,6 +33,8 @@ struct PlanEntry {
 struct ProfilePlan {
     SettingsProfile profile = kNoProfile;
     std::vector<PlanEntry> entries;
+    // The account whose per-user settings the run changes; empty: the account Velmora runs as.
+    std::wstring targetAccount;
 };
 
 struct PlanOptions {

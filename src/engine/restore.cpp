@@ -413,7 +413,12 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
     try {
         Restorer restorer(context, own, result);
         // Undone in the reverse order of the run, so that of two items sharing a value the earlier holds.
+        std::size_t done = 0;
         for (auto it = items.rbegin(); it != items.rend(); ++it) {
+            if (context.progress) {
+                ++done;
+                context.progress(RunProgress{(*it)->step, done, items.size(), done, items.size()});
+            }
             restorer.Item(**it);
         }
         for (auto it = journal->entries.rbegin(); it != journal->entries.rend(); ++it) {

@@ -7,6 +7,7 @@
 
 #include "engine/items.h"
 #include "engine/journal_store.h"
+#include "engine/journaling_system.h"
 #include "engine/state_reader.h"
 
 #include <optional>
@@ -41,6 +42,7 @@ struct RestoreContext {
     LocalSettingsValues& settings;
     JournalStore& journals;
     std::wstring programVersion;
+    ProgressObserver progress = {}; // told of each item as it is put back
 };
 
 [[nodiscard]] RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath);
