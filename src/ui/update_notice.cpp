@@ -4,17 +4,6 @@
 #include "ui/text/localized_text_table.h"
 
 namespace Velmora {
-namespace {
-
-std::wstring Replace(std::wstring text, std::wstring_view placeholder, std::wstring_view value) {
-    const std::size_t at = text.find(placeholder);
-    if (at != std::wstring::npos) {
-        text.replace(at, placeholder.size(), value);
-    }
-    return text;
-}
-
-} // namespace
 
 UpdateNotice ComposeUpdateNotice(const UpdateOffer& offer, const LocalizedTextTable& texts) {
     const bool english = texts.CurrentTextLanguage() == kLanguageEnglish;
@@ -23,8 +12,8 @@ UpdateNotice ComposeUpdateNotice(const UpdateOffer& offer, const LocalizedTextTa
     notice.title = texts.LookupText(TextId::UpdateNoticeTitle);
     notice.heading = texts.LookupText(TextId::UpdateNoticeHeading);
     notice.versionLine =
-        Replace(Replace(texts.LookupText(TextId::UpdateNoticeVersions), L"{version}", feed.version),
-                L"{current}", offer.currentVersion);
+        FillText(FillText(texts.LookupText(TextId::UpdateNoticeVersions), L"{version}", feed.version),
+                 L"{current}", offer.currentVersion);
     if (feed.critical) {
         notice.importance = texts.LookupText(TextId::UpdateNoticeCritical);
     }
