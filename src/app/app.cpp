@@ -13,12 +13,14 @@
 #include "ui/update_notice.h"
 #include "ui/win32/main_window_view.h"
 #include "ui/win32/update_notice.h"
+#include "ui/window_engine.h"
 #include "update/background_update_check.h"
 #include "update/open_web_page.h"
 #include "update/startup_update_check.h"
 
 #include <commctrl.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -60,12 +62,21 @@ int RunApplication(HINSTANCE instance, int showCommand) {
         return StartAppRemovalThread(std::move(packageNames));
     };
     view.restartComputer = [] { RestartComputer(); };
-    // Every run of the window is journaled and preceded by a restore point.
+    view.openLogFolder = [] {
+        std::error_code ignored;
+        const std::filesystem::path folder = DiagnosticLogFolder();
+        std::filesystem::create_directories(folder, ignored);
+        if (!folder.empty() && !OpenFolderInExplorer(folder.wstring())) {
+            Diagnose(L"The log folder could not be shown: " + folder.wstring());
+        }
+    };
+    // Every run of the window is journaled and preceded by a restore point; the window reads the PC
+    // and restores through the same engine.
     static WindowsEngine engine(*settings);
-    static MainWindow window(
-        WindowServices{*settings, texts, system, timer, view, view, [](const ApplyRunContext& context) {
-                           return RunJournaledPipeline(context, engine.Services());
-                       }});
+    static EngineForWindow windowEngine(engine.Services());
+    WindowServices services{*settings, texts, system, timer, view, view};
+    services.engine = &windowEngine;
+    static MainWindow window(services);
     // The window's thread has its COM apartment now; System Restore needs to call back into the process.
     InitializeComSecurityForSystemRestore();
     if (!view.Create(window, showCommand)) {

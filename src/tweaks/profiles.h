@@ -13,7 +13,15 @@ inline constexpr SettingsProfile kStandardProfile = 1;
 inline constexpr SettingsProfile kMaximumProfile = 2;
 inline constexpr SettingsProfile kNoProfile = 3;
 
-enum class PageState : std::int32_t { Welcome = 0, Terms = 1, Profiles = 2, Applying = 4, Applied = 5 };
+// Review (3) is the plan of the selected profile, shown before it is applied.
+enum class PageState : std::int32_t {
+    Welcome = 0,
+    Terms = 1,
+    Profiles = 2,
+    Review = 3,
+    Applying = 4,
+    Applied = 5
+};
 
 // Revision of each profile's definition shipped in this program: Essential, Standard, Maximum.
 inline constexpr std::array<std::int32_t, 3> kCurrentProfileBuild = {120, 130, 120};

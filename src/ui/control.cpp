@@ -106,6 +106,28 @@ void Control::SetReadOnly(bool readOnly) {
     }
 }
 
+void Control::SetColumns(std::vector<std::wstring> columns) {
+    if (columns_ != columns) {
+        columns_ = std::move(columns);
+        Changed(ControlProperty::Rows);
+    }
+}
+
+void Control::SetRows(std::vector<std::vector<std::wstring>> rows) {
+    if (rows_ != rows) {
+        rows_ = std::move(rows);
+        Changed(ControlProperty::Rows);
+    }
+}
+
+void Control::SetProgress(std::size_t done, std::size_t total) {
+    if (progressDone_ != done || progressTotal_ != total) {
+        progressDone_ = done;
+        progressTotal_ = total;
+        Changed(ControlProperty::Progress);
+    }
+}
+
 void Control::SetMinWidth(double width) {
     if (minWidth_ != width) {
         minWidth_ = width;

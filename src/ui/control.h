@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -8,7 +9,7 @@ namespace Velmora {
 
 enum class Visibility { Visible, Collapsed };
 enum class FlowDirection { LeftToRight, RightToLeft };
-enum class ControlKind { Panel, TextBlock, Button, CheckBox, ComboBox, TextBox, ProgressRing };
+enum class ControlKind { Panel, TextBlock, Button, CheckBox, ComboBox, TextBox, ProgressRing, ListView };
 
 // How a control looks and where it goes: what the window's markup says about it, set before the
 // platform shows it and not changed afterwards. Lengths are in device-independent pixels (1/96 inch).
@@ -41,6 +42,8 @@ struct ControlLook {
     bool scrolls = false;
     // The arrow keys move between the panel's buttons and click the one they reach (a choice of one).
     bool arrowKeysChoose = false;
+    // A list's columns share its width in these proportions.
+    std::vector<double> columnWeights;
 };
 
 // The properties of a control that the window logic reads and writes.
@@ -53,7 +56,9 @@ enum class ControlProperty {
     Style,
     FlowDirection,
     ReadOnly,
-    MinWidth
+    MinWidth,
+    Rows,    // a list's columns or rows
+    Progress // a progress bar's value
 };
 
 class Control;
@@ -113,6 +118,17 @@ public:
     [[nodiscard]] bool IsReadOnly() const noexcept { return readOnly_; }
     void SetReadOnly(bool readOnly);
 
+    // ListView: the column headings and the rows, each a cell per column, in order.
+    [[nodiscard]] const std::vector<std::wstring>& Columns() const noexcept { return columns_; }
+    void SetColumns(std::vector<std::wstring> columns);
+    [[nodiscard]] const std::vector<std::vector<std::wstring>>& Rows() const noexcept { return rows_; }
+    void SetRows(std::vector<std::vector<std::wstring>> rows);
+
+    // ProgressRing: `done` of `total`; a total of 0 shows work whose extent is not known yet.
+    [[nodiscard]] std::size_t ProgressDone() const noexcept { return progressDone_; }
+    [[nodiscard]] std::size_t ProgressTotal() const noexcept { return progressTotal_; }
+    void SetProgress(std::size_t done, std::size_t total);
+
     [[nodiscard]] double MinWidth() const noexcept { return minWidth_; }
     void SetMinWidth(double width);
 
@@ -152,6 +168,10 @@ private:
     FlowDirection flowDirection_ = FlowDirection::LeftToRight;
     bool readOnly_ = false;
     double minWidth_ = 0.0;
+    std::vector<std::wstring> columns_;
+    std::vector<std::vector<std::wstring>> rows_;
+    std::size_t progressDone_ = 0;
+    std::size_t progressTotal_ = 0;
     double actualWidth_ = 0.0;
     double actualHeight_ = 0.0;
 };

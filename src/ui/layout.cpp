@@ -94,7 +94,8 @@ private:
             return S(32);
         case ControlKind::ProgressRing:
             return S(8);
-        case ControlKind::TextBox:
+        case ControlKind::TextBox: // as high as their look says, or what a filler gets
+        case ControlKind::ListView:
         case ControlKind::Panel:
             break;
         }
@@ -127,6 +128,7 @@ private:
         case ControlKind::ComboBox:
         case ControlKind::TextBox:
         case ControlKind::ProgressRing:
+        case ControlKind::ListView:
             break;
         }
         return fixed > 0 ? fixed : available;

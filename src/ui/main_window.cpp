@@ -6,6 +6,7 @@
 #include "ui/dispatcher_queue.h"
 #include "ui/text/language_switch.h"
 #include "ui/text/localized_text_table.h"
+#include "ui/plan_rows.h"
 #include "ui/text/terms_text.h"
 
 namespace Velmora::implementation {
@@ -74,6 +75,13 @@ void MainWindow::WireHandlers() {
     TryAgainButton.Click = Guarded(&MainWindow::OnTryAgainClick);
     CancelButton.Click = Guarded(&MainWindow::OnCancelClick);
     RestartButton.Click = Guarded(&MainWindow::OnRestartClick);
+    ReviewButton.Click = Guarded(&MainWindow::OnReviewClick);
+    OnlyChangesCheckBox.Click = Guarded(&MainWindow::OnOnlyChangesClick);
+    ExportButton.Click = Guarded(&MainWindow::OnExportClick);
+    RestoreButton.Click = Guarded(&MainWindow::OnRestoreClick);
+    ShowDetailsButton.Click = Guarded(&MainWindow::OnShowDetailsClick);
+    OpenLogFolderButton.Click = Guarded(&MainWindow::OnOpenLogFolderClick);
+    DoneButton.Click = Guarded(&MainWindow::OnDoneClick);
 }
 
 void MainWindow::InitializeMainWindow() {
@@ -150,10 +158,28 @@ void MainWindow::RefreshTexts() {
     FailureMessageText.SetText(Text(TextId::FailureMessage));
     TryAgainButton.SetText(Text(TextId::TryAgain));
     CancelButton.SetText(Text(TextId::Cancel));
+    if (restoreShown_) {
+        ApplyingTitleText.SetText(Text(TextId::RestoringTitle));
+        ApplyingMessageText.SetText(Text(TextId::RestoringMessage));
+    }
+    ReviewButton.SetText(Text(TextId::ReviewChanges));
+    RestoreButton.SetText(Text(TextId::RestorePrevious));
+    OnlyChangesCheckBox.SetText(Text(TextId::OnlyWhatChanges));
+    ExportButton.SetText(Text(TextId::Export));
+    PlanList.SetText(Text(TextId::PlanListCaption));
+    PlanList.SetColumns(PlanColumns(services_.texts));
+    ShowDetailsButton.SetText(Text(detailsShown_ ? TextId::HideDetails : TextId::ShowDetails));
+    OpenLogFolderButton.SetText(Text(TextId::OpenLogFolder));
+    DoneButton.SetText(Text(TextId::Done));
+    DetailsList.SetText(Text(TextId::DetailsListCaption));
+    DetailsList.SetColumns(ResultColumns(services_.texts));
 }
 
 void MainWindow::RefreshPages() {
-    switch (run.pageState.load()) {
+    const PageState page = run.pageState.load();
+    ReviewPage.SetVisibility(page == PageState::Review ? V : C);
+    ReviewButton.SetVisibility(page == PageState::Profiles && services_.engine != nullptr ? V : C);
+    switch (page) {
     case PageState::Welcome:
         WelcomePage.SetVisibility(V);
         TermsPage.SetVisibility(C);
@@ -188,7 +214,22 @@ void MainWindow::RefreshPages() {
         ApplyButton.SetVisibility(V);
         ApplyButton.SetText(Text(TextId::Apply));
         ApplyButton.SetEnabled(run.selectedProfile.load() != kNoProfile);
+        ReviewButton.SetEnabled(run.selectedProfile.load() != kNoProfile);
         RefreshProfilesPage();
+        break;
+    case PageState::Review:
+        WelcomePage.SetVisibility(C);
+        TermsPage.SetVisibility(C);
+        ProfilesPage.SetVisibility(C);
+        BackButton.SetVisibility(V);
+        BackButton.SetEnabled(true);
+        BackButton.SetText(Text(TextId::Back));
+        ContinueButton.SetVisibility(C);
+        ApplyButton.SetVisibility(V);
+        ApplyButton.SetText(Text(TextId::Apply));
+        ApplyButton.SetEnabled(true);
+        RefreshAppliedState(); // the same action as on the Profiles page
+        RefreshReviewPage();
         break;
     case PageState::Applying:
     case PageState::Applied:
@@ -197,6 +238,10 @@ void MainWindow::RefreshPages() {
         ContinueButton.SetVisibility(C);
         ApplyButton.SetVisibility(C);
         break;
+    }
+    if (page != refreshedPage_) {
+        refreshedPage_ = page;
+        OnPageOpened(page);
     }
 }
 
@@ -214,6 +259,7 @@ void MainWindow::RefreshProfilesPage() {
     RemoveAppsCheckBox.SetEnabled(selected == kStandardProfile || selected == kMaximumProfile);
     RefreshCardStyles();
     RefreshAppliedState();
+    RefreshCardStatus();
 }
 
 void MainWindow::RefreshCardStyles() {
@@ -285,6 +331,9 @@ void MainWindow::OnBackClick() {
     case PageState::Profiles:
         run.pageState = PageState::Welcome;
         break;
+    case PageState::Review:
+        run.pageState = PageState::Profiles;
+        break;
     default:
         return;
     }
@@ -341,12 +390,13 @@ void MainWindow::OnRemoveAppsContainerSizeChanged() {
 
 void MainWindow::StartApplyRun() {
     run.pageState = PageState::Applying;
+    refreshedPage_ = PageState::Applying;
     for (Control* control : {&BackButton, &ContinueButton, &ApplyButton, &ProfilesPage, &SuccessPanel,
-                             &FailurePanel, &AlreadyAppliedPanel}) {
+                             &FailurePanel, &AlreadyAppliedPanel, &ReviewPage, &ReviewButton}) {
         control->SetVisibility(C);
     }
-    StatusArea.SetVisibility(V);
-    ProgressPanel.SetVisibility(V);
+    restoreShown_ = false;
+    ShowStatusPanel(&ProgressPanel);
     RefreshTexts();
     bool appRemovalStarted = false;
     if (run.selectedProfile.load() != kEssentialProfile && RemoveAppsCheckBox.IsChecked() &&
@@ -376,37 +426,39 @@ void MainWindow::RequestRun(int delaySeconds, bool appRemovalStarted) {
         post(&MainWindow::ShowSuccess),
         post(&MainWindow::ShowFailure),
         appRemovalStarted};
-    if (!ApplyPipeline(context, services_.timer, delaySeconds, services_.runPipeline)) {
+    activity = WindowActivity::Run;
+    progress.reset();
+    lastReport.reset();
+    planBeforeRun.reset();
+    ProgressRing.SetProgress(0, 0);
+    ProgressRing.SetText(Text(TextId::Preparing));
+    ProgressStepText.SetText(Text(TextId::Preparing));
+    const PipelineRunner runner = services_.engine != nullptr ? EngineRunner() : services_.runPipeline;
+    if (!ApplyPipeline(context, services_.timer, delaySeconds, runner)) {
+        activity = WindowActivity::None;
         ShowFailure(); // the run could not even be scheduled
     }
 }
 
 void MainWindow::ShowSuccess() {
     ProfilesPage.SetVisibility(C);
-    ProgressPanel.SetVisibility(C);
-    StatusArea.SetVisibility(V);
-    SuccessPanel.SetVisibility(V);
+    ShowStatusPanel(&SuccessPanel);
 }
 
 void MainWindow::ShowFailure() {
     ProfilesPage.SetVisibility(C);
-    ProgressPanel.SetVisibility(C);
-    SuccessPanel.SetVisibility(C);
-    StatusArea.SetVisibility(V);
-    FailurePanel.SetVisibility(V);
+    ShowStatusPanel(&FailurePanel);
 }
 
 void MainWindow::OnTryAgainClick() {
-    ProgressPanel.SetVisibility(V);
-    FailurePanel.SetVisibility(C);
+    ShowStatusPanel(&ProgressPanel);
     RequestRun(kTryAgainStartDelaySeconds, false);
 }
 
 void MainWindow::OnCancelClick() {
     run.pageState = PageState::Profiles;
     // The failure panel would otherwise stay under the cards.
-    StatusArea.SetVisibility(C);
-    FailurePanel.SetVisibility(C);
+    ShowStatusPanel(nullptr);
     RefreshUi();
 }
 

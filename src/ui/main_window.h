@@ -1,14 +1,18 @@
 #pragma once
 
+#include "engine/engine.h"
+#include "engine/pc_status.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/profiles.h"
 #include "tweaks/run_controller.h"
 #include "ui/control.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +22,7 @@ class DispatcherQueue;
 class LocalSettingsValues;
 class LocalizedTextTable;
 class SystemOperations;
+class WindowEngine;
 } // namespace Velmora
 
 namespace Velmora::implementation {
@@ -34,6 +39,19 @@ struct ConfirmationDialog {
 };
 enum class DialogResult { Primary, None };
 
+// The Save As question of the plan's export.
+enum class ExportFormat { Json, Registry };
+struct ExportDialog {
+    std::wstring title;
+    std::wstring jsonFilter;     // the name of the JSON file type
+    std::wstring registryFilter; // the name of the .reg file type
+    std::wstring suggestedName;  // without an extension
+};
+struct ExportTarget {
+    std::wstring path;
+    ExportFormat format = ExportFormat::Json;
+};
+
 // What the window needs of the platform beyond its controls.
 class WindowPlatform {
 public:
@@ -45,6 +63,16 @@ public:
     // Starts the preinstalled-app removal on a detached thread over its own copy of the list.
     virtual bool StartAppRemoval(std::vector<std::wstring> packageNames) = 0;
     virtual void RestartComputer() = 0;
+    // Asks where to save a file (modal); nullopt when the user cancels.
+    [[nodiscard]] virtual std::optional<ExportTarget> AskExportFile(const ExportDialog& dialog) = 0;
+    [[nodiscard]] virtual bool SaveFile(const std::wstring& path, const std::string& bytes) = 0;
+    // Shows the folder of the run logs to the user.
+    virtual void OpenLogFolder() = 0;
+    // A Windows error (an HRESULT for tasks) as Windows words it in the UI language, where it can.
+    [[nodiscard]] virtual std::wstring ErrorMessage(std::uint32_t error, std::int32_t language) = 0;
+    // Closing while a run finishes: the window goes out of sight, and the program ends later.
+    virtual void HideWindow() = 0;
+    virtual void EndProgram() = 0;
 };
 
 // What the window works with; everything outlives the window.
@@ -57,7 +85,13 @@ struct WindowServices {
     WindowPlatform& platform;
     // Carries out a requested run; empty: the plain pipeline (the program journals its runs).
     PipelineRunner runPipeline = {};
+    // The engine: scans, plans, journaled runs with progress, restores. Null: none of these, and runs
+    // go through `runPipeline`.
+    WindowEngine* engine = nullptr;
 };
+
+// What the window is doing besides showing itself; a scan is not an activity.
+enum class WindowActivity { None, Run, Restore };
 
 inline constexpr std::wstring_view kDefaultButtonStyle = L"DefaultButtonStyle";
 inline constexpr std::wstring_view kAccentButtonStyle = L"AccentButtonStyle";
@@ -91,27 +125,48 @@ public:
     Control EssentialTitleText{L"EssentialTitleText", ControlKind::TextBlock, &EssentialCardButton};
     Control EssentialDescriptionText{L"EssentialDescriptionText", ControlKind::TextBlock,
                                      &EssentialCardButton};
+    Control EssentialStatusText{L"EssentialStatusText", ControlKind::TextBlock, &EssentialCardButton};
+    Control EssentialChangedText{L"EssentialChangedText", ControlKind::TextBlock, &EssentialCardButton};
     Control EssentialUpdateBadge{L"EssentialUpdateBadge", ControlKind::Panel, &EssentialCardButton};
     Control EssentialUpdateBadgeText{L"EssentialUpdateBadgeText", ControlKind::TextBlock,
                                      &EssentialUpdateBadge};
     Control StandardCardButton{L"StandardCardButton", ControlKind::Button, &ProfileCards};
     Control StandardTitleText{L"StandardTitleText", ControlKind::TextBlock, &StandardCardButton};
     Control StandardDescriptionText{L"StandardDescriptionText", ControlKind::TextBlock, &StandardCardButton};
+    Control StandardStatusText{L"StandardStatusText", ControlKind::TextBlock, &StandardCardButton};
+    Control StandardChangedText{L"StandardChangedText", ControlKind::TextBlock, &StandardCardButton};
     Control StandardUpdateBadge{L"StandardUpdateBadge", ControlKind::Panel, &StandardCardButton};
     Control StandardUpdateBadgeText{L"StandardUpdateBadgeText", ControlKind::TextBlock, &StandardUpdateBadge};
     Control MaximumCardButton{L"MaximumCardButton", ControlKind::Button, &ProfileCards};
     Control MaximumTitleText{L"MaximumTitleText", ControlKind::TextBlock, &MaximumCardButton};
     Control MaximumDescriptionText{L"MaximumDescriptionText", ControlKind::TextBlock, &MaximumCardButton};
+    Control MaximumStatusText{L"MaximumStatusText", ControlKind::TextBlock, &MaximumCardButton};
+    Control MaximumChangedText{L"MaximumChangedText", ControlKind::TextBlock, &MaximumCardButton};
     Control MaximumUpdateBadge{L"MaximumUpdateBadge", ControlKind::Panel, &MaximumCardButton};
     Control MaximumUpdateBadgeText{L"MaximumUpdateBadgeText", ControlKind::TextBlock, &MaximumUpdateBadge};
+    // What the last look at the PC found, and the way back to the settings before the last run.
+    Control ProfileTools{L"ProfileTools", ControlKind::Panel, &ProfilesPage};
+    Control CheckStateText{L"CheckStateText", ControlKind::TextBlock, &ProfileTools};
+    Control RestoreButton{L"RestoreButton", ControlKind::Button, &ProfileTools};
     Control RemoveAppsContainer{L"RemoveAppsContainer", ControlKind::Panel, &ProfilesPage};
     Control RemoveAppsCheckBox{L"RemoveAppsCheckBox", ControlKind::CheckBox, &RemoveAppsContainer};
     Control RemoveAppsText{L"RemoveAppsText", ControlKind::TextBlock, &RemoveAppsContainer};
+    // The plan of the selected profile, before it is applied.
+    Control ReviewPage{L"ReviewPage", ControlKind::Panel, &ContentArea};
+    Control ReviewTitleText{L"ReviewTitleText", ControlKind::TextBlock, &ReviewPage};
+    Control ReviewAccountText{L"ReviewAccountText", ControlKind::TextBlock, &ReviewPage};
+    Control ReviewCountsText{L"ReviewCountsText", ControlKind::TextBlock, &ReviewPage};
+    Control ReviewTools{L"ReviewTools", ControlKind::Panel, &ReviewPage};
+    Control OnlyChangesCheckBox{L"OnlyChangesCheckBox", ControlKind::CheckBox, &ReviewTools};
+    Control ExportNoticeText{L"ExportNoticeText", ControlKind::TextBlock, &ReviewTools};
+    Control ExportButton{L"ExportButton", ControlKind::Button, &ReviewTools};
+    Control PlanList{L"PlanList", ControlKind::ListView, &ReviewPage};
     Control StatusArea{L"StatusArea", ControlKind::Panel, &ContentArea};
     Control ProgressPanel{L"ProgressPanel", ControlKind::Panel, &StatusArea};
     Control ApplyingTitleText{L"ApplyingTitleText", ControlKind::TextBlock, &ProgressPanel};
     Control ApplyingMessageText{L"ApplyingMessageText", ControlKind::TextBlock, &ProgressPanel};
     Control ProgressRing{L"ProgressRing", ControlKind::ProgressRing, &ProgressPanel};
+    Control ProgressStepText{L"ProgressStepText", ControlKind::TextBlock, &ProgressPanel};
     Control SuccessPanel{L"SuccessPanel", ControlKind::Panel, &StatusArea};
     Control SuccessTitleText{L"SuccessTitleText", ControlKind::TextBlock, &SuccessPanel};
     Control SuccessMessageText{L"SuccessMessageText", ControlKind::TextBlock, &SuccessPanel};
@@ -122,9 +177,20 @@ public:
     Control FailureButtons{L"FailureButtons", ControlKind::Panel, &FailurePanel};
     Control TryAgainButton{L"TryAgainButton", ControlKind::Button, &FailureButtons};
     Control CancelButton{L"CancelButton", ControlKind::Button, &FailureButtons};
+    Control RestoreResultPanel{L"RestoreResultPanel", ControlKind::Panel, &StatusArea};
+    Control RestoreResultTitleText{L"RestoreResultTitleText", ControlKind::TextBlock, &RestoreResultPanel};
+    Control RestoreResultMessageText{L"RestoreResultMessageText", ControlKind::TextBlock,
+                                     &RestoreResultPanel};
+    // Under the result of a run or a restore.
+    Control ResultTools{L"ResultTools", ControlKind::Panel, &StatusArea};
+    Control ShowDetailsButton{L"ShowDetailsButton", ControlKind::Button, &ResultTools};
+    Control OpenLogFolderButton{L"OpenLogFolderButton", ControlKind::Button, &ResultTools};
+    Control DoneButton{L"DoneButton", ControlKind::Button, &ResultTools};
+    Control DetailsList{L"DetailsList", ControlKind::ListView, &StatusArea};
     // The footer, shared by the pages: Back at the start, the page's action at the end.
     Control Footer{L"Footer", ControlKind::Panel, &RootGrid};
     Control BackButton{L"BackButton", ControlKind::Button, &Footer};
+    Control ReviewButton{L"ReviewButton", ControlKind::Button, &Footer};
     Control AlreadyAppliedPanel{L"AlreadyAppliedPanel", ControlKind::Panel, &Footer};
     Control AlreadyAppliedText{L"AlreadyAppliedText", ControlKind::TextBlock, &AlreadyAppliedPanel};
     Control ReapplyButton{L"ReapplyButton", ControlKind::Button, &AlreadyAppliedPanel};
@@ -145,9 +211,27 @@ public:
     std::int32_t language = 0;
     RunController runController;
 
+    // What the Profiles page found on its last opening (none until the scan arrives), and the plan the
+    // Review page shows.
+    std::optional<PcStatus> pcStatus;
+    bool pcCheckFailed = false;
+    std::optional<ProfilePlan> reviewPlan;
+    bool reviewFailed = false;
+    // The run or restore under way, what it has reached, and what the last one left to show.
+    WindowActivity activity = WindowActivity::None;
+    std::optional<RunProgress> progress;
+    std::optional<RunReport> lastReport;
+    std::optional<ProfilePlan> planBeforeRun; // what was in effect when the last run began
+    std::optional<RestoreResult> lastRestore;
+    bool closing = false; // the user closed the window; it ends when the activity does
+
     // The two results an apply run posts.
     void ShowSuccess();
     void ShowFailure();
+
+    // The window's frame is being closed: true when it may close now. While a run or a restore is under
+    // way it asks first, and closes (out of sight) only once that has stopped.
+    [[nodiscard]] bool OnCloseRequested();
 
     // The keyboard on the page that is shown (a status panel counts as a page): the control that
     // takes the focus when the page opens, the button Enter presses when the focus is not on a
@@ -196,6 +280,34 @@ private:
     void OnCancelClick();
     void OnRestartClick();
     void RequestRun(int delaySeconds, bool appRemovalStarted);
+    [[nodiscard]] PipelineRunner EngineRunner();
+
+    // Reads of the PC, one at a time, never beside a run or a restore; a result for a page opened
+    // since, or no longer shown, is dropped.
+    void OnPageOpened(PageState page);
+    void StartNextRead();
+    void OnScanned(std::uint64_t opening, std::optional<PcStatus> status);
+    void OnPlanned(std::uint64_t opening, std::optional<ProfilePlan> plan);
+    void RefreshCardStatus();
+    void RefreshReviewPage();
+    void OnReviewClick();
+    void OnOnlyChangesClick();
+    void OnExportClick();
+
+    void ShowStatusPanel(Control* panel);
+    void RefreshResultTools();
+    void OnRunProgress(const RunProgress& reached);
+    void OnRunEnded(RunReport report, std::optional<ProfilePlan> before);
+    void OnRestoreClick();
+    void StartRestore(const std::wstring& journalPath);
+    void OnRestored(RestoreResult result);
+    void OnShowDetailsClick();
+    void OnOpenLogFolderClick();
+    void OnDoneClick();
+    void ReloadAppliedState();
+    // Posts `handler` with its argument to the UI thread, for a window that may be gone by then.
+    template <typename Argument>
+    [[nodiscard]] std::function<void(Argument)> PostTo(void (MainWindow::*handler)(Argument));
 
     [[nodiscard]] std::wstring Text(std::int32_t row) const;
     [[nodiscard]] Control& Badge(SettingsProfile profile);
@@ -203,6 +315,14 @@ private:
 
     std::vector<PageKeys> pageKeys_;
     WindowServices services_;
+    PageState refreshedPage_ = PageState::Welcome; // the page the last refresh showed
+    std::uint64_t opening_ = 0;                    // counts the openings of the pages that read the PC
+    bool readBusy_ = false;
+    bool scanWanted_ = false;
+    bool reviewWanted_ = false;
+    bool restoreShown_ = false; // the status area tells of a restore, not a run
+    bool detailsShown_ = false;
+    std::shared_ptr<std::atomic<bool>> cancel_; // of the run under way
     // Handlers and posted closures hold a weak reference to this; it ends with the window.
     std::shared_ptr<MainWindow*> self_;
 };

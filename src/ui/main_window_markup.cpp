@@ -54,8 +54,12 @@ ControlLook RowLook(double spacing, Alignment alignment = Alignment::Stretch) {
 
 void MainWindow::LoadMarkup() {
     LanguageComboBox.SetItems({L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", L"English"});
-    for (Control* hidden : {&StatusArea, &ProgressPanel, &SuccessPanel, &FailurePanel, &EssentialUpdateBadge,
-                            &StandardUpdateBadge, &MaximumUpdateBadge, &AlreadyAppliedPanel}) {
+    for (Control* hidden :
+         {&StatusArea,           &ProgressPanel,        &SuccessPanel,        &FailurePanel,
+          &EssentialUpdateBadge, &StandardUpdateBadge,  &MaximumUpdateBadge,  &AlreadyAppliedPanel,
+          &ReviewPage,           &ReviewButton,         &RestoreResultPanel,  &ResultTools,
+          &DetailsList,          &ProfileTools,         &EssentialStatusText, &StandardStatusText,
+          &MaximumStatusText,    &EssentialChangedText, &StandardChangedText, &MaximumChangedText}) {
         hidden->SetVisibility(C);
     }
     // The check box's own caption is the app-removal text.
@@ -96,6 +100,8 @@ void MainWindow::LoadMarkup() {
         children[0]->look = TextLook(FontRole::CardTitle, Alignment::Start);
         children[1]->look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
         children[1]->look.fill = true;
+        children[2]->look = TextLook(FontRole::Body, Alignment::Start); // how much is in effect
+        children[3]->look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Alert);
         Control& badge = Badge(profile);
         badge.look.width = 150;
         badge.look.height = 26;
@@ -104,24 +110,55 @@ void MainWindow::LoadMarkup() {
         badge.Children()[0]->look.height = badge.look.height;
     }
 
-    StatusArea.look = PageLook(120);
-    for (Control* panel : {&ProgressPanel, &SuccessPanel, &FailurePanel}) {
+    ProfileTools.look = RowLook(16);
+    CheckStateText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
+    CheckStateText.look.fill = true;
+    RestoreButton.look = ButtonLook(0, Alignment::End);
+
+    ReviewPage.look = PageLook(24);
+    ReviewPage.look.spacing = 12;
+    ReviewTitleText.look = TextLook(FontRole::Heading, Alignment::Start);
+    ReviewAccountText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Alert);
+    ReviewCountsText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
+    ReviewTools.look = RowLook(16);
+    OnlyChangesCheckBox.look.alignment = Alignment::Start;
+    ExportNoticeText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
+    ExportNoticeText.look.fill = true;
+    ExportButton.look = ButtonLook(140, Alignment::End);
+    PlanList.look.fill = true;
+    PlanList.look.minHeight = 220;
+    PlanList.look.columnWeights = {14, 46, 20, 20};
+
+    StatusArea.look = PageLook(56);
+    StatusArea.look.spacing = 20;
+    for (Control* panel : {&ProgressPanel, &SuccessPanel, &FailurePanel, &RestoreResultPanel}) {
         panel->look.spacing = 20;
     }
-    for (Control* title : {&ApplyingTitleText, &SuccessTitleText, &FailureTitleText}) {
+    for (Control* title :
+         {&ApplyingTitleText, &SuccessTitleText, &FailureTitleText, &RestoreResultTitleText}) {
         title->look = TextLook(FontRole::Heading, Alignment::Center);
     }
-    for (Control* message : {&ApplyingMessageText, &SuccessMessageText, &FailureMessageText}) {
+    for (Control* message :
+         {&ApplyingMessageText, &SuccessMessageText, &FailureMessageText, &RestoreResultMessageText}) {
         message->look = TextLook(FontRole::Body, Alignment::Center, Emphasis::Quiet);
     }
     ProgressRing.look.width = 360;
     ProgressRing.look.alignment = Alignment::Center;
+    ProgressStepText.look = TextLook(FontRole::Body, Alignment::Center);
+    ResultTools.look = RowLook(16, Alignment::Center);
+    for (Control* button : {&ShowDetailsButton, &OpenLogFolderButton, &DoneButton}) {
+        button->look = ButtonLook(160, Alignment::Start);
+    }
+    DetailsList.look.fill = true;
+    DetailsList.look.minHeight = 200;
+    DetailsList.look.columnWeights = {18, 14, 38, 30};
     RestartButton.look = ButtonLook(220, Alignment::Center, Emphasis::Accent);
     FailureButtons.look = RowLook(16, Alignment::Center);
     TryAgainButton.look = ButtonLook(160, Alignment::Start, Emphasis::Accent);
     CancelButton.look = ButtonLook(160, Alignment::Start);
 
     BackButton.look = ButtonLook(130, Alignment::Start);
+    ReviewButton.look = ButtonLook(170, Alignment::End);
     AlreadyAppliedPanel.look = RowLook(16, Alignment::End);
     AlreadyAppliedText.look = TextLook(FontRole::Body, Alignment::End);
     ReapplyButton.look = ButtonLook(210, Alignment::Start);
@@ -130,10 +167,16 @@ void MainWindow::LoadMarkup() {
 
     // A page opens on its primary button, or on the input it needs first: the terms box until it is
     // ticked, the first card until a profile is chosen. While a run is under way, its progress.
+    // The Review page opens on its list, which the arrow keys scroll.
     pageKeys_ = {
         {&FailurePanel, {&TryAgainButton, &CancelButton}, {&TryAgainButton}, {&CancelButton}},
-        {&SuccessPanel, {&RestartButton}, {&RestartButton}, {}},
+        {&SuccessPanel, {&RestartButton}, {&RestartButton}, {&DoneButton}},
+        {&RestoreResultPanel, {&DoneButton}, {&DoneButton}, {&DoneButton}},
         {&ProgressPanel, {&ProgressRing}, {}, {}},
+        {&ReviewPage,
+         {&PlanList, &ApplyButton, &ReapplyButton},
+         {&ApplyButton, &ReapplyButton},
+         {&BackButton}},
         {&WelcomePage, {&ContinueButton, &LanguageComboBox}, {&ContinueButton}, {}},
         {&TermsPage, {&ContinueButton, &TermsCheckBox}, {&ContinueButton}, {&BackButton}},
         {&ProfilesPage,

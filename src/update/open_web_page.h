@@ -11,4 +11,8 @@ namespace Velmora {
 // directly. Call on a thread with a single-threaded COM apartment (the UI thread). Windows only.
 [[nodiscard]] bool OpenWebPage(std::wstring_view httpsUrl);
 
+// Shows a folder in Explorer, handed over the same way as a web page, so that it runs with the user's
+// normal rights. Windows only.
+[[nodiscard]] bool OpenFolderInExplorer(const std::wstring& folder);
+
 } // namespace Velmora

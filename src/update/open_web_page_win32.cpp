@@ -50,10 +50,10 @@ UniqueComPointer<IShellDispatch2> DesktopShell() {
     return shell;
 }
 
-bool OpenThroughDesktopShell(const std::wstring& url) {
+bool OpenThroughDesktopShell(const std::wstring& url, const wchar_t* action = L"open") {
     const UniqueComPointer<IShellDispatch2> shell = DesktopShell();
     const UniqueBstr file(::SysAllocString(url.c_str()));
-    const UniqueBstr verb(::SysAllocString(L"open"));
+    const UniqueBstr verb(::SysAllocString(action));
     if (!shell || !file || !verb) {
         return false;
     }
@@ -83,6 +83,19 @@ bool OpenWebPage(std::wstring_view httpsUrl) {
         ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) {
         Diagnose(L"Update notice: the download page could not be opened: " + std::to_wstring(result));
+        return false;
+    }
+    return true;
+}
+
+bool OpenFolderInExplorer(const std::wstring& folder) {
+    if (OpenThroughDesktopShell(folder, L"explore")) {
+        return true;
+    }
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32) {
+        Diagnose(L"The folder could not be shown: " + std::to_wstring(result));
         return false;
     }
     return true;

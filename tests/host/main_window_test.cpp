@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 
 namespace {
@@ -34,7 +35,23 @@ public:
         return true;
     }
     void RestartComputer() override { ++restarts; }
+    std::optional<ExportTarget> AskExportFile(const ExportDialog&) override { return exportTo; }
+    bool SaveFile(const std::wstring& path, const std::string& bytes) override {
+        saved[path] = bytes;
+        return true;
+    }
+    void OpenLogFolder() override { ++logFolderShown; }
+    std::wstring ErrorMessage(std::uint32_t error, std::int32_t) override {
+        return error == 5 ? L"Access is denied" : L"";
+    }
+    void HideWindow() override { hidden = true; }
+    void EndProgram() override { ended = true; }
 
+    std::optional<ExportTarget> exportTo;
+    std::map<std::wstring, std::string> saved;
+    int logFolderShown = 0;
+    bool hidden = false;
+    bool ended = false;
     std::vector<ConfirmationDialog> dialogs;
     std::function<void(DialogResult)> pendingAnswer;
     std::vector<std::vector<std::wstring>> removals;

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 namespace Velmora::Win32 {
 
 // The child windows that show a tree of controls: one per control that shows itself, created in
@@ -37,6 +39,11 @@ public:
     void Update(const Control& control, ControlProperty property);
     void ApplyVisibility();
     void ApplyFonts();
+    // The painter's colours, for the controls that keep their own (lists, progress bars).
+    void ApplyColours();
+
+    // A list's request for the text of one cell (LVN_GETDISPINFO of a list that holds no data itself).
+    void FillListCell(NMLVDISPINFOW& request) const;
 
     // Moves every window to its place, scrolled; scrolling panels show their scroll bar as needed.
     void Place(const Arrangement& arrangement);
@@ -60,6 +67,10 @@ private:
 
     void CreateTree(Control& control, HWND parent, int& id);
     HWND CreateChild(Control& control, HWND parent, int id);
+    void SetColours(const Control& control, HWND window) const;
+    void ShowRows(const Control& control, HWND list) const;
+    void ShowProgress(const Control& control, HWND bar) const;
+    void SizeColumns(const Control& control, HWND list) const;
     void SetScrollPosition(HWND panel, int position);
 
     HINSTANCE instance_;

@@ -54,6 +54,33 @@ LRESULT CALLBACK ReadingBoxProcedure(HWND window, UINT message, WPARAM wParam, L
     return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
+// The list's column headings in the window's colours: the header is a child of the list, so its
+// drawing notifications reach the list, not the window.
+LRESULT CALLBACK ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR painter) {
+    if (message == WM_NOTIFY) {
+        auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(lParam);
+        if (draw->hdr.code == NM_CUSTOMDRAW && draw->hdr.hwndFrom == ListView_GetHeader(list)) {
+            if (draw->dwDrawStage == CDDS_PREPAINT) {
+                return CDRF_NOTIFYITEMDRAW;
+            }
+            if (draw->dwDrawStage == CDDS_ITEMPREPAINT) {
+                wchar_t text[256] = {};
+                HDITEMW item{};
+                item.mask = HDI_TEXT;
+                item.pszText = text;
+                item.cchTextMax = 256;
+                Header_GetItem(draw->hdr.hwndFrom, static_cast<int>(draw->dwItemSpec), &item);
+                const bool rtl = (::GetWindowLongPtrW(list, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+                reinterpret_cast<const ViewPainter*>(painter)->DrawListHeading(draw->hdc, draw->rc, text,
+                                                                               rtl);
+                return CDRF_SKIPDEFAULT;
+            }
+        }
+    }
+    return ::DefSubclassProc(list, message, wParam, lParam);
+}
+
 // The edit control breaks lines only at "\r\n".
 std::wstring WithWindowsLineBreaks(const std::wstring& text) {
     std::wstring converted;
@@ -120,7 +147,13 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
         break;
     case ControlKind::ProgressRing:
         className = PROGRESS_CLASSW;
-        style |= PBS_MARQUEE;
+        style |= PBS_MARQUEE | PBS_SMOOTH;
+        break;
+    case ControlKind::ListView:
+        // The rows stay in the control; the list asks for the cells it shows.
+        className = WC_LISTVIEWW;
+        style |= WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL;
+        exStyle |= WS_EX_CLIENTEDGE;
         break;
     case ControlKind::Panel:
         className = panelClass_;
@@ -149,14 +182,24 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
         ::SetWindowSubclass(child, &ReadingBoxProcedure, 1, 0);
         break;
     case ControlKind::ProgressRing:
-        ::SendMessageW(child, PBM_SETMARQUEE, control.IsShown() ? TRUE : FALSE, 30);
+        ::SetWindowTheme(child, L"", L""); // the theme's colours, dark ones too
+        SetColours(control, child);
+        ShowProgress(control, child);
+        break;
+    case ControlKind::ListView:
+        ::SendMessageW(child, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                       LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+        ::SetWindowTheme(ListView_GetHeader(child), L"", L"");
+        ::SetWindowSubclass(child, &ListProcedure, 1, reinterpret_cast<DWORD_PTR>(&painter_));
+        SetColours(control, child);
         break;
     default:
         break;
     }
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(painter_.Font(control.look.font)), FALSE);
-    for (const ControlProperty property : {ControlProperty::Text, ControlProperty::Enabled,
-                                           ControlProperty::Checked, ControlProperty::SelectedIndex}) {
+    for (const ControlProperty property :
+         {ControlProperty::Text, ControlProperty::Enabled, ControlProperty::Checked,
+          ControlProperty::SelectedIndex, ControlProperty::Rows}) {
         Update(control, property);
     }
     ::ShowWindow(child, control.IsShown() ? SW_SHOWNA : SW_HIDE);
@@ -234,6 +277,16 @@ void ControlWindows::Update(const Control& control, ControlProperty property) {
     case ControlProperty::ReadOnly:
         ::InvalidateRect(window, nullptr, TRUE);
         break;
+    case ControlProperty::Rows:
+        if (control.Kind() == ControlKind::ListView) {
+            ShowRows(control, window);
+        }
+        break;
+    case ControlProperty::Progress:
+        if (control.Kind() == ControlKind::ProgressRing) {
+            ShowProgress(control, window);
+        }
+        break;
     case ControlProperty::Visibility:
     case ControlProperty::FlowDirection:
     case ControlProperty::MinWidth:
@@ -247,10 +300,104 @@ void ControlWindows::ApplyVisibility() {
         if ((::IsWindowVisible(window) != FALSE) != shown) {
             ::ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
             if (control->Kind() == ControlKind::ProgressRing) { // its timer runs only while it is seen
-                ::SendMessageW(window, PBM_SETMARQUEE, shown ? TRUE : FALSE, 30);
+                ShowProgress(*control, window);
             }
         }
     }
+}
+
+void ControlWindows::ApplyColours() {
+    for (const auto& [control, window] : windows_) {
+        SetColours(*control, window);
+    }
+}
+
+void ControlWindows::SetColours(const Control& control, HWND window) const {
+    const Theme& theme = painter_.Colours();
+    if (control.Kind() == ControlKind::ListView) {
+        ::SendMessageW(window, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(theme.card));
+        ::SendMessageW(window, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(theme.card));
+        ::SendMessageW(window, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(theme.text));
+        ::InvalidateRect(window, nullptr, TRUE);
+    } else if (control.Kind() == ControlKind::ProgressRing) {
+        ::SendMessageW(window, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(theme.accent));
+        ::SendMessageW(window, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(theme.card));
+    }
+}
+
+void ControlWindows::ShowRows(const Control& control, HWND list) const {
+    const HWND header = ListView_GetHeader(list);
+    const auto& columns = control.Columns();
+    const bool sameCount = Header_GetItemCount(header) == static_cast<int>(columns.size());
+    while (!sameCount && Header_GetItemCount(header) > 0) {
+        ::SendMessageW(list, LVM_DELETECOLUMN, 0, 0);
+    }
+    for (size_t i = 0; i < columns.size(); ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | (sameCount ? 0 : LVCF_WIDTH);
+        column.cx = painter_.Scale(100);
+        column.pszText = const_cast<wchar_t*>(columns[i].c_str()); // copied by the list
+        ::SendMessageW(list, sameCount ? LVM_SETCOLUMNW : LVM_INSERTCOLUMNW, i,
+                       reinterpret_cast<LPARAM>(&column));
+    }
+    SizeColumns(control, list);
+    const auto rows = static_cast<WPARAM>(control.Rows().size());
+    ::SendMessageW(list, LVM_SETITEMCOUNT, rows, 0);
+    if (rows > 0 && ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) < 0) {
+        // The arrow keys start at the first row.
+        LVITEMW state{};
+        state.stateMask = LVIS_FOCUSED;
+        state.state = LVIS_FOCUSED;
+        ::SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    }
+    ::InvalidateRect(list, nullptr, TRUE);
+}
+
+void ControlWindows::SizeColumns(const Control& control, HWND list) const {
+    const auto& weights = control.look.columnWeights;
+    double sum = 0;
+    for (const double weight : weights) {
+        sum += weight;
+    }
+    RECT client{};
+    ::GetClientRect(list, &client);
+    // Room for a scroll bar either way, so that a long list needs no horizontal one.
+    const bool scrollBar = (::GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0;
+    const int width = static_cast<int>(client.right) -
+                      (scrollBar ? 0 : ::GetSystemMetricsForDpi(SM_CXVSCROLL, painter_.Dpi()));
+    const int columns = Header_GetItemCount(ListView_GetHeader(list));
+    for (int i = 0; i < columns && sum > 0 && static_cast<size_t>(i) < weights.size(); ++i) {
+        ::SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
+                       static_cast<LPARAM>(std::max(20.0, width * weights[static_cast<size_t>(i)] / sum)));
+    }
+}
+
+void ControlWindows::ShowProgress(const Control& control, HWND bar) const {
+    const bool known = control.ProgressTotal() > 0;
+    const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
+    const LONG_PTR wanted = known ? (style & ~static_cast<LONG_PTR>(PBS_MARQUEE)) : (style | PBS_MARQUEE);
+    if (wanted != style) {
+        ::SetWindowLongPtrW(bar, GWL_STYLE, wanted);
+    }
+    if (known) {
+        ::SendMessageW(bar, PBM_SETMARQUEE, FALSE, 0);
+        ::SendMessageW(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(control.ProgressTotal()));
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(control.ProgressDone()), 0);
+    } else {
+        ::SendMessageW(bar, PBM_SETMARQUEE, control.IsShown() ? TRUE : FALSE, 30);
+    }
+}
+
+void ControlWindows::FillListCell(NMLVDISPINFOW& request) const {
+    const Control* control = ControlOf(request.hdr.hwndFrom);
+    if (control == nullptr || (request.item.mask & LVIF_TEXT) == 0 || request.item.cchTextMax <= 0) {
+        return;
+    }
+    const auto& rows = control->Rows();
+    const auto row = static_cast<size_t>(request.item.iItem);
+    const auto column = static_cast<size_t>(request.item.iSubItem);
+    const std::wstring* text = row < rows.size() && column < rows[row].size() ? &rows[row][column] : nullptr;
+    ::lstrcpynW(request.item.pszText, text != nullptr ? text->c_str() : L"", request.item.cchTextMax);
 }
 
 void ControlWindows::ApplyFonts() {
@@ -299,6 +446,9 @@ void ControlWindows::Place(const Arrangement& arrangement) {
         const bool above = IsInsideButton(*control);
         ::SetWindowPos(window, above ? HWND_TOP : nullptr, left, top, rect->width, height,
                        SWP_NOACTIVATE | (above ? 0 : SWP_NOZORDER));
+        if (control->Kind() == ControlKind::ListView) {
+            SizeColumns(*control, window);
+        }
     }
 }
 

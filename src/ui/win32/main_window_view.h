@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include <windows.h>
 
@@ -49,10 +51,18 @@ public:
                     std::function<void(implementation::DialogResult)> done) override;
     bool StartAppRemoval(std::vector<std::wstring> packageNames) override;
     void RestartComputer() override;
+    std::optional<implementation::ExportTarget>
+    AskExportFile(const implementation::ExportDialog& dialog) override;
+    bool SaveFile(const std::wstring& path, const std::string& bytes) override;
+    void OpenLogFolder() override;
+    std::wstring ErrorMessage(std::uint32_t error, std::int32_t language) override;
+    void HideWindow() override;
+    void EndProgram() override;
 
-    // Set before Create: how an app removal and a restart are carried out.
+    // Set before Create: how an app removal, a restart and showing the log folder are carried out.
     std::function<bool(std::vector<std::wstring>)> startAppRemoval;
     std::function<void()> restartComputer;
+    std::function<void()> openLogFolder;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,8 +3,10 @@
 #include "ui/layout.h"
 #include "ui/win32/confirmation_dialog.h"
 #include "ui/win32/theme.h"
+#include "ui/win32/window_platform.h"
 #include "ui/window_placement.h"
 
+#include <commctrl.h>
 #include <shellscalingapi.h>
 
 #include <algorithm>
@@ -256,6 +258,37 @@ void MainWindowView::RestartComputer() {
     }
 }
 
+std::optional<implementation::ExportTarget>
+MainWindowView::AskExportFile(const implementation::ExportDialog& dialog) {
+    return AskSaveFileName(window_, dialog);
+}
+
+bool MainWindowView::SaveFile(const std::wstring& path, const std::string& bytes) {
+    return WriteWholeFile(path, bytes);
+}
+
+void MainWindowView::OpenLogFolder() {
+    if (openLogFolder) {
+        openLogFolder();
+    }
+}
+
+std::wstring MainWindowView::ErrorMessage(std::uint32_t error, std::int32_t language) {
+    return SystemErrorMessage(error, language);
+}
+
+void MainWindowView::HideWindow() {
+    if (window_ != nullptr) {
+        ::ShowWindow(window_, SW_HIDE);
+    }
+}
+
+void MainWindowView::EndProgram() {
+    if (window_ != nullptr) {
+        ::DestroyWindow(window_);
+    }
+}
+
 LRESULT CALLBACK MainWindowView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -302,6 +335,14 @@ LRESULT MainWindowView::HandleMessage(HWND window, UINT message, WPARAM wParam, 
     case WM_PAINT:
         Paint(window);
         return 0;
+    case WM_NOTIFY: {
+        auto* request = reinterpret_cast<NMLVDISPINFOW*>(lParam);
+        if (request->hdr.code == LVN_GETDISPINFOW) {
+            windows_.FillListCell(*request);
+            return 0;
+        }
+        break;
+    }
     case WM_VSCROLL:
         windows_.Scroll(window, LOWORD(wParam));
         return 0;
@@ -342,7 +383,14 @@ LRESULT MainWindowView::HandleFrameMessage(UINT message, WPARAM wParam, LPARAM l
     case WM_THEMECHANGED:
         // Light or dark may have changed; the fonts stay.
         painter_.SetTheme(CurrentTheme());
+        windows_.ApplyColours();
         ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        break;
+    case WM_CLOSE:
+        // While a run goes on, the window asks first and closes once the run has stopped.
+        if (model_ != nullptr && !model_->OnCloseRequested()) {
+            return 0;
+        }
         break;
     case kDispatchMessage:
         dispatcher_.RunPending();

@@ -6,6 +6,7 @@
 #include "ui/win32/theme.h"
 
 #include <array>
+#include <string>
 
 #include <windows.h>
 
@@ -35,6 +36,8 @@ public:
     // WM_DRAWITEM of an owner-drawn button. A card also paints the texts of its content, at their
     // places in `arrangement`.
     void DrawButton(const DRAWITEMSTRUCT& item, const Control& button, const Arrangement& arrangement) const;
+    // One column heading of a list (the header control draws nothing itself).
+    void DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text, bool rightToLeft) const;
     // Around a focused control, outside its rectangle (given in its parent's client coordinates).
     void DrawFocusRing(HDC dc, RECT control) const;
     [[nodiscard]] int FocusRingMargin() const { return Scale(4); }

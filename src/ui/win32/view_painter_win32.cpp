@@ -147,7 +147,9 @@ void ViewPainter::DrawCard(const DRAWITEMSTRUCT& item, const Control& card,
         }
         RECT textRect{place->left - cardRect->left, place->top - cardRect->top,
                       place->Right() - cardRect->left, place->Bottom() - cardRect->top};
-        COLORREF colour = text->look.emphasis == Emphasis::Quiet ? theme_.secondaryText : theme_.text;
+        COLORREF colour = text->look.emphasis == Emphasis::Quiet   ? theme_.secondaryText
+                          : text->look.emphasis == Emphasis::Alert ? theme_.alertText
+                                                                   : theme_.text;
         if (selected && text->look.font == FontRole::CardTitle) {
             colour = theme_.accent;
         }
@@ -157,6 +159,24 @@ void ViewPainter::DrawCard(const DRAWITEMSTRUCT& item, const Control& card,
                     TextFormat(*text) | DT_END_ELLIPSIS);
         ::SelectObject(dc, oldFont);
     }
+}
+
+void ViewPainter::DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text,
+                                  bool rightToLeft) const {
+    ::FillRect(dc, &rect, static_cast<HBRUSH>(windowBrush_.Get()));
+    const UniqueGdiObject line(::CreateSolidBrush(theme_.cardBorder));
+    RECT bottom{rect.left, rect.bottom - 1, rect.right, rect.bottom};
+    RECT edge{rect.right - 1, rect.top + Scale(4), rect.right, rect.bottom - Scale(4)};
+    ::FillRect(dc, &bottom, static_cast<HBRUSH>(line.Get()));
+    ::FillRect(dc, &edge, static_cast<HBRUSH>(line.Get()));
+    RECT place{rect.left + Scale(8), rect.top, rect.right - Scale(8), rect.bottom};
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, theme_.secondaryText);
+    const HGDIOBJ oldFont = ::SelectObject(dc, Font(FontRole::Body));
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
+                    (rightToLeft ? DT_RTLREADING : 0));
+    ::SelectObject(dc, oldFont);
 }
 
 void ViewPainter::DrawFocusRing(HDC dc, RECT control) const {

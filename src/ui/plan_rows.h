@@ -1,0 +1,46 @@
+#pragma once
+
+// The lists of the main window in words of the UI language: the plan of a profile (grouped by step,
+// one row per item: what it is, now, after), and what a run or a restore did. Registry paths, service
+// and task names stay as Windows spells them.
+
+#include "engine/engine.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Velmora {
+
+class LocalizedTextTable;
+
+using ListRows = std::vector<std::vector<std::wstring>>;
+
+// The plan's entries grouped by step in the order registry, services, tasks, power, cleanup,
+// commands, apps, Velmora's own settings; in run order within a step. With `onlyChanges`, what is in
+// effect already is left out.
+[[nodiscard]] std::vector<const PlanEntry*> GroupedEntries(const ProfilePlan& plan, bool onlyChanges);
+
+[[nodiscard]] std::wstring StepText(ItemStep step, const LocalizedTextTable& texts);
+[[nodiscard]] std::wstring ItemText(const ItemTarget& target, const LocalizedTextTable& texts);
+[[nodiscard]] std::wstring StateText(const ItemState& state, const LocalizedTextTable& texts);
+
+// Columns: step, item, now, after.
+[[nodiscard]] std::vector<std::wstring> PlanColumns(const LocalizedTextTable& texts);
+[[nodiscard]] ListRows PlanRows(const ProfilePlan& plan, bool onlyChanges, const LocalizedTextTable& texts);
+
+// A Windows error in words (the UI language where Windows has it), with its number.
+using ErrorDescriber = std::function<std::wstring(std::uint32_t error)>;
+
+// Columns: result, step, item, details. The failed items first (with their error), then what the run
+// changed, then what was in effect already (by `before`, the plan taken when the run began; without
+// one every item done counts as changed), then what it did not reach. Each item once, with its last
+// outcome.
+[[nodiscard]] std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts);
+[[nodiscard]] ListRows RunResultRows(const RunReport& report, const ProfilePlan* before,
+                                     const LocalizedTextTable& texts, const ErrorDescriber& describeError);
+// What could not be restored first, then what cannot come back, what was left alone, what was restored.
+[[nodiscard]] ListRows RestoreResultRows(const RestoreResult& result, const LocalizedTextTable& texts,
+                                         const ErrorDescriber& describeError);
+
+} // namespace Velmora

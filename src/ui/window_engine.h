@@ -1,0 +1,49 @@
+#pragma once
+
+// What the main window asks of the engine. StartWork runs on the UI thread; everything else runs on
+// a worker thread, never on the UI thread, and the window posts the results back through its
+// dispatcher.
+
+#include "engine/engine.h"
+#include "engine/pc_status.h"
+
+#include <functional>
+#include <mutex>
+
+namespace Velmora {
+
+class WindowEngine {
+public:
+    virtual ~WindowEngine() = default;
+    // Starts `work` on a worker thread; false when none could be started.
+    [[nodiscard]] virtual bool StartWork(std::function<void()> work) = 0;
+
+    [[nodiscard]] virtual PcStatus Scan(const RunController& controller, SettingsProfile applied) = 0;
+    [[nodiscard]] virtual ProfilePlan PlanRun(const RunController& controller, SettingsProfile profile,
+                                              const PlanOptions& options) = 0;
+    // The journaled run of the pipeline; `report` says what it did once it returns.
+    virtual std::int32_t Run(const ApplyRunContext& context, const RunOptions& options,
+                             RunReport& report) = 0;
+    [[nodiscard]] virtual RestoreResult Restore(const std::wstring& journalPath,
+                                                const ProgressObserver& progress) = 0;
+};
+
+// The engine itself behind the window. One piece of work at a time: a scan never overlaps a run, a
+// restore or another scan; each waits for the one before it.
+class EngineForWindow final : public WindowEngine {
+public:
+    explicit EngineForWindow(EngineServices& services) : services_(services) {}
+
+    bool StartWork(std::function<void()> work) override;
+    PcStatus Scan(const RunController& controller, SettingsProfile applied) override;
+    ProfilePlan PlanRun(const RunController& controller, SettingsProfile profile,
+                        const PlanOptions& options) override;
+    std::int32_t Run(const ApplyRunContext& context, const RunOptions& options, RunReport& report) override;
+    RestoreResult Restore(const std::wstring& journalPath, const ProgressObserver& progress) override;
+
+private:
+    EngineServices& services_; // not owned
+    std::mutex oneAtATime_;
+};
+
+} // namespace Velmora
