@@ -329,15 +329,17 @@ TEST_F(JournaledRun, AStopEndsTheRunBetweenTwoItemsWithEveryChangeMadeSoFarInIts
         seen.push_back(progress);
         stop = progress.step == ItemStep::Registry && progress.index == 60; // among the common table's rows
     };
+    const ProfilePlan plan = Plan(controller, kStandardProfile, pc, *settings);
     const RunReport report = Run(kStandardProfile, options);
     EXPECT_EQ(report.outcome, RunOutcome::Cancelled);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front().step, ItemStep::Apps) << "app offloading is the first item of Standard";
-    const ProfilePlan plan = Plan(controller, kStandardProfile, pc, *settings);
     EXPECT_EQ(seen.back().stepTotal,
               std::count_if(plan.entries.begin(), plan.entries.end(),
                             [](const PlanEntry& e) { return e.step == ItemStep::Registry; }))
         << "the registry items of Standard's plan";
+    EXPECT_EQ(seen.back().done, seen.size()) << "every item reached, counted once";
+    EXPECT_GE(seen.back().total, plan.entries.size()) << "against all the items of the run";
     const auto journal = Stored(report);
     ASSERT_TRUE(journal && journal->end);
     EXPECT_EQ(journal->end->state, JournalEndState::Cancelled);

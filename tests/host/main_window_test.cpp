@@ -7,6 +7,7 @@
 #include "ui/layout.h"
 #include "ui/window_placement.h"
 #include "support/fake_ui.h"
+#include "support/fake_window.h"
 #include "support/recording_system.h"
 #include "ui/text/localized_text_table.h"
 #include "ui/text/terms_text.h"
@@ -15,65 +16,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <set>
 
 namespace {
 
 using namespace Velmora;
 using namespace Velmora::implementation;
-
-class FakePlatform final : public WindowPlatform {
-public:
-    bool HasStyle(std::wstring_view) const override { return true; }
-    void ShowDialog(const ConfirmationDialog& dialog, std::function<void(DialogResult)> done) override {
-        dialogs.push_back(dialog);
-        pendingAnswer = std::move(done);
-    }
-    bool StartAppRemoval(std::vector<std::wstring> names) override {
-        removals.push_back(std::move(names));
-        return true;
-    }
-    void RestartComputer() override { ++restarts; }
-    std::optional<ExportTarget> AskExportFile(const ExportDialog&) override { return exportTo; }
-    bool SaveFile(const std::wstring& path, const std::string& bytes) override {
-        saved[path] = bytes;
-        return true;
-    }
-    void OpenLogFolder() override { ++logFolderShown; }
-    std::wstring ErrorMessage(std::uint32_t error, std::int32_t) override {
-        return error == 5 ? L"Access is denied" : L"";
-    }
-    void HideWindow() override { hidden = true; }
-    void EndProgram() override { ended = true; }
-
-    std::optional<ExportTarget> exportTo;
-    std::map<std::wstring, std::string> saved;
-    int logFolderShown = 0;
-    bool hidden = false;
-    bool ended = false;
-    std::vector<ConfirmationDialog> dialogs;
-    std::function<void(DialogResult)> pendingAnswer;
-    std::vector<std::vector<std::wstring>> removals;
-    int restarts = 0;
-};
-
-// Counts writes so a test can tell that nothing was stored.
-class CountingSettings final : public LocalSettingsValues {
-public:
-    bool HasKey(std::wstring_view key) const override { return store->HasKey(key); }
-    std::optional<SettingValue> Lookup(std::wstring_view key) const override { return store->Lookup(key); }
-    void Insert(std::wstring_view key, const SettingValue& value) override {
-        ++inserts;
-        store->Insert(key, value);
-    }
-    void Remove(std::wstring_view key) override {
-        ++inserts;
-        store->Remove(key);
-    }
-    std::unique_ptr<LocalSettingsValues> store = MakeInMemorySettings();
-    int inserts = 0;
-};
+using Testing::CountingSettings;
+using Testing::FakePlatform;
 
 // The page-level controls that are shown, by name.
 std::string Shown(MainWindow& w) {

@@ -8,6 +8,7 @@
 #include "engine/restore_point.h"
 #include "engine/state_reader.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <map>
 #include <set>
@@ -111,7 +112,16 @@ public:
         }
         return found->second;
     }
-    std::vector<std::wstring> List() override { return {}; }
+    // Newest first: by the number a journal was created with.
+    std::vector<std::wstring> List() override {
+        std::vector<std::wstring> paths;
+        for (const auto& [path, text] : files) {
+            paths.push_back(path);
+        }
+        std::sort(paths.begin(), paths.end(),
+                  [](const std::wstring& a, const std::wstring& b) { return std::stoi(a) > std::stoi(b); });
+        return paths;
+    }
     void Prune(std::size_t) override {}
     std::int64_t NowUtcSeconds() override { return 1700000000; }
 

@@ -1,0 +1,279 @@
+// The main window over the engine, headless: what the Profiles and Review pages show of a scan and a
+// plan, a run's progress and details, the restore, and closing while a run goes on. The engine and
+// the platform are fakes (support/fake_window.h); runs go through the real pipeline.
+
+#include "support/fake_ui.h"
+#include "support/fake_window.h"
+#include "support/recording_system.h"
+#include "ui/plan_rows.h"
+#include "ui/text/localized_text_table.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+namespace {
+
+using namespace Velmora;
+using namespace Velmora::Testing;
+
+PlanEntry Entry(ItemStep step, ItemTarget target, ItemState now, ItemState after) {
+    PlanEntry entry{step, std::move(target), {}, std::move(now), std::move(after), false, true, false, {}};
+    entry.description = DescribeItem(entry.target);
+    entry.isAction = std::holds_alternative<ActionTarget>(entry.target);
+    entry.inEffect = InEffect(entry.current, entry.after);
+    return entry;
+}
+
+RegistryValueTarget Value(const wchar_t* name) {
+    return {2, L"SOFTWARE\\Velmora", name, {}};
+}
+
+RunItemResult Done(const wchar_t* name, bool succeeded, std::uint32_t error = 0) {
+    return {ItemStep::Registry, Value(name), DescribeItem(Value(name)), true, succeeded, error, std::nullopt};
+}
+
+class WindowWorkTest : public ::testing::Test {
+protected:
+    MainWindow& Open(std::int32_t language = kLanguageEnglish) {
+        settings.store->Insert(SettingKeys::AppLanguage, SettingValue{language});
+        settings.store->Insert(SettingKeys::AcceptTermsServices, SettingValue{true});
+        settings.store->Insert(SettingKeys::AppliedTask, SettingValue{std::int32_t{1}});
+        settings.store->Insert(SettingKeys::AppliedTaskBuildStandard, SettingValue{std::int32_t{130}});
+        texts.BuildTextTable(0);
+        WindowServices services{settings, texts, system, timer, dispatcher, platform};
+        services.engine = &engine;
+        window = std::make_unique<MainWindow>(services);
+        return *window;
+    }
+    // Runs the work the window started, then what it posted back, until nothing is left.
+    void Settle() {
+        while (engine.RunPending() + dispatcher.Drain() > 0) {
+        }
+    }
+    void Answer(DialogResult answer) {
+        platform.pendingAnswer(answer);
+        dispatcher.Drain();
+    }
+
+    CountingSettings settings;
+    LocalizedTextTable texts;
+    RecordingSystem system;
+    ManualDelayedRunner timer;
+    QueuedDispatcher dispatcher;
+    FakePlatform platform;
+    FakeWindowEngine engine;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(WindowWorkTest, CardsTellWhatIsInEffectAndTheAppliedOneWhatChangedSinceOnlyForTheirOwnOpening) {
+    engine.status.profiles = {ProfileStatus{0, {10, 4, 0, 3}, 0}, ProfileStatus{1, {12, 11, 0, 3}, 1},
+                              ProfileStatus{2, {20, 5, 0, 3}, 0}};
+    MainWindow& w = Open();
+    EXPECT_EQ(w.CheckStateText.Text(), L"Checking this PC…");
+    EXPECT_FALSE(w.EssentialStatusText.IsShown());
+    Settle();
+    EXPECT_EQ(engine.scannedFor, kStandardProfile) << "the applied profile is the one to compare";
+    EXPECT_EQ(w.EssentialStatusText.Text(), L"4 of 10 changes in effect");
+    EXPECT_EQ(w.StandardChangedText.Text(), L"1 setting was changed since you applied it");
+    EXPECT_TRUE(w.StandardChangedText.IsShown());
+    EXPECT_FALSE(w.MaximumChangedText.IsShown());
+    EXPECT_FALSE(w.CheckStateText.IsShown());
+    EXPECT_FALSE(w.RestoreButton.IsShown()) << "no journal to restore";
+    EXPECT_TRUE(w.ReapplyButton.IsShown()) << "the applied card offers Reapply";
+
+    // A scan answered after the page was left is dropped, and a read waits for the one before it.
+    engine.status.profiles[1].changedSinceRun = 3;
+    w.BackButton.RaiseClick();
+    w.ContinueButton.RaiseClick();
+    w.ReviewButton.RaiseClick();
+    EXPECT_EQ(engine.pending.size(), 1u) << "the plan waits for the scan";
+    engine.RunPending();
+    dispatcher.Drain();
+    EXPECT_FALSE(w.pcStatus.has_value());
+    EXPECT_EQ(engine.pending.size(), 1u) << "now the plan";
+    w.BackButton.RaiseClick();
+    Settle();
+    EXPECT_EQ(engine.scans, 3);
+    EXPECT_EQ(w.StandardChangedText.Text(), L"3 settings were changed since you applied it");
+    w.LanguageComboBox.SetSelectedIndex(0); // the welcome page's selector, kept across pages
+    EXPECT_EQ(w.StandardChangedText.Text(), L"عدد الإعدادات التي تغيّرت منذ أن طبّقتها: 3");
+}
+
+TEST_F(WindowWorkTest, TheReviewGroupsThePlanByStepFiltersWhatIsInEffectAndExportsIt) {
+    engine.plan.entries = {
+        Entry(ItemStep::Registry, Value(L"A"), AbsentValue(), DwordValue(1)),
+        Entry(ItemStep::Services, ServiceTarget{L"Spooler"},
+              ServiceState{Presence::Present, 2u, false, 0, Presence::Present, DwordValue(2), AbsentValue()},
+              ServiceState{Presence::Present, 3u, false, 0, Presence::Present, DwordValue(3), AbsentValue()}),
+        Entry(ItemStep::Registry, Value(L"B"), DwordValue(0), DwordValue(0)),
+        Entry(ItemStep::Cleanup, ActionTarget{ActionKind::CleanTempFolders, {}}, NoState{}, NoState{}),
+        Entry(ItemStep::Settings, SettingTarget{L"AppliedTask"}, SettingState{},
+              SettingState{SettingValue{1}})};
+    engine.plan.targetAccount = L"kim";
+    MainWindow& w = Open();
+    Settle();
+    w.ReviewButton.RaiseClick();
+    EXPECT_EQ(w.ReviewCountsText.Text(), L"Checking this PC…");
+    Settle();
+    EXPECT_EQ(w.ReviewTitleText.Text(), L"Planned changes: Standard Settings");
+    EXPECT_EQ(w.ReviewAccountText.Text(), L"Changes for the account kim");
+    EXPECT_EQ(w.ReviewCountsText.Text(),
+              L"5 items: 1 already in effect, 3 to change, 1 done on every apply.");
+    const ListRows all = w.PlanList.Rows();
+    ASSERT_EQ(all.size(), 5u);
+    EXPECT_EQ(all[0], (std::vector<std::wstring>{L"Registry", L"HKLM\\SOFTWARE\\Velmora: A", L"Not set",
+                                                 L"0x00000001 (1)"}));
+    EXPECT_EQ(all[1][1], L"HKLM\\SOFTWARE\\Velmora: B") << "grouped by step, in run order within it";
+    EXPECT_EQ(all[2], (std::vector<std::wstring>{L"Services", L"Spooler", L"Automatic", L"Manual"}));
+    EXPECT_EQ(all[3], (std::vector<std::wstring>{L"Cleanup", L"Clean the temporary folders", L"",
+                                                 L"Done on every apply"}));
+    EXPECT_EQ(all[4][0], L"Velmora settings");
+    EXPECT_EQ(w.FocusTarget(), &w.PlanList);
+    EXPECT_EQ(w.EscapeButton(), &w.BackButton);
+
+    w.OnlyChangesCheckBox.RaiseClick();
+    EXPECT_EQ(w.PlanList.Rows().size(), 4u);
+    EXPECT_NE(w.PlanList.Rows()[1][1], L"HKLM\\SOFTWARE\\Velmora: B");
+
+    for (const auto& [path, format] : {std::pair{L"C:\\plan.reg", ExportFormat::Registry},
+                                       std::pair{L"C:\\plan.json", ExportFormat::Json}}) {
+        platform.exportTo = ExportTarget{path, format};
+        w.ExportButton.RaiseClick();
+        EXPECT_EQ(w.ExportNoticeText.Text(), std::wstring(L"Saved to ") + path);
+    }
+    EXPECT_EQ(platform.saved[L"C:\\plan.reg"].substr(0, 2), "\xFF\xFE") << "UTF-16 with its byte order mark";
+    EXPECT_NE(platform.saved[L"C:\\plan.json"].find("\"schemaVersion\": 1"), std::string::npos);
+    w.BackButton.RaiseClick();
+    EXPECT_TRUE(w.ProfilesPage.IsShown());
+}
+
+TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailuresAndDoneGoesBack) {
+    engine.progress = {RunProgress{ItemStep::Registry, 1, 9, 1, 20},
+                       RunProgress{ItemStep::Services, 2, 5, 4, 20}};
+    engine.plan.entries = {Entry(ItemStep::Registry, Value(L"Kept"), DwordValue(0), DwordValue(0))};
+    engine.report.items = {Done(L"Denied", false, 5), Done(L"Kept", true), Done(L"Odd", false),
+                           Done(L"New", true), Done(L"Odd", true)};
+    MainWindow& w = Open();
+    Settle();
+    w.ReapplyButton.RaiseClick();
+    EXPECT_EQ(w.ProgressRing.ProgressTotal(), 0u) << "of unknown length during the start delay";
+    EXPECT_EQ(w.ProgressStepText.Text(), L"Preparing…");
+    timer.RunPending();
+    dispatcher.Drain();
+    EXPECT_EQ(w.ProgressRing.ProgressDone(), 4u);
+    EXPECT_EQ(w.ProgressRing.ProgressTotal(), 20u);
+    EXPECT_EQ(w.ProgressStepText.Text(), L"Services — 2 of 5") << "the last state, however fast they came";
+    EXPECT_TRUE(w.SuccessPanel.IsShown());
+    EXPECT_TRUE(w.RestartButton.IsShown()) << "the restart offer stays";
+    EXPECT_EQ(w.EscapeButton(), &w.DoneButton);
+
+    w.ShowDetailsButton.RaiseClick();
+    EXPECT_EQ(w.ShowDetailsButton.Text(), L"Hide Details");
+    const ListRows details = w.DetailsList.Rows();
+    ASSERT_EQ(details.size(), 4u) << "each item once, with its last outcome";
+    EXPECT_EQ(details[0],
+              (std::vector<std::wstring>{L"Failed", L"Registry", L"HKLM\\SOFTWARE\\Velmora: Denied",
+                                         L"Access is denied (error 5)"}));
+    EXPECT_EQ(details[1][0], L"Changed");
+    EXPECT_EQ(details[1][2], L"HKLM\\SOFTWARE\\Velmora: Odd") << "failed once, then written";
+    EXPECT_EQ(details[3][0], L"Already in effect");
+    engine.report.items = {Done(L"Gone", false, 0x80070002u)};
+    w.OpenLogFolderButton.RaiseClick();
+    EXPECT_EQ(platform.logFolderShown, 1);
+
+    w.DoneButton.RaiseClick();
+    EXPECT_TRUE(w.ProfilesPage.IsShown());
+    EXPECT_FALSE(w.StatusArea.IsShown());
+    EXPECT_EQ(w.appliedProfile, kStandardProfile);
+    EXPECT_EQ(engine.pending.size(), 1u) << "the cards are checked again after the run";
+
+    w.ReapplyButton.RaiseClick();
+    timer.RunPending();
+    dispatcher.Drain();
+    w.ShowDetailsButton.RaiseClick();
+    EXPECT_EQ(w.DetailsList.Rows()[0][3], L"Windows error 0x80070002") << "where Windows has no words";
+}
+
+TEST_F(WindowWorkTest, ClosingDuringARunAsksStopsTheRunOutOfSightAndEndsWhenItHasStopped) {
+    MainWindow& w = Open();
+    EXPECT_TRUE(w.OnCloseRequested()) << "nothing under way";
+    w.ReapplyButton.RaiseClick();
+    EXPECT_FALSE(w.OnCloseRequested());
+    EXPECT_EQ(platform.dialogs.back().closeButtonText, L"Wait");
+    Answer(DialogResult::None);
+    EXPECT_FALSE(platform.hidden);
+
+    // Asked while the run goes on in its own thread: it is told to stop, and the program ends after it.
+    std::promise<void> running;
+    std::promise<void> asked;
+    bool stopAsked = false;
+    engine.duringRun = [&](const RunOptions& options) {
+        running.set_value();
+        asked.get_future().wait();
+        stopAsked = options.cancel->load();
+    };
+    std::thread run([&] { timer.RunPending(); });
+    running.get_future().wait();
+    EXPECT_FALSE(w.OnCloseRequested());
+    Answer(DialogResult::Primary);
+    EXPECT_TRUE(platform.hidden);
+    EXPECT_FALSE(w.OnCloseRequested()) << "closing already; asked once";
+    asked.set_value();
+    run.join();
+    EXPECT_FALSE(platform.ended);
+    dispatcher.Drain();
+    EXPECT_TRUE(stopAsked);
+    EXPECT_TRUE(platform.ended);
+
+    // Closed during the start delay: the run never begins.
+    platform = FakePlatform();
+    engine.duringRun = nullptr;
+    MainWindow& again = Open();
+    again.ReapplyButton.RaiseClick();
+    EXPECT_FALSE(again.OnCloseRequested());
+    Answer(DialogResult::Primary);
+    timer.RunPending();
+    dispatcher.Drain();
+    EXPECT_EQ(engine.runs, 1) << "only the first run";
+    EXPECT_TRUE(platform.ended);
+}
+
+TEST_F(WindowWorkTest, RestoreAsksFirstShowsWhatCouldNotComeBackAndTheAppliedStateOfTheRestoredSettings) {
+    engine.status.restorable =
+        RestorableRun{L"J\\20250131T120000.000Z-Maximum.json", L"Maximum", "2025-01-31T12:00:00Z"};
+    engine.restoreResult.restored = {L"a", L"b"};
+    engine.restoreResult.removedKeys = {L"k"};
+    engine.restoreResult.failed = {RestoreFailure{ItemStep::Services, L"Service X", 5, L"denied"}};
+    engine.restoreResult.cannotComeBack = {L"deleted files", L"commands"};
+    MainWindow& w = Open(kLanguageArabic);
+    Settle();
+    ASSERT_TRUE(w.RestoreButton.IsShown());
+    w.RestoreButton.RaiseClick();
+    EXPECT_NE(platform.dialogs.back().content.find(L"الإعدادات القصوى في 2025-01-31 12:00 UTC"),
+              std::wstring::npos);
+    EXPECT_EQ(platform.dialogs.back().flowDirection, FlowDirection::RightToLeft);
+    Answer(DialogResult::None);
+    EXPECT_TRUE(engine.pending.empty()) << "cancelled: nothing restored";
+    w.RestoreButton.RaiseClick();
+    Answer(DialogResult::Primary);
+    EXPECT_TRUE(w.ProgressPanel.IsShown());
+    EXPECT_EQ(w.ApplyingTitleText.Text(), L"جارٍ استعادة الإعدادات السابقة...");
+    settings.store->Insert(SettingKeys::AppliedTask, SettingValue{std::int32_t{2}}); // what the journal held
+    Settle();
+    EXPECT_EQ(engine.restored, std::vector<std::wstring>{L"J\\20250131T120000.000Z-Maximum.json"});
+    EXPECT_TRUE(w.RestoreResultPanel.IsShown());
+    EXPECT_EQ(w.RestoreResultTitleText.Text(), L"تعذّرت استعادة بعض الإعدادات");
+    EXPECT_EQ(w.RestoreResultMessageText.Text(), L"أُعيد: 3. تعذّرت استعادته: 1. لا يمكن استرجاعه: 2.");
+    EXPECT_EQ(w.appliedProfile, kMaximumProfile);
+    w.ShowDetailsButton.RaiseClick();
+    ASSERT_EQ(w.DetailsList.Rows().size(), 6u);
+    EXPECT_EQ(w.DetailsList.Rows()[0][0], L"فشل");
+    EXPECT_EQ(w.DetailsList.Rows()[1][0], L"لا يمكن استرجاعه");
+    w.DoneButton.RaiseClick();
+    EXPECT_TRUE(w.ProfilesPage.IsShown());
+    EXPECT_FALSE(w.ResultTools.IsShown());
+}
+
+} // namespace
