@@ -64,8 +64,12 @@ struct RunStepsResult {
 // 3. The UI thread of the real window while Apply runs Maximum (start delay 0).
 struct UiStallResult {
     ResponsivenessSummary whole;
+    ResponsivenessSummary run;      // the probes posted from the Apply click on
     double runMs = 0.0;             // from the Apply click to the result on screen
     double worstAfterClickMs = 0.0; // when the worst probe was posted, from the Apply click
+    double scanMs = 0.0;            // the Profiles page's scan, from the window's creation to its cards
+    double planMs = 0.0;            // the Review page's plan, from the click to its list
+    std::size_t progressShown = 0;  // progress states the window showed during the run
     bool completed = false;
     std::string error;
 };

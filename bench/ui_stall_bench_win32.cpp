@@ -4,15 +4,19 @@
 #include "bench/fixtures_win32.h"
 #include "bench/responsiveness_probe_win32.h"
 #include "common/win32_handles.h"
+#include "engine/windows_engine.h"
 #include "settings/local_settings.h"
 #include "system/threadpool_delayed_runner.h"
 #include "system/win32_system_operations.h"
 #include "ui/main_window.h"
 #include "ui/text/localized_text_table.h"
 #include "ui/win32/main_window_view.h"
+#include "ui/window_engine.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -58,9 +62,19 @@ HWND FindChildByCaption(HWND parent, const std::wstring& caption) {
     return search.found;
 }
 
-// Watches the window while a user selects Maximum and presses Apply, until the result is shown.
+// Waits up to a minute for `done`.
+bool WaitFor(const std::atomic<double>& done) {
+    for (int i = 0; i < 6000 && done.load() == 0.0; ++i) {
+        ::Sleep(10);
+    }
+    return done.load() > 0.0;
+}
+
+// Watches the window while it scans the PC, a user selects Maximum, reviews it and presses Apply,
+// until the result is shown.
 UiStallResult MeasureWithWindow(Win32::MainWindowView& view, implementation::MainWindow& window,
-                                const NoDelayRunner& timer, double probeIntervalMs, double limitMs) {
+                                const NoDelayRunner& timer, double createdAt, double probeIntervalMs,
+                                double limitMs) {
     UiStallResult result;
     const HWND frame = view.Handle();
     const HWND card = FindChildByCaption(frame, window.MaximumCardButton.Text());
@@ -70,19 +84,45 @@ UiStallResult MeasureWithWindow(Win32::MainWindowView& view, implementation::Mai
         ::DestroyWindow(frame);
         return result;
     }
+    // Seen on the window's thread at each probe.
     std::atomic<double> resultShownAt{0.0};
-    probe.onProbe = [&window, &resultShownAt] {
+    std::atomic<double> scannedAt{0.0};
+    std::atomic<double> plannedAt{0.0};
+    std::atomic<double> endedAt{0.0};
+    std::size_t lastDone = 0;
+    probe.onProbe = [&] {
+        const double now = NowMs();
+        if (scannedAt.load() == 0.0 && window.pcStatus) {
+            scannedAt = now;
+        }
+        if (plannedAt.load() == 0.0 && window.reviewPlan) {
+            plannedAt = now;
+        }
+        if (window.progress && window.progress->done != lastDone) {
+            lastDone = window.progress->done;
+            ++result.progressShown;
+        }
         if (resultShownAt.load() == 0.0 && (window.SuccessPanel.IsShown() || window.FailurePanel.IsShown())) {
-            resultShownAt = NowMs();
+            resultShownAt = now;
+        }
+        if (endedAt.load() == 0.0 && resultShownAt.load() > 0.0 &&
+            window.activity == implementation::WindowActivity::None) {
+            endedAt = now; // closing now asks nothing
         }
     };
     probe.Start();
     std::atomic<double> clickedAt{0.0};
+    std::atomic<double> reviewAt{0.0};
     const std::wstring applyCaption = window.ApplyButton.Text();
+    const std::wstring reviewCaption = window.ReviewButton.Text();
     // Clicks as a user does, through the window's own messages, and closes the window at the end.
     std::thread driver([&] {
-        ::Sleep(300);
+        WaitFor(scannedAt);
         ::PostMessageW(card, BM_CLICK, 0, 0);
+        ::Sleep(300);
+        reviewAt = NowMs();
+        ::PostMessageW(FindChildByCaption(frame, reviewCaption), BM_CLICK, 0, 0);
+        WaitFor(plannedAt);
         ::Sleep(300);
         const HWND apply = FindChildByCaption(frame, applyCaption);
         if (apply == nullptr) {
@@ -92,9 +132,7 @@ UiStallResult MeasureWithWindow(Win32::MainWindowView& view, implementation::Mai
             ::PostMessageW(apply, BM_CLICK, 0, 0);
             result.completed = ::WaitForSingleObject(timer.Done(), 15 * 60 * 1000) == WAIT_OBJECT_0;
             // The result reaches the screen, then a little idle time.
-            for (int i = 0; i < 500 && resultShownAt.load() == 0.0; ++i) {
-                ::Sleep(10);
-            }
+            WaitFor(endedAt);
             ::Sleep(300);
         }
         probe.Stop();
@@ -102,8 +140,15 @@ UiStallResult MeasureWithWindow(Win32::MainWindowView& view, implementation::Mai
     });
     view.RunMessageLoop();
     driver.join();
-    result.whole = SummarizeProbes(probe.Samples(), probe.StoppedAtMs(), limitMs);
+    const std::vector<ProbeSample> samples = probe.Samples();
+    result.whole = SummarizeProbes(samples, probe.StoppedAtMs(), limitMs);
+    std::vector<ProbeSample> fromClick;
+    std::copy_if(samples.begin(), samples.end(), std::back_inserter(fromClick),
+                 [&](const ProbeSample& sample) { return sample.postedMs >= clickedAt.load(); });
+    result.run = SummarizeProbes(fromClick, probe.StoppedAtMs(), limitMs);
     result.worstAfterClickMs = result.whole.worstPostedMs - clickedAt.load();
+    result.scanMs = scannedAt.load() > 0.0 ? scannedAt.load() - createdAt : 0.0;
+    result.planMs = plannedAt.load() > 0.0 ? plannedAt.load() - reviewAt.load() : 0.0;
     if (resultShownAt.load() > 0.0) {
         result.runMs = resultShownAt.load() - clickedAt.load();
     } else {
@@ -127,14 +172,19 @@ UiStallResult BenchUiStall(double probeIntervalMs, double limitMs) {
     implementation::PrepareTextTable(texts);
     Win32SystemOperations system;
     NoDelayRunner timer;
+    // The program's engine: the run is journaled and tells the window its progress.
+    WindowsEngine engine(*settings);
+    EngineForWindow windowEngine(engine.Services());
     auto view = std::make_unique<Win32::MainWindowView>(::GetModuleHandleW(nullptr));
     view->startAppRemoval = [](std::vector<std::wstring>) { return false; };
     view->restartComputer = [] {}; // never restarts the machine
-    auto window = std::make_unique<implementation::MainWindow>(
-        implementation::WindowServices{*settings, texts, system, timer, *view, *view});
+    implementation::WindowServices services{*settings, texts, system, timer, *view, *view};
+    services.engine = &windowEngine;
+    const double createdAt = NowMs();
+    auto window = std::make_unique<implementation::MainWindow>(services);
     UiStallResult result;
     if (view->Create(*window, SW_SHOWNOACTIVATE)) {
-        result = MeasureWithWindow(*view, *window, timer, probeIntervalMs, limitMs);
+        result = MeasureWithWindow(*view, *window, timer, createdAt, probeIntervalMs, limitMs);
     } else {
         result.error = "the window could not be created";
     }

@@ -31,7 +31,7 @@ struct ControlLook {
     double minHeight = 0; // a filling control never gets less
     bool fill = false;    // takes what is left of the panel's length, shared with the other fillers
 
-    // Panels, and buttons whose content is other controls (cards).
+    // Panels, and buttons whose content is other controls (cards); the padding also around a text.
     Orientation orientation = Orientation::Vertical;
     double paddingX = 0; // inside the panel, at the start and the end
     double paddingY = 0; // inside the panel, at the top and the bottom

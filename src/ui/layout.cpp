@@ -84,8 +84,9 @@ private:
 
     [[nodiscard]] int LeafHeight(const Control& control, int width) const {
         switch (control.Kind()) {
-        case ControlKind::TextBlock:
-            return metrics_.MeasureText(control, width).height;
+        case ControlKind::TextBlock: // a label's padding around its text
+            return metrics_.MeasureText(control, std::max(1, width - 2 * S(control.look.paddingX))).height +
+                   2 * S(control.look.paddingY);
         case ControlKind::Button:
             return S(40);
         case ControlKind::CheckBox: // the box, a gap, and the caption wrapped beside it
@@ -112,7 +113,9 @@ private:
             }
             break;
         case ControlKind::TextBlock:
-            return fixed > 0 ? fixed : TextWidth(control, available);
+            return fixed > 0 ? fixed
+                             : TextWidth(control, std::max(1, available - 2 * S(control.look.paddingX))) +
+                                   2 * S(control.look.paddingX);
         case ControlKind::CheckBox:
             return fixed > 0 ? fixed : TextWidth(control, available) + S(28);
         case ControlKind::Panel:

@@ -102,6 +102,8 @@ void MainWindow::LoadMarkup() {
         children[1]->look.fill = true;
         children[2]->look = TextLook(FontRole::Body, Alignment::Start); // how much is in effect
         children[3]->look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Alert);
+        children[3]->look.paddingX = 8;
+        children[3]->look.paddingY = 3;
         Control& badge = Badge(profile);
         badge.look.width = 150;
         badge.look.height = 26;
@@ -119,6 +121,8 @@ void MainWindow::LoadMarkup() {
     ReviewPage.look.spacing = 12;
     ReviewTitleText.look = TextLook(FontRole::Heading, Alignment::Start);
     ReviewAccountText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Alert);
+    ReviewAccountText.look.paddingX = 8;
+    ReviewAccountText.look.paddingY = 3;
     ReviewCountsText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
     ReviewTools.look = RowLook(16);
     OnlyChangesCheckBox.look.alignment = Alignment::Start;

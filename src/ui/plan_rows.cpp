@@ -251,15 +251,17 @@ ListRows RunResultRows(const RunReport& report, const ProfilePlan* before, const
     std::array<ListRows, 4> groups; // failed, changed, in effect, not reached
     for (const RunItemResult* item : items) {
         const std::wstring name = ItemText(item->target, texts);
+        // What was in effect already stays so even where its write was refused (a value to delete that
+        // is not there).
         if (!item->done) {
             groups[3].push_back(Row(TextId::ResultNotReached, item->step, name, {}, texts));
+        } else if (inEffectBefore.contains(ItemIdentity(item->target))) {
+            groups[2].push_back(Row(TextId::ResultInEffect, item->step, name, {}, texts));
         } else if (!item->succeeded) {
             groups[0].push_back(
                 Row(TextId::ResultFailed, item->step, name,
                     item->error != 0 ? describeError(item->error) : texts.LookupText(TextId::NotAsExpected),
                     texts));
-        } else if (inEffectBefore.contains(ItemIdentity(item->target))) {
-            groups[2].push_back(Row(TextId::ResultInEffect, item->step, name, {}, texts));
         } else {
             groups[1].push_back(Row(TextId::ResultChanged, item->step, name, {}, texts));
         }

@@ -34,8 +34,8 @@ using ErrorDescriber = std::function<std::wstring(std::uint32_t error)>;
 
 // Columns: result, step, item, details. The failed items first (with their error), then what the run
 // changed, then what was in effect already (by `before`, the plan taken when the run began; without
-// one every item done counts as changed), then what it did not reach. Each item once, with its last
-// outcome.
+// one every item done counts as changed or failed), then what it did not reach. Each item once, with
+// its last outcome.
 [[nodiscard]] std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts);
 [[nodiscard]] ListRows RunResultRows(const RunReport& report, const ProfilePlan* before,
                                      const LocalizedTextTable& texts, const ErrorDescriber& describeError);

@@ -118,6 +118,11 @@ class Velmora:
     def controls(self, title=WINDOW_TITLE):
         return self.probe("list", _hex(title))
 
+    def rows(self, caption, title=WINDOW_TITLE):
+        """The rows of the list view captioned `caption`, each a list of its cells."""
+        result = self.sandbox.run("wine", "V:\\velmora_probe.exe", "rows", _hex(title), _hex(caption), lang=self.lang)
+        return [json.loads(line) for line in result.stdout.splitlines() if line.startswith("[")]
+
     def focused(self):
         """The control of the window that has the keyboard focus, or None."""
         found = self.probe("focus", _hex(WINDOW_TITLE))
@@ -172,7 +177,8 @@ class Velmora:
             self.probe("close", _hex(WINDOW_TITLE))
             try:
                 self.process.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
+            except subprocess.TimeoutExpired:  # the Windows process too, not only the sandbox's wrapper
+                self.sandbox.run("wine", "taskkill", "/f", "/im", "Velmora.exe")
                 self.process.kill()
                 self.process.wait()
         self.log.close()

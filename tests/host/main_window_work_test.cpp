@@ -153,7 +153,7 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
     engine.progress = {RunProgress{ItemStep::Registry, 1, 9, 1, 20},
                        RunProgress{ItemStep::Services, 2, 5, 4, 20}};
     engine.plan.entries = {Entry(ItemStep::Registry, Value(L"Kept"), DwordValue(0), DwordValue(0))};
-    engine.report.items = {Done(L"Denied", false, 5), Done(L"Kept", true), Done(L"Odd", false),
+    engine.report.items = {Done(L"Denied", false, 5), Done(L"Kept", false, 2), Done(L"Odd", false),
                            Done(L"New", true), Done(L"Odd", true)};
     MainWindow& w = Open();
     Settle();

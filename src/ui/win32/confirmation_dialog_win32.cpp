@@ -43,9 +43,9 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
     const int x = ownerRect.left + ((ownerRect.right - ownerRect.left) - width) / 2;
     const int y = ownerRect.top + ((ownerRect.bottom - ownerRect.top) - height) / 2;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | (rtl ? WS_EX_LAYOUTRTL : 0);
-    window_ =
-        ::CreateWindowExW(exStyle, kClassName, dialog_.title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, x,
-                          y, width, height, owner_, nullptr, instance, this);
+    window_ = ::CreateWindowExW(exStyle, kClassName, dialog_.title.c_str(),
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, x, y, width, height,
+                                owner_, nullptr, instance, this);
     if (window_ == nullptr) {
         return;
     }
@@ -77,6 +77,9 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
     ::EnableWindow(owner_, FALSE);
     ::ShowWindow(window_, SW_SHOW);
     ::SetFocus(close_); // the safe answer has the focus
+    // Painted at once: opened from a message posted by another process (closing the window), Wine leaves
+    // the new window's controls unpainted until something else repaints them.
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 ConfirmationDialogWindow::~ConfirmationDialogWindow() {

@@ -42,6 +42,13 @@ public:
     // The painter's colours, for the controls that keep their own (lists, progress bars).
     void ApplyColours();
 
+    // WM_PAINT of a text's window.
+    void PaintText(HWND window) const;
+
+    // A list's drawing notification (NM_CUSTOMDRAW): the cells are drawn here, right to left as the
+    // list reads; returns the answer to the list.
+    [[nodiscard]] LRESULT DrawListCell(NMLVCUSTOMDRAW& draw) const;
+
     // A list's request for the text of one cell (LVN_GETDISPINFO of a list that holds no data itself).
     void FillListCell(NMLVDISPINFOW& request) const;
 

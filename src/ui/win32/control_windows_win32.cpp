@@ -11,14 +11,15 @@ namespace {
 // The height of a drop-down list's window includes its list.
 constexpr double kDropDownListHeight = 200;
 
-// Panels only arrange, unless they scroll; a button's own texts are its content, painted by it.
+// Panels only arrange, unless they scroll; a button's own texts are its content, painted by it, except
+// a notice, which has a window of its own above the button, so that it is read out and found by itself.
 bool HasOwnWindow(const Control& control) {
     if (control.Kind() == ControlKind::Panel) {
         return control.look.scrolls;
     }
     const Control* parent = control.Parent();
     return !(control.Kind() == ControlKind::TextBlock && parent != nullptr &&
-             parent->Kind() == ControlKind::Button);
+             parent->Kind() == ControlKind::Button && control.look.emphasis != Emphasis::Alert);
 }
 
 bool IsInsideButton(const Control& control) {
@@ -79,6 +80,17 @@ LRESULT CALLBACK ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lP
         }
     }
     return ::DefSubclassProc(list, message, wParam, lParam);
+}
+
+// A text the window paints itself: the static control lays out Arabic mixed with digits or Latin
+// left to right under Wine; the painter keeps the right-to-left reading order.
+LRESULT CALLBACK TextProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR windows) {
+    if (message == WM_PAINT) {
+        reinterpret_cast<const ControlWindows*>(windows)->PaintText(window);
+        return 0;
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
 // The edit control breaks lines only at "\r\n".
@@ -181,14 +193,16 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
     case ControlKind::TextBox:
         ::SetWindowSubclass(child, &ReadingBoxProcedure, 1, 0);
         break;
+    case ControlKind::TextBlock:
+        ::SetWindowSubclass(child, &TextProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
+        break;
     case ControlKind::ProgressRing:
         ::SetWindowTheme(child, L"", L""); // the theme's colours, dark ones too
         SetColours(control, child);
         ShowProgress(control, child);
         break;
     case ControlKind::ListView:
-        ::SendMessageW(child, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                       LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+        ::SendMessageW(child, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
         ::SetWindowTheme(ListView_GetHeader(child), L"", L"");
         ::SetWindowSubclass(child, &ListProcedure, 1, reinterpret_cast<DWORD_PTR>(&painter_));
         SetColours(control, child);
@@ -386,6 +400,46 @@ void ControlWindows::ShowProgress(const Control& control, HWND bar) const {
     } else {
         ::SendMessageW(bar, PBM_SETMARQUEE, control.IsShown() ? TRUE : FALSE, 30);
     }
+}
+
+void ControlWindows::PaintText(HWND window) const {
+    PAINTSTRUCT paint{};
+    HDC dc = ::BeginPaint(window, &paint);
+    RECT client{};
+    ::GetClientRect(window, &client);
+    if (const Control* control = ControlOf(window)) {
+        painter_.DrawTextBlock(dc, client, *control);
+    }
+    ::EndPaint(window, &paint);
+}
+
+LRESULT ControlWindows::DrawListCell(NMLVCUSTOMDRAW& draw) const {
+    const Control* control = ControlOf(draw.nmcd.hdr.hwndFrom);
+    if (control == nullptr || control->Kind() != ControlKind::ListView) {
+        return CDRF_DODEFAULT;
+    }
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        return CDRF_NOTIFYSUBITEMDRAW;
+    }
+    if (draw.nmcd.dwDrawStage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM)) {
+        return CDRF_DODEFAULT;
+    }
+    const HWND list = draw.nmcd.hdr.hwndFrom;
+    const auto row = static_cast<size_t>(draw.nmcd.dwItemSpec);
+    const auto column = static_cast<size_t>(draw.iSubItem);
+    RECT cell{};
+    cell.top = draw.iSubItem;
+    cell.left = draw.iSubItem == 0 ? LVIR_LABEL : LVIR_BOUNDS;
+    ::SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    const auto& rows = control->Rows();
+    const std::wstring text = row < rows.size() && column < rows[row].size() ? rows[row][column] : L"";
+    const bool selected = ::SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) != 0;
+    painter_.DrawListCell(draw.nmcd.hdc, cell, text, selected, ::GetFocus() == list,
+                          control->EffectiveFlowDirection() == FlowDirection::RightToLeft);
+    return CDRF_SKIPDEFAULT;
 }
 
 void ControlWindows::FillListCell(NMLVDISPINFOW& request) const {

@@ -231,6 +231,10 @@ bool MainWindowView::HasStyle(std::wstring_view key) const {
 
 void MainWindowView::ShowDialog(const implementation::ConfirmationDialog& dialog,
                                 std::function<void(implementation::DialogResult)> done) {
+    if (DialogOpen()) {
+        done(implementation::DialogResult::None); // one question at a time
+        return;
+    }
     // The dialog takes the focus; when it closes, the focus goes back to what opened it.
     const Control* opener = windows_.ControlOf(::GetFocus());
     auto answer = [this, opener, done = std::move(done)](implementation::DialogResult result) {
@@ -340,6 +344,9 @@ LRESULT MainWindowView::HandleMessage(HWND window, UINT message, WPARAM wParam, 
         if (request->hdr.code == LVN_GETDISPINFOW) {
             windows_.FillListCell(*request);
             return 0;
+        }
+        if (request->hdr.code == NM_CUSTOMDRAW) {
+            return windows_.DrawListCell(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
         }
         break;
     }

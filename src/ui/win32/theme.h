@@ -19,7 +19,6 @@ struct Theme {
     COLORREF disabledFill = RGB(200, 200, 200);
     COLORREF disabledText = RGB(130, 130, 130);
     COLORREF badge = RGB(196, 43, 28);
-    COLORREF alertText = RGB(196, 43, 28); // a warning written on the card or window colour
 };
 
 // Reads "AppsUseLightTheme" of the current user; light when it cannot be read.

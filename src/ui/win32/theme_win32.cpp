@@ -19,7 +19,6 @@ Theme CurrentTheme() {
         theme.accentText = RGB(0, 0, 0);
         theme.disabledFill = RGB(60, 60, 60);
         theme.disabledText = RGB(120, 120, 120);
-        theme.alertText = RGB(255, 153, 164);
     }
     return theme;
 }

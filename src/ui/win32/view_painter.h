@@ -36,6 +36,11 @@ public:
     // WM_DRAWITEM of an owner-drawn button. A card also paints the texts of its content, at their
     // places in `arrangement`.
     void DrawButton(const DRAWITEMSTRUCT& item, const Control& button, const Arrangement& arrangement) const;
+    // A text control's own window, in its colours, wrapped or (with a fixed height) centred on one line.
+    void DrawTextBlock(HDC dc, const RECT& rect, const Control& text) const;
+    // One cell of a list, on one line; a selected row in the accent colour while the list has the focus.
+    void DrawListCell(HDC dc, const RECT& cell, const std::wstring& text, bool selected, bool focused,
+                      bool rightToLeft) const;
     // One column heading of a list (the header control draws nothing itself).
     void DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text, bool rightToLeft) const;
     // Around a focused control, outside its rectangle (given in its parent's client coordinates).

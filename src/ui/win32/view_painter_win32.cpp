@@ -28,6 +28,20 @@ UINT TextFormat(const Control& control) {
     return format;
 }
 
+// The direction of a text by its first strong letter (Hebrew and Arabic right to left, Latin left to
+// right), else `fallback`: a registry path in an Arabic list reads left to right.
+bool ReadsRightToLeft(const std::wstring& text, bool fallback) {
+    for (const wchar_t c : text) {
+        if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFEFC)) {
+            return true;
+        }
+        if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= 0x00C0 && c <= 0x024F)) {
+            return false;
+        }
+    }
+    return fallback;
+}
+
 bool IsAccent(const Control& control) {
     return control.look.emphasis == Emphasis::Accent || control.Style() == implementation::kAccentButtonStyle;
 }
@@ -142,14 +156,13 @@ void ViewPainter::DrawCard(const DRAWITEMSTRUCT& item, const Control& card,
     ::SetBkMode(dc, TRANSPARENT);
     for (const Control* text : card.Children()) {
         const Rect* place = arrangement.Find(*text);
-        if (text->Kind() != ControlKind::TextBlock || place == nullptr) {
-            continue;
+        if (text->Kind() != ControlKind::TextBlock || text->look.emphasis == Emphasis::Alert ||
+            place == nullptr) {
+            continue; // a notice shows itself
         }
         RECT textRect{place->left - cardRect->left, place->top - cardRect->top,
                       place->Right() - cardRect->left, place->Bottom() - cardRect->top};
-        COLORREF colour = text->look.emphasis == Emphasis::Quiet   ? theme_.secondaryText
-                          : text->look.emphasis == Emphasis::Alert ? theme_.alertText
-                                                                   : theme_.text;
+        COLORREF colour = text->look.emphasis == Emphasis::Quiet ? theme_.secondaryText : theme_.text;
         if (selected && text->look.font == FontRole::CardTitle) {
             colour = theme_.accent;
         }
@@ -159,6 +172,32 @@ void ViewPainter::DrawCard(const DRAWITEMSTRUCT& item, const Control& card,
                     TextFormat(*text) | DT_END_ELLIPSIS);
         ::SelectObject(dc, oldFont);
     }
+}
+
+void ViewPainter::DrawTextBlock(HDC dc, const RECT& rect, const Control& text) const {
+    ::FillRect(dc, &rect, ControlColours(dc, text));
+    ::SetBkMode(dc, TRANSPARENT);
+    const HGDIOBJ oldFont = ::SelectObject(dc, Font(text.look.font));
+    RECT place = rect;
+    ::InflateRect(&place, -Scale(text.look.paddingX), -Scale(text.look.paddingY));
+    const UINT format = TextFormat(text) | (text.look.height > 0 ? DT_SINGLELINE | DT_VCENTER : 0);
+    ::DrawTextW(dc, text.Text().c_str(), static_cast<int>(text.Text().size()), &place, format);
+    ::SelectObject(dc, oldFont);
+}
+
+void ViewPainter::DrawListCell(HDC dc, const RECT& cell, const std::wstring& text, bool selected,
+                               bool focused, bool rightToLeft) const {
+    const COLORREF background = !selected ? theme_.card : focused ? theme_.accent : theme_.cardBorder;
+    const UniqueGdiObject brush(::CreateSolidBrush(background));
+    ::FillRect(dc, &cell, static_cast<HBRUSH>(brush.Get()));
+    RECT place{cell.left + Scale(6), cell.top, cell.right - Scale(6), cell.bottom};
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, selected && focused ? theme_.accentText : theme_.text);
+    const HGDIOBJ oldFont = ::SelectObject(dc, Font(FontRole::Body));
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
+                    (ReadsRightToLeft(text, rightToLeft) ? DT_RTLREADING : 0));
+    ::SelectObject(dc, oldFont);
 }
 
 void ViewPainter::DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text,

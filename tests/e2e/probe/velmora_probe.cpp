@@ -6,14 +6,18 @@
 //   velmora_probe find TITLE CAPTION [TIMEOUT_MS]  a control of that window by exact caption or "class:NAME"
 //   velmora_probe list TITLE                       every control of that window
 //   velmora_probe focus TITLE                      the control of that window with the keyboard focus
+//   velmora_probe rows TITLE CAPTION               the rows of that list view, one JSON array of cells a line
 //   velmora_probe close TITLE                      asks the window to close (WM_CLOSE)
 //   velmora_probe record FILE TEXT                 appends TEXT and a line end to FILE (as a URL handler)
 //
 // Captions may be given as "hex:" followed by UTF-8 bytes in hex, independent of the locale.
 
 #include "common/text_encoding.h"
+#include "common/win32_handles.h"
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
@@ -136,6 +140,39 @@ HWND WaitFor(HWND parent, const std::wstring& text, DWORD timeoutMs) {
     return window;
 }
 
+// A list view keeps its rows in its own process: each cell is asked for into memory lent there.
+void PrintRows(HWND list) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(list, &processId);
+    const Velmora::UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    constexpr int kChars = 1024;
+    auto* lent = static_cast<char*>(
+        ::VirtualAllocEx(process.Get(), nullptr, sizeof(LVITEMW) + kChars * 2, MEM_COMMIT, PAGE_READWRITE));
+    const auto rows = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    const auto columns = ::SendMessageW(ListView_GetHeader(list), HDM_GETITEMCOUNT, 0, 0);
+    for (LRESULT row = 0; lent != nullptr && row < rows; ++row) {
+        std::string line = "[";
+        for (LRESULT column = 0; column < columns; ++column) {
+            LVITEMW item{};
+            item.iSubItem = static_cast<int>(column);
+            item.cchTextMax = kChars;
+            item.pszText = reinterpret_cast<wchar_t*>(lent + sizeof(LVITEMW));
+            wchar_t text[kChars] = {};
+            ::WriteProcessMemory(process.Get(), lent, &item, sizeof item, nullptr);
+            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(lent));
+            ::ReadProcessMemory(process.Get(), item.pszText, text, sizeof text - 2, nullptr);
+            line += column == 0 ? "" : ",";
+            line += JsonString(text);
+        }
+        std::printf("%s]\n", line.c_str());
+    }
+    if (lent != nullptr) {
+        ::VirtualFreeEx(process.Get(), lent, 0, MEM_RELEASE);
+    }
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -180,8 +217,15 @@ int wmain(int argc, wchar_t** argv) {
         }
         PrintWindow(thread.hwndFocus);
         return 0;
+    } else if (top != nullptr && command == L"rows" && argc > 3) {
+        if (HWND list = Find(top, DecodeArgument(argv[3]))) {
+            PrintRows(list);
+            return 0;
+        }
+        return 1;
     } else if (top != nullptr && command == L"close") {
         ::PostMessageW(top, WM_CLOSE, 0, 0);
+        PrintWindow(top); // an answer, so that the close is not asked again
         return 0;
     }
     if (shown == nullptr) {

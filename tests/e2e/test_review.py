@@ -1,0 +1,172 @@
+"""The window around a run, in English (light, 100 %) and Arabic (dark, 150 %): the review of Standard's
+plan and its export, Apply of exactly that plan with its progress, a value changed back from outside and
+Reapply, the restore of the last run, closing during a run, and the details of a failed run. Every new
+page is photographed; the review also in the other theme and scale."""
+
+import json
+import unittest
+
+from velmora_driver import SANDBOX, VelmoraTestCase, read_registry, seed_settings
+
+RUN_MS = 120000
+PREPARED = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\DataCollection", "AllowTelemetry")
+PERSONALIZE = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"
+DESKTOP = "HKCU\\Control Panel\\Desktop"
+TEMP = SANDBOX / "prefix" / "drive_c" / "windows" / "temp"
+JOURNALS = SANDBOX / "prefix" / "drive_c" / "ProgramData" / "Velmora" / "Journal"
+ROOTS = ["HKCR", "HKCU", "HKLM", "HKU"]
+
+ENGLISH = dict(lang="en_US.UTF-8", language=1, dark=False, dpi=96, tag="review-en", standard="Standard Settings",
+               essential="Essential Settings", review="Review Changes", plan="Planned changes",
+               only="Only what changes", export="Export…", export_title="Export the Planned Changes",
+               apply="Apply", reapply="Reapply Settings", success="Settings Applied Successfully!",
+               failure="Operation Failed", details="Show Details", details_list="Details of the result",
+               done="Done", changed="1 setting was changed since you applied it",
+               restore="Restore Previous Settings", restore_title="Restore Previous Settings?",
+               restore_button="Restore", restored="Previous Settings Restored", close_title="A Run Is Under Way",
+               stop="Stop and Close", failed="Failed", error="(error 1021)",
+               steps=("Registry", "Services", "Scheduled tasks", "Power", "Cleanup", "Commands", "Apps",
+                      "Velmora settings"))
+ARABIC = dict(lang="ar_SA.UTF-8", language=0, dark=True, dpi=144, tag="review-ar", standard="الإعدادات القياسية",
+              essential="الإعدادات الأساسية", review="مراجعة التغييرات", plan="التغييرات المخطّطة",
+              only="ما سيتغيّر فقط", export="تصدير…", export_title="تصدير التغييرات المخطّطة", apply="تطبيق",
+              reapply="إعادة تطبيق الإعدادات", success="تم تطبيق الإعدادات بنجاح!", failure="فشلت العملية",
+              details="عرض التفاصيل", details_list="تفاصيل النتيجة", done="تم",
+              changed="تغيّر إعداد واحد منذ أن طبّقتها", restore="استعادة الإعدادات السابقة",
+              restore_title="استعادة الإعدادات السابقة؟", restore_button="استعادة",
+              restored="تمت استعادة الإعدادات السابقة", close_title="عملية قيد التنفيذ", stop="إيقاف وإغلاق",
+              failed="فشل", error="(الخطأ 1021)",
+              steps=("السجل", "الخدمات", "المهام المجدولة", "الطاقة", "التنظيف", "الأوامر", "التطبيقات",
+                     "إعدادات Velmora"))
+
+
+class ReviewTest(VelmoraTestCase):
+    def tearDown(self):
+        super().tearDown()
+        for key, value in ((PERSONALIZE, "AppsUseLightTheme"), (DESKTOP, "LogPixels"), PREPARED):
+            self.reg("delete", key, "/v", value)
+        self.reg("delete", "HKLM\\SOFTWARE\\Policies")
+
+    def reg(self, *args):
+        return self.sandbox.run("wine", "reg", *args, "/f")
+
+    def look(self, dark, dpi):
+        self.reg("add", PERSONALIZE, "/v", "AppsUseLightTheme", "/t", "REG_DWORD", "/d", "0" if dark else "1")
+        self.reg("add", DESKTOP, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi))
+
+    def run_to(self, app, t, button, result, shot=None):
+        app.click(button)
+        self.progress_step(app, t, shot)
+        app.wait_for(result, RUN_MS)
+
+    def progress_step(self, app, t, shot=None):
+        bar = lambda: (app.find("class:msctls_progress32") or {}).get("text", "")
+        app.wait_until(lambda: bar().startswith(tuple(step + " — " for step in t["steps"])), 60, "a step name")
+        if shot:
+            app.screenshot(shot)
+
+    def walk(self, t):
+        tag = t["tag"]
+        self.look(t["dark"], t["dpi"])
+        self.reg("add", PREPARED[0], "/v", PREPARED[1], "/t", "REG_DWORD", "/d", "3")
+        seed_settings(self.sandbox, t["language"])
+        app = self.start(t["lang"])
+        app.click(t["standard"])
+        app.click(t["review"])
+        app.wait_until(lambda: len(app.rows(t["plan"])) > 300, 60, "the plan")
+        rows = app.rows(t["plan"])
+        row = next(r for r in rows if r[1] == PREPARED[0] + ": " + PREPARED[1])
+        self.assertEqual(row[2:], ["0x00000003 (3)", "0x00000000 (0)"], "now and after")
+        app.screenshot(f"{tag}-1-review")
+        app.click(t["only"])
+        app.wait_until(lambda: len(app.rows(t["plan"])) < len(rows), what="only what changes")
+        app.screenshot(f"{tag}-2-review-only-changes")
+
+        # Exported through the Save As dialog, by the keyboard; then Apply applies exactly that plan.
+        exported = SANDBOX / "prefix" / "drive_c" / f"{tag}.json"
+        exported.unlink(missing_ok=True)
+        app.click(t["export"])
+        self.assertIsNotNone(app.wait_window(10000, t["export_title"]))
+        app.keys("ctrl+a")
+        self.sandbox.x11("xdotool", "type", "--delay", "40", f"C:\\{tag}.json")
+        app.keys("Return")
+        app.wait_until(exported.exists, what="the export")
+        plan = json.loads(exported.read_text(encoding="utf-8"))
+        self.assertEqual(plan["schemaVersion"], 1)
+        self.run_to(app, t, t["apply"], t["success"], f"{tag}-3-progress")
+        app.screenshot(f"{tag}-4-success")
+        app.click(t["details"])
+        app.wait_until(lambda: app.rows(t["details_list"]), what="the details")
+        app.screenshot(f"{tag}-5-details")
+        changed = [e for e in plan["entries"] if e["item"]["kind"] == "registryValue" and e["readable"] and not e["inEffect"]
+                   and " " not in e["item"]["value"] and e["item"]["value"]]
+        self.assertIn(PREPARED[0] + ": " + PREPARED[1], [e["description"] for e in changed])
+        for e in changed:
+            item, after = e["item"], e["after"]
+            expected = hex(after["display"]) if "display" in after else None
+            key = ROOTS[item["root"]] + "\\" + item["key"]
+            self.assertEqual(read_registry(self.sandbox, key, item["value"]), expected, e["description"])
+        self.stop()
+
+        # Changed back from outside: the applied card says so, and Reapply sets it again.
+        self.reg("add", PREPARED[0], "/v", PREPARED[1], "/t", "REG_DWORD", "/d", "3")
+        app = self.start(t["lang"])
+        app.wait_for(t["changed"], 60000)
+        app.screenshot(f"{tag}-6-changed-since")
+        self.run_to(app, t, t["reapply"], t["success"])
+        app.click(t["done"])
+        app.wait_until(lambda: app.visible(t["restore"]) and not app.visible(t["changed"]), 60, "a clean card")
+        self.assertEqual(read_registry(self.sandbox, *PREPARED), "0x0")
+
+        # The restore takes back that Reapply: the value is as it was prepared again.
+        app.click(t["restore"])
+        self.assertTrue(app.click_in_dialog(t["restore_title"], t["restore_button"], f"{tag}-7-restore-question"))
+        app.wait_for(t["restored"], RUN_MS)
+        app.screenshot(f"{tag}-8-restored")
+        self.assertEqual(read_registry(self.sandbox, *PREPARED), "0x3")
+        app.click(t["done"])
+
+        # Closed during a run (slowed by a full temporary folder): it stops and its journal is closed.
+        for i in range(30000):
+            (TEMP / f"velmora-review-{i}.tmp").write_bytes(b"x")
+        app.click(t["standard"])
+        app.click(t["reapply"] if app.visible(t["reapply"]) else t["apply"])
+        self.progress_step(app, t)
+        app.probe("close", "hex:" + "Velmora".encode().hex())
+        self.assertTrue(app.click_in_dialog(t["close_title"], t["stop"], f"{tag}-9-close-question"))
+        app.process.wait(RUN_MS / 1000)
+        self.stop()
+        newest = max(JOURNALS.glob("*.json*"), key=lambda path: path.name)
+        self.assertTrue(newest.name.endswith(".json"), newest.name)
+        self.assertIn('"state":"cancelled"', newest.read_text(encoding="utf-8"))
+
+        # A failed run's details list the failure with Windows' words for its error.
+        self.assertEqual(self.tool("make-volatile", "SOFTWARE\\Policies").returncode, 0)
+        app = self.start(t["lang"])
+        app.click(t["essential"])
+        self.run_to(app, t, t["apply"], t["failure"])
+        app.click(t["details"])
+        app.wait_until(lambda: app.rows(t["details_list"]), what="the details")
+        rows = app.rows(t["details_list"])
+        self.assertEqual(rows[0][0], t["failed"])
+        self.assertTrue(any(row[0] == t["failed"] and row[3].endswith(t["error"]) for row in rows))
+        app.screenshot(f"{tag}-10-failure-details")
+        self.stop()
+
+        # The review in the other theme and scale.
+        self.look(not t["dark"], 240 - t["dpi"])
+        app = self.start(t["lang"])
+        app.click(t["essential"])
+        app.click(t["review"])
+        app.wait_until(lambda: app.rows(t["plan"]), 60, "the plan")
+        app.screenshot(f"{tag}-11-review-other-look")
+
+    def test_english_light(self):
+        self.walk(ENGLISH)
+
+    def test_arabic_dark(self):
+        self.walk(ARABIC)
+
+
+if __name__ == "__main__":
+    unittest.main()
