@@ -144,13 +144,13 @@ public:
     Control MaximumChangedText{L"MaximumChangedText", ControlKind::TextBlock, &MaximumCardButton};
     Control MaximumUpdateBadge{L"MaximumUpdateBadge", ControlKind::Panel, &MaximumCardButton};
     Control MaximumUpdateBadgeText{L"MaximumUpdateBadgeText", ControlKind::TextBlock, &MaximumUpdateBadge};
+    Control RemoveAppsContainer{L"RemoveAppsContainer", ControlKind::Panel, &ProfilesPage};
+    Control RemoveAppsCheckBox{L"RemoveAppsCheckBox", ControlKind::CheckBox, &RemoveAppsContainer};
+    Control RemoveAppsText{L"RemoveAppsText", ControlKind::TextBlock, &RemoveAppsContainer};
     // What the last look at the PC found, and the way back to the settings before the last run.
     Control ProfileTools{L"ProfileTools", ControlKind::Panel, &ProfilesPage};
     Control CheckStateText{L"CheckStateText", ControlKind::TextBlock, &ProfileTools};
     Control RestoreButton{L"RestoreButton", ControlKind::Button, &ProfileTools};
-    Control RemoveAppsContainer{L"RemoveAppsContainer", ControlKind::Panel, &ProfilesPage};
-    Control RemoveAppsCheckBox{L"RemoveAppsCheckBox", ControlKind::CheckBox, &RemoveAppsContainer};
-    Control RemoveAppsText{L"RemoveAppsText", ControlKind::TextBlock, &RemoveAppsContainer};
     // The plan of the selected profile, before it is applied.
     Control ReviewPage{L"ReviewPage", ControlKind::Panel, &ContentArea};
     Control ReviewTitleText{L"ReviewTitleText", ControlKind::TextBlock, &ReviewPage};

@@ -21,6 +21,7 @@ ENGLISH = dict(lang="en_US.UTF-8", language=1, dark=False, dpi=96, tag="review-e
                only="Only what changes", export="Export…", export_title="Export the Planned Changes",
                apply="Apply", reapply="Reapply Settings", success="Settings Applied Successfully!",
                failure="Operation Failed", details="Show Details", details_list="Details of the result",
+               logs="Open Log Folder",
                done="Done", changed="1 setting was changed since you applied it",
                restore="Restore Previous Settings", restore_title="Restore Previous Settings?",
                restore_button="Restore", restored="Previous Settings Restored", close_title="A Run Is Under Way",
@@ -31,7 +32,7 @@ ARABIC = dict(lang="ar_SA.UTF-8", language=0, dark=True, dpi=144, tag="review-ar
               essential="الإعدادات الأساسية", review="مراجعة التغييرات", plan="التغييرات المخطّطة",
               only="ما سيتغيّر فقط", export="تصدير…", export_title="تصدير التغييرات المخطّطة", apply="تطبيق",
               reapply="إعادة تطبيق الإعدادات", success="تم تطبيق الإعدادات بنجاح!", failure="فشلت العملية",
-              details="عرض التفاصيل", details_list="تفاصيل النتيجة", done="تم",
+              details="عرض التفاصيل", details_list="تفاصيل النتيجة", done="تم", logs="فتح مجلد السجلات",
               changed="تغيّر إعداد واحد منذ أن طبّقتها", restore="استعادة الإعدادات السابقة",
               restore_title="استعادة الإعدادات السابقة؟", restore_button="استعادة",
               restored="تمت استعادة الإعدادات السابقة", close_title="عملية قيد التنفيذ", stop="إيقاف وإغلاق",
@@ -54,16 +55,15 @@ class ReviewTest(VelmoraTestCase):
         self.reg("add", PERSONALIZE, "/v", "AppsUseLightTheme", "/t", "REG_DWORD", "/d", "0" if dark else "1")
         self.reg("add", DESKTOP, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi))
 
-    def run_to(self, app, t, button, result, shot=None):
+    def run_to(self, app, t, button, result=None, shot=None):
+        """Clicks `button`, waits for the progress to name a step, then for `result`."""
         app.click(button)
-        self.progress_step(app, t, shot)
-        app.wait_for(result, RUN_MS)
-
-    def progress_step(self, app, t, shot=None):
         bar = lambda: (app.find("class:msctls_progress32") or {}).get("text", "")
         app.wait_until(lambda: bar().startswith(tuple(step + " — " for step in t["steps"])), 60, "a step name")
         if shot:
             app.screenshot(shot)
+        if result:
+            app.wait_for(result, RUN_MS)
 
     def walk(self, t):
         tag = t["tag"]
@@ -98,6 +98,9 @@ class ReviewTest(VelmoraTestCase):
         app.click(t["details"])
         app.wait_until(lambda: app.rows(t["details_list"]), what="the details")
         app.screenshot(f"{tag}-5-details")
+        app.click(t["logs"])  # Explorer shows the folder of the run logs
+        self.assertIsNotNone(app.wait_window(20000, "Logs"))
+        app.probe("close", "hex:" + "Logs".encode().hex())
         changed = [e for e in plan["entries"] if e["item"]["kind"] == "registryValue" and e["readable"] and not e["inEffect"]
                    and " " not in e["item"]["value"] and e["item"]["value"]]
         self.assertIn(PREPARED[0] + ": " + PREPARED[1], [e["description"] for e in changed])
@@ -129,9 +132,7 @@ class ReviewTest(VelmoraTestCase):
         # Closed during a run (slowed by a full temporary folder): it stops and its journal is closed.
         for i in range(30000):
             (TEMP / f"velmora-review-{i}.tmp").write_bytes(b"x")
-        app.click(t["standard"])
-        app.click(t["reapply"] if app.visible(t["reapply"]) else t["apply"])
-        self.progress_step(app, t)
+        self.run_to(app, t, t["reapply"] if app.visible(t["reapply"]) else t["apply"])
         app.probe("close", "hex:" + "Velmora".encode().hex())
         self.assertTrue(app.click_in_dialog(t["close_title"], t["stop"], f"{tag}-9-close-question"))
         app.process.wait(RUN_MS / 1000)

@@ -167,9 +167,7 @@ void PrintRows(HWND list) {
         }
         std::printf("%s]\n", line.c_str());
     }
-    if (lent != nullptr) {
-        ::VirtualFreeEx(process.Get(), lent, 0, MEM_RELEASE);
-    }
+    ::VirtualFreeEx(process.Get(), lent, 0, MEM_RELEASE);
     std::fflush(stdout);
 }
 
