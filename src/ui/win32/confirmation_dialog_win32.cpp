@@ -2,6 +2,8 @@
 
 #include "ui/win32/themed_button.h"
 
+#include <commctrl.h>
+
 namespace Velmora::Win32 {
 namespace {
 
@@ -22,6 +24,34 @@ void RegisterDialogClass(HINSTANCE instance, WNDPROC procedure) {
     windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     windowClass.lpszClassName = kClassName;
     ::RegisterClassExW(&windowClass);
+}
+
+// The dialog's texts, painted with the reading order of their language: the static control lays out
+// Arabic mixed with Latin or digits left to right under Wine.
+LRESULT CALLBACK TextProcedure(HWND text, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message != WM_PAINT) {
+        return ::DefSubclassProc(text, message, wParam, lParam);
+    }
+    PAINTSTRUCT paint{};
+    HDC dc = ::BeginPaint(text, &paint);
+    RECT client{};
+    ::GetClientRect(text, &client);
+    const HWND dialog = ::GetParent(text);
+    const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+        dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(text)));
+    ::FillRect(dc, &client, brush);
+    ::SetBkMode(dc, TRANSPARENT);
+    const HGDIOBJ oldFont =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(text, WM_GETFONT, 0, 0)));
+    const std::wstring words = WindowTextOf(text);
+    const LONG_PTR style = ::GetWindowLongPtrW(text, GWL_STYLE);
+    const bool rtl = (::GetWindowLongPtrW(text, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+    ::DrawTextW(dc, words.c_str(), static_cast<int>(words.size()), &client,
+                DT_WORDBREAK | DT_NOPREFIX | ((style & SS_CENTER) != 0 ? DT_CENTER : 0) |
+                    (rtl ? DT_RTLREADING : 0));
+    ::SelectObject(dc, oldFont);
+    ::EndPaint(text, &paint);
+    return 0;
 }
 
 } // namespace
@@ -70,6 +100,8 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                                margin + buttonWidth + Scale(12), buttonTop, buttonWidth, Scale(36), window_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCloseId)), instance, nullptr);
+    ::SetWindowSubclass(title, &TextProcedure, 1, 0);
+    ::SetWindowSubclass(content, &TextProcedure, 1, 0);
     ::SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), FALSE);
     for (HWND child : {content, primary_, close_}) {
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.Get()), FALSE);
