@@ -13,8 +13,9 @@ namespace {
 std::array<std::size_t, kItemStepCount> StepTotals(EngineServices& services, const RunController& controller,
                                                    SettingsProfile profile) {
     std::array<std::size_t, kItemStepCount> totals{};
+    PlanOptions options{false, false, services.targetUsers};
     for (const PlanEntry& entry :
-         Plan(controller, profile, services.reader, services.settings, {false, false}).entries) {
+         Plan(controller, profile, services.reader, services.settings, options).entries) {
         ++totals[static_cast<std::size_t>(entry.step)];
     }
     return totals;
@@ -34,6 +35,18 @@ std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries)
         items.push_back(std::move(item));
     }
     return items;
+}
+
+std::vector<UserRunOutcome> UserOutcomes(const TargetUserSet* users, const HiveRoute& route,
+                                         const std::vector<std::size_t>& failedWrites) {
+    std::vector<UserRunOutcome> outcomes;
+    std::size_t reached = 0;
+    for (const TargetUser& user : users ? users->users : route.Targets()) {
+        const std::size_t failed =
+            user.Reachable() && reached < failedWrites.size() ? failedWrites[reached++] : 0;
+        outcomes.push_back({user, failed});
+    }
+    return outcomes;
 }
 
 // A run that ended before the pipeline could say so: the window still learns that it is over.
@@ -108,7 +121,8 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         header.profile = name;
         header.startedUtc = UtcTimestamp(services.journals.NowUtcSeconds());
         header.programVersion = services.programVersion;
-        header.userSid = services.reader.CurrentUserSid();
+        const std::wstring processSid = services.reader.CurrentUserSid();
+        header.userSid = processSid;
         header.restorePoint = out.restorePoint.message;
         std::wstring error;
         JournalRecorder recorder(services.journals.Create(name, error), header);
@@ -119,13 +133,20 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         }
         out.journalPath = recorder.Path();
 
-        JournalingSystem journaling(context.system, services.reader, services.settings, recorder, control);
+        // Per-user items go to each target user's hive in turn: routed below the journal, so that it
+        // records them as items of that user.
+        HiveRoute route(services.targetUsers ? services.targetUsers->Reachable()
+                                             : std::vector<TargetUser>{CurrentUserTarget(processSid)});
+        RoutedSystemOperations routedSystem(context.system, route);
+        RoutedStateReader routedReader(services.reader, route);
+        JournalingSystem journaling(routedSystem, routedReader, services.settings, recorder, control);
+        PerUserFanOut perUser(journaling, route);
         std::int32_t applyOutcome = 0;
         {
             const ApplyRunContext run{
                 context.controller,
                 context.state,
-                journaling,
+                perUser,
                 context.dispatcher,
                 context.storeSetting
                     ? std::function<void(std::wstring_view, std::int32_t)>(
@@ -161,6 +182,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         EndRestorePoint(services.restorePoints, out.restorePoint, ranToEnd, !recorder.Entries().empty());
         out.journalPath = recorder.Path();
         out.items = ItemResults(recorder.Entries());
+        out.users = UserOutcomes(services.targetUsers, route, perUser.FailedWrites());
         out.message = OutcomeMessage(out.outcome, applyOutcome);
         return applyOutcome;
     } catch (...) {
@@ -198,12 +220,32 @@ RunReport RunProfile(EngineServices& services, const RunController& controller, 
 
 ProfilePlan PlanProfile(EngineServices& services, const RunController& controller, SettingsProfile profile,
                         const PlanOptions& options) {
-    return Plan(controller, profile, services.reader, services.settings, options);
+    PlanOptions withUsers = options;
+    if (withUsers.users == nullptr) {
+        withUsers.users = services.targetUsers;
+    }
+    return Plan(controller, profile, services.reader, services.settings, withUsers);
 }
 
 RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath) {
-    RestoreContext context{services.reader, services.writer, services.settings, services.journals,
-                           services.programVersion};
+    // Hives loaded for this restore; unloaded when it returns.
+    std::vector<TargetUserSet> loaded;
+    HiveReacher reach;
+    if (services.userHives != nullptr) {
+        reach = [&services, &loaded](const std::wstring& hive) {
+            if (services.targetUsers != nullptr) {
+                for (const TargetUser& user : services.targetUsers->users) {
+                    if (user.hive == hive && user.Reachable()) {
+                        return user;
+                    }
+                }
+            }
+            loaded.push_back(ResolveHive(*services.userHives, hive));
+            return loaded.back().users.front();
+        };
+    }
+    RestoreContext context{services.reader,   services.writer,         services.settings,
+                           services.journals, services.programVersion, std::move(reach)};
     return Restore(context, journalPath);
 }
 

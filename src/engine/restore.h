@@ -8,6 +8,9 @@
 #include "engine/items.h"
 #include "engine/journal_store.h"
 #include "engine/state_reader.h"
+#include "engine/target_users.h"
+
+#include <functional>
 
 #include <optional>
 #include <string>
@@ -35,24 +38,28 @@ struct RestoreResult {
     std::wstring journalPath;                 // the restore's own journal
 };
 
+// Reaches the hive a journal's root-1 items name (a SID, or the Default profile): the user it is found
+// as, Skipped with the reason when it cannot be reached. It must keep what it loads until the restore ends.
+using HiveReacher = std::function<TargetUser(const std::wstring& hive)>;
+
 struct RestoreContext {
     StateReader& reader;
     StateWriter& writer;
     LocalSettingsValues& settings;
     JournalStore& journals;
     std::wstring programVersion;
+    HiveReacher reachHive = {}; // empty: only the process's own hive is reached
 };
 
 [[nodiscard]] RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath);
 
-// Where a registry item recorded for a hive lives for this process: root-1 items of the current user
-// stay in HKEY_CURRENT_USER; nullopt for another user's hive (not reachable yet).
+// Where a registry item recorded for a hive lives for this process: other roots stay as they are; root-1
+// items go to the place of their user's hive; nullopt when that hive is not reached.
 struct ResolvedKey {
     RegistryRoot root = 0;
     std::wstring keyPath;
 };
-[[nodiscard]] std::optional<ResolvedKey> ResolveRegistryKey(RegistryRoot root, const std::wstring& hiveSid,
-                                                            const std::wstring& keyPath,
-                                                            const std::wstring& currentUserSid);
+[[nodiscard]] std::optional<ResolvedKey> ResolveRegistryKey(RegistryRoot root, const std::wstring& keyPath,
+                                                            const TargetUser* hiveUser);
 
 } // namespace Velmora
