@@ -62,6 +62,9 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     view.restartComputer = [] { RestartComputer(); };
     // Every run of the window is journaled and preceded by a restore point.
     static WindowsEngine engine(*settings);
+    // Per-user rows go to the user signed in at this desktop, who may not be the account that elevated.
+    static const TargetUserSet windowUsers = ResolveWindowTargetUsers(engine.UserHives());
+    engine.Services().targetUsers = &windowUsers;
     static MainWindow window(
         WindowServices{*settings, texts, system, timer, view, view, [](const ApplyRunContext& context) {
                            return RunJournaledPipeline(context, engine.Services());
