@@ -40,6 +40,45 @@ std::wstring ValueOf(const RegistryDwordSetting& row) {
     return row.spec.substr(row.spec.rfind(L':') + 1);
 }
 
+// Whether the process token has the privilege enabled now.
+bool PrivilegeEnabled(const wchar_t* name) {
+    UniqueTokenHandle token;
+    LUID luid{};
+    DWORD size = 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
+        !::LookupPrivilegeValueW(nullptr, name, &luid)) {
+        return false;
+    }
+    ::GetTokenInformation(token.Get(), TokenPrivileges, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (!::GetTokenInformation(token.Get(), TokenPrivileges, buffer.data(), size, &size)) {
+        return false;
+    }
+    const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        const LUID_AND_ATTRIBUTES& held = privileges->Privileges[i];
+        if (held.Luid.LowPart == luid.LowPart && held.Luid.HighPart == luid.HighPart) {
+            return (held.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        }
+    }
+    return false;
+}
+
+// The hives below HKEY_USERS that this program loaded under names of its own.
+std::vector<std::wstring> OwnLoadedHives() {
+    std::vector<std::wstring> names;
+    wchar_t name[256];
+    DWORD length = 256;
+    for (DWORD i = 0;
+         ::RegEnumKeyExW(HKEY_USERS, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = 256) {
+        if (std::wstring_view(name).starts_with(L"Velmora-")) {
+            names.emplace_back(name);
+        }
+    }
+    return names;
+}
+
 class EngineUsers : public ::testing::Test {
 protected:
     EngineUsers()
@@ -159,6 +198,7 @@ protected:
 };
 
 TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEachBack) {
+    const bool restoreEnabled = PrivilegeEnabled(SE_RESTORE_NAME);
     TargetUserSet users = ResolveTargetUsers(engine.UserHives(), {TargetUsersKind::All, {}});
     // Wine's own user is in the profile list too; its service accounts are not users.
     ASSERT_EQ(users.users.size(), 3u);
@@ -171,6 +211,7 @@ TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEac
         EXPECT_TRUE(loaded.hiveKey.starts_with(L"Velmora-")) << loaded.hiveKey;
     }
     EXPECT_THAT(users.TargetAccounts(), HasSubstr(L"velmora-ann, velmora-bob"));
+    EXPECT_EQ(PrivilegeEnabled(SE_RESTORE_NAME), restoreEnabled) << "left enabled after the hive loads";
 
     const Testing::PcSnapshot before = Snapshot();
     engine.Services().targetUsers = &users;
@@ -204,9 +245,15 @@ TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEac
     EXPECT_EQ(itemsPerUser[kAnn], itemsPerUser[processSid]);
 
     RestoreExactly(run, before);
+    engine.Services().targetUsers = nullptr;
     users = TargetUserSet();
-    EXPECT_FALSE(HiveKeyExists(annKey)) << "a loaded hive was left behind";
-    EXPECT_FALSE(HiveKeyExists(bobKey));
+    EXPECT_EQ(OwnLoadedHives(), std::vector<std::wstring>{}) << "a loaded hive was left behind";
+
+    // Without the users held, a restore loads each hive from its profile and unloads it again.
+    const RestoreResult again = RestoreJournal(engine.Services(), run.journalPath);
+    EXPECT_TRUE(again.failed.empty()) << again.message;
+    EXPECT_GE(again.restored.size(), 3 * userRows.size());
+    EXPECT_EQ(OwnLoadedHives(), std::vector<std::wstring>{});
 }
 
 TEST_F(EngineUsers, EachSelectionReachesItsHivesAndWhatCannotBeReachedIsSkippedWithTheReason) {
