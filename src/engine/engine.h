@@ -38,6 +38,7 @@ struct RunOptions {
     const std::atomic<bool>* cancel = nullptr; // set from another thread to stop between two items
     ProgressObserver progress;                 // called on the run's thread for each item
     bool appRemoval = false;                   // remove the preinstalled apps beside the run
+    bool restorePoint = true;                  // ask System Restore for a point before the first change
     // Starts the removal over its own copy of the fragments (the window's detached thread); RunProfile
     // only. Without it the removal is not started.
     std::function<bool(std::vector<std::wstring>)> startAppRemoval;
@@ -66,6 +67,8 @@ struct RunReport {
     RestorePointReport restorePoint;
     std::vector<RunItemResult> items; // in journal order; an item touched twice appears twice
     std::wstring message;
+    // A succeeded run writes the detection marker (engine/detection_marker.h); the error when it could not.
+    std::uint32_t markerError = 0;
 };
 
 // The window's run: the pipeline exactly as it is (order, outcome rule, notification, settings
@@ -81,7 +84,8 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
 [[nodiscard]] ProfilePlan PlanProfile(EngineServices& services, const RunController& controller,
                                       SettingsProfile profile, const PlanOptions& options = {});
 
-// Restores a journal (a closed one, or a killed run's partial one).
+// Restores a journal (a closed one, or a killed run's partial one), then brings the detection marker in
+// line with the applied state the restored settings record.
 [[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath);
 
 // "Essential", "Standard", "Maximum"; empty for anything else.

@@ -130,6 +130,7 @@ private:
         if (!seq) {
             throw JournalFailure();
         }
+        ++result_.changed;
         return *seq;
     }
 
