@@ -688,7 +688,7 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
             answer = Journals(session);
             break;
         }
-    } catch (const std::exception&) {
+    } catch (...) {
         answer = Refusal(kExitFailed, L"velmora-cli stopped on an unexpected error.");
     }
     const int code = Deliver(platform, arguments.command, arguments.json, answer,

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 namespace Velmora::Cli {
 namespace {
@@ -63,6 +64,18 @@ bool IsLink(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// The folders of an absolute path below its root ("C:\\" or "\\\\server\\share\\"), outermost first.
+std::vector<std::wstring> Folders(const std::wstring& path) {
+    std::size_t slash = path.starts_with(L"\\\\") ? path.find(L'\\', path.find(L'\\', 2) + 1) : 2;
+    std::vector<std::wstring> folders;
+    const std::size_t last = path.find_last_of(L'\\');
+    while (slash != std::wstring::npos && slash < last) {
+        slash = path.find(L'\\', slash + 1);
+        folders.push_back(path.substr(0, slash));
+    }
+    return folders;
+}
+
 class WindowsCliPlatform final : public CliPlatform {
 public:
     WindowsCliPlatform() : settings_(MakeRegistrySettings()), engine_(*settings_) {}
@@ -106,20 +119,16 @@ public:
             error = *why;
             return false;
         }
-        // Every part of the path that exists, the file included, must be what it seems: no junction,
-        // no symbolic link, no mount point planted to send an elevated write elsewhere.
-        const std::size_t lastSlash = path.find_last_of(L'\\');
-        for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos && slash <= lastSlash;
-             slash = path.find(L'\\', slash + 1)) {
-            const std::wstring part = path.substr(0, slash);
-            const DWORD attributes = ::GetFileAttributesW(part.c_str());
-            if (IsLink(attributes)) {
-                error = part + L" is a link";
-                return false;
+        // Every folder on the path that exists, and the file, must be what it seems: no junction, no
+        // symbolic link, no mount point planted to send an elevated write elsewhere. Missing folders are
+        // made when the report is written.
+        for (const std::wstring& folder : Folders(path)) {
+            const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES) {
+                break;
             }
-            if (slash == lastSlash &&
-                (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)) {
-                error = L"the folder " + part + L" does not exist";
+            if (IsLink(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                error = folder + L" is a link or not a folder";
                 return false;
             }
         }
@@ -133,6 +142,16 @@ public:
 
     bool WriteReport(const std::wstring& path, const std::string& document, std::wstring& error) override {
         if (!CheckReportPath(path, error)) {
+            return false;
+        }
+        for (const std::wstring& folder : Folders(path)) {
+            if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+                error = L"the folder " + folder + L" could not be made (error " +
+                        std::to_wstring(::GetLastError()) + L")";
+                return false;
+            }
+        }
+        if (!CheckReportPath(path, error)) { // the folders made, and every other one, once more
             return false;
         }
         // Written beside it under a new name, then moved over it: a link at the report's own name is
@@ -196,6 +215,8 @@ public:
     }
 
     void RestartComputer() override { Velmora::RestartComputer(); }
+
+    ~WindowsCliPlatform() override { FinishAppRemoval(); }
 
 private:
     std::unique_ptr<LocalSettingsValues> settings_;

@@ -4,6 +4,7 @@ drift, the detection marker, restore, and the Group Policy startup script of doc
 
 import json
 import re
+import shutil
 import unittest
 
 import jsonschema
@@ -14,7 +15,7 @@ SCHEMA = json.loads((SOURCE_DIR / "docs" / "cli.schema.json").read_text(encoding
 MARKER = "HKLM\\SOFTWARE\\Velmora"
 TELEMETRY = ("HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection", "AllowTelemetry")
 ERROR_REPORTING = ("HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting", "Disabled")
-REPORT = "C:\\ProgramData\\Velmora\\standard-130.json"
+REPORT = "C:\\ProgramData\\Velmora Reports\\new\\standard-130.json"  # folders made by the run
 
 
 def fleet_script():
@@ -109,6 +110,7 @@ class CliTest(unittest.TestCase):
         self.reg("add", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/t", "REG_DWORD", "/d", "7", "/f")
         self.reg("add", "HKCU\\Software\\Velmora\\LocalSettings", "/v", "appLanguage", "/t", "REG_DWORD", "/d", "1", "/f")
         self.document("plan", "standard", expected=0)  # see the plan test
+        shutil.rmtree(SANDBOX / "prefix" / "drive_c" / "ProgramData" / "Velmora Reports", ignore_errors=True)
         prepared = self.registry()
 
         applied = self.document("apply", "standard", "--report", REPORT, expected=3010)
