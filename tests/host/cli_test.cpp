@@ -216,7 +216,6 @@ TEST_F(CliApply, EachOutcomeHasItsExitCodeAndOnlyASuccessWritesTheMarker) {
     EXPECT_EQ(Marker()->version, L"2.3.4");
     EXPECT_EQ(platform.reports.at(L"C:\\r.json"), ToUtf8(platform.out))
         << "the report is the --json document";
-    EXPECT_THAT(platform.out, HasSubstr(L"\"exitCode\": 3010"));
 
     platform.stopAfter = 100; // Ctrl+C during the run
     EXPECT_EQ(Run({L"apply", L"maximum"}), kExitCancelled);

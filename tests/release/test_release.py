@@ -1,6 +1,4 @@
-"""scripts/release on a clone of this commit with a release tag of its own: two runs give byte-identical
-zips, the zip holds what a user needs, both programs carry the tag's version, and an untagged commit is
-refused. The real repository is never tagged."""
+"""scripts/release on a tagged clone of this commit (the repository itself is never tagged)."""
 
 import hashlib
 import os
