@@ -2,6 +2,7 @@
 
 #include "app/app_launch.h"
 #include "common/diagnostics.h"
+#include "engine/run_lock.h"
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
 #include "system/packages.h"
@@ -10,6 +11,7 @@
 #include "system/win32_system_operations.h"
 #include "ui/main_window.h"
 #include "ui/text/localized_text_table.h"
+#include "ui/dispatcher_queue.h"
 #include "ui/update_notice.h"
 #include "ui/win32/main_window_view.h"
 #include "ui/win32/update_notice.h"
@@ -19,8 +21,10 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Velmora::implementation {
 namespace {
@@ -38,6 +42,27 @@ std::wstring FirstPreferredUiLanguage() {
     }
     return std::wstring(buffer.c_str()); // up to the first terminating null
 }
+
+// Keeps what a run posts to the window until the run has ended, then passes it on: the window shows the
+// result, and gives the run lock back, only once the journal is closed and the detection marker written.
+class HeldBackDispatcher final : public DispatcherQueue {
+public:
+    explicit HeldBackDispatcher(DispatcherQueue& window) : window_(window) {}
+    bool TryEnqueue(std::function<void()> closure) override {
+        held_.push_back(std::move(closure));
+        return true;
+    }
+    void PassOn() {
+        for (std::function<void()>& closure : held_) {
+            window_.TryEnqueue(std::move(closure));
+        }
+        held_.clear();
+    }
+
+private:
+    DispatcherQueue& window_;
+    std::vector<std::function<void()>> held_;
+};
 
 } // namespace
 
@@ -65,10 +90,26 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     // Per-user rows go to the user signed in at this desktop, who may not be the account that elevated.
     static const TargetUserSet windowUsers = ResolveWindowTargetUsers(engine.UserHives());
     engine.Services().targetUsers = &windowUsers;
-    static MainWindow window(
-        WindowServices{*settings, texts, system, timer, view, view, [](const ApplyRunContext& context) {
-                           return RunJournaledPipeline(context, engine.Services());
-                       }});
+    // The PC's one run lock: taken on the UI thread when a run is requested, given back there when its
+    // result is shown.
+    static RunLock runLock;
+    static MainWindow window(WindowServices{
+        *settings, texts, system, timer, view, view,
+        [](const ApplyRunContext& context) {
+            HeldBackDispatcher results(context.dispatcher);
+            const std::int32_t outcome =
+                RunJournaledPipeline(ApplyRunContext{context.controller, context.state, context.system,
+                                                     results, context.storeSetting, context.showSuccess,
+                                                     context.showFailure, context.appRemovalStarted},
+                                     engine.Services());
+            results.PassOn();
+            return outcome;
+        },
+        [] {
+            runLock = RunLock::TryAcquire();
+            return runLock.Held();
+        },
+        [] { runLock.Release(); }});
     // The window's thread has its COM apartment now; System Restore needs to call back into the process.
     InitializeComSecurityForSystemRestore();
     if (!view.Create(window, showCommand)) {

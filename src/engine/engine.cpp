@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 
 #include "common/diagnostics.h"
+#include "engine/detection_marker.h"
 #include "engine/journal.h"
 #include "engine/journal_recorder.h"
 #include "settings/local_settings.h"
@@ -66,6 +67,15 @@ std::int32_t NotStarted(const ApplyRunContext& context, RunReport& report, std::
     return PostFailure(context);
 }
 
+void UpdateMarker(EngineServices& services, MarkerResult result, std::uint32_t& error) {
+    if (!UpdateDetectionMarker(services.writer, services.settings, result,
+                               UtcTimestamp(services.journals.NowUtcSeconds()), services.programVersion,
+                               error)) {
+        Diagnose(L"The detection marker HKLM\\" + std::wstring(kDetectionMarkerKey) +
+                 L" could not be written: error " + std::to_wstring(error));
+    }
+}
+
 std::wstring OutcomeMessage(RunOutcome outcome, std::int32_t applyOutcome) {
     switch (outcome) {
     case RunOutcome::Succeeded:
@@ -115,7 +125,10 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
             control.stepTotals = StepTotals(services, context.controller, profile);
         }
 
-        out.restorePoint = BeginRestorePoint(services.restorePoints, name);
+        out.restorePoint = options.restorePoint ? BeginRestorePoint(services.restorePoints, name)
+                                                : RestorePointReport{RestorePointStatus::Skipped, 0, 0,
+                                                                     L"No restore point: the run was started "
+                                                                     L"without one."};
         Diagnose(out.restorePoint.message);
         JournalHeader header;
         header.profile = name;
@@ -184,6 +197,9 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         out.items = ItemResults(recorder.Entries());
         out.users = UserOutcomes(services.targetUsers, route, perUser.FailedWrites());
         out.message = OutcomeMessage(out.outcome, applyOutcome);
+        if (out.outcome == RunOutcome::Succeeded) {
+            UpdateMarker(services, MarkerResult::Succeeded, out.markerError);
+        }
         return applyOutcome;
     } catch (...) {
         // Out of memory around the run: the window must still hear that it is over.
@@ -246,7 +262,11 @@ RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journ
     }
     RestoreContext context{services.reader,   services.writer,         services.settings,
                            services.journals, services.programVersion, std::move(reach)};
-    return Restore(context, journalPath);
+    RestoreResult result = Restore(context, journalPath);
+    if (!result.refused) {
+        UpdateMarker(services, MarkerResult::Restored, result.markerError);
+    }
+    return result;
 }
 
 } // namespace Velmora

@@ -45,6 +45,7 @@ struct RunOptions {
     const std::atomic<bool>* cancel = nullptr; // set from another thread to stop between two items
     ProgressObserver progress;                 // called on the run's thread for each item
     bool appRemoval = false;                   // remove the preinstalled apps beside the run
+    bool restorePoint = true;                  // ask System Restore for a point before the first change
     // Starts the removal over its own copy of the fragments (the window's detached thread); RunProfile
     // only. Without it the removal is not started.
     std::function<bool(std::vector<std::wstring>)> startAppRemoval;
@@ -81,6 +82,8 @@ struct RunReport {
     std::vector<RunItemResult> items;  // in journal order; an item touched twice appears twice
     std::vector<UserRunOutcome> users; // the target users, skipped ones included
     std::wstring message;
+    // A succeeded run writes the detection marker (engine/detection_marker.h); the error when it could not.
+    std::uint32_t markerError = 0;
 };
 
 // The window's run: the pipeline exactly as it is (order, outcome rule, notification, settings
@@ -100,7 +103,8 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
 
 // Restores a journal (a closed one, or a killed run's partial one). Per-user items go back to the hive
 // they were recorded for: one the services' target users hold, one Windows has loaded, or one loaded
-// from its profile for the restore and unloaded afterwards.
+// from its profile for the restore and unloaded afterwards. Then brings the detection marker in line
+// with the applied state the restored settings record.
 [[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath);
 
 // "Essential", "Standard", "Maximum"; empty for anything else.

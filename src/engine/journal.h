@@ -89,6 +89,10 @@ struct Journal {
 [[nodiscard]] bool IsJournalValueType(std::uint32_t type);
 [[nodiscard]] bool IsJournalSettingName(std::wstring_view name);
 
+// An item and a state as the journal writes them (docs/journal.md), for other documents that name items.
+[[nodiscard]] std::string ItemJsonText(const ItemTarget& target);
+[[nodiscard]] std::string StateJsonText(const ItemState& state);
+
 // "2025-01-31T12:00:00Z" from seconds since 1970 (UTC).
 [[nodiscard]] std::string UtcTimestamp(std::int64_t secondsSinceEpoch);
 

@@ -916,6 +916,14 @@ std::optional<Journal> ParseJournal(std::string_view text, std::wstring& error) 
     }
 }
 
+std::string ItemJsonText(const ItemTarget& target) {
+    return TargetJson(target).dump();
+}
+
+std::string StateJsonText(const ItemState& state) {
+    return StateJson(state).dump();
+}
+
 std::string UtcTimestamp(std::int64_t secondsSinceEpoch) {
     // Civil date from days since 1970-01-01 (Howard Hinnant's algorithm), with no time zone involved.
     const std::int64_t days =

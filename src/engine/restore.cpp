@@ -151,6 +151,7 @@ private:
         if (!seq) {
             throw JournalFailure();
         }
+        ++result_.changed;
         return *seq;
     }
 

@@ -36,6 +36,8 @@ struct RestoreResult {
     std::vector<std::wstring> notRecorded;    // their state before the run could not be read: left alone
     std::vector<std::wstring> removedKeys;    // keys the run had created, removed again once empty
     std::wstring journalPath;                 // the restore's own journal
+    std::size_t changed = 0;                  // items it had to write (the others held their state)
+    std::uint32_t markerError = 0;            // the detection marker could not be brought in line
 };
 
 // Reaches the hive a journal's root-1 items name (a SID, or the Default profile): the user it is found

@@ -1,5 +1,6 @@
 #include "engine/windows_engine.h"
 
+#include "build_info.h"
 #include "system/app_offloading.h"
 #include "system/cleanup.h"
 #include "system/packages.h"
@@ -214,7 +215,7 @@ WindowsEngine::WindowsEngine(LocalSettingsValues& settings, std::wstring journal
                                                   journals_,
                                                   restorePoints_,
                                                   [] { return static_cast<std::uint32_t>(::GetLastError()); },
-                                                  VELMORA_PROGRAM_VERSION,
+                                                  std::wstring(kProgramVersion),
                                                   &userHives_} {}
 
 } // namespace Velmora

@@ -57,6 +57,10 @@ struct WindowServices {
     WindowPlatform& platform;
     // Carries out a requested run; empty: the plain pipeline (the program journals its runs).
     PipelineRunner runPipeline = {};
+    // The PC's one run lock, taken when a run is requested and given back when its result is shown;
+    // false when another Velmora run holds it. Empty: always granted.
+    std::function<bool()> claimRun = {};
+    std::function<void()> releaseRun = {};
 };
 
 inline constexpr std::wstring_view kDefaultButtonStyle = L"DefaultButtonStyle";
@@ -196,6 +200,9 @@ private:
     void OnCancelClick();
     void OnRestartClick();
     void RequestRun(int delaySeconds, bool appRemovalStarted);
+    // Takes the run lock, or says that another run holds it.
+    [[nodiscard]] bool ClaimRun();
+    [[nodiscard]] FlowDirection DialogFlowDirection() const;
 
     [[nodiscard]] std::wstring Text(std::int32_t row) const;
     [[nodiscard]] Control& Badge(SettingsProfile profile);

@@ -49,6 +49,10 @@ constexpr std::array<std::wstring_view, TextId::Count> kEnglishRows{
     L"Download",
     L"Skip this version",
     L"Later",
+    L"Another Velmora Run Is in Progress",
+    L"Velmora is already changing the settings of this PC, in another window or from the command line. "
+    L"Wait until it has finished, then try again.",
+    L"OK",
 };
 
 constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
@@ -91,6 +95,10 @@ constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
     L"تنزيل",
     L"تخطي هذا الإصدار",
     L"لاحقًا",
+    L"عملية أخرى من Velmora قيد التنفيذ",
+    L"يقوم Velmora بالفعل بتغيير إعدادات هذا الجهاز في نافذة أخرى أو من سطر الأوامر. انتظر حتى تنتهي، ثم حاول "
+    L"مرة أخرى.",
+    L"حسنًا",
 };
 
 [[nodiscard]] std::size_t TableIndex(std::int32_t language) noexcept {

@@ -55,7 +55,11 @@ inline constexpr std::int32_t UpdateNoticeCritical = 33;
 inline constexpr std::int32_t Download = 34;
 inline constexpr std::int32_t SkipThisVersion = 35;
 inline constexpr std::int32_t Later = 36;
-inline constexpr std::int32_t Count = 37;
+// Shown instead of a run while another Velmora run (a window or velmora-cli) holds the PC's run lock.
+inline constexpr std::int32_t RunInProgressTitle = 37;
+inline constexpr std::int32_t RunInProgressMessage = 38;
+inline constexpr std::int32_t Ok = 39;
+inline constexpr std::int32_t Count = 40;
 } // namespace TextId
 
 // What LookupText gives for a row the table does not have.
