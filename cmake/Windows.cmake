@@ -5,6 +5,10 @@ target_compile_definitions(velmora_windows INTERFACE UNICODE _UNICODE WIN32_LEAN
                                                      _WIN32_WINNT=0x0A00 WINVER=0x0A00 NTDDI_VERSION=0x0A000000)
 if(MINGW)
     target_link_options(velmora_windows INTERFACE -static -static-libgcc -static-libstdc++)
+    # Reproducible builds: no time stamp in the PE header, and no folder of the build machine in the code.
+    target_link_options(velmora_windows INTERFACE -Wl,--no-insert-timestamp)
+    target_compile_options(velmora_windows INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                                                     -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 endif()
 
 # Programs whose entry point is wWinMain or wmain.

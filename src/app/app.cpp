@@ -2,6 +2,7 @@
 
 #include "app/app_launch.h"
 #include "common/diagnostics.h"
+#include "engine/run_lock.h"
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
 #include "system/packages.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Velmora::implementation {
 namespace {
@@ -74,8 +76,19 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     // and restores through the same engine.
     static WindowsEngine engine(*settings);
     static EngineForWindow windowEngine(engine.Services());
+    // Per-user rows go to the user signed in at this desktop, who may not be the account that elevated.
+    static const TargetUserSet windowUsers = ResolveWindowTargetUsers(engine.UserHives());
+    engine.Services().targetUsers = &windowUsers;
+    // The PC's one run lock: taken on the UI thread when a run or a restore is requested, given back
+    // there when its result is shown.
+    static RunLock runLock;
     WindowServices services{*settings, texts, system, timer, view, view};
     services.engine = &windowEngine;
+    services.claimRun = [] {
+        runLock = RunLock::TryAcquire();
+        return runLock.Held();
+    };
+    services.releaseRun = [] { runLock.Release(); };
     static MainWindow window(services);
     // The window's thread has its COM apartment now; System Restore needs to call back into the process.
     InitializeComSecurityForSystemRestore();

@@ -10,6 +10,11 @@
 #include <winsvc.h>
 #include <winstring.h>
 
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace Velmora {
 
 struct RegistryKeyTraits {
@@ -145,5 +150,93 @@ struct ComApartment {
     apartment.owed.Reset(SUCCEEDED(apartment.result));
     return apartment;
 }
+
+// Enables privileges of the process token for its own lifetime, then puts back the state each had:
+// hive loads need the backup and restore privileges, and nothing else should run with them on.
+class EnabledPrivileges {
+public:
+    EnabledPrivileges(std::initializer_list<const wchar_t*> names) noexcept {
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.Put())) {
+            return;
+        }
+        std::vector<BYTE> request;
+        try {
+            request.resize(sizeof(TOKEN_PRIVILEGES) + names.size() * sizeof(LUID_AND_ATTRIBUTES));
+            previous_.resize(request.size());
+        } catch (...) {
+            return;
+        }
+        auto* wanted = reinterpret_cast<TOKEN_PRIVILEGES*>(request.data());
+        for (const wchar_t* name : names) {
+            LUID luid{};
+            if (::LookupPrivilegeValueW(nullptr, name, &luid)) {
+                wanted->Privileges[wanted->PrivilegeCount++] = {luid, SE_PRIVILEGE_ENABLED};
+            }
+        }
+        DWORD size = static_cast<DWORD>(previous_.size());
+        if (wanted->PrivilegeCount == 0 ||
+            !::AdjustTokenPrivileges(token_.Get(), FALSE, wanted, size,
+                                     reinterpret_cast<TOKEN_PRIVILEGES*>(previous_.data()), &size)) {
+            return;
+        }
+        adjusted_ = true;
+        // ERROR_NOT_ALL_ASSIGNED: the token lacks one of them.
+        ok_ = ::GetLastError() == ERROR_SUCCESS && wanted->PrivilegeCount == names.size();
+    }
+    ~EnabledPrivileges() {
+        if (adjusted_ && !previous_.empty()) {
+            ::AdjustTokenPrivileges(token_.Get(), FALSE,
+                                    reinterpret_cast<TOKEN_PRIVILEGES*>(previous_.data()), 0, nullptr,
+                                    nullptr);
+        }
+    }
+    EnabledPrivileges(const EnabledPrivileges&) = delete;
+    EnabledPrivileges& operator=(const EnabledPrivileges&) = delete;
+
+    // Every privilege asked for is enabled.
+    [[nodiscard]] bool Enabled() const noexcept { return ok_; }
+
+private:
+    UniqueTokenHandle token_;
+    std::vector<BYTE> previous_;
+    bool ok_ = false;
+    bool adjusted_ = false;
+};
+
+// A user's hive this process loaded below HKEY_USERS (RegLoadKeyW); unloaded when the owner goes, with
+// the privileges that takes enabled only around the call.
+class LoadedUserHive {
+public:
+    LoadedUserHive() = default;
+    explicit LoadedUserHive(std::wstring keyName) noexcept : keyName_(std::move(keyName)) {}
+    ~LoadedUserHive() { Unload(); }
+    LoadedUserHive(LoadedUserHive&& other) noexcept : keyName_(std::exchange(other.keyName_, {})) {}
+    LoadedUserHive& operator=(LoadedUserHive&& other) noexcept {
+        if (this != &other) {
+            Unload();
+            keyName_ = std::exchange(other.keyName_, {});
+        }
+        return *this;
+    }
+    LoadedUserHive(const LoadedUserHive&) = delete;
+    LoadedUserHive& operator=(const LoadedUserHive&) = delete;
+
+    // The key below HKEY_USERS; empty when nothing is held.
+    [[nodiscard]] const std::wstring& KeyName() const noexcept { return keyName_; }
+
+    // The status of RegUnLoadKeyW; ERROR_SUCCESS when nothing was held.
+    LSTATUS Unload() noexcept {
+        if (keyName_.empty()) {
+            return ERROR_SUCCESS;
+        }
+        const EnabledPrivileges privileges{SE_BACKUP_NAME, SE_RESTORE_NAME};
+        const LSTATUS status = ::RegUnLoadKeyW(HKEY_USERS, keyName_.c_str());
+        keyName_.clear();
+        return status;
+    }
+
+private:
+    std::wstring keyName_;
+};
 
 } // namespace Velmora

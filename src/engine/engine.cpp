@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 
 #include "common/diagnostics.h"
+#include "engine/detection_marker.h"
 #include "engine/journal.h"
 #include "engine/journal_recorder.h"
 #include "settings/local_settings.h"
@@ -13,8 +14,9 @@ namespace {
 std::array<std::size_t, kItemStepCount> StepTotals(EngineServices& services, const RunController& controller,
                                                    SettingsProfile profile) {
     std::array<std::size_t, kItemStepCount> totals{};
+    PlanOptions options{false, false, services.targetUsers};
     for (const PlanEntry& entry :
-         Plan(controller, profile, services.reader, services.settings, {false, false}).entries) {
+         Plan(controller, profile, services.reader, services.settings, options).entries) {
         ++totals[static_cast<std::size_t>(entry.step)];
     }
     return totals;
@@ -37,6 +39,18 @@ std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries)
     return items;
 }
 
+std::vector<UserRunOutcome> UserOutcomes(const TargetUserSet* users, const HiveRoute& route,
+                                         const std::vector<std::size_t>& failedWrites) {
+    std::vector<UserRunOutcome> outcomes;
+    std::size_t reached = 0;
+    for (const TargetUser& user : users ? users->users : route.Targets()) {
+        const std::size_t failed =
+            user.Reachable() && reached < failedWrites.size() ? failedWrites[reached++] : 0;
+        outcomes.push_back({user, failed});
+    }
+    return outcomes;
+}
+
 // A run that ended before the pipeline could say so: the window still learns that it is over.
 std::int32_t PostFailure(const ApplyRunContext& context) {
     context.state.pageState = PageState::Applying;
@@ -52,6 +66,15 @@ std::int32_t NotStarted(const ApplyRunContext& context, RunReport& report, std::
     report.outcome = RunOutcome::NotStarted;
     report.message = std::move(message);
     return PostFailure(context);
+}
+
+void UpdateMarker(EngineServices& services, MarkerResult result, std::uint32_t& error) {
+    if (!UpdateDetectionMarker(services.writer, services.settings, result,
+                               UtcTimestamp(services.journals.NowUtcSeconds()), services.programVersion,
+                               error)) {
+        Diagnose(L"The detection marker HKLM\\" + std::wstring(kDetectionMarkerKey) +
+                 L" could not be written: error " + std::to_wstring(error));
+    }
 }
 
 std::wstring OutcomeMessage(RunOutcome outcome, std::int32_t applyOutcome) {
@@ -103,13 +126,17 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
             control.stepTotals = StepTotals(services, context.controller, profile);
         }
 
-        out.restorePoint = BeginRestorePoint(services.restorePoints, name);
+        out.restorePoint = options.restorePoint ? BeginRestorePoint(services.restorePoints, name)
+                                                : RestorePointReport{RestorePointStatus::Skipped, 0, 0,
+                                                                     L"No restore point: the run was started "
+                                                                     L"without one."};
         Diagnose(out.restorePoint.message);
         JournalHeader header;
         header.profile = name;
         header.startedUtc = UtcTimestamp(services.journals.NowUtcSeconds());
         header.programVersion = services.programVersion;
-        header.userSid = services.reader.CurrentUserSid();
+        const std::wstring processSid = services.reader.CurrentUserSid();
+        header.userSid = processSid;
         header.restorePoint = out.restorePoint.message;
         std::wstring error;
         JournalRecorder recorder(services.journals.Create(name, error), header);
@@ -120,13 +147,20 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         }
         out.journalPath = recorder.Path();
 
-        JournalingSystem journaling(context.system, services.reader, services.settings, recorder, control);
+        // Per-user items go to each target user's hive in turn: routed below the journal, so that it
+        // records them as items of that user.
+        HiveRoute route(services.targetUsers ? services.targetUsers->Reachable()
+                                             : std::vector<TargetUser>{CurrentUserTarget(processSid)});
+        RoutedSystemOperations routedSystem(context.system, route);
+        RoutedStateReader routedReader(services.reader, route);
+        JournalingSystem journaling(routedSystem, routedReader, services.settings, recorder, control);
+        PerUserFanOut perUser(journaling, route);
         std::int32_t applyOutcome = 0;
         {
             const ApplyRunContext run{
                 context.controller,
                 context.state,
-                journaling,
+                perUser,
                 context.dispatcher,
                 context.storeSetting
                     ? std::function<void(std::wstring_view, std::int32_t)>(
@@ -162,7 +196,11 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         EndRestorePoint(services.restorePoints, out.restorePoint, ranToEnd, !recorder.Entries().empty());
         out.journalPath = recorder.Path();
         out.items = ItemResults(recorder.Entries());
+        out.users = UserOutcomes(services.targetUsers, route, perUser.FailedWrites());
         out.message = OutcomeMessage(out.outcome, applyOutcome);
+        if (out.outcome == RunOutcome::Succeeded) {
+            UpdateMarker(services, MarkerResult::Succeeded, out.markerError);
+        }
         return applyOutcome;
     } catch (...) {
         // Out of memory around the run: the window must still hear that it is over.
@@ -199,14 +237,38 @@ RunReport RunProfile(EngineServices& services, const RunController& controller, 
 
 ProfilePlan PlanProfile(EngineServices& services, const RunController& controller, SettingsProfile profile,
                         const PlanOptions& options) {
-    return Plan(controller, profile, services.reader, services.settings, options);
+    PlanOptions withUsers = options;
+    if (withUsers.users == nullptr) {
+        withUsers.users = services.targetUsers;
+    }
+    return Plan(controller, profile, services.reader, services.settings, withUsers);
 }
 
 RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
                              const ProgressObserver& progress) {
-    RestoreContext context{services.reader,   services.writer,         services.settings,
-                           services.journals, services.programVersion, progress};
-    return Restore(context, journalPath);
+    // Hives loaded for this restore; unloaded when it returns.
+    std::vector<TargetUserSet> loaded;
+    HiveReacher reach;
+    if (services.userHives != nullptr) {
+        reach = [&services, &loaded](const std::wstring& hive) {
+            if (services.targetUsers != nullptr) {
+                for (const TargetUser& user : services.targetUsers->users) {
+                    if (user.hive == hive && user.Reachable()) {
+                        return user;
+                    }
+                }
+            }
+            loaded.push_back(ResolveHive(*services.userHives, hive));
+            return loaded.back().users.front();
+        };
+    }
+    RestoreContext context{services.reader,         services.writer, services.settings, services.journals,
+                           services.programVersion, progress,        std::move(reach)};
+    RestoreResult result = Restore(context, journalPath);
+    if (!result.refused) {
+        UpdateMarker(services, MarkerResult::Restored, result.markerError);
+    }
+    return result;
 }
 
 } // namespace Velmora

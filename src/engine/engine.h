@@ -7,6 +7,7 @@
 #include "engine/plan.h"
 #include "engine/restore.h"
 #include "engine/restore_point.h"
+#include "engine/target_users.h"
 #include "tweaks/apply_pipeline.h"
 
 #include <atomic>
@@ -32,12 +33,19 @@ struct EngineServices {
     RestorePointApi& restorePoints;
     std::uint32_t (*lastError)() = nullptr; // GetLastError in the Windows build
     std::wstring programVersion;
+    // Finds and loads users' hives; null: only the process's own hive is reached (a restore reports
+    // other users' items as not restored).
+    UserHiveAccess* userHives = nullptr;
+    // Whose hives the per-user items of runs and plans reach; null: the process's own
+    // (HKEY_CURRENT_USER), as a plain run always did. Set it to a resolution that outlives the calls.
+    const TargetUserSet* targetUsers = nullptr;
 };
 
 struct RunOptions {
     const std::atomic<bool>* cancel = nullptr; // set from another thread to stop between two items
     ProgressObserver progress;                 // called on the run's thread for each item
     bool appRemoval = false;                   // remove the preinstalled apps beside the run
+    bool restorePoint = true;                  // ask System Restore for a point before the first change
     // Starts the removal over its own copy of the fragments (the window's detached thread); RunProfile
     // only. Without it the removal is not started.
     std::function<bool(std::vector<std::wstring>)> startAppRemoval;
@@ -60,17 +68,29 @@ struct RunItemResult {
     std::optional<std::uint32_t> exitCode;
 };
 
+// A target user of a run: how its hive was reached (or why not), and how many of its per-user DWORD
+// writes failed.
+struct UserRunOutcome {
+    TargetUser user;
+    std::size_t failedWrites = 0;
+};
+
 struct RunReport {
     RunOutcome outcome = RunOutcome::NotStarted;
     std::int32_t applyOutcome = 0;
     std::wstring journalPath;
     RestorePointReport restorePoint;
-    std::vector<RunItemResult> items; // in journal order; an item touched twice appears twice
+    std::vector<RunItemResult> items;  // in journal order; an item touched twice appears twice
+    std::vector<UserRunOutcome> users; // the target users, skipped ones included
     std::wstring message;
+    // A succeeded run writes the detection marker (engine/detection_marker.h); the error when it could not.
+    std::uint32_t markerError = 0;
 };
 
 // The window's run: the pipeline exactly as it is (order, outcome rule, notification, settings
 // record), with a restore point before the first change and every change journaled. Never throws.
+// Over several target users the per-user items are made for each user in turn where the pipeline
+// reaches them, and a counted row fails when it failed for any of them.
 std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices& services,
                                   const RunOptions& options = {}, RunReport* report = nullptr) noexcept;
 
@@ -78,11 +98,14 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
 [[nodiscard]] RunReport RunProfile(EngineServices& services, const RunController& controller,
                                    SettingsProfile profile, const RunOptions& options = {});
 
-// The plan of a profile on this PC.
+// The plan of a profile on this PC; for the services' target users unless the options name others.
 [[nodiscard]] ProfilePlan PlanProfile(EngineServices& services, const RunController& controller,
                                       SettingsProfile profile, const PlanOptions& options = {});
 
 // Restores a journal (a closed one, or a killed run's partial one), telling `progress` of each item.
+// Per-user items go back to the hive they were recorded for: one the services' target users hold, one
+// Windows has loaded, or one loaded from its profile for the restore and unloaded afterwards. Then
+// brings the detection marker in line with the applied state the restored settings record.
 [[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
                                            const ProgressObserver& progress = {});
 

@@ -1,5 +1,6 @@
 #include "engine/items.h"
 
+#include "system/app_offloading.h"
 #include "system/registry_spec.h"
 #include "system/scheduled_tasks.h"
 
@@ -79,6 +80,25 @@ std::wstring ItemIdentity(const ItemTarget& target) {
         }
     };
     return std::visit(Identity{}, target);
+}
+
+std::wstring ItemUser(const ItemTarget& target) {
+    if (const auto* key = std::get_if<RegistryKeyTarget>(&target)) {
+        return key->root == 1 ? key->hiveSid : std::wstring();
+    }
+    const auto* value = std::get_if<RegistryValueTarget>(&target);
+    if (value == nullptr) {
+        return {};
+    }
+    if (value->root == 1) {
+        return value->hiveSid;
+    }
+    const RegistryDwordSetting offloading = AppOffloadingRecord(L"");
+    const std::wstring prefix = Lower(offloading.spec.substr(0, offloading.spec.rfind(L'\\') + 1));
+    const std::wstring key = Lower(value->keyPath);
+    return value->root == offloading.root && key.starts_with(prefix) && key.size() > prefix.size()
+               ? value->keyPath.substr(prefix.size())
+               : std::wstring();
 }
 
 std::wstring DescribeItem(const ItemTarget& target) {

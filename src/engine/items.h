@@ -24,7 +24,8 @@ inline constexpr std::size_t kItemStepCount = 8;
 [[nodiscard]] std::optional<ItemStep> StepFromName(std::string_view name);
 
 // A registry value; an empty value name is the key's default value. `hiveSid` names the user whose
-// hive a root-1 (HKEY_CURRENT_USER) item lives in; it is empty for the other roots.
+// hive a root-1 (HKEY_CURRENT_USER) item lives in: the user's SID, or "Default" for the Default
+// profile (kDefaultProfileHive); it is empty for the other roots.
 struct RegistryValueTarget {
     RegistryRoot root = 0;
     std::wstring keyPath;
@@ -96,6 +97,10 @@ using ItemState = std::variant<NoState, RegistryValueState, RegistryKeyState, Se
 // One key per item, the same however the item is spelled: registry, service and task names compare
 // without regard to case.
 [[nodiscard]] std::wstring ItemIdentity(const ItemTarget& target);
+
+// The user an item belongs to: the hive of a root-1 item, the SID of an app offloading override; empty
+// for the items of the machine.
+[[nodiscard]] std::wstring ItemUser(const ItemTarget& target);
 
 // The item in words, e.g. "HKLM\SOFTWARE\Policies\...\System: EnableSmartScreen".
 [[nodiscard]] std::wstring DescribeItem(const ItemTarget& target);

@@ -75,7 +75,7 @@ struct Journal {
 [[nodiscard]] std::string JournalDocument(const std::vector<std::string>& records);
 
 // An item and a state as the journal writes them (one JSON object each), for other documents that
-// name items the same way (the exported plan).
+// name items the same way (the exported plan, the command line's output).
 [[nodiscard]] std::string ItemJsonText(const ItemTarget& target);
 [[nodiscard]] std::string StateJsonText(const ItemState& state);
 

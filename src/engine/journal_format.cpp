@@ -1,6 +1,7 @@
 #include "engine/journal.h"
 
 #include "common/text_encoding.h"
+#include "engine/target_users.h"
 #include "system/services.h"
 
 #include <nlohmann/json.hpp>
@@ -84,6 +85,15 @@ OrderedJson ValueJson(const RegistryValueState& value) {
     return json;
 }
 
+// A root-1 item's hive: the user's SID, or the Default profile, which has none.
+void PutHive(OrderedJson& json, const std::wstring& hive) {
+    if (hive == kDefaultProfileHive) {
+        json["hiveProfile"] = ToUtf8(hive);
+    } else if (!hive.empty()) {
+        json["hiveSid"] = ToUtf8(hive);
+    }
+}
+
 OrderedJson TargetJson(const ItemTarget& target) {
     struct Write {
         OrderedJson operator()(const RegistryValueTarget& t) const {
@@ -91,17 +101,13 @@ OrderedJson TargetJson(const ItemTarget& target) {
                              {"root", t.root},
                              {"key", ToUtf8(t.keyPath)},
                              {"value", ToUtf8(t.valueName)}};
-            if (!t.hiveSid.empty()) {
-                json["hiveSid"] = ToUtf8(t.hiveSid);
-            }
+            PutHive(json, t.hiveSid);
             return json;
         }
         OrderedJson operator()(const RegistryKeyTarget& t) const {
             OrderedJson json{
                 {"kind", "registryKey"}, {"root", t.root}, {"key", ToUtf8(t.keyPath)}, {"tree", t.wholeTree}};
-            if (!t.hiveSid.empty()) {
-                json["hiveSid"] = ToUtf8(t.hiveSid);
-            }
+            PutHive(json, t.hiveSid);
             return json;
         }
         OrderedJson operator()(const ServiceTarget& t) const {
@@ -323,6 +329,18 @@ RegistryRoot Root(const Json& object) {
     return static_cast<RegistryRoot>(Unsigned(object, "root", 3));
 }
 
+std::wstring HiveFrom(const Json& json) {
+    const std::wstring sid = Text(json, "hiveSid", kMaxTextChars, true);
+    const std::wstring profile = Text(json, "hiveProfile", kMaxTextChars, true);
+    if (profile.empty()) {
+        return sid;
+    }
+    if (profile != kDefaultProfileHive || !sid.empty()) {
+        throw Malformed("\"hiveProfile\" is not a profile Velmora writes to");
+    }
+    return profile;
+}
+
 ItemTarget TargetFrom(const Json& json) {
     if (!json.is_object()) {
         throw Malformed("\"item\" is not an object");
@@ -331,12 +349,11 @@ ItemTarget TargetFrom(const Json& json) {
     const std::string name = kind.is_string() ? kind.get<std::string>() : std::string();
     if (name == "registryValue") {
         return RegistryValueTarget{Root(json), Text(json, "key", kMaxKeyPathChars, false),
-                                   Text(json, "value", kMaxValueNameChars, false),
-                                   Text(json, "hiveSid", kMaxTextChars, true)};
+                                   Text(json, "value", kMaxValueNameChars, false), HiveFrom(json)};
     }
     if (name == "registryKey") {
         return RegistryKeyTarget{Root(json), Text(json, "key", kMaxKeyPathChars, false),
-                                 Boolean(json, "tree"), Text(json, "hiveSid", kMaxTextChars, true)};
+                                 Boolean(json, "tree"), HiveFrom(json)};
     }
     if (name == "service") {
         return ServiceTarget{Text(json, "name", kMaxServiceNameChars, false)};
@@ -590,7 +607,7 @@ bool ValueRecordable(const RegistryValueState& value) {
 
 // Root-1 items name the user whose hive they live in; the other roots need no one.
 bool HiveRecordable(RegistryRoot root, const std::wstring& sid) {
-    return root == 1 ? IsJournalSid(sid) : sid.empty();
+    return root == 1 ? IsJournalSid(sid) || sid == kDefaultProfileHive : sid.empty();
 }
 
 std::optional<Journal> Refuse(std::wstring& error, const std::string& why) {

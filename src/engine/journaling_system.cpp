@@ -14,11 +14,9 @@ JournalingSystem::JournalingSystem(SystemOperations& real, StateReader& reader,
                                    RunControl control)
     : real_(real), reader_(reader), settings_(settings), recorder_(recorder), control_(std::move(control)) {}
 
-const std::wstring& JournalingSystem::UserSid() {
-    if (!userSid_) {
-        userSid_ = reader_.CurrentUserSid();
-    }
-    return *userSid_;
+std::wstring JournalingSystem::UserSid() {
+    // Asked each time: a run over several users moves the reader from one user's hive to the next.
+    return reader_.CurrentUserSid();
 }
 
 std::uint32_t JournalingSystem::LastError() const {

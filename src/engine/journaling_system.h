@@ -110,14 +110,13 @@ private:
     void CheckExpected(const std::vector<Expected>& expected);
     [[nodiscard]] std::optional<std::wstring> FirstMissingKey(RegistryRoot root, const std::wstring& keyPath);
     [[nodiscard]] ItemState ReadNow(const ItemTarget& target);
-    [[nodiscard]] const std::wstring& UserSid();
+    [[nodiscard]] std::wstring UserSid();
 
     SystemOperations& real_;
     StateReader& reader_;
     const LocalSettingsValues& settings_;
     JournalRecorder& recorder_;
     RunControl control_;
-    std::optional<std::wstring> userSid_;
     std::array<std::set<std::wstring>, kItemStepCount> seen_; // item identities reached, per step
     std::size_t reached_ = 0;                                 // in all steps
     bool cancelled_ = false;

@@ -6,6 +6,8 @@
 #include "tweaks/run_controller.h"
 #include "ui/dispatcher_queue.h"
 
+#include <algorithm>
+
 namespace Velmora {
 namespace {
 
@@ -79,7 +81,11 @@ bool InEffect(const ItemState& current, const ItemState& after) {
 ProfilePlan Plan(const RunController& controller, SettingsProfile profile, StateReader& reader,
                  const LocalSettingsValues& settings, const PlanOptions& options) {
     const std::shared_ptr<void> connections = reader.KeepConnections();
-    PlanningSystem system(reader, settings, options.surveyActions);
+    HiveRoute route(options.users ? options.users->Reachable()
+                                  : std::vector<TargetUser>{CurrentUserTarget(reader.CurrentUserSid())});
+    RoutedStateReader routed(reader, route);
+    PlanningSystem system(routed, settings, options.surveyActions);
+    PerUserFanOut perUser(system, route);
     if (options.appRemoval && profile != kEssentialProfile) {
         system.PlanAppRemoval(controller.preinstalledPackageNames);
     }
@@ -89,13 +95,14 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
     RunApplyPipeline(ApplyRunContext{
         controller,
         state,
-        system,
+        perUser,
         dispatcher,
         [&system](std::wstring_view key, std::int32_t value) { system.PlanSetting(key, value); },
         {},
         {}});
 
-    ProfilePlan plan{profile, system.TakeEntries(), {}};
+    ProfilePlan plan{profile, system.TakeEntries(), options.users ? options.users->TargetAccounts() : L"",
+                     options.users ? options.users->users : route.Targets()};
     for (PlanEntry& entry : plan.entries) {
         entry.readable = entry.isAction || EntryReadable(entry.current, entry.after);
         entry.inEffect = !entry.isAction && InEffect(entry.current, entry.after);
@@ -103,18 +110,40 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
     return plan;
 }
 
+namespace {
+
+void Count(PlanCounts& counts, const PlanEntry& entry) {
+    if (entry.isAction) {
+        ++counts.actions;
+        return;
+    }
+    ++counts.changes;
+    counts.inEffect += entry.inEffect ? 1 : 0;
+    counts.unreadable += entry.readable ? 0 : 1;
+}
+
+} // namespace
+
 PlanCounts CountPlan(const ProfilePlan& plan) {
     PlanCounts counts;
     for (const PlanEntry& entry : plan.entries) {
-        if (entry.isAction) {
-            ++counts.actions;
-            continue;
-        }
-        ++counts.changes;
-        counts.inEffect += entry.inEffect ? 1 : 0;
-        counts.unreadable += entry.readable ? 0 : 1;
+        Count(counts, entry);
     }
     return counts;
+}
+
+std::vector<UserPlanCounts> CountPlanPerUser(const ProfilePlan& plan) {
+    std::vector<UserPlanCounts> perUser{{L"", {}}};
+    for (const PlanEntry& entry : plan.entries) {
+        const std::wstring hive = ItemUser(entry.target);
+        auto found = std::find_if(perUser.begin(), perUser.end(),
+                                  [&](const UserPlanCounts& user) { return user.hive == hive; });
+        if (found == perUser.end()) {
+            found = perUser.insert(perUser.end(), {hive, {}});
+        }
+        Count(found->counts, entry);
+    }
+    return perUser;
 }
 
 } // namespace Velmora

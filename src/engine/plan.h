@@ -6,6 +6,7 @@
 
 #include "engine/items.h"
 #include "engine/state_reader.h"
+#include "engine/target_users.h"
 #include "system/service_records.h"
 #include "tweaks/profiles.h"
 
@@ -33,13 +34,17 @@ struct PlanEntry {
 struct ProfilePlan {
     SettingsProfile profile = kNoProfile;
     std::vector<PlanEntry> entries;
-    // The account whose per-user settings the run changes; empty: the account Velmora runs as.
+    // The accounts whose hives the per-user items are planned for, when that is not (only) the
+    // process's own: "Changes for the account …". Empty: the elevated account itself.
     std::wstring targetAccount;
+    std::vector<TargetUser> users; // the target users, skipped ones included
 };
 
 struct PlanOptions {
     bool surveyActions = true; // count the files to be cleaned and list the matching packages
     bool appRemoval = false;   // the preinstalled apps are removed beside the run
+    // Whose hives the per-user items reach; null: the process's own (HKEY_CURRENT_USER).
+    const TargetUserSet* users = nullptr;
 };
 
 // Plans the profile's run. Writes nothing.
@@ -56,6 +61,14 @@ struct PlanCounts {
     [[nodiscard]] std::size_t Drifted() const { return changes - inEffect; }
 };
 [[nodiscard]] PlanCounts CountPlan(const ProfilePlan& plan);
+
+// The counts per user: the per-user items of each target user's hive (with its app offloading
+// override), and, under an empty hive name first, the items of the machine.
+struct UserPlanCounts {
+    std::wstring hive; // a SID, kDefaultProfileHive, or empty for the machine
+    PlanCounts counts;
+};
+[[nodiscard]] std::vector<UserPlanCounts> CountPlanPerUser(const ProfilePlan& plan);
 
 // ---- The state changes the run makes, shared with the journal's check of what a step did ----
 

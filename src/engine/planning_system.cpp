@@ -1,6 +1,7 @@
 #include "engine/planning_system.h"
 
 #include "engine/call_items.h"
+#include "engine/target_users.h"
 #include "system/scheduled_tasks.h"
 #include "system/services.h"
 
@@ -35,11 +36,9 @@ std::wstring LowerName(std::wstring name) {
 PlanningSystem::PlanningSystem(StateReader& reader, const LocalSettingsValues& settings, bool surveyActions)
     : reader_(reader), settings_(settings), surveyActions_(surveyActions) {}
 
-const std::wstring& PlanningSystem::UserSid() {
-    if (!userSid_) {
-        userSid_ = reader_.CurrentUserSid();
-    }
-    return *userSid_;
+std::wstring PlanningSystem::UserSid() {
+    // Asked each time: a run over several users moves the reader from one user's hive to the next.
+    return reader_.CurrentUserSid();
 }
 
 ItemState PlanningSystem::RealState(const ItemTarget& target) {
@@ -312,7 +311,9 @@ void PlanningSystem::CleanPrefetchFolder() {
 }
 
 std::wstring PlanningSystem::GetCurrentUserSid() {
-    return UserSid();
+    // The Default profile's hive has no SID, and so no app offloading override.
+    const std::wstring hive = UserSid();
+    return hive == kDefaultProfileHive ? std::wstring() : hive;
 }
 
 bool PlanningSystem::SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) {

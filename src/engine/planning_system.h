@@ -61,7 +61,7 @@ private:
     void PlanValue(ItemStep step, const RegistryValueTarget& target, RegistryValueState after);
     void PlanDeletedKey(ItemStep step, const RegistryKeyTarget& target);
     void PlanService(const ServiceStartEntry& entry, bool throughManager);
-    [[nodiscard]] const std::wstring& UserSid();
+    [[nodiscard]] std::wstring UserSid();
     // Whether the key or one of its ancestors was planned deleted: what it held then is gone.
     [[nodiscard]] bool UnderDeletedKey(RegistryRoot root, const std::wstring& hiveSid,
                                        const std::wstring& keyPath) const;
@@ -69,7 +69,6 @@ private:
     StateReader& reader_;
     const LocalSettingsValues& settings_;
     bool surveyActions_ = true;
-    std::optional<std::wstring> userSid_;
     std::vector<PlanEntry> entries_;
     std::map<std::wstring, std::size_t> entryIndex_; // item identity -> entry
     std::map<std::wstring, ItemState> planned_;      // item identity -> state after its last touch

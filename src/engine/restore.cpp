@@ -65,7 +65,7 @@ public:
 
     Restorer(RestoreContext& context, JournalRecorder& own, RestoreResult& result)
         : reader_(context.reader), writer_(context.writer), settings_(context.settings), own_(own),
-          result_(result), userSid_(context.reader.CurrentUserSid()) {}
+          result_(result), userSid_(context.reader.CurrentUserSid()), reachHive_(context.reachHive) {}
 
     void Item(const JournalEntry& entry) {
         const std::wstring description = DescribeItem(entry.target);
@@ -119,9 +119,30 @@ public:
     }
 
 private:
+    // The user whose hive a root-1 item names, reached once per hive; null for the other roots.
+    const TargetUser* HiveUser(RegistryRoot root, const std::wstring& hive) {
+        if (root != 1) {
+            return nullptr;
+        }
+        auto found = hives_.find(hive);
+        if (found == hives_.end()) {
+            TargetUser user;
+            if (hive == userSid_ && !hive.empty()) {
+                user = CurrentUserTarget(hive);
+            } else if (reachHive_ && !hive.empty()) {
+                user = reachHive_(hive);
+            } else {
+                user.hive = hive;
+                user.skipReason = L"it belongs to another user's registry hive";
+            }
+            found = hives_.emplace(hive, std::move(user)).first;
+        }
+        return &found->second;
+    }
+
     std::optional<ResolvedKey> Resolve(RegistryRoot root, const std::wstring& hiveSid,
-                                       const std::wstring& keyPath) const {
-        return ResolveRegistryKey(root, hiveSid, keyPath, userSid_);
+                                       const std::wstring& keyPath) {
+        return ResolveRegistryKey(root, keyPath, HiveUser(root, hiveSid));
     }
 
     std::uint64_t Record(ItemStep step, const ItemTarget& target, ItemState now,
@@ -130,6 +151,7 @@ private:
         if (!seq) {
             throw JournalFailure();
         }
+        ++result_.changed;
         return *seq;
     }
 
@@ -170,8 +192,12 @@ private:
         }
         auto key = Resolve(root, hiveSid, keyPath);
         if (!key) {
+            const TargetUser* user = HiveUser(root, hiveSid);
             result_.failed.push_back(
-                {entry.step, description, 0, L"it belongs to another user's registry hive"});
+                {entry.step, description, 0,
+                 user && !user->skipReason.empty()
+                     ? L"the hive of " + user->account + L" is not reached: " + user->skipReason
+                     : L"its registry key cannot be placed in that user's hive"});
         }
         return key;
     }
@@ -351,6 +377,8 @@ private:
     JournalRecorder& own_;
     RestoreResult& result_;
     std::wstring userSid_;
+    HiveReacher reachHive_;
+    std::map<std::wstring, TargetUser> hives_;
 };
 
 RestoreResult Refused(std::wstring message) {
@@ -362,17 +390,16 @@ RestoreResult Refused(std::wstring message) {
 
 } // namespace
 
-std::optional<ResolvedKey> ResolveRegistryKey(RegistryRoot root, const std::wstring& hiveSid,
-                                              const std::wstring& keyPath,
-                                              const std::wstring& currentUserSid) {
+std::optional<ResolvedKey> ResolveRegistryKey(RegistryRoot root, const std::wstring& keyPath,
+                                              const TargetUser* hiveUser) {
     if (root != 1) {
         return ResolvedKey{root, keyPath};
     }
-    // Another user's hive would be HKEY_USERS\<SID>\... once such items are written.
-    if (hiveSid.empty() || hiveSid != currentUserSid) {
+    if (hiveUser == nullptr || !hiveUser->Reachable()) {
         return std::nullopt;
     }
-    return ResolvedKey{1, keyPath};
+    const auto place = PlaceInHive(*hiveUser, keyPath);
+    return place ? std::optional<ResolvedKey>(ResolvedKey{place->root, place->keyPath}) : std::nullopt;
 }
 
 RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) {

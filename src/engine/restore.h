@@ -9,6 +9,9 @@
 #include "engine/journal_store.h"
 #include "engine/journaling_system.h"
 #include "engine/state_reader.h"
+#include "engine/target_users.h"
+
+#include <functional>
 
 #include <optional>
 #include <string>
@@ -34,7 +37,13 @@ struct RestoreResult {
     std::vector<std::wstring> notRecorded;    // their state before the run could not be read: left alone
     std::vector<std::wstring> removedKeys;    // keys the run had created, removed again once empty
     std::wstring journalPath;                 // the restore's own journal
+    std::size_t changed = 0;                  // items it had to write (the others held their state)
+    std::uint32_t markerError = 0;            // the detection marker could not be brought in line
 };
+
+// Reaches the hive a journal's root-1 items name (a SID, or the Default profile): the user it is found
+// as, Skipped with the reason when it cannot be reached. It must keep what it loads until the restore ends.
+using HiveReacher = std::function<TargetUser(const std::wstring& hive)>;
 
 struct RestoreContext {
     StateReader& reader;
@@ -43,18 +52,18 @@ struct RestoreContext {
     JournalStore& journals;
     std::wstring programVersion;
     ProgressObserver progress = {}; // told of each item as it is put back
+    HiveReacher reachHive = {};     // empty: only the process's own hive is reached
 };
 
 [[nodiscard]] RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath);
 
-// Where a registry item recorded for a hive lives for this process: root-1 items of the current user
-// stay in HKEY_CURRENT_USER; nullopt for another user's hive (not reachable yet).
+// Where a registry item recorded for a hive lives for this process: other roots stay as they are; root-1
+// items go to the place of their user's hive; nullopt when that hive is not reached.
 struct ResolvedKey {
     RegistryRoot root = 0;
     std::wstring keyPath;
 };
-[[nodiscard]] std::optional<ResolvedKey> ResolveRegistryKey(RegistryRoot root, const std::wstring& hiveSid,
-                                                            const std::wstring& keyPath,
-                                                            const std::wstring& currentUserSid);
+[[nodiscard]] std::optional<ResolvedKey> ResolveRegistryKey(RegistryRoot root, const std::wstring& keyPath,
+                                                            const TargetUser* hiveUser);
 
 } // namespace Velmora

@@ -40,6 +40,7 @@ enum class RestorePointStatus : std::uint8_t {
     SafeMode,     // points cannot be made in Safe Mode
     NotAvailable, // this system has no System Restore (Wine, or srclient.dll missing)
     Failed,       // Windows refused for another reason
+    Skipped,      // the run was started without one (velmora-cli --no-restore-point)
 };
 
 struct RestorePointReport {

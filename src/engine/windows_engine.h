@@ -103,16 +103,42 @@ void InitializeComSecurityForSystemRestore() noexcept;
 // True when the process runs under Wine, which imitates some system functions without doing anything.
 [[nodiscard]] bool RunsUnderWine() noexcept;
 
+// Answers a test may give in place of the system's.
+struct UserHiveSeams {
+    std::function<std::optional<std::wstring>()> interactiveUser; // empty: the owner of the shell's process
+    std::function<std::wstring()> processUser;                    // empty: the process token's user
+};
+
+// The profile list, HKEY_USERS and RegLoadKeyW. Hives it loads are named "Velmora-<process>-<n>".
+class WindowsUserHives final : public UserHiveAccess {
+public:
+    explicit WindowsUserHives(UserHiveSeams seams = {}) : seams_(std::move(seams)) {}
+    std::wstring ProcessUserSid() override;
+    std::optional<std::wstring> InteractiveUserSid() override;
+    std::vector<Profile> Profiles() override;
+    std::wstring DefaultProfileFolder() override;
+    std::optional<std::wstring> SidOfAccount(const std::wstring& name) override;
+    std::wstring AccountName(const std::wstring& sid) override;
+    bool HiveLoaded(const std::wstring& sid) override;
+    bool PlainFileExists(const std::wstring& path) override;
+    std::shared_ptr<void> LoadHive(const std::wstring& file, std::wstring& keyName,
+                                   std::uint32_t& error) override;
+
+private:
+    UserHiveSeams seams_;
+};
+
 // Everything the engine needs on Windows, for the process's lifetime.
 class WindowsEngine {
 public:
     explicit WindowsEngine(LocalSettingsValues& settings, std::wstring journalFolder = {},
-                           FileOwnerReader ownerOf = FileOwnerSid);
+                           FileOwnerReader ownerOf = FileOwnerSid, UserHiveSeams userSeams = {});
     WindowsEngine(const WindowsEngine&) = delete;
     WindowsEngine& operator=(const WindowsEngine&) = delete;
 
     [[nodiscard]] EngineServices& Services() { return services_; }
     [[nodiscard]] WindowsJournalStore& Journals() { return journals_; }
+    [[nodiscard]] WindowsUserHives& UserHives() { return userHives_; }
 
 private:
     Win32SystemOperations system_;
@@ -120,6 +146,7 @@ private:
     Win32StateWriter writer_;
     WindowsJournalStore journals_;
     SrClientRestorePointApi restorePoints_;
+    WindowsUserHives userHives_;
     EngineServices services_;
 };
 

@@ -1,5 +1,6 @@
 #include "engine/windows_engine.h"
 
+#include "build_info.h"
 #include "system/app_offloading.h"
 #include "system/cleanup.h"
 #include "system/packages.h"
@@ -7,6 +8,9 @@
 #include "system/registry.h"
 #include "system/scheduled_tasks.h"
 #include "system/services.h"
+#include "system/user_profiles.h"
+
+#include <atomic>
 
 namespace Velmora {
 namespace {
@@ -148,16 +152,70 @@ WriteOutcome Win32StateWriter::WriteProcessorMaximum(const ProcessorMaximumState
     return {Velmora::WriteProcessorMaximum(values), 0};
 }
 
+std::wstring WindowsUserHives::ProcessUserSid() {
+    return seams_.processUser ? seams_.processUser() : GetCurrentUserSid();
+}
+
+std::optional<std::wstring> WindowsUserHives::InteractiveUserSid() {
+    return seams_.interactiveUser ? seams_.interactiveUser() : ShellOwnerSid();
+}
+
+std::vector<UserHiveAccess::Profile> WindowsUserHives::Profiles() {
+    std::vector<Profile> profiles;
+    for (ProfileListEntry& entry : ReadProfileList()) {
+        profiles.push_back({std::move(entry.sid), std::move(entry.folder)});
+    }
+    return profiles;
+}
+
+std::wstring WindowsUserHives::DefaultProfileFolder() {
+    return Velmora::DefaultProfileFolder();
+}
+
+std::optional<std::wstring> WindowsUserHives::SidOfAccount(const std::wstring& name) {
+    return SidOfAccountName(name);
+}
+
+std::wstring WindowsUserHives::AccountName(const std::wstring& sid) {
+    return AccountNameOfSid(sid);
+}
+
+bool WindowsUserHives::HiveLoaded(const std::wstring& sid) {
+    return HiveKeyExists(sid);
+}
+
+bool WindowsUserHives::PlainFileExists(const std::wstring& path) {
+    const DWORD file = ::GetFileAttributesW(path.c_str());
+    const DWORD folder = ::GetFileAttributesW(path.substr(0, path.rfind(L'\\')).c_str());
+    return file != INVALID_FILE_ATTRIBUTES && folder != INVALID_FILE_ATTRIBUTES &&
+           (file & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+           (folder & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+std::shared_ptr<void> WindowsUserHives::LoadHive(const std::wstring& file, std::wstring& keyName,
+                                                 std::uint32_t& error) {
+    static std::atomic<unsigned> counter{0};
+    do {
+        keyName = L"Velmora-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    } while (HiveKeyExists(keyName));
+    LoadedUserHive hive = LoadUserHive(file, keyName, error);
+    if (hive.KeyName().empty()) {
+        return nullptr;
+    }
+    return std::make_shared<LoadedUserHive>(std::move(hive));
+}
+
 WindowsEngine::WindowsEngine(LocalSettingsValues& settings, std::wstring journalFolder,
-                             FileOwnerReader ownerOf)
+                             FileOwnerReader ownerOf, UserHiveSeams userSeams)
     : journals_(std::move(journalFolder), std::move(ownerOf)),
-      services_{system_,
-                reader_,
-                writer_,
-                settings,
-                journals_,
-                restorePoints_,
-                [] { return static_cast<std::uint32_t>(::GetLastError()); },
-                VELMORA_PROGRAM_VERSION} {}
+      userHives_(std::move(userSeams)), services_{system_,
+                                                  reader_,
+                                                  writer_,
+                                                  settings,
+                                                  journals_,
+                                                  restorePoints_,
+                                                  [] { return static_cast<std::uint32_t>(::GetLastError()); },
+                                                  std::wstring(kProgramVersion),
+                                                  &userHives_} {}
 
 } // namespace Velmora

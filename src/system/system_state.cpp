@@ -47,4 +47,32 @@ std::optional<std::uint32_t> DwordOf(const RegistryValueState& value) {
            (static_cast<std::uint32_t>(value.data[3]) << 24);
 }
 
+std::optional<std::wstring> TextOf(const RegistryValueState& value) {
+    if (value.presence != Presence::Present ||
+        (value.type != kRegSz && value.type != kRegExpandSz && value.type != kRegMultiSz)) {
+        return std::nullopt;
+    }
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+        auto unit = static_cast<char32_t>(value.data[i] | (value.data[i + 1] << 8));
+        if constexpr (sizeof(wchar_t) == 4) { // whole code points: join surrogate pairs
+            if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < value.data.size()) {
+                const auto low = static_cast<char32_t>(value.data[i + 2] | (value.data[i + 3] << 8));
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                }
+            }
+        }
+        text += static_cast<wchar_t>(unit);
+    }
+    while (!text.empty() && text.back() == L'\0') {
+        text.pop_back();
+    }
+    if (value.type != kRegMultiSz) {
+        text = text.substr(0, text.find(L'\0'));
+    }
+    return text;
+}
+
 } // namespace Velmora

@@ -96,5 +96,8 @@ inline constexpr std::uint32_t kRegQword = 11;
 [[nodiscard]] RegistryValueState AbsentValue();
 // The DWORD a value holds, when it is a four-byte REG_DWORD.
 [[nodiscard]] std::optional<std::uint32_t> DwordOf(const RegistryValueState& value);
+// The text of a REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ value without its terminating nulls (the strings
+// of a REG_MULTI_SZ stay separated by one null each); nullopt for any other value.
+[[nodiscard]] std::optional<std::wstring> TextOf(const RegistryValueState& value);
 
 } // namespace Velmora

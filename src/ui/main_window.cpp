@@ -367,9 +367,7 @@ void MainWindow::OnRemoveAppsChecked() {
         dialog.primaryButtonStyle = std::wstring(kAccentButtonStyle);
     }
     dialog.closeButtonText = Text(TextId::Cancel);
-    dialog.flowDirection = services_.texts.CurrentTextLanguage() == kLanguageEnglish
-                               ? FlowDirection::LeftToRight
-                               : FlowDirection::RightToLeft;
+    dialog.flowDirection = DialogFlowDirection();
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     services_.platform.ShowDialog(dialog, [weak, &dispatcher](DialogResult result) {
@@ -388,7 +386,28 @@ void MainWindow::OnRemoveAppsContainerSizeChanged() {
     RemoveAppsCheckBox.SetMinWidth(RemoveAppsContainer.ActualWidth() - 5.0);
 }
 
+FlowDirection MainWindow::DialogFlowDirection() const {
+    return services_.texts.CurrentTextLanguage() == kLanguageEnglish ? FlowDirection::LeftToRight
+                                                                     : FlowDirection::RightToLeft;
+}
+
+bool MainWindow::ClaimRun() {
+    if (!services_.claimRun || services_.claimRun()) {
+        return true;
+    }
+    ConfirmationDialog dialog;
+    dialog.title = Text(TextId::RunInProgressTitle);
+    dialog.content = Text(TextId::RunInProgressMessage);
+    dialog.closeButtonText = Text(TextId::Ok);
+    dialog.flowDirection = DialogFlowDirection();
+    services_.platform.ShowDialog(dialog, [](DialogResult) {});
+    return false;
+}
+
 void MainWindow::StartApplyRun() {
+    if (!ClaimRun()) {
+        return;
+    }
     run.pageState = PageState::Applying;
     refreshedPage_ = PageState::Applying;
     for (Control* control : {&BackButton, &ContinueButton, &ApplyButton, &ProfilesPage, &SuccessPanel,
@@ -441,16 +460,25 @@ void MainWindow::RequestRun(int delaySeconds, bool appRemovalStarted) {
 }
 
 void MainWindow::ShowSuccess() {
+    if (services_.releaseRun) {
+        services_.releaseRun();
+    }
     ProfilesPage.SetVisibility(C);
     ShowStatusPanel(&SuccessPanel);
 }
 
 void MainWindow::ShowFailure() {
+    if (services_.releaseRun) {
+        services_.releaseRun();
+    }
     ProfilesPage.SetVisibility(C);
     ShowStatusPanel(&FailurePanel);
 }
 
 void MainWindow::OnTryAgainClick() {
+    if (!ClaimRun()) {
+        return;
+    }
     ShowStatusPanel(&ProgressPanel);
     RequestRun(kTryAgainStartDelaySeconds, false);
 }

@@ -88,6 +88,10 @@ struct WindowServices {
     // The engine: scans, plans, journaled runs with progress, restores. Null: none of these, and runs
     // go through `runPipeline`.
     WindowEngine* engine = nullptr;
+    // The PC's one run lock, taken when a run is requested and given back when its result is shown;
+    // false when another Velmora run holds it. Empty: always granted.
+    std::function<bool()> claimRun = {};
+    std::function<void()> releaseRun = {};
 };
 
 // What the window is doing besides showing itself; a scan is not an activity.
@@ -308,6 +312,9 @@ private:
     // Posts `handler` with its argument to the UI thread, for a window that may be gone by then.
     template <typename Argument>
     [[nodiscard]] std::function<void(Argument)> PostTo(void (MainWindow::*handler)(Argument));
+    // Takes the run lock, or says that another run holds it.
+    [[nodiscard]] bool ClaimRun();
+    [[nodiscard]] FlowDirection DialogFlowDirection() const;
 
     [[nodiscard]] std::wstring Text(std::int32_t row) const;
     [[nodiscard]] Control& Badge(SettingsProfile profile);

@@ -326,6 +326,9 @@ void MainWindow::OnRunEnded(RunReport report, std::optional<ProfilePlan> before)
         services_.platform.EndProgram();
         return;
     }
+    if (ProgressPanel.GetVisibility() == V) {
+        ShowFailure(); // the run stopped before it could show a result; the lock goes back all the same
+    }
     RefreshResultTools();
 }
 
@@ -349,8 +352,7 @@ void MainWindow::OnRestoreClick() {
         dialog.primaryButtonStyle = std::wstring(kAccentButtonStyle);
     }
     dialog.closeButtonText = Text(TextId::Cancel);
-    dialog.flowDirection =
-        language == kLanguageArabic ? FlowDirection::RightToLeft : FlowDirection::LeftToRight;
+    dialog.flowDirection = DialogFlowDirection();
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     services_.platform.ShowDialog(dialog, [weak, &dispatcher, path = last.journalPath](DialogResult result) {
@@ -366,7 +368,7 @@ void MainWindow::OnRestoreClick() {
 
 void MainWindow::StartRestore(const std::wstring& journalPath) {
     WindowEngine* engine = services_.engine;
-    if (engine == nullptr || activity != WindowActivity::None || closing) {
+    if (engine == nullptr || activity != WindowActivity::None || closing || !ClaimRun()) {
         return;
     }
     run.pageState = PageState::Applying;
@@ -406,6 +408,9 @@ void MainWindow::StartRestore(const std::wstring& journalPath) {
 
 void MainWindow::OnRestored(RestoreResult result) {
     activity = WindowActivity::None;
+    if (services_.releaseRun) {
+        services_.releaseRun();
+    }
     ReloadAppliedState(); // the restore put back what the run had recorded as applied
     if (closing) {
         services_.platform.EndProgram();
@@ -482,8 +487,7 @@ bool MainWindow::OnCloseRequested() {
     dialog.content = Text(TextId::CloseQuestion);
     dialog.primaryButtonText = Text(TextId::StopAndClose);
     dialog.closeButtonText = Text(TextId::Wait);
-    dialog.flowDirection =
-        language == kLanguageArabic ? FlowDirection::RightToLeft : FlowDirection::LeftToRight;
+    dialog.flowDirection = DialogFlowDirection();
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     services_.platform.ShowDialog(dialog, [weak, &dispatcher](DialogResult result) {

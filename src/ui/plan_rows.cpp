@@ -20,22 +20,6 @@ std::wstring Hex32(std::uint32_t value) {
     return text;
 }
 
-// REG_SZ and REG_EXPAND_SZ as their text; nullopt for anything else.
-std::optional<std::wstring> TextOf(const RegistryValueState& value) {
-    if ((value.type != kRegSz && value.type != kRegExpandSz) || value.data.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
-        const auto c = static_cast<wchar_t>(value.data[i] | (value.data[i + 1] << 8));
-        if (c == L'\0') {
-            break;
-        }
-        text += c;
-    }
-    return text;
-}
-
 std::wstring BytesText(const std::vector<std::uint8_t>& data) {
     std::wstring text;
     for (std::size_t i = 0; i < data.size() && i < 16; ++i) {
@@ -58,7 +42,8 @@ std::wstring ValueText(const RegistryValueState& value, const LocalizedTextTable
     if (const auto dword = DwordOf(value)) {
         return Hex32(*dword);
     }
-    if (const auto text = TextOf(value)) {
+    if (auto text = TextOf(value)) {
+        std::replace(text->begin(), text->end(), L'\0', L';'); // the strings of a REG_MULTI_SZ
         return L"\"" + *text + L"\"";
     }
     return BytesText(value.data);

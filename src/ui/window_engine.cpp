@@ -1,10 +1,36 @@
 #include "ui/window_engine.h"
 
 #include "common/diagnostics.h"
+#include "ui/dispatcher_queue.h"
 
 #include <thread>
+#include <vector>
 
 namespace Velmora {
+namespace {
+
+// Keeps what a run posts to the window until the run has ended, then passes it on: the window shows the
+// result, and gives the run lock back, only once the journal is closed and the detection marker written.
+class HeldBackDispatcher final : public DispatcherQueue {
+public:
+    explicit HeldBackDispatcher(DispatcherQueue& window) : window_(window) {}
+    bool TryEnqueue(std::function<void()> closure) override {
+        held_.push_back(std::move(closure));
+        return true;
+    }
+    void PassOn() {
+        for (std::function<void()>& closure : held_) {
+            window_.TryEnqueue(std::move(closure));
+        }
+        held_.clear();
+    }
+
+private:
+    DispatcherQueue& window_;
+    std::vector<std::function<void()>> held_;
+};
+
+} // namespace
 
 bool EngineForWindow::StartWork(std::function<void()> work) {
     try {
@@ -35,7 +61,13 @@ ProfilePlan EngineForWindow::PlanRun(const RunController& controller, SettingsPr
 std::int32_t EngineForWindow::Run(const ApplyRunContext& context, const RunOptions& options,
                                   RunReport& report) {
     const std::lock_guard lock(oneAtATime_);
-    return RunJournaledPipeline(context, services_, options, &report);
+    HeldBackDispatcher results(context.dispatcher);
+    ApplyRunContext heldBack{
+        context.controller,   context.state,       context.system,      results,
+        context.storeSetting, context.showSuccess, context.showFailure, context.appRemovalStarted};
+    const std::int32_t outcome = RunJournaledPipeline(heldBack, services_, options, &report);
+    results.PassOn();
+    return outcome;
 }
 
 RestoreResult EngineForWindow::Restore(const std::wstring& journalPath, const ProgressObserver& progress) {

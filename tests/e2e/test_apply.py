@@ -4,7 +4,7 @@ confirmation of the app removal, and the language switch before the terms."""
 import time
 import unittest
 
-from velmora_driver import VelmoraTestCase, read_setting, seed_settings
+from velmora_driver import VelmoraTestCase, read_registry, read_setting, run_cli, seed_settings
 
 RUN_TIMEOUT_MS = 90000
 REMOVE_APPS = ("Removes system bloatware (preinstalled apps) to make your system cleaner and more private. "
@@ -42,6 +42,24 @@ class ApplyTest(VelmoraTestCase):
         self.assertTrue(app.find("Apply")["enabled"])
         self.assertIsNone(read_setting(self.sandbox, "AppliedTask"))
         app.screenshot("apply-cancelled")
+
+    def test_while_the_window_runs_the_command_line_is_turned_away_and_the_window_run_goes_on(self):
+        seed_settings(self.sandbox, language=1)
+        app = self.start()
+        app.click("Standard Settings")
+        app.click("Apply")
+        app.wait_for("Applying Settings...", 5000)
+        # The window holds the run lock from Apply on, its start delay included.
+        code, _, err = run_cli(self.sandbox, "apply", "essential")
+        self.assertEqual(code, 1618, err)
+        self.assertIn("Another Velmora run is in progress", err)
+        app.wait_for("Settings Applied Successfully!", RUN_TIMEOUT_MS)
+        self.assertEqual(read_setting(self.sandbox, "AppliedTask"), "0x1")
+        self.assertEqual(read_registry(self.sandbox, "HKLM\\SOFTWARE\\Velmora", "AppliedProfile"), "Standard")
+        # The result is shown: the lock is free again, and the window's run is put back.
+        code, _, err = run_cli(self.sandbox, "restore")
+        self.assertEqual(code, 3010, err)
+        self.assertIsNone(read_registry(self.sandbox, "HKLM\\SOFTWARE\\Velmora", "AppliedProfile"))
 
     def test_the_app_removal_box_asks_first_cancel_unticks_it_and_delete_keeps_it(self):
         seed_settings(self.sandbox, language=1)

@@ -8,6 +8,7 @@ manager, Win32 screen coordinates are X root coordinates.
 import json
 import os
 import pathlib
+import re
 import subprocess
 import tempfile
 import time
@@ -74,6 +75,16 @@ def seed_settings(sandbox, language=1):
     key = "HKCU\\Software\\Velmora\\LocalSettings"
     sandbox.run("wine", "reg", "add", key, "/v", "appLanguage", "/t", "REG_DWORD", "/d", str(language), "/f")
     sandbox.run("wine", "reg", "add", key, "/v", "acceptTermsServices", "/t", "REG_BINARY", "/d", "01", "/f")
+
+
+def run_cli(sandbox, *args, program="velmora-cli"):
+    """Runs velmora-cli.exe (or a test build of it) in the sandbox: (exit code, output, errors). Wine gives
+    the Unix side only the low byte of an exit code (3010 arrives as 194), so a batch file inside Wine
+    reports the whole code, as a startup script would see it."""
+    sandbox.write(f"drive_c/{program}.cmd", f'@"V:\\{program}.exe" %*\r\n@echo velmora-exit=%ERRORLEVEL% 1>&2\r\n')
+    result = sandbox.run("wine", "cmd", "/c", f"C:\\{program}.cmd", *args, timeout=300)
+    code = re.search(r"velmora-exit=(-?\d+)", result.stderr)
+    return (int(code.group(1)) if code else None), result.stdout, result.stderr
 
 
 def read_registry(sandbox, key, name):

@@ -51,8 +51,8 @@ protected:
     MainWindow& Open() {
         texts.SetCurrentTextLanguage(0);
         texts.BuildTextTable(0);
-        window = std::make_unique<MainWindow>(
-            WindowServices{settings, texts, system, timer, dispatcher, platform});
+        window = std::make_unique<MainWindow>(WindowServices{
+            settings, texts, system, timer, dispatcher, platform, {}, nullptr, claimRun, releaseRun});
         return *window;
     }
     // As after a first start in English: the terms accepted, the profiles shown.
@@ -82,6 +82,8 @@ protected:
     Testing::ManualDelayedRunner timer;
     Testing::QueuedDispatcher dispatcher;
     FakePlatform platform;
+    std::function<bool()> claimRun;
+    std::function<void()> releaseRun;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -239,6 +241,33 @@ TEST_F(WindowTest, AppRemovalStartsOnlyForStandardOrMaximumWithTheBoxInEffectAnd
     w.CancelButton.RaiseClick();
     EXPECT_EQ(Shown(w), "profiles back apply");
     EXPECT_EQ(w.StatusArea.GetVisibility(), Visibility::Collapsed);
+}
+
+TEST_F(WindowTest, WhileAnotherRunHoldsTheRunLockTheWindowSaysSoAndHoldsItOnlyUntilItsResultIsShown) {
+    bool othersRun = true;
+    int held = 0;
+    claimRun = [&] { return !othersRun && ++held > 0; };
+    releaseRun = [&] { held -= held > 0 ? 1 : 0; };
+    MainWindow& w = OpenAcceptedInEnglish(kStandardProfile);
+    w.ApplyButton.RaiseClick();
+    EXPECT_EQ(Shown(w), "profiles back apply") << "nothing started";
+    EXPECT_TRUE(timer.pending.empty());
+    ASSERT_EQ(platform.dialogs.size(), 1u);
+    EXPECT_EQ(platform.dialogs[0].title, L"Another Velmora Run Is in Progress");
+    EXPECT_EQ(platform.dialogs[0].closeButtonText, L"OK");
+    EXPECT_TRUE(platform.dialogs[0].primaryButtonText.empty()) << "a notice, not a choice";
+
+    othersRun = false;
+    system.dwordWriteSucceeds = [](const RegistryDwordSetting& row) { return row.root != 2; };
+    w.ApplyButton.RaiseClick();
+    EXPECT_EQ(held, 1) << "held through the start delay";
+    FinishRun();
+    EXPECT_EQ(Shown(w), "failure");
+    EXPECT_EQ(held, 0);
+    othersRun = true; // Try Again finds the PC busy now
+    w.TryAgainButton.RaiseClick();
+    EXPECT_EQ(Shown(w), "failure");
+    EXPECT_EQ(platform.dialogs.size(), 2u);
 }
 
 TEST_F(WindowTest, AResultArrivingAfterTheWindowIsGoneDoesNothing) {

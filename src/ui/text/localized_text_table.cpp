@@ -49,6 +49,10 @@ constexpr std::array<std::wstring_view, TextId::Count> kEnglishRows{
     L"Download",
     L"Skip this version",
     L"Later",
+    L"Another Velmora Run Is in Progress",
+    L"Velmora is already changing the settings of this PC, in another window or from the command line. "
+    L"Wait until it has finished, then try again.",
+    L"OK",
     L"{n} of {m} changes in effect",
     L"{k} settings were changed since you applied it",
     L"1 setting was changed since you applied it",
@@ -173,6 +177,10 @@ constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
     L"تنزيل",
     L"تخطي هذا الإصدار",
     L"لاحقًا",
+    L"عملية أخرى من Velmora قيد التنفيذ",
+    L"يقوم Velmora بالفعل بتغيير إعدادات هذا الجهاز في نافذة أخرى أو من سطر الأوامر. انتظر حتى تنتهي، ثم حاول "
+    L"مرة أخرى.",
+    L"حسنًا",
     L"التغييرات المطبّقة: {n} من {m}",
     L"عدد الإعدادات التي تغيّرت منذ أن طبّقتها: {k}",
     L"تغيّر إعداد واحد منذ أن طبّقتها",

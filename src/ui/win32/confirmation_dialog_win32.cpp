@@ -92,10 +92,14 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
                           margin + Scale(44), inner, Scale(110), window_, nullptr, instance, nullptr);
     const int buttonWidth = (inner - Scale(12)) / 2;
     const int buttonTop = client.bottom - margin - Scale(36);
-    primary_ = ::CreateWindowExW(
-        0, L"BUTTON", dialog_.primaryButtonText.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
-        margin, buttonTop, buttonWidth, Scale(36), window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPrimaryId)), instance, nullptr);
+    // A notice without a choice has its close button alone.
+    primary_ =
+        dialog_.primaryButtonText.empty()
+            ? nullptr
+            : ::CreateWindowExW(0, L"BUTTON", dialog_.primaryButtonText.c_str(),
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, margin, buttonTop,
+                                buttonWidth, Scale(36), window_,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPrimaryId)), instance, nullptr);
     close_ = ::CreateWindowExW(0, L"BUTTON", dialog_.closeButtonText.c_str(),
                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                                margin + buttonWidth + Scale(12), buttonTop, buttonWidth, Scale(36), window_,
@@ -104,7 +108,9 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
     ::SetWindowSubclass(content, &TextProcedure, 1, 0);
     ::SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), FALSE);
     for (HWND child : {content, primary_, close_}) {
-        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.Get()), FALSE);
+        if (child != nullptr) {
+            ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.Get()), FALSE);
+        }
     }
     ::EnableWindow(owner_, FALSE);
     ::ShowWindow(window_, SW_SHOW);
@@ -130,7 +136,7 @@ bool ConfirmationDialogWindow::PreTranslate(MSG& message) {
         return false;
     }
     if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
-        (message.hwnd == primary_ || message.hwnd == close_)) {
+        ((primary_ != nullptr && message.hwnd == primary_) || message.hwnd == close_)) {
         ::SendMessageW(message.hwnd, BM_CLICK, 0, 0);
         return true;
     }

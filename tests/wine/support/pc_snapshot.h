@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwctype>
 #include <map>
 #include <set>
 #include <string>
@@ -36,6 +37,16 @@ inline std::wstring ServiceManagerStart(const std::wstring& name) {
         return L"absent";
     }
     return L"start " + std::to_wstring(config->dwStartType);
+}
+
+// Velmora's own record of the applied profile, which every run and restore writes anew (time included):
+// not part of the state a run changes and a restore gives back.
+inline bool IsDetectionMarker(const std::wstring& keyLine) {
+    std::wstring lower = keyLine;
+    for (wchar_t& c : lower) {
+        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    }
+    return lower == L"[hkey_local_machine\\software\\velmora]";
 }
 
 // The entries of one exported hive; a value continued over several lines is one entry.
@@ -68,8 +79,10 @@ inline void AddExport(const std::wstring& hive, std::set<std::wstring>& entries)
             continue;
         }
         if (pending.starts_with(L"[")) {
-            key = pending;
-            entries.insert(key);
+            key = IsDetectionMarker(pending) ? L"" : pending;
+            if (!key.empty()) {
+                entries.insert(key);
+            }
         } else if (!pending.empty() && !key.empty()) {
             entries.insert(key + L" " + pending);
         }

@@ -1,0 +1,219 @@
+#include "cli/arguments.h"
+
+#include <algorithm>
+#include <array>
+#include <cwctype>
+
+namespace Velmora::Cli {
+namespace {
+
+constexpr unsigned Bit(Command command) {
+    return 1u << static_cast<unsigned>(command);
+}
+
+struct CommandSpec {
+    Command command;
+    std::wstring_view name;
+    std::uint8_t minPositional;
+    std::uint8_t maxPositional;
+};
+
+constexpr std::array<CommandSpec, 6> kCommands = {{
+    {Command::Profiles, L"profiles", 0, 0},
+    {Command::Plan, L"plan", 1, 1},
+    {Command::Apply, L"apply", 1, 1},
+    {Command::Status, L"status", 0, 0},
+    {Command::Restore, L"restore", 0, 1},
+    {Command::Journals, L"journals", 0, 0},
+}};
+
+constexpr unsigned kAll = Bit(Command::Profiles) | Bit(Command::Plan) | Bit(Command::Apply) |
+                          Bit(Command::Status) | Bit(Command::Restore) | Bit(Command::Journals);
+
+struct OptionSpec {
+    std::wstring_view name;
+    unsigned commands; // where it may be given
+    bool Arguments::*flag = nullptr;
+    std::optional<std::wstring> Arguments::*value = nullptr;
+};
+
+const std::array<OptionSpec, 5> kOptions = {{
+    {L"--json", kAll, &Arguments::json, nullptr},
+    {L"--remove-apps", Bit(Command::Apply), &Arguments::removeApps, nullptr},
+    {L"--no-restore-point", Bit(Command::Apply), &Arguments::noRestorePoint, nullptr},
+    {L"--restart", Bit(Command::Apply), &Arguments::restart, nullptr},
+    {L"--report", Bit(Command::Apply), nullptr, &Arguments::reportPath},
+}};
+
+bool IsHelp(std::wstring_view arg) {
+    return arg == L"--help" || arg == L"-h" || arg == L"-?" || arg == L"/?";
+}
+
+std::wstring Lower(std::wstring_view text) {
+    std::wstring lower(text);
+    for (wchar_t& c : lower) {
+        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    }
+    return lower;
+}
+
+ParsedArguments Refuse(ParsedArguments parsed, std::wstring error) {
+    parsed.arguments.reset();
+    parsed.error = std::move(error);
+    return parsed;
+}
+
+} // namespace
+
+std::string_view CommandName(Command command) {
+    switch (command) {
+    case Command::Help:
+        return "help";
+    case Command::Version:
+        return "version";
+    case Command::Profiles:
+        return "profiles";
+    case Command::Plan:
+        return "plan";
+    case Command::Apply:
+        return "apply";
+    case Command::Status:
+        return "status";
+    case Command::Restore:
+        return "restore";
+    case Command::Journals:
+        return "journals";
+    }
+    return "help";
+}
+
+std::optional<SettingsProfile> ProfileFromName(std::wstring_view name) {
+    const std::wstring lower = Lower(name);
+    if (lower == L"essential") {
+        return kEssentialProfile;
+    }
+    if (lower == L"standard") {
+        return kStandardProfile;
+    }
+    if (lower == L"maximum") {
+        return kMaximumProfile;
+    }
+    return std::nullopt;
+}
+
+ParsedArguments ParseArguments(const std::vector<std::wstring>& args) {
+    ParsedArguments parsed;
+    parsed.json = std::find(args.begin(), args.end(), L"--json") != args.end();
+    if (std::any_of(args.begin(), args.end(), IsHelp)) {
+        parsed.arguments = Arguments{};
+        return parsed;
+    }
+    if (std::find(args.begin(), args.end(), L"--version") != args.end()) {
+        parsed.command = Command::Version;
+        parsed.arguments = Arguments{};
+        parsed.arguments->command = Command::Version;
+        return parsed;
+    }
+
+    Arguments arguments;
+    const CommandSpec* command = nullptr;
+    std::vector<std::wstring> positional;
+    std::vector<std::pair<const OptionSpec*, std::wstring>> options; // with the value, if any
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (!arg.starts_with(L"-")) {
+            if (command != nullptr) {
+                positional.push_back(arg);
+                continue;
+            }
+            const auto found = std::find_if(kCommands.begin(), kCommands.end(),
+                                            [&](const CommandSpec& spec) { return spec.name == Lower(arg); });
+            if (found == kCommands.end()) {
+                return Refuse(parsed, L"Unknown command \"" + arg + L"\".");
+            }
+            command = &*found;
+            parsed.command = command->command;
+            continue;
+        }
+        const std::size_t equals = arg.find(L'=');
+        const std::wstring name = arg.substr(0, equals);
+        const auto option = std::find_if(kOptions.begin(), kOptions.end(),
+                                         [&](const OptionSpec& spec) { return spec.name == name; });
+        if (option == kOptions.end()) {
+            return Refuse(parsed, L"Unknown option " + name + L".");
+        }
+        std::wstring value;
+        if (option->value != nullptr) {
+            if (equals != std::wstring::npos) {
+                value = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            }
+            if (value.empty()) {
+                return Refuse(parsed, name + L" needs a value.");
+            }
+        } else if (equals != std::wstring::npos) {
+            return Refuse(parsed, name + L" takes no value.");
+        }
+        options.emplace_back(&*option, std::move(value));
+    }
+    if (command == nullptr) {
+        return Refuse(parsed, L"No command given.");
+    }
+    arguments.command = command->command;
+    const std::wstring commandName = std::wstring(command->name);
+    for (const auto& [option, value] : options) {
+        if ((option->commands & Bit(command->command)) == 0) {
+            return Refuse(parsed, std::wstring(option->name) + L" does not go with " + commandName + L".");
+        }
+        const bool given =
+            option->flag ? arguments.*(option->flag) : (arguments.*(option->value)).has_value();
+        if (given) {
+            return Refuse(parsed, std::wstring(option->name) + L" is given twice.");
+        }
+        if (option->flag) {
+            arguments.*(option->flag) = true;
+        } else {
+            arguments.*(option->value) = value;
+        }
+    }
+    if (positional.size() > command->maxPositional) {
+        return Refuse(parsed, L"Unexpected argument \"" + positional[command->maxPositional] + L"\".");
+    }
+    const bool takesProfile = command->command == Command::Plan || command->command == Command::Apply;
+    if (takesProfile) {
+        if (positional.empty()) {
+            return Refuse(parsed, commandName + L" needs a profile: essential, standard or maximum.");
+        }
+        const std::optional<SettingsProfile> profile = ProfileFromName(positional[0]);
+        if (!profile) {
+            return Refuse(parsed, L"Unknown profile \"" + positional[0] +
+                                      L"\": choose essential, standard or maximum.");
+        }
+        arguments.profile = *profile;
+    } else if (command->command == Command::Restore && !positional.empty()) {
+        arguments.journal = positional[0];
+    }
+    parsed.arguments = std::move(arguments);
+    return parsed;
+}
+
+std::wstring Usage() {
+    return L"Usage: velmora-cli COMMAND [OPTIONS]\n"
+           L"\n"
+           L"  profiles                         the three profiles and how many changes each makes\n"
+           L"  plan PROFILE                     what PROFILE would change on this PC; changes nothing\n"
+           L"  apply PROFILE [--remove-apps] [--no-restore-point] [--restart] [--report FILE]\n"
+           L"                                   applies PROFILE (needs elevation)\n"
+           L"  status                           the applied profile and the settings that have drifted\n"
+           L"  restore [JOURNAL]                restores the newest journal, or the one named (needs elevation)\n"
+           L"  journals                         lists the journals (needs elevation)\n"
+           L"  --version, --help\n"
+           L"\n"
+           L"PROFILE is essential, standard or maximum. Every command takes --json: one JSON document on\n"
+           L"standard output. Exit codes: 0 done; 3010 done, restart recommended; 1641 restart started;\n"
+           L"1603 failed; 1618 another Velmora run is in progress; 1602 cancelled; 87 bad arguments;\n"
+           L"740 needs elevation. See docs/cli.md.\n";
+}
+
+} // namespace Velmora::Cli

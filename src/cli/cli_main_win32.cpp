@@ -1,0 +1,245 @@
+// Process entry of velmora-cli.exe: the Windows side of the commands (console, Ctrl+C, the run lock,
+// the report file, the app removal, the restart) over the engine the window uses.
+
+#include "cli/cli.h"
+#include "cli/elevation.h"
+#include "cli/exit_codes.h"
+#include "cli/report_path.h"
+#include "common/text_encoding.h"
+#include "engine/run_lock.h"
+#include "engine/windows_engine.h"
+#include "settings/local_settings.h"
+#include "system/packages.h"
+#include "system/restart.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace Velmora::Cli {
+namespace {
+
+std::atomic<bool> cancelRequested{false};
+std::atomic<bool> cancelAllowed{false};
+
+// Ctrl+C and Ctrl+Break stop a run between two items; otherwise they end the process as usual.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    if (cancelAllowed) {
+        cancelRequested = true;
+        return interrupt ? TRUE : FALSE; // closing, log-off, shut-down: the process ends anyway
+    }
+    return FALSE;
+}
+
+// One standard stream: the console in UTF-16 when it is one, otherwise UTF-8 bytes (a pipe or a file).
+class OutputStream {
+public:
+    explicit OutputStream(DWORD which) : handle_(::GetStdHandle(which)) {
+        DWORD mode = 0;
+        console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle_, &mode);
+    }
+    [[nodiscard]] bool IsConsole() const { return console_; }
+    void Write(std::wstring_view text) const {
+        if (handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE || text.empty()) {
+            return;
+        }
+        DWORD written = 0;
+        if (console_) {
+            ::WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            return;
+        }
+        const std::string bytes = ToUtf8(text);
+        ::WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+
+private:
+    HANDLE handle_;
+    bool console_ = false;
+};
+
+bool IsLink(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The folders of an absolute path below its root ("C:\\" or "\\\\server\\share\\"), outermost first.
+std::vector<std::wstring> Folders(const std::wstring& path) {
+    std::size_t slash = path.starts_with(L"\\\\") ? path.find(L'\\', path.find(L'\\', 2) + 1) : 2;
+    std::vector<std::wstring> folders;
+    const std::size_t last = path.find_last_of(L'\\');
+    while (slash != std::wstring::npos && slash < last) {
+        slash = path.find(L'\\', slash + 1);
+        folders.push_back(path.substr(0, slash));
+    }
+    return folders;
+}
+
+class WindowsCliPlatform final : public CliPlatform {
+public:
+    WindowsCliPlatform() : settings_(MakeRegistrySettings()), engine_(*settings_) {}
+
+    bool Elevated() override { return ProcessIsElevated(); }
+
+    RunClaim ClaimRun() override {
+        auto lock = std::make_shared<RunLock>(RunLock::TryAcquire());
+        switch (lock->State()) {
+        case RunLockState::Held:
+            return {ClaimOutcome::Held, 0, lock};
+        case RunLockState::Busy:
+            return {ClaimOutcome::Busy, 0, nullptr};
+        case RunLockState::NotHeld:
+        case RunLockState::Failed:
+            break;
+        }
+        return {ClaimOutcome::Failed, lock->Error(), nullptr};
+    }
+
+    EngineServices& Engine() override { return engine_.Services(); }
+    std::wstring JournalFolder() override { return engine_.Journals().Folder(); }
+
+    std::wstring FullPath(const std::wstring& path) override {
+        if (path.empty()) {
+            return {};
+        }
+        std::wstring full(MAX_PATH, L'\0');
+        DWORD length =
+            ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length >= full.size()) {
+            full.resize(length);
+            length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        }
+        full.resize(length < full.size() ? length : 0);
+        return full;
+    }
+
+    bool CheckReportPath(const std::wstring& path, std::wstring& error) override {
+        if (const auto why = WhyNotAReportPath(path)) {
+            error = *why;
+            return false;
+        }
+        // Every folder on the path that exists, and the file, must be what it seems: no junction, no
+        // symbolic link, no mount point planted to send an elevated write elsewhere. Missing folders are
+        // made when the report is written.
+        for (const std::wstring& folder : Folders(path)) {
+            const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES) {
+                break;
+            }
+            if (IsLink(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                error = folder + L" is a link or not a folder";
+                return false;
+            }
+        }
+        const DWORD file = ::GetFileAttributesW(path.c_str());
+        if (IsLink(file) || (file != INVALID_FILE_ATTRIBUTES && (file & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+            error = L"it is a link or a folder";
+            return false;
+        }
+        return true;
+    }
+
+    bool WriteReport(const std::wstring& path, const std::string& document, std::wstring& error) override {
+        if (!CheckReportPath(path, error)) {
+            return false;
+        }
+        for (const std::wstring& folder : Folders(path)) {
+            if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+                error = L"the folder " + folder + L" could not be made (error " +
+                        std::to_wstring(::GetLastError()) + L")";
+                return false;
+            }
+        }
+        if (!CheckReportPath(path, error)) { // the folders made, and every other one, once more
+            return false;
+        }
+        // Written beside it under a new name, then moved over it: a link at the report's own name is
+        // replaced, never followed.
+        const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+        {
+            const UniqueFileHandle file(
+                ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            DWORD written = 0;
+            if (!file ||
+                !::WriteFile(file.Get(), document.data(), static_cast<DWORD>(document.size()), &written,
+                             nullptr) ||
+                written != document.size() || !::FlushFileBuffers(file.Get())) {
+                error = L"error " + std::to_wstring(::GetLastError());
+                ::DeleteFileW(temporary.c_str());
+                return false;
+            }
+        }
+        if (!::MoveFileExW(temporary.c_str(), path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            error = L"error " + std::to_wstring(::GetLastError());
+            ::DeleteFileW(temporary.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    void WriteOut(std::wstring_view text) override { out_.Write(text); }
+    void WriteError(std::wstring_view text) override { err_.Write(text); }
+
+    void ShowProgress(std::wstring_view line) override {
+        if (!err_.IsConsole()) {
+            return;
+        }
+        std::wstring text = L"\r" + std::wstring(line);
+        if (line.size() < shownLength_) {
+            text.append(shownLength_ - line.size(), L' ');
+        }
+        text += line.empty() ? L"\r" : L"";
+        shownLength_ = line.size();
+        err_.Write(text);
+    }
+
+    const std::atomic<bool>& CancelRequested() override { return cancelRequested; }
+    void AllowCancel(bool allowed) override { cancelAllowed = allowed; }
+
+    bool StartAppRemoval(std::vector<std::wstring> packageNames) override {
+        try {
+            removal_ = std::thread(
+                [names = std::move(packageNames)]() mutable { AppRemovalThread(std::move(names)); });
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+    void FinishAppRemoval() override {
+        if (removal_.joinable()) {
+            removal_.join();
+        }
+    }
+
+    void RestartComputer() override { Velmora::RestartComputer(); }
+
+    ~WindowsCliPlatform() override { FinishAppRemoval(); }
+
+private:
+    std::unique_ptr<LocalSettingsValues> settings_;
+    WindowsEngine engine_;
+    OutputStream out_{STD_OUTPUT_HANDLE};
+    OutputStream err_{STD_ERROR_HANDLE};
+    std::size_t shownLength_ = 0;
+    std::thread removal_;
+};
+
+} // namespace
+} // namespace Velmora::Cli
+
+int wmain(int argc, wchar_t** argv) {
+    ::SetConsoleCtrlHandler(&Velmora::Cli::OnConsoleControl, TRUE);
+    std::vector<std::wstring> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    try {
+        Velmora::Cli::WindowsCliPlatform platform;
+        // COM for the task scheduler and the package manager, once for the whole process.
+        const Velmora::ComApartment apartment = Velmora::InitializeComApartment(COINIT_MULTITHREADED);
+        Velmora::InitializeComSecurityForSystemRestore();
+        return Velmora::Cli::RunCli(args, platform);
+    } catch (...) {
+        return Velmora::Cli::kExitFailed;
+    }
+}

@@ -1,0 +1,71 @@
+#include "engine/detection_marker.h"
+
+#include "common/text_encoding.h"
+#include "engine/engine.h"
+#include "settings/local_settings.h"
+#include "tweaks/apply_pipeline.h"
+
+#include <array>
+
+namespace Velmora {
+namespace {
+
+constexpr RegistryRoot kLocalMachine = 2;
+constexpr std::uint32_t kErrorDirNotEmpty = 145;
+constexpr std::array<const wchar_t*, 5> kMarkerValues = {L"AppliedProfile", L"Revision", L"AppliedUtc",
+                                                         L"Result", L"Version"};
+
+std::wstring Text(StateReader& reader, const wchar_t* name) {
+    return TextOf(reader.ReadRegistryValue(kLocalMachine, kDetectionMarkerKey, name)).value_or(L"");
+}
+
+} // namespace
+
+bool UpdateDetectionMarker(StateWriter& writer, const LocalSettingsValues& settings, MarkerResult result,
+                           const std::string& utcTimestamp, const std::wstring& programVersion,
+                           std::uint32_t& error) {
+    error = 0;
+    const auto keep = [&error](WriteOutcome outcome) {
+        if (!outcome.succeeded && error == 0) {
+            error = outcome.error == 0 ? 1 : outcome.error;
+        }
+    };
+    const SettingsProfile profile = ReadInt32Setting(settings, SettingKeys::AppliedTask, kNoProfileApplied);
+    const std::wstring name = ProfileName(profile);
+    if (name.empty()) {
+        for (const wchar_t* value : kMarkerValues) {
+            keep(writer.DeleteRegistryValue(kLocalMachine, kDetectionMarkerKey, value));
+        }
+        const WriteOutcome removed = writer.DeleteRegistryKeyIfEmpty(kLocalMachine, kDetectionMarkerKey);
+        if (removed.error != kErrorDirNotEmpty) { // a key that holds more than the marker stays
+            keep(removed);
+        }
+        return error == 0;
+    }
+    const auto revision = static_cast<std::uint32_t>(
+        ReadInt32Setting(settings, ProfileBuildSettingKey(profile), kProfileNeverApplied));
+    const std::array<RegistryValueState, 5> data = {
+        StringValue(name), DwordValue(revision), StringValue(FromUtf8(utcTimestamp)),
+        StringValue(result == MarkerResult::Succeeded ? L"Succeeded" : L"Restored"),
+        StringValue(programVersion)};
+    for (std::size_t i = 0; i < kMarkerValues.size(); ++i) {
+        keep(writer.WriteRegistryValue(kLocalMachine, kDetectionMarkerKey, kMarkerValues[i], data[i].type,
+                                       data[i].data));
+    }
+    return error == 0;
+}
+
+std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader) {
+    DetectionMarker marker;
+    marker.appliedProfile = Text(reader, kMarkerValues[0]);
+    if (marker.appliedProfile.empty()) {
+        return std::nullopt;
+    }
+    marker.revision = DwordOf(reader.ReadRegistryValue(kLocalMachine, kDetectionMarkerKey, kMarkerValues[1]));
+    marker.appliedUtc = Text(reader, kMarkerValues[2]);
+    marker.result = Text(reader, kMarkerValues[3]);
+    marker.version = Text(reader, kMarkerValues[4]);
+    return marker;
+}
+
+} // namespace Velmora

@@ -1,0 +1,43 @@
+#pragma once
+
+// The detection marker: HKLM\SOFTWARE\Velmora says which profile this PC holds, so that management
+// tools (Intune, Configuration Manager, Ansible) can detect it without running Velmora. It mirrors the
+// applied state the local settings record ("AppliedTask" and its revision key): written after every
+// successful run and after every restore, removed by a restore that leaves no profile applied. It is
+// Velmora's own record, not a setting of the user, so journals do not hold it.
+
+#include "engine/state_reader.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace Velmora {
+
+class LocalSettingsValues;
+
+inline constexpr wchar_t kDetectionMarkerKey[] = L"SOFTWARE\\Velmora"; // under HKEY_LOCAL_MACHINE
+
+enum class MarkerResult : std::uint8_t {
+    Succeeded, // a run applied the profile
+    Restored,  // a restore put the PC back to the profile's state
+};
+
+struct DetectionMarker {
+    std::wstring appliedProfile; // "Essential", "Standard", "Maximum"
+    std::optional<std::uint32_t> revision;
+    std::wstring appliedUtc; // "2026-01-31T12:00:00Z"
+    std::wstring result;     // "Succeeded", "Restored"
+    std::wstring version;    // of the program that wrote it
+};
+
+// Writes the marker from what the settings say is applied, or removes its values (and the key, once
+// empty) when they say nothing is. False with the Win32 error when a write was refused.
+[[nodiscard]] bool UpdateDetectionMarker(StateWriter& writer, const LocalSettingsValues& settings,
+                                         MarkerResult result, const std::string& utcTimestamp,
+                                         const std::wstring& programVersion, std::uint32_t& error);
+
+// The marker as the registry holds it; nullopt when it has no AppliedProfile value (or it is not text).
+[[nodiscard]] std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader);
+
+} // namespace Velmora

@@ -1,0 +1,175 @@
+"""velmora-cli.exe in the sandbox against Wine's registry, service manager and file system: exit codes,
+messages, the JSON documents against docs/cli.schema.json, a plan that writes nothing, apply, status and
+drift, the detection marker, restore, and the Group Policy startup script of docs/fleet.md."""
+
+import json
+import re
+import shutil
+import unittest
+
+import jsonschema
+
+from velmora_driver import SANDBOX, SOURCE_DIR, Sandbox, read_registry, reset_settings, run_cli
+
+SCHEMA = json.loads((SOURCE_DIR / "docs" / "cli.schema.json").read_text(encoding="utf-8"))
+MARKER = "HKLM\\SOFTWARE\\Velmora"
+TELEMETRY = ("HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection", "AllowTelemetry")
+ERROR_REPORTING = ("HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting", "Disabled")
+REPORT = "C:\\ProgramData\\Velmora Reports\\new\\standard-130.json"  # folders made by the run
+
+
+def fleet_script():
+    """The Group Policy startup script exactly as docs/fleet.md gives it, pointed at the build's program."""
+    text = (SOURCE_DIR / "docs" / "fleet.md").read_text(encoding="utf-8")
+    script = re.search(r"```bat\n(@echo off\n.*?)```", text, re.S).group(1)
+    return re.sub(r"^set VELMORA=.*$", r"set VELMORA=V:\\velmora-cli.exe", script, flags=re.M)
+
+
+class CliTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sandbox = Sandbox()
+
+    def cli(self, *args, program="velmora-cli"):
+        code, out, err = run_cli(self.sandbox, *args, program=program)
+        self.assertIsNotNone(code, err)
+        return code, out, err
+
+    def document(self, *args, expected, program="velmora-cli"):
+        code, out, err = self.cli(*args, "--json", program=program)
+        self.assertEqual(code, expected, out + err)
+        document = json.loads(out)
+        jsonschema.validate(document, SCHEMA)
+        self.assertEqual(document["exitCode"], code)
+        return document
+
+    def restore(self):
+        """Restores the newest journal: 3010 when it had to change something, 0 when all was in place."""
+        code, out, err = self.cli("restore", "--json")
+        restored = json.loads(out)
+        jsonschema.validate(restored, SCHEMA)
+        self.assertEqual(restored["outcome"], "succeeded", restored.get("failures"))
+        self.assertEqual(code, 3010 if restored["changed"] else 0, err)
+        return restored
+
+    def reg(self, *args):
+        self.assertEqual(self.sandbox.run("wine", "reg", *args).returncode, 0, args)
+
+    def registry(self):
+        """Every key and value of the three hives, as reg.exe exports them."""
+        entries = set()
+        for hive in ("HKLM", "HKCU", "HKU"):
+            self.reg("export", hive, f"C:\\velmora-{hive}.reg", "/y")
+            text = (SANDBOX / "prefix" / "drive_c" / f"velmora-{hive}.reg").read_bytes().decode("utf-16")
+            key = None
+            for line in text.replace("\\\r\n", "").splitlines():
+                if line.startswith("["):
+                    key = line
+                    entries.add(key)
+                elif line and key:
+                    entries.add(key + " " + line)
+        return entries
+
+    def test_bad_arguments_exit_87_with_a_clear_message_and_the_usage(self):
+        for args, says in [
+            ((), "No command given."),
+            (("optimise",), 'Unknown command "optimise".'),
+            (("plan", "turbo"), 'Unknown profile "turbo": choose essential, standard or maximum.'),
+            (("apply", "standard", "--restart=now"), "--restart takes no value."),
+            (("apply", "standard", "--report", "C:\\NUL"), "names a device"),
+            (("restore", "20990101T000000.000Z-Standard.json"), 'There is no journal "20990101T000000.000Z-'),
+            (("restore", "C:\\windows\\win.ini"), "Velmora restores only journals in its journal folder"),
+        ]:
+            code, out, err = self.cli(*args)
+            self.assertEqual(code, 87, args)
+            self.assertIn(says, err)
+            self.assertIn("Usage: velmora-cli", err)
+        document = self.document("plan", "turbo", expected=87)
+        self.assertIn("turbo", document["error"])
+
+    def test_plan_writes_nothing_and_every_document_matches_the_schema(self):
+        # Wine's shell records a known folder in the registry the first time one is asked for; the plan's
+        # survey of the temporary folders does that once, here.
+        self.document("plan", "maximum", expected=0)
+        before = self.registry()
+        self.document("plan", "standard", expected=0)
+        self.assertEqual(self.registry(), before, "the plan changed the registry")
+        self.assertEqual([p["name"] for p in self.document("profiles", expected=0)["profiles"]],
+                         ["Essential", "Standard", "Maximum"])
+        self.document("journals", expected=0)
+        code, out, _ = self.cli("--version")
+        self.assertEqual((code, out.strip()), (0, "velmora-cli " + self.document("status", expected=0)["programVersion"]))
+
+    def test_without_elevation_only_the_commands_that_change_nothing_run(self):
+        program = "velmora_cli_unelevated"
+        journals = self.document("journals", expected=0)["journals"]
+        for command in (("apply", "standard"), ("restore",), ("journals",)):
+            code, _, err = self.cli(*command, program=program)
+            self.assertEqual(code, 740, command)
+            self.assertIn("needs elevation", err)
+        self.assertEqual(self.document("journals", expected=0)["journals"], journals, "nothing was run")
+        self.document("plan", "essential", expected=0, program=program)
+        self.document("status", expected=0, program=program)
+
+    def test_apply_status_drift_and_restore_bring_back_the_prepared_state(self):
+        # A PC in no default state: a row of the common table with a value of another type, a Standard
+        # row with other data, and settings of a user who has used Velmora before.
+        self.reg("add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_SZ", "/d", "custom", "/f")
+        self.reg("add", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/t", "REG_DWORD", "/d", "7", "/f")
+        reset_settings(self.sandbox)  # a user who has applied nothing yet, and no marker from earlier runs
+        self.sandbox.run("wine", "reg", "delete", MARKER, "/f")
+        self.reg("add", "HKCU\\Software\\Velmora\\LocalSettings", "/v", "appLanguage", "/t", "REG_DWORD", "/d", "1", "/f")
+        self.document("plan", "standard", expected=0)  # see the plan test
+        shutil.rmtree(SANDBOX / "prefix" / "drive_c" / "ProgramData" / "Velmora Reports", ignore_errors=True)
+        prepared = self.registry()
+
+        applied = self.document("apply", "standard", "--report", REPORT, expected=3010)
+        self.assertEqual(applied["outcome"], "succeeded")
+        self.assertTrue(applied["markerWritten"])
+        self.assertEqual(json.loads(self.sandbox.read("drive_c/" + REPORT[3:].replace("\\", "/"))), applied)
+        self.assertEqual([read_registry(self.sandbox, MARKER, name) for name in ("AppliedProfile", "Revision", "Result")],
+                         ["Standard", "0x82", "Succeeded"])
+
+        status = self.document("status", expected=0)
+        self.assertEqual(status["applied"]["profile"], "Standard")
+        self.assertEqual(status["drift"]["drifted"], 0, status["drifted"])
+        self.reg("add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_DWORD", "/d", "3", "/f")
+        drifted = self.document("status", expected=0)["drifted"]
+        self.assertEqual([(d["item"]["key"], d["item"]["value"], d["currentText"], d["expectedText"]) for d in drifted],
+                         [(TELEMETRY[0][5:], TELEMETRY[1], "3", "0")])
+
+        restored = self.restore()
+        self.assertEqual(restored["journal"], applied["journal"])
+        self.assertEqual(sorted(self.registry() ^ prepared), [], "the restore did not bring the prepared state back")
+        self.assertIsNone(read_registry(self.sandbox, MARKER, "AppliedProfile"), "no profile is applied any more")
+        self.assertIsNone(self.document("status", expected=0)["applied"])
+        self.reg("delete", TELEMETRY[0], "/v", TELEMETRY[1], "/f")
+        self.reg("delete", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/f")
+
+    def test_a_failed_run_exits_1603_and_the_startup_script_applies_once(self):
+        # No lasting key can be created below a volatile policies key: every policy row fails.
+        self.assertEqual(self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", "make-volatile", "SOFTWARE\\Policies").returncode, 0)
+        try:
+            failed = self.document("apply", "essential", expected=1603)
+            self.assertGreaterEqual(failed["failedRegistryWrites"], 14)
+            self.assertIsNone(read_registry(self.sandbox, MARKER, "AppliedProfile"), "a failed run writes no marker")
+            self.restore()
+        finally:
+            self.sandbox.run("wine", "reg", "delete", "HKLM\\SOFTWARE\\Policies", "/f")
+
+        self.sandbox.run("wine", "reg", "delete", MARKER, "/f")  # the marker of earlier runs would stop the script
+
+        self.sandbox.write("drive_c/velmora-startup.cmd", fleet_script().replace("\n", "\r\n"))
+        journals = {j["name"] for j in self.document("journals", expected=0)["journals"]}
+        for boot in range(2):
+            self.assertEqual(self.sandbox.run("wine", "cmd", "/c", "C:\\velmora-startup.cmd", timeout=300).returncode, 0)
+            self.assertEqual(read_registry(self.sandbox, MARKER, "AppliedProfile"), "Standard", f"boot {boot}")
+        new = [j for j in self.document("journals", expected=0)["journals"] if j["name"] not in journals]
+        self.assertEqual([(j["kind"], j["profile"], j["state"]) for j in new], [("run", "Standard", "succeeded")],
+                         "applied once")
+        self.assertIn("exit code 3010", self.sandbox.read("drive_c/ProgramData/Velmora/startup-script.log"))
+        self.restore()
+
+
+if __name__ == "__main__":
+    unittest.main()

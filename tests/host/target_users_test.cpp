@@ -1,0 +1,82 @@
+// The pipeline over several target users, with a recording stand-in for the system (the host has no
+// registry): the order of the per-user calls and the outcome rule.
+
+#include "engine/target_users.h"
+#include "support/recording_system.h"
+#include "tweaks/apply_pipeline.h"
+#include "tweaks/run_controller.h"
+#include "ui/dispatcher_queue.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace Velmora;
+
+struct Write {
+    RegistryRoot root;
+    std::wstring spec;
+    friend bool operator==(const Write&, const Write&) = default;
+};
+
+struct RecordedRun {
+    std::int32_t outcome = 0;
+    std::vector<std::string> calls;
+    std::vector<Write> writes;
+};
+
+// Essential through the fan-out and the routing over `targets`, or straight to the system without them.
+RecordedRun RunEssential(const std::vector<TargetUser>* targets, const std::wstring& failingHive = L"") {
+    const RunController controller;
+    Testing::RecordingSystem real;
+    RecordedRun run;
+    real.dwordWriteSucceeds = [&](const RegistryDwordSetting& setting) {
+        run.writes.push_back({setting.root, setting.spec});
+        return failingHive.empty() || !setting.spec.starts_with(failingHive + L"\\");
+    };
+    HiveRoute route(targets ? *targets : std::vector<TargetUser>{});
+    RoutedSystemOperations routed(real, route);
+    PerUserFanOut perUser(routed, route);
+    SharedRunState state;
+    state.selectedProfile = kEssentialProfile;
+    DiscardingDispatcher dispatcher;
+    run.outcome = RunApplyPipeline({controller,
+                                    state,
+                                    targets ? static_cast<SystemOperations&>(perUser) : real,
+                                    dispatcher,
+                                    nullptr,
+                                    {},
+                                    {}});
+    run.calls = real.Calls();
+    return run;
+}
+
+TEST(PerUserFanOut, OneTargetIsThePipelineAsItWasAndSeveralGetEachPerUserRowInTurnFailingWhenAnyFails) {
+    const std::vector<TargetUser> own{CurrentUserTarget(L"S-1-5-21-1-1000")};
+    const RecordedRun plain = RunEssential(nullptr);
+    const RecordedRun routed = RunEssential(&own);
+    EXPECT_EQ(routed.calls, plain.calls);
+    EXPECT_EQ(routed.writes, plain.writes);
+
+    const std::vector<TargetUser> targets{
+        CurrentUserTarget(L"S-1-5-21-1-1000"),
+        {L"S-1-5-21-1-1002", L"bob", L"", HiveSource::AlreadyLoaded, L"S-1-5-21-1-1002", L""},
+        {kDefaultProfileHive, L"Default profile", L"", HiveSource::LoadedByUs, L"Velmora-1-1", L""}};
+    const RecordedRun run = RunEssential(&targets, L"Velmora-1-1");
+
+    const auto& table = RunController().commonRegistryTable;
+    const auto perUserRows =
+        std::count_if(table.begin(), table.end(), [](const auto& row) { return row.root == 1; });
+    EXPECT_EQ(run.outcome, -perUserRows) << "every per-user row failed for the Default profile alone";
+
+    const auto firstPerUser =
+        std::find_if(table.begin(), table.end(), [](const auto& row) { return row.root == 1; });
+    const auto at = std::find(run.writes.begin(), run.writes.end(), Write{1, firstPerUser->spec});
+    ASSERT_LE(at + 4, run.writes.end());
+    EXPECT_EQ(at[1], (Write{3, L"S-1-5-21-1-1002\\" + firstPerUser->spec}));
+    EXPECT_EQ(at[2], (Write{3, L"Velmora-1-1\\" + firstPerUser->spec}));
+    EXPECT_EQ(at[3], (Write{(firstPerUser + 1)->root, (firstPerUser + 1)->spec}))
+        << "the next row follows the three users' writes";
+}
+
+} // namespace
