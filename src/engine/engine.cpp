@@ -33,6 +33,7 @@ std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries)
             item.succeeded = entry.outcome->succeeded;
             item.error = entry.outcome->error;
             item.exitCode = entry.outcome->exitCode;
+            item.absent = entry.outcome->absent;
         }
         items.push_back(std::move(item));
     }

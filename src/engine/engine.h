@@ -66,6 +66,7 @@ struct RunItemResult {
     bool succeeded = false;
     std::uint32_t error = 0;
     std::optional<std::uint32_t> exitCode;
+    bool absent = false; // failed only because the item to delete or disable was not there
 };
 
 // A target user of a run: how its hive was reached (or why not), and how many of its per-user DWORD

@@ -39,6 +39,9 @@ struct JournalOutcome {
     bool succeeded = false;
     std::uint32_t error = 0;               // Win32 error (HRESULT for tasks), 0 when unknown
     std::optional<std::uint32_t> exitCode; // commands
+    // The change failed because its item was not there: nothing to delete or disable, so what the step
+    // was to leave holds anyway.
+    bool absent = false;
 };
 
 struct JournalEntry {

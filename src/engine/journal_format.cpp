@@ -592,6 +592,7 @@ private:
         if (record.contains("exitCode")) {
             outcome.exitCode = static_cast<std::uint32_t>(Unsigned(record, "exitCode", 0xFFFFFFFFu));
         }
+        outcome.absent = record.contains("absent") && Boolean(record, "absent");
         journal_.entries[found->second].outcome = outcome;
     }
 
@@ -823,6 +824,9 @@ std::string OutcomeRecord(std::uint64_t seq, const JournalOutcome& outcome) {
         {"type", "outcome"}, {"seq", seq}, {"succeeded", outcome.succeeded}, {"error", outcome.error}};
     if (outcome.exitCode) {
         json["exitCode"] = *outcome.exitCode;
+    }
+    if (outcome.absent) {
+        json["absent"] = true;
     }
     return json.dump();
 }

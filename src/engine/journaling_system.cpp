@@ -54,8 +54,9 @@ std::optional<std::uint64_t> JournalingSystem::Before(ItemStep step, const ItemT
 }
 
 void JournalingSystem::After(std::uint64_t seq, bool succeeded, std::uint32_t error,
-                             std::optional<std::uint32_t> exitCode) {
-    if (!recorder_.RecordOutcome(seq, JournalOutcome{succeeded, succeeded ? 0 : error, exitCode})) {
+                             std::optional<std::uint32_t> exitCode, bool wasAbsent) {
+    if (!recorder_.RecordOutcome(
+            seq, JournalOutcome{succeeded, succeeded ? 0 : error, exitCode, !succeeded && wasAbsent})) {
         // The change is recorded already; only its outcome is missing, which a restore does not need.
         // The next change's record fails the same way and stops the run.
         Diagnose(L"The outcome of change " + std::to_wstring(seq) + L" could not be written to the journal");
@@ -94,13 +95,14 @@ bool JournalingSystem::WriteValue(ItemStep step, const RegistryValueTarget& targ
 
 bool JournalingSystem::DeleteValue(ItemStep step, const RegistryValueTarget& target,
                                    const std::function<bool()>& remove) {
-    const auto seq =
-        Before(step, target, reader_.ReadRegistryValue(target.root, target.keyPath, target.valueName));
+    RegistryValueState before = reader_.ReadRegistryValue(target.root, target.keyPath, target.valueName);
+    const bool wasAbsent = before.presence == Presence::Absent;
+    const auto seq = Before(step, target, std::move(before));
     if (!seq) {
         return false;
     }
     const bool succeeded = remove();
-    After(*seq, succeeded, LastError());
+    After(*seq, succeeded, LastError(), std::nullopt, wasAbsent);
     return succeeded;
 }
 
@@ -149,12 +151,14 @@ bool JournalingSystem::DeleteRegistryEntry(RegistryDwordSetting setting) {
         return DeleteValue(ItemStep::Registry, *value, [&] { return real_.DeleteRegistryEntry(setting); });
     }
     const auto& key = std::get<RegistryKeyTarget>(*target);
-    const auto seq = Before(ItemStep::Registry, key, reader_.ReadRegistryKey(key.root, key.keyPath));
+    RegistryKeyState before = reader_.ReadRegistryKey(key.root, key.keyPath);
+    const bool wasAbsent = before.presence == Presence::Absent;
+    const auto seq = Before(ItemStep::Registry, key, std::move(before));
     if (!seq) {
         return false;
     }
     const bool succeeded = real_.DeleteRegistryEntry(setting);
-    After(*seq, succeeded, LastError());
+    After(*seq, succeeded, LastError(), std::nullopt, wasAbsent);
     return succeeded;
 }
 
@@ -247,12 +251,14 @@ void JournalingSystem::DisableEdgeUpdateTasks() {
 
 bool JournalingSystem::DisableScheduledTask(const std::wstring& taskPath) {
     const TaskTarget target{FullTaskPath(taskPath)};
-    const auto seq = Before(ItemStep::Tasks, target, reader_.ReadTask(target.path));
+    TaskState before = reader_.ReadTask(target.path);
+    const bool wasAbsent = before.presence == Presence::Absent;
+    const auto seq = Before(ItemStep::Tasks, target, std::move(before));
     if (!seq) {
         return false;
     }
     const bool succeeded = real_.DisableScheduledTask(taskPath);
-    After(*seq, succeeded, 0);
+    After(*seq, succeeded, 0, std::nullopt, wasAbsent);
     return succeeded;
 }
 

@@ -92,8 +92,9 @@ private:
     std::optional<std::uint64_t> Before(ItemStep step, const ItemTarget& target, ItemState before,
                                         std::optional<std::wstring> createdKey = std::nullopt,
                                         bool mayStop = true);
+    // `wasAbsent`: the item to delete or disable was not there before the change.
     void After(std::uint64_t seq, bool succeeded, std::uint32_t error = 0,
-               std::optional<std::uint32_t> exitCode = std::nullopt);
+               std::optional<std::uint32_t> exitCode = std::nullopt, bool wasAbsent = false);
     [[nodiscard]] std::uint32_t LastError() const;
 
     // A registry value write: recorded with the first missing key on its path.

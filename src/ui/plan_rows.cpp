@@ -240,7 +240,7 @@ ListRows RunResultRows(const RunReport& report, const ProfilePlan* before, const
         // is not there).
         if (!item->done) {
             groups[3].push_back(Row(TextId::ResultNotReached, item->step, name, {}, texts));
-        } else if (inEffectBefore.contains(ItemIdentity(item->target))) {
+        } else if (item->absent || inEffectBefore.contains(ItemIdentity(item->target))) {
             groups[2].push_back(Row(TextId::ResultInEffect, item->step, name, {}, texts));
         } else if (!item->succeeded) {
             groups[0].push_back(
