@@ -12,14 +12,18 @@ PERSONALIZE = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Perso
 ENGLISH = {"lang": "en_US.UTF-8", "dark": False, "tag": "keys-en", "continue": "Continue", "agree": "Agree",
            "back": "Back", "terms_box": "I have read and agree to the Velmora End-User License Agreement.",
            "essential": "Essential Settings", "standard": "Standard Settings", "apply": "Apply",
-           "restart": "Restart PC Now", "next_card": "Right", "cancel": "Cancel",
+           "restart": "Restart PC Now", "next_card": "Right", "cancel": "Cancel", "details": "Show Details",
+           "details_list": "Details of the result", "review": "Review Changes", "plan": "Planned changes",
+           "reapply": "Reapply Settings",
            "dialog": "Confirm Deletion of Pre-installed Apps",
            "remove_apps": "Removes system bloatware (preinstalled apps) to make your system cleaner and more "
                           "private. You can reinstall any app later from the Microsoft Store."}
 ARABIC = {"lang": "ar_SA.UTF-8", "dark": True, "tag": "keys-ar", "continue": "متابعة", "agree": "أوافق",
           "back": "رجوع", "terms_box": "لقد قرأت ووافقت على اتفاقية استخدام برنامج Velmora (Velmora).",
           "essential": "الإعدادات الأساسية", "standard": "الإعدادات القياسية", "apply": "تطبيق",
-          "restart": "إعادة تشغيل الجهاز الآن", "next_card": "Left", "cancel": "إلغاء",
+          "restart": "إعادة تشغيل الجهاز الآن", "next_card": "Left", "cancel": "إلغاء", "details": "عرض التفاصيل",
+          "details_list": "تفاصيل النتيجة", "review": "مراجعة التغييرات", "plan": "التغييرات المخطّطة",
+          "reapply": "إعادة تطبيق الإعدادات",
           "dialog": "تأكيد حذف التطبيقات المثبته مسبقا",
           "remove_apps": "التطبيقات المدمجة (Bloatware) لجعل النظام أنظف وأكثر خصوصية. يمكنك إعادة تثبيت أي تطبيق "
                          "لاحقاً من متجر مايكروسوفت."}
@@ -99,6 +103,24 @@ class KeyboardOnlyTest(VelmoraTestCase):
         self.expect_focus("Restart PC Now", texts["restart"], timeout=RUN_TIMEOUT)
         app.screenshot(f"{tag}-5-success")
         self.assertEqual(read_setting(self.sandbox, "AppliedTask"), "0x1")
+
+        # The run's details, and back to the profiles with Escape (Done).
+        app.keys("Tab")
+        self.expect_focus("Show Details", texts["details"])
+        app.keys("Return")
+        app.wait_until(lambda: app.rows(texts["details_list"]), what="the details")
+        app.keys("Escape")
+        self.expect_focus("Reapply, on the profiles again", texts["reapply"], timeout=30)
+        # The review of the plan opens on its list, which the arrow keys move through; Escape leaves it.
+        app.keys("shift+Tab")
+        self.expect_focus("Review Changes", texts["review"])
+        app.keys("Return")
+        self.expect_focus("the plan", texts["plan"], timeout=60)
+        app.wait_until(lambda: app.rows(texts["plan"]), 60, "the plan's rows")
+        app.keys("Down", "Down")
+        app.screenshot(f"{tag}-6-review")
+        app.keys("Escape")
+        self.expect_focus("Reapply, after the review", texts["reapply"])
 
     def test_english_light(self):
         self.walk(ENGLISH)
