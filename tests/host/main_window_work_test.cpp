@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -146,8 +147,10 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
     engine.progress = {RunProgress{ItemStep::Registry, 1, 9, 1, 20},
                        RunProgress{ItemStep::Services, 2, 5, 4, 20}};
     engine.plan.entries = {Entry(ItemStep::Registry, Value(L"Kept"), DwordValue(0), DwordValue(0))};
+    RunItemResult absent = Done(L"Missing", false, 2);
+    absent.absent = true; // nothing there to delete
     engine.report.items = {Done(L"Denied", false, 5), Done(L"Kept", false, 2), Done(L"Odd", false),
-                           Done(L"New", true), Done(L"Odd", true)};
+                           Done(L"New", true),        Done(L"Odd", true),      absent};
     MainWindow& w = Open();
     Settle();
     w.ReapplyButton.RaiseClick();
@@ -163,13 +166,14 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
 
     w.ShowDetailsButton.RaiseClick();
     const ListRows details = w.DetailsList.Rows();
-    ASSERT_EQ(details.size(), 4u) << "each item once, with its last outcome";
+    ASSERT_EQ(details.size(), 5u) << "each item once, with its last outcome";
     EXPECT_EQ(details[0],
               (std::vector<std::wstring>{L"Failed", L"Registry", L"HKLM\\SOFTWARE\\Velmora: Denied",
                                          L"Access is denied (error 5)"}));
     EXPECT_EQ(details[1][0], L"Changed");
     EXPECT_EQ(details[1][2], L"HKLM\\SOFTWARE\\Velmora: Odd") << "failed once, then written";
     EXPECT_EQ(details[3][0], L"Already in effect");
+    EXPECT_EQ(details[4][0], L"Already in effect") << "an item that was not there is no failure";
     engine.report.items = {Done(L"Gone", false, 0x80070002u)};
     w.OpenLogFolderButton.RaiseClick();
     EXPECT_EQ(platform.logFolderShown, 1);
@@ -185,6 +189,15 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
     dispatcher.Drain();
     w.ShowDetailsButton.RaiseClick();
     EXPECT_EQ(w.DetailsList.Rows()[0][3], L"Windows error 0x80070002") << "where Windows has no words";
+
+    // A run that stops on an unexpected error before it has shown a result ends on the failure panel.
+    w.DoneButton.RaiseClick();
+    engine.duringRun = [](const RunOptions&) { throw std::runtime_error("unexpected"); };
+    w.ReapplyButton.RaiseClick();
+    timer.RunPending();
+    dispatcher.Drain();
+    EXPECT_TRUE(w.FailurePanel.IsShown());
+    EXPECT_FALSE(w.ProgressPanel.IsShown());
 }
 
 TEST_F(WindowWorkTest, ClosingDuringARunAsksStopsTheRunOutOfSightAndEndsWhenItHasStopped) {
