@@ -359,15 +359,8 @@ void MainWindow::OnTermsCheckBoxClick() {
 }
 
 void MainWindow::OnRemoveAppsChecked() {
-    ConfirmationDialog dialog;
-    dialog.title = Text(TextId::RemoveAppsTitle);
-    dialog.content = Text(TextId::RemoveAppsWarning);
-    dialog.primaryButtonText = Text(TextId::Delete);
-    if (services_.platform.HasStyle(kAccentButtonStyle)) {
-        dialog.primaryButtonStyle = std::wstring(kAccentButtonStyle);
-    }
-    dialog.closeButtonText = Text(TextId::Cancel);
-    dialog.flowDirection = DialogFlowDirection();
+    const ConfirmationDialog dialog = Question(TextId::RemoveAppsTitle, Text(TextId::RemoveAppsWarning),
+                                               TextId::Delete, TextId::Cancel, true);
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     services_.platform.ShowDialog(dialog, [weak, &dispatcher](DialogResult result) {
@@ -386,21 +379,31 @@ void MainWindow::OnRemoveAppsContainerSizeChanged() {
     RemoveAppsCheckBox.SetMinWidth(RemoveAppsContainer.ActualWidth() - 5.0);
 }
 
-FlowDirection MainWindow::DialogFlowDirection() const {
-    return services_.texts.CurrentTextLanguage() == kLanguageEnglish ? FlowDirection::LeftToRight
-                                                                     : FlowDirection::RightToLeft;
+ConfirmationDialog MainWindow::Question(std::int32_t title, std::wstring content, std::int32_t primary,
+                                        std::int32_t close, bool accentPrimary) const {
+    ConfirmationDialog dialog;
+    dialog.title = Text(title);
+    dialog.content = std::move(content);
+    if (primary >= 0) {
+        dialog.primaryButtonText = Text(primary);
+    }
+    if (accentPrimary && services_.platform.HasStyle(kAccentButtonStyle)) {
+        dialog.primaryButtonStyle = std::wstring(kAccentButtonStyle);
+    }
+    dialog.closeButtonText = Text(close);
+    dialog.flowDirection = services_.texts.CurrentTextLanguage() == kLanguageEnglish
+                               ? FlowDirection::LeftToRight
+                               : FlowDirection::RightToLeft;
+    return dialog;
 }
 
 bool MainWindow::ClaimRun() {
     if (!services_.claimRun || services_.claimRun()) {
         return true;
     }
-    ConfirmationDialog dialog;
-    dialog.title = Text(TextId::RunInProgressTitle);
-    dialog.content = Text(TextId::RunInProgressMessage);
-    dialog.closeButtonText = Text(TextId::Ok);
-    dialog.flowDirection = DialogFlowDirection();
-    services_.platform.ShowDialog(dialog, [](DialogResult) {});
+    services_.platform.ShowDialog(
+        Question(TextId::RunInProgressTitle, Text(TextId::RunInProgressMessage), -1, TextId::Ok, false),
+        [](DialogResult) {});
     return false;
 }
 

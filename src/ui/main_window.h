@@ -314,7 +314,9 @@ private:
     [[nodiscard]] std::function<void(Argument)> PostTo(void (MainWindow::*handler)(Argument));
     // Takes the run lock, or says that another run holds it.
     [[nodiscard]] bool ClaimRun();
-    [[nodiscard]] FlowDirection DialogFlowDirection() const;
+    // A question in the window's language and reading order; no primary button when `primary` < 0.
+    [[nodiscard]] ConfirmationDialog Question(std::int32_t title, std::wstring content, std::int32_t primary,
+                                              std::int32_t close, bool accentPrimary) const;
 
     [[nodiscard]] std::wstring Text(std::int32_t row) const;
     [[nodiscard]] Control& Badge(SettingsProfile profile);

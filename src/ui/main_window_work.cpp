@@ -343,16 +343,11 @@ void MainWindow::OnRestoreClick() {
             profile = Card(each).Children()[0]->Text();
         }
     }
-    ConfirmationDialog dialog;
-    dialog.title = Text(TextId::RestoreQuestionTitle);
-    dialog.content = FillText(FillText(Text(TextId::RestoreQuestion), L"{profile}", profile), L"{date}",
-                              JournalTime(last.startedUtc));
-    dialog.primaryButtonText = Text(TextId::RestoreConfirm);
-    if (services_.platform.HasStyle(kAccentButtonStyle)) {
-        dialog.primaryButtonStyle = std::wstring(kAccentButtonStyle);
-    }
-    dialog.closeButtonText = Text(TextId::Cancel);
-    dialog.flowDirection = DialogFlowDirection();
+    const ConfirmationDialog dialog =
+        Question(TextId::RestoreQuestionTitle,
+                 FillText(FillText(Text(TextId::RestoreQuestion), L"{profile}", profile), L"{date}",
+                          JournalTime(last.startedUtc)),
+                 TextId::RestoreConfirm, TextId::Cancel, true);
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     services_.platform.ShowDialog(dialog, [weak, &dispatcher, path = last.journalPath](DialogResult result) {
@@ -482,12 +477,8 @@ bool MainWindow::OnCloseRequested() {
     if (activity == WindowActivity::None) {
         return true;
     }
-    ConfirmationDialog dialog;
-    dialog.title = Text(TextId::CloseQuestionTitle);
-    dialog.content = Text(TextId::CloseQuestion);
-    dialog.primaryButtonText = Text(TextId::StopAndClose);
-    dialog.closeButtonText = Text(TextId::Wait);
-    dialog.flowDirection = DialogFlowDirection();
+    const ConfirmationDialog dialog = Question(TextId::CloseQuestionTitle, Text(TextId::CloseQuestion),
+                                               TextId::StopAndClose, TextId::Wait, false);
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     services_.platform.ShowDialog(dialog, [weak, &dispatcher](DialogResult result) {
