@@ -533,8 +533,8 @@ Answer Apply(Session& session) {
         return failed == 0 ? L"" : L"; " + std::to_wstring(failed) + L" per-user writes failed";
     });
     if (const std::size_t skipped = Skipped(users); skipped > 0) {
-        answer.message += L" " + std::to_wstring(skipped) + L" of the " + std::to_wstring(users.size()) +
-                          L" users named were skipped: their hives could not be reached.";
+        answer.message += L" Skipped " + std::to_wstring(skipped) + L" of the " +
+                          std::to_wstring(users.size()) + L" users named: their hives could not be reached.";
     }
     return answer;
 }
