@@ -37,13 +37,17 @@ struct OptionSpec {
     std::optional<std::wstring> Arguments::*value = nullptr;
 };
 
-const std::array<OptionSpec, 5> kOptions = {{
+const std::array<OptionSpec, 6> kOptions = {{
     {L"--json", kAll, &Arguments::json, nullptr},
     {L"--remove-apps", Bit(Command::Apply), &Arguments::removeApps, nullptr},
     {L"--no-restore-point", Bit(Command::Apply), &Arguments::noRestorePoint, nullptr},
     {L"--restart", Bit(Command::Apply), &Arguments::restart, nullptr},
     {L"--report", Bit(Command::Apply), nullptr, &Arguments::reportPath},
+    {L"--users", Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status), nullptr, &Arguments::users},
 }};
+
+// The longest account name Windows accepts ("DOMAIN\name", or a UPN), with room to spare.
+constexpr std::size_t kMaxAccountChars = 256;
 
 bool IsHelp(std::wstring_view arg) {
     return arg == L"--help" || arg == L"-h" || arg == L"-?" || arg == L"/?";
@@ -61,6 +65,36 @@ ParsedArguments Refuse(ParsedArguments parsed, std::wstring error) {
     parsed.arguments.reset();
     parsed.error = std::move(error);
     return parsed;
+}
+
+// "current", "all", "default", an account or a SID, or several of them separated by commas.
+std::optional<std::vector<TargetUsers>> ParseUsers(std::wstring_view value, std::wstring& error) {
+    std::vector<TargetUsers> selections;
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        const std::size_t end = std::min(value.find(L',', start), value.size());
+        const std::wstring part(value.substr(start, end - start));
+        start = end + 1;
+        const std::wstring lower = Lower(part);
+        const bool odd = std::any_of(part.begin(), part.end(), [](wchar_t c) { return c < 0x20; });
+        if (part.empty() || part.size() > kMaxAccountChars || odd || part.front() == L' ' ||
+            part.back() == L' ') {
+            error = L"--users \"" + std::wstring(value) +
+                    L"\" is not a list of users: give current, all, default, an account name or a SID, "
+                    L"separated by commas without spaces.";
+            return std::nullopt;
+        }
+        if (lower == L"current") {
+            selections.push_back({TargetUsersKind::Current, {}});
+        } else if (lower == L"all") {
+            selections.push_back({TargetUsersKind::All, {}});
+        } else if (lower == L"default") {
+            selections.push_back({TargetUsersKind::Default, {}});
+        } else {
+            selections.push_back({TargetUsersKind::Account, part});
+        }
+    }
+    return selections;
 }
 
 } // namespace
@@ -194,6 +228,14 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& args) {
     } else if (command->command == Command::Restore && !positional.empty()) {
         arguments.journal = positional[0];
     }
+    if (arguments.users) {
+        std::wstring error;
+        auto selection = ParseUsers(*arguments.users, error);
+        if (!selection) {
+            return Refuse(parsed, error);
+        }
+        arguments.userSelection = std::move(*selection);
+    }
     parsed.arguments = std::move(arguments);
     return parsed;
 }
@@ -202,15 +244,18 @@ std::wstring Usage() {
     return L"Usage: velmora-cli COMMAND [OPTIONS]\n"
            L"\n"
            L"  profiles                         the three profiles and how many changes each makes\n"
-           L"  plan PROFILE                     what PROFILE would change on this PC; changes nothing\n"
-           L"  apply PROFILE [--remove-apps] [--no-restore-point] [--restart] [--report FILE]\n"
+           L"  plan PROFILE [--users USERS]     what PROFILE would change on this PC; changes nothing\n"
+           L"  apply PROFILE [--users USERS] [--remove-apps] [--no-restore-point] [--restart] [--report FILE]\n"
            L"                                   applies PROFILE (needs elevation)\n"
-           L"  status                           the applied profile and the settings that have drifted\n"
+           L"  status [--users USERS]           the applied profile and the settings that have drifted\n"
            L"  restore [JOURNAL]                restores the newest journal, or the one named (needs elevation)\n"
            L"  journals                         lists the journals (needs elevation)\n"
            L"  --version, --help\n"
            L"\n"
-           L"PROFILE is essential, standard or maximum. Every command takes --json: one JSON document on\n"
+           L"PROFILE is essential, standard or maximum. USERS names whose per-user settings a command\n"
+           L"reaches: current (the account velmora-cli runs as; the default, but never as SYSTEM), all (every\n"
+           L"user profile), default (the Default profile, which accounts made later start from), an account or\n"
+           L"a SID; several with commas, e.g. all,default. Every command takes --json: one JSON document on\n"
            L"standard output. Exit codes: 0 done; 3010 done, restart recommended; 1641 restart started;\n"
            L"1603 failed; 1618 another Velmora run is in progress; 1602 cancelled; 87 bad arguments;\n"
            L"740 needs elevation. See docs/cli.md.\n";

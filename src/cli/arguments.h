@@ -3,6 +3,7 @@
 // The command line of velmora-cli: one command, its positional argument and its options. Options are
 // rows of one table, so a new option is one row and one field.
 
+#include "engine/target_users.h"
 #include "tweaks/profiles.h"
 
 #include <cstdint>
@@ -26,6 +27,8 @@ struct Arguments {
     bool noRestorePoint = false;
     bool restart = false;
     std::optional<std::wstring> reportPath; // as given; checked when it is written
+    std::optional<std::wstring> users;      // plan, apply, status: --users as given
+    std::vector<TargetUsers> userSelection; // --users parsed, in the order given; empty without it
 };
 
 struct ParsedArguments {

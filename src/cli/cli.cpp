@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <map>
 
 namespace Velmora::Cli {
 namespace {
@@ -109,6 +110,171 @@ ProfilePlan PlanOf(Session& session, SettingsProfile profile, bool surveyActions
     return PlanProfile(session.platform.Engine(), Controller(), profile, {surveyActions, false});
 }
 
+// ---- target users ----
+
+// Why the process's own hive is no person's: SYSTEM's, a service account's, or one Windows has not
+// loaded (HKEY_CURRENT_USER is then the .DEFAULT hive). Empty when it is a user's loaded hive.
+std::wstring OwnHiveProblem(UserHiveAccess& access) {
+    const std::wstring sid = access.ProcessUserSid();
+    if (CallerIsSystem(access)) {
+        return L"velmora-cli runs as SYSTEM, whose own hive no person uses";
+    }
+    if (!IsProfileUserSid(sid)) {
+        return L"velmora-cli runs as " + sid + L", a service or built-in account whose hive no person uses";
+    }
+    if (!access.HiveLoaded(sid)) {
+        return L"the hive of " + sid +
+               L", the account velmora-cli runs as, is not loaded (per-user settings would go to .DEFAULT)";
+    }
+    return {};
+}
+
+// Whose hives one command's per-user items reach, held for as long as its plan or run lasts; the
+// engine is pointed at them meanwhile.
+class Targets {
+public:
+    explicit Targets(EngineServices& engine) : engine_(engine) {}
+    ~Targets() { engine_.targetUsers = nullptr; }
+    Targets(const Targets&) = delete;
+    Targets& operator=(const Targets&) = delete;
+
+    void Use(TargetUserSet set) {
+        set_ = std::move(set);
+        engine_.targetUsers = &set_;
+    }
+    [[nodiscard]] const std::vector<TargetUser>& Users() const { return set_.users; }
+
+    std::wstring selection;  // --users as given; "current" by default
+    std::wstring leftOutWhy; // the per-user items are left out (SYSTEM without --users): why
+
+private:
+    EngineServices& engine_;
+    TargetUserSet set_;
+};
+
+constexpr wchar_t kNameUsers[] = L"Name the users whose settings are meant with --users (all, default, an "
+                                 L"account or a SID; all,default for every user now and later).";
+
+// Resolves --users, or its default, for a command that plans (`runs` false) or applies. A run as
+// SYSTEM without --users is refused; a plan leaves the per-user items out and says why.
+std::optional<Answer> ResolveTargets(Session& session, bool runs, Targets& targets) {
+    EngineServices& engine = session.platform.Engine();
+    const std::vector<TargetUsers>& selections = session.args.userSelection;
+    targets.selection = session.args.users.value_or(L"current");
+    if (engine.userHives == nullptr) { // a build that reaches no other hive: its own, as always
+        if (std::any_of(selections.begin(), selections.end(), [](const TargetUsers& selection) {
+                return selection.kind != TargetUsersKind::Current;
+            })) {
+            return Refusal(kExitBadArguments, L"This build of velmora-cli reaches no other user's hive.");
+        }
+        TargetUserSet own;
+        own.users.push_back(CurrentUserTarget(engine.reader.CurrentUserSid()));
+        targets.Use(std::move(own));
+        return std::nullopt;
+    }
+    UserHiveAccess& access = *engine.userHives;
+    const auto isCurrent = [](const TargetUsers& selection) {
+        return selection.kind == TargetUsersKind::Current;
+    };
+    const bool namesOwn = selections.empty() || std::any_of(selections.begin(), selections.end(), isCurrent);
+    if (const std::wstring problem = namesOwn ? OwnHiveProblem(access) : L""; !problem.empty()) {
+        if (runs || !selections.empty()) {
+            return Refusal(kExitBadArguments,
+                           problem + (selections.empty() ? L"" : L", so --users current names no one") +
+                               L". " + kNameUsers + L" Nothing was changed.");
+        }
+        targets.leftOutWhy = problem;
+        targets.Use({});
+        return std::nullopt;
+    }
+    TargetUserSet set =
+        ResolveTargetUserList(access, selections.empty() ? std::vector<TargetUsers>{{}} : selections);
+    if (!set.error.empty()) {
+        return Refusal(kExitBadArguments,
+                       L"--users " + targets.selection + L": " + set.error + L" Nothing was changed.");
+    }
+    if (runs && !set.users.empty() && set.Reachable().empty()) {
+        std::wstring why;
+        for (const TargetUser& user : set.users) {
+            why += (why.empty() ? L"" : L"; ") + user.account + L": " + user.skipReason;
+        }
+        return Refusal(kExitFailed,
+                       L"No hive of the users named could be reached (" + why + L"). Nothing was changed.");
+    }
+    targets.Use(std::move(set));
+    return std::nullopt;
+}
+
+std::string_view ReachedName(HiveSource source) {
+    switch (source) {
+    case HiveSource::CurrentUser:
+        return "ownHive";
+    case HiveSource::AlreadyLoaded:
+        return "loadedByWindows";
+    case HiveSource::LoadedByUs:
+        return "loadedFromFile";
+    case HiveSource::Skipped:
+        break;
+    }
+    return "skipped";
+}
+
+std::wstring ReachedText(const TargetUser& user) {
+    switch (user.source) {
+    case HiveSource::CurrentUser:
+        return L"the hive of the account velmora-cli runs as";
+    case HiveSource::AlreadyLoaded:
+        return L"its hive as Windows holds it (signed in)";
+    case HiveSource::LoadedByUs:
+        return L"its hive loaded from " + user.profileFolder + L"\\NTUSER.DAT, and unloaded again";
+    case HiveSource::Skipped:
+        break;
+    }
+    return L"skipped: " + user.skipReason;
+}
+
+// Adds `users` (each with `extra(user, json)`) and, with targets, `userSelection` to the document,
+// and the same in words to the details. A restore has no targets: it reaches the hives its journal names.
+template <typename Extra>
+void ReportUsers(Answer& answer, const Targets* targets, const std::vector<TargetUser>& users, Extra extra) {
+    Json list = Json::array();
+    std::wstring text;
+    for (const TargetUser& user : users) {
+        Json json{
+            {"hive", U8(user.hive)}, {"account", U8(user.account)}, {"reached", ReachedName(user.source)}};
+        if (!user.Reachable()) {
+            json["skipReason"] = U8(user.skipReason);
+        }
+        text += L"  " + user.account + (user.account == user.hive ? L"" : L" (" + user.hive + L")") + L": " +
+                ReachedText(user) + extra(user, json) + L"\n";
+        list.push_back(std::move(json));
+    }
+    answer.fields["users"] = std::move(list);
+    if (targets == nullptr) {
+        answer.details += text.empty() ? L"" : L"Other users' hives:\n" + text;
+        return;
+    }
+    answer.fields["userSelection"] = targets->leftOutWhy.empty() ? Json(U8(targets->selection)) : Json();
+    if (!targets->leftOutWhy.empty()) {
+        answer.details +=
+            L"Per-user settings were left out: " + targets->leftOutWhy + L". " + kNameUsers + L"\n";
+    } else if (users.empty()) {
+        answer.details += L"Per-user settings: --users " + targets->selection + L" found no user profile.\n";
+    } else {
+        answer.details += L"Per-user settings (--users " + targets->selection + L"):\n" + text;
+    }
+}
+
+std::wstring LeftOutNote(const Targets& targets) {
+    return targets.leftOutWhy.empty() ? L""
+                                      : L" Machine-wide settings only: the per-user ones were left out.";
+}
+
+std::size_t Skipped(const std::vector<TargetUser>& users) {
+    return static_cast<std::size_t>(
+        std::count_if(users.begin(), users.end(), [](const TargetUser& user) { return !user.Reachable(); }));
+}
+
 // ---- profiles ----
 
 // A lower profile deletes what only the higher ones write.
@@ -169,8 +335,20 @@ Json PlanEntryJson(const PlanEntry& entry) {
     return json;
 }
 
+Json CountsJson(const PlanCounts& counts) {
+    return {{"settings", counts.changes},
+            {"toChange", counts.changes - counts.inEffect - counts.unreadable},
+            {"inEffect", counts.inEffect},
+            {"unreadable", counts.unreadable},
+            {"actions", counts.actions}};
+}
+
 Answer Plan(Session& session) {
     const SettingsProfile profile = session.args.profile;
+    Targets targets(session.platform.Engine());
+    if (auto refused = ResolveTargets(session, false, targets)) {
+        return *refused;
+    }
     const ProfilePlan plan = PlanOf(session, profile, true);
     const PlanCounts counts = CountPlan(plan);
     Answer answer;
@@ -194,18 +372,31 @@ Answer Plan(Session& session) {
     answer.message = L"Plan for " + ProfileName(profile) + L": " + std::to_wstring(toChange) + L" of " +
                      std::to_wstring(counts.changes) + L" settings would change, " +
                      std::to_wstring(counts.inEffect) + L" are already in effect, " +
-                     std::to_wstring(counts.unreadable) + L" could not be read. Nothing was changed.";
+                     std::to_wstring(counts.unreadable) + L" could not be read. Nothing was changed." +
+                     LeftOutNote(targets);
     answer.details = (changes.empty() ? L"" : L"Changes (current \u2192 new):\n" + changes) +
                      (actions.empty() ? L"" : L"Done by every run:\n" + actions) +
                      (unreadable.empty() ? L"" : L"Could not be read:\n" + unreadable);
     answer.fields["profile"] = ProfileJson(profile);
     answer.fields["revision"] = kCurrentProfileBuild[static_cast<std::size_t>(profile)];
-    answer.fields["counts"] = {{"settings", counts.changes},
-                               {"toChange", toChange},
-                               {"inEffect", counts.inEffect},
-                               {"unreadable", counts.unreadable},
-                               {"actions", counts.actions}};
+    answer.fields["counts"] = CountsJson(counts);
     answer.fields["entries"] = std::move(entries);
+    const std::vector<UserPlanCounts> perUser = CountPlanPerUser(plan);
+    const auto countsOf = [&perUser](const std::wstring& hive) {
+        const auto found = std::find_if(perUser.begin(), perUser.end(),
+                                        [&](const UserPlanCounts& user) { return user.hive == hive; });
+        return found == perUser.end() ? PlanCounts{} : found->counts;
+    };
+    answer.fields["machineCounts"] = CountsJson(countsOf(L""));
+    ReportUsers(answer, &targets, plan.users, [&](const TargetUser& user, Json& json) -> std::wstring {
+        if (!user.Reachable()) {
+            return L"";
+        }
+        const PlanCounts mine = countsOf(user.hive);
+        json["counts"] = CountsJson(mine);
+        return L"; " + std::to_wstring(mine.changes - mine.inEffect - mine.unreadable) + L" of " +
+               std::to_wstring(mine.changes) + L" would change";
+    });
     return answer;
 }
 
@@ -261,6 +452,10 @@ Answer Apply(Session& session) {
     }
     RunClaim claim;
     if (auto refused = Claim(session, claim)) {
+        return *refused;
+    }
+    Targets targets(platform.Engine());
+    if (auto refused = ResolveTargets(session, true, targets)) {
         return *refused;
     }
 
@@ -325,6 +520,22 @@ Answer Apply(Session& session) {
     answer.fields["items"] = report.items.size();
     answer.fields["markerWritten"] = succeeded && report.markerError == 0;
     answer.fields["restartRequested"] = answer.exitCode == kExitRestartStarted;
+    // The run reports its users in the order of the targets, with the writes each failed.
+    const std::vector<TargetUser>& users = targets.Users();
+    std::size_t index = 0;
+    ReportUsers(answer, &targets, users, [&](const TargetUser& user, Json& json) -> std::wstring {
+        const std::size_t failed = index < report.users.size() ? report.users[index].failedWrites : 0;
+        ++index;
+        if (!user.Reachable() || report.outcome == RunOutcome::NotStarted) {
+            return L"";
+        }
+        json["failedWrites"] = failed;
+        return failed == 0 ? L"" : L"; " + std::to_wstring(failed) + L" per-user writes failed";
+    });
+    if (const std::size_t skipped = Skipped(users); skipped > 0) {
+        answer.message += L" Skipped " + std::to_wstring(skipped) + L" of the " +
+                          std::to_wstring(users.size()) + L" users named: their hives could not be reached.";
+    }
     return answer;
 }
 
@@ -352,8 +563,27 @@ AppliedState FindApplied(const std::optional<DetectionMarker>& marker, const Loc
             "settings"};
 }
 
+// The drift of the applied profile's settings, over the PC or one user's hive.
+struct Drift {
+    std::size_t settings = 0;
+    std::size_t inEffect = 0;
+    std::size_t drifted = 0;
+    std::size_t unreadable = 0;
+};
+
+Json DriftJson(const Drift& drift) {
+    return {{"settings", drift.settings},
+            {"inEffect", drift.inEffect},
+            {"drifted", drift.drifted},
+            {"unreadable", drift.unreadable}};
+}
+
 Answer Status(Session& session) {
     EngineServices& engine = session.platform.Engine();
+    Targets targets(engine);
+    if (auto refused = ResolveTargets(session, false, targets)) {
+        return *refused;
+    }
     const std::optional<DetectionMarker> marker = ReadDetectionMarker(engine.reader);
     const AppliedState applied = FindApplied(marker, engine.settings);
     Answer answer;
@@ -375,6 +605,8 @@ Answer Status(Session& session) {
         answer.message = L"No profile has been applied on this PC.";
         answer.fields["applied"] = Json();
         answer.fields["drift"] = Json();
+        ReportUsers(answer, &targets, targets.Users(),
+                    [](const TargetUser&, Json&) { return std::wstring(); });
         return answer;
     }
     const std::wstring name = ProfileName(applied.profile);
@@ -385,8 +617,7 @@ Answer Status(Session& session) {
                                 {"source", applied.source}};
 
     // The profile's own settings only: the settings record of Velmora itself is not the PC's state.
-    std::size_t settings = 0;
-    std::size_t inEffect = 0;
+    std::map<std::wstring, Drift> byUser; // by hive; the machine's under ""
     Json drifted = Json::array();
     Json unreadable = Json::array();
     std::wstring driftText;
@@ -395,15 +626,18 @@ Answer Status(Session& session) {
         if (entry.isAction || IsSetting(entry)) {
             continue;
         }
-        ++settings;
+        Drift& drift = byUser[ItemUser(entry.target)];
+        ++drift.settings;
         if (!entry.readable) {
+            ++drift.unreadable;
             unreadable.push_back({{"step", StepName(entry.step)},
                                   {"description", U8(entry.description)},
                                   {"item", ItemJson(entry.target)}});
             unreadableText += Line(entry, L": " + DescribeState(entry.current));
         } else if (entry.inEffect) {
-            ++inEffect;
+            ++drift.inEffect;
         } else {
+            ++drift.drifted;
             drifted.push_back({{"step", StepName(entry.step)},
                                {"description", U8(entry.description)},
                                {"item", ItemJson(entry.target)},
@@ -415,11 +649,18 @@ Answer Status(Session& session) {
                                          DescribeState(entry.after));
         }
     }
+    Drift total;
+    for (const auto& [hive, drift] : byUser) {
+        total.settings += drift.settings;
+        total.inEffect += drift.inEffect;
+        total.drifted += drift.drifted;
+        total.unreadable += drift.unreadable;
+    }
     answer.message = name + L" is applied (revision " +
                      (applied.revision ? std::to_wstring(*applied.revision) : std::wstring(L"unknown")) +
-                     L"); " + std::to_wstring(drifted.size()) + L" of its " + std::to_wstring(settings) +
-                     L" settings have drifted, " + std::to_wstring(unreadable.size()) +
-                     L" could not be read.";
+                     L"); " + std::to_wstring(drifted.size()) + L" of its " +
+                     std::to_wstring(total.settings) + L" settings have drifted, " +
+                     std::to_wstring(unreadable.size()) + L" could not be read." + LeftOutNote(targets);
     if (!applied.revision || static_cast<std::int32_t>(*applied.revision) != current) {
         answer.details += L"This version of Velmora carries revision " + std::to_wstring(current) + L" of " +
                           name + L": apply it again to update.\n";
@@ -431,12 +672,18 @@ Answer Status(Session& session) {
     answer.details +=
         (driftText.empty() ? L"" : L"Drifted (now, and what " + name + L" sets):\n" + driftText) +
         (unreadableText.empty() ? L"" : L"Could not be read:\n" + unreadableText);
-    answer.fields["drift"] = {{"settings", settings},
-                              {"inEffect", inEffect},
-                              {"drifted", drifted.size()},
-                              {"unreadable", unreadable.size()}};
+    answer.fields["drift"] = DriftJson(total);
     answer.fields["drifted"] = std::move(drifted);
     answer.fields["unreadable"] = std::move(unreadable);
+    answer.fields["machineDrift"] = DriftJson(byUser[L""]);
+    ReportUsers(answer, &targets, targets.Users(), [&](const TargetUser& user, Json& json) -> std::wstring {
+        if (!user.Reachable()) {
+            return L"";
+        }
+        const Drift& mine = byUser[user.hive];
+        json["drift"] = DriftJson(mine);
+        return L"; " + std::to_wstring(mine.drifted) + L" of " + std::to_wstring(mine.settings) + L" drifted";
+    });
     return answer;
 }
 
@@ -535,6 +782,7 @@ Answer RestoreCommand(Session& session) {
     answer.fields["removedKeys"] = Texts(result.removedKeys);
     answer.fields["restoreJournal"] = result.journalPath.empty() ? Json() : Json(U8(result.journalPath));
     answer.fields["markerWritten"] = result.markerError == 0;
+    ReportUsers(answer, nullptr, result.users, [](const TargetUser&, Json&) { return std::wstring(); });
     return answer;
 }
 

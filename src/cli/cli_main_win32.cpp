@@ -4,6 +4,7 @@
 #include "cli/cli.h"
 #include "cli/elevation.h"
 #include "cli/exit_codes.h"
+#include "cli/process_user.h"
 #include "cli/report_path.h"
 #include "common/text_encoding.h"
 #include "engine/run_lock.h"
@@ -78,7 +79,8 @@ std::vector<std::wstring> Folders(const std::wstring& path) {
 
 class WindowsCliPlatform final : public CliPlatform {
 public:
-    WindowsCliPlatform() : settings_(MakeRegistrySettings()), engine_(*settings_) {}
+    WindowsCliPlatform()
+        : settings_(MakeRegistrySettings()), engine_(*settings_, {}, FileOwnerSid, UserSeams()) {}
 
     bool Elevated() override { return ProcessIsElevated(); }
 
@@ -219,6 +221,14 @@ public:
     ~WindowsCliPlatform() override { FinishAppRemoval(); }
 
 private:
+    static UserHiveSeams UserSeams() {
+        UserHiveSeams seams;
+        if (std::wstring sid = ProcessUserInPlaceOfToken(); !sid.empty()) {
+            seams.processUser = [sid] { return sid; };
+        }
+        return seams;
+    }
+
     std::unique_ptr<LocalSettingsValues> settings_;
     WindowsEngine engine_;
     OutputStream out_{STD_OUTPUT_HANDLE};

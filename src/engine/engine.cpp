@@ -249,23 +249,25 @@ RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journ
                              const ProgressObserver& progress) {
     // Hives loaded for this restore; unloaded when it returns.
     std::vector<TargetUserSet> loaded;
+    std::vector<TargetUser> reached;
     HiveReacher reach;
     if (services.userHives != nullptr) {
-        reach = [&services, &loaded](const std::wstring& hive) {
+        reach = [&services, &loaded, &reached](const std::wstring& hive) {
             if (services.targetUsers != nullptr) {
                 for (const TargetUser& user : services.targetUsers->users) {
                     if (user.hive == hive && user.Reachable()) {
-                        return user;
+                        return reached.emplace_back(user);
                     }
                 }
             }
             loaded.push_back(ResolveHive(*services.userHives, hive));
-            return loaded.back().users.front();
+            return reached.emplace_back(loaded.back().users.front());
         };
     }
     RestoreContext context{services.reader,         services.writer, services.settings, services.journals,
                            services.programVersion, progress,        std::move(reach)};
     RestoreResult result = Restore(context, journalPath);
+    result.users = std::move(reached);
     if (!result.refused) {
         UpdateMarker(services, MarkerResult::Restored, result.markerError);
     }

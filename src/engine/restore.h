@@ -39,6 +39,7 @@ struct RestoreResult {
     std::wstring journalPath;                 // the restore's own journal
     std::size_t changed = 0;                  // items it had to write (the others held their state)
     std::uint32_t markerError = 0;            // the detection marker could not be brought in line
+    std::vector<TargetUser> users;            // the other users' hives it reached, or skipped, and how
 };
 
 // Reaches the hive a journal's root-1 items name (a SID, or the Default profile): the user it is found

@@ -161,6 +161,19 @@ std::wstring TargetUserSet::TargetAccounts() const {
     return accounts;
 }
 
+void TargetUserSet::Absorb(TargetUserSet&& other) {
+    for (TargetUser& user : other.users) {
+        if (std::none_of(users.begin(), users.end(),
+                         [&](const TargetUser& held) { return SameSid(held.hive, user.hive); })) {
+            users.push_back(std::move(user));
+        }
+    }
+    loaded_.insert(loaded_.end(), std::make_move_iterator(other.loaded_.begin()),
+                   std::make_move_iterator(other.loaded_.end()));
+    other.users.clear();
+    other.loaded_.clear();
+}
+
 bool IsProfileUserSid(std::wstring_view sid) {
     if (!sid.starts_with(L"S-1-5-21-") && !sid.starts_with(L"S-1-12-1-")) {
         return false;
@@ -229,6 +242,18 @@ TargetUserSet ResolveTargetUsers(UserHiveAccess& access, const TargetUsers& sele
         AddUser(set, access, processSid, *sid, access.Profiles());
         break;
     }
+    }
+    return set;
+}
+
+TargetUserSet ResolveTargetUserList(UserHiveAccess& access, const std::vector<TargetUsers>& selections) {
+    TargetUserSet set;
+    for (const TargetUsers& selection : selections) {
+        TargetUserSet part = ResolveTargetUsers(access, selection);
+        if (!part.error.empty()) {
+            return part;
+        }
+        set.Absorb(std::move(part));
     }
     return set;
 }

@@ -100,12 +100,19 @@ public:
     // process's own hive.
     [[nodiscard]] std::wstring TargetAccounts() const;
     void Hold(std::shared_ptr<void> loadedHive) { loaded_.push_back(std::move(loadedHive)); }
+    // Takes the users of `other` that this set does not hold yet, and the hives it loaded.
+    void Absorb(TargetUserSet&& other);
 
 private:
     std::vector<std::shared_ptr<void>> loaded_; // unloaded in reverse order of loading
 };
 
 [[nodiscard]] TargetUserSet ResolveTargetUsers(UserHiveAccess& access, const TargetUsers& selection);
+
+// Several selections as one set ("all" and "default"): each hive once, where it is first found; the
+// first selection that fails fails the whole.
+[[nodiscard]] TargetUserSet ResolveTargetUserList(UserHiveAccess& access,
+                                                  const std::vector<TargetUsers>& selections);
 
 // One user by SID (or the Default profile), as a restore needs it for a journal's per-user items.
 [[nodiscard]] TargetUserSet ResolveHive(UserHiveAccess& access, const std::wstring& hive);

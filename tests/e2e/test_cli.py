@@ -5,6 +5,8 @@ drift, the detection marker, restore, and the Group Policy startup script of doc
 import json
 import re
 import shutil
+import subprocess
+import time
 import unittest
 
 import jsonschema
@@ -15,6 +17,9 @@ SCHEMA = json.loads((SOURCE_DIR / "docs" / "cli.schema.json").read_text(encoding
 MARKER = "HKLM\\SOFTWARE\\Velmora"
 TELEMETRY = ("HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection", "AllowTelemetry")
 ERROR_REPORTING = ("HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting", "Disabled")
+PROFILE_LIST = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\"
+USERS = ("S-1-5-21-7001-7002-7003-1001", "S-1-5-21-7001-7002-7003-1002", "S-1-5-21-7001-7002-7003-1003")
+WINE_USER = "S-1-5-21-0-0-0-1000"  # the sandbox's own user, in the profile list as every user is
 REPORT = "C:\\ProgramData\\Velmora Reports\\new\\standard-130.json"  # folders made by the run
 
 
@@ -79,6 +84,10 @@ class CliTest(unittest.TestCase):
             (("apply", "standard", "--report", "C:\\NUL"), "names a device"),
             (("restore", "20990101T000000.000Z-Standard.json"), 'There is no journal "20990101T000000.000Z-'),
             (("restore", "C:\\windows\\win.ini"), "Velmora restores only journals in its journal folder"),
+            (("restore", "--users", "all"), "--users does not go with restore"),
+            (("apply", "standard", "--users", "all,,default"), 'is not a list of users'),
+            (("plan", "standard", "--users", "velmora-nobody"), 'There is no account named "velmora-nobody"'),
+            (("status", "--users", "S-1-5-18"), '"S-1-5-18" is not the SID of a user account'),
         ]:
             code, out, err = self.cli(*args)
             self.assertEqual(code, 87, args)
@@ -110,6 +119,69 @@ class CliTest(unittest.TestCase):
         self.assertEqual(self.document("journals", expected=0)["journals"], journals, "nothing was run")
         self.document("plan", "essential", expected=0, program=program)
         self.document("status", expected=0, program=program)
+
+    def test_as_system_a_run_must_name_its_users_and_a_plan_leaves_them_out(self):
+        code, _, err = self.cli("apply", "standard", program="velmora_cli_as_system")
+        self.assertEqual(code, 87)
+        self.assertIn("velmora-cli runs as SYSTEM, whose own hive no person uses. Name the users", err)
+        plan = self.document("plan", "essential", expected=0, program="velmora_cli_as_system")
+        self.assertEqual((plan["userSelection"], plan["users"], plan["counts"]), (None, [], plan["machineCounts"]))
+        self.assertFalse([e for e in plan["entries"] if e["item"].get("root") == 1], "a per-user item was planned")
+
+    def test_all_users_get_the_per_user_rows_in_their_own_hives_and_a_restore_brings_them_back(self):
+        """Ann is signed in (her hive is held below HKEY_USERS, as Windows does), velmora-cli loads Bob's
+        NTUSER.DAT itself, Cid's is locked. Wine keeps a loaded hive across processes and never writes it
+        back to its file: Bob's rows are seen in the run's journal, and his file drifts afterwards."""
+        ann, bob, cid = USERS
+        folders = {sid: f"users/velmora-{name}" for sid, name in zip(USERS, ("ann", "bob", "cid"))}
+        for sid, folder in folders.items():
+            (SANDBOX / "prefix" / "drive_c" / folder).mkdir(parents=True, exist_ok=True)
+            self.sandbox.write(f"drive_c/{folder}/NTUSER.DAT", "WINE REGISTRY Version 2\n\n#arch=win64\n")
+            self.reg("add", PROFILE_LIST + sid, "/v", "ProfileImagePath", "/d", "C:\\" + folder.replace("/", "\\"), "/f")
+            self.addCleanup(self.sandbox.run, "wine", "reg", "delete", PROFILE_LIST + sid, "/f")
+            self.addCleanup(shutil.rmtree, SANDBOX / "prefix" / "drive_c" / folder, True)
+        tool = ("wine", "V:\\velmora_setup_tool.exe")
+        self.assertEqual(self.sandbox.run(*tool, "load-hive", "C:\\users\\velmora-ann\\NTUSER.DAT", ann).returncode, 0)
+        self.addCleanup(self.sandbox.run, *tool, "unload-hive", ann)
+        flag = SANDBOX / "prefix" / "drive_c" / "velmora-held"
+        holder = subprocess.Popen(self.sandbox.command(*tool, "hold", "C:\\users\\velmora-cid\\NTUSER.DAT", "C:\\velmora-held"),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(holder.wait, 60)
+        self.addCleanup(flag.unlink, True)
+        while not flag.exists() and holder.poll() is None:
+            time.sleep(0.1)
+        reset_settings(self.sandbox)
+        self.sandbox.run("wine", "reg", "delete", MARKER, "/f")
+        self.reg("add", "HKCU\\Software\\Velmora\\LocalSettings", "/v", "appLanguage", "/t", "REG_DWORD", "/d", "1", "/f")
+
+        plan = self.document("plan", "standard", "--users", "all", expected=0)
+        users = {u["hive"]: u for u in plan["users"]}
+        self.assertEqual([users[sid]["reached"] for sid in USERS], ["loadedByWindows", "loadedFromFile", "skipped"])
+        self.assertIn("in use or locked (error 32)", users[cid]["skipReason"])
+        rows = {(e["item"]["key"].lower(), e["item"].get("value")) for e in plan["entries"] if e["item"].get("hiveSid") == ann}
+        key, value = min(row for row in rows if row[1])  # a string of Ann's own, for the restore to bring back
+        self.reg("add", f"HKU\\{ann}\\{key}", "/v", value, "/d", "seed", "/f")
+        before = self.registry()
+
+        applied = self.document("apply", "standard", "--users", "all", expected=3010)
+        self.assertEqual([(u["hive"], u["reached"], u.get("failedWrites", 0)) for u in applied["users"]],
+                         [(u["hive"], u["reached"], 0) for u in plan["users"]])
+        self.assertIn("Skipped 1 of the 4 users named", applied["message"])
+        per_user = {}
+        for r in json.loads(self.sandbox.read("drive_c/" + applied["journal"][3:].replace("\\", "/")))["records"]:
+            if r["type"] == "change" and r["item"].get("hiveSid"):
+                per_user.setdefault(r["item"]["hiveSid"], set()).add((r["item"]["key"].lower(), r["item"].get("value")))
+        self.assertEqual(per_user, {ann: rows, bob: rows, WINE_USER: rows}, "per-user rows reached another hive, or not all")
+        changed = {line.split("\\")[1].split("]")[0] for line in self.registry() ^ before
+                   if line.startswith("[HKEY_USERS\\") and not line.startswith("[HKEY_USERS\\.Default\\Control Panel")}
+        self.assertEqual(changed, {ann, WINE_USER}, "a hive was left loaded, or another one changed")
+        drift = {u["hive"]: u.get("drift", {}).get("drifted") for u in self.document("status", "--users", "all", expected=0)["users"]}
+        bob_rows = [e for e in plan["entries"] if e["item"].get("hiveSid") == bob and e["readable"] and not e["inEffect"]]
+        self.assertEqual([drift[sid] for sid in (WINE_USER, *USERS)], [0, 0, len(bob_rows), None])
+
+        restored = self.restore()
+        self.assertEqual({u["hive"]: u["reached"] for u in restored["users"]}, {ann: "loadedByWindows", bob: "loadedFromFile"})
+        self.assertEqual(sorted(self.registry() ^ before), [], "the restore did not bring the hives back")
 
     def test_apply_status_drift_and_restore_bring_back_the_prepared_state(self):
         # A PC in no default state: a row of the common table with a value of another type, a Standard
@@ -147,6 +219,7 @@ class CliTest(unittest.TestCase):
         self.reg("delete", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/f")
 
     def test_a_failed_run_exits_1603_and_the_startup_script_applies_once(self):
+        self.sandbox.run("wine", "reg", "delete", MARKER, "/f")  # other tests' runs may have left one
         # No lasting key can be created below a volatile policies key: every policy row fails.
         self.assertEqual(self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", "make-volatile", "SOFTWARE\\Policies").returncode, 0)
         try:

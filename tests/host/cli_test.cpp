@@ -42,7 +42,9 @@ TEST(CliArguments, AcceptTheDocumentedFormsAndRefuseTheRestWithAReason) {
         {{L"apply", L"standard", L"--report"}, L"--report needs a value"},
         {{L"apply", L"standard", L"--json", L"--json"}, L"--json is given twice"},
         {{L"status", L"--json=yes"}, L"--json takes no value"},
-        {{L"status", L"--users", L"all"}, L"Unknown option --users"},
+        {{L"plan", L"standard", L"--users=ALL,default,PC\\ann"}, nullptr},
+        {{L"status", L"--users", L"all,,default"}, L"is not a list of users"},
+        {{L"restore", L"--users", L"all"}, L"--users does not go with restore"},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = ParseArguments(c.args);
@@ -59,6 +61,10 @@ TEST(CliArguments, AcceptTheDocumentedFormsAndRefuseTheRestWithAReason) {
     EXPECT_EQ(apply.reportPath, L"C:\\r.json");
     EXPECT_EQ(ParseArguments(cases[1].args).arguments->journal, L"x.json");
     EXPECT_EQ(ParseArguments(cases[2].args).arguments->command, Command::Help);
+    const std::vector<TargetUsers> users = ParseArguments(cases[12].args).arguments->userSelection;
+    ASSERT_EQ(users.size(), 3u);
+    EXPECT_EQ(std::vector({users[0].kind, users[1].kind, users[2].kind}),
+              std::vector({TargetUsersKind::All, TargetUsersKind::Default, TargetUsersKind::Account}));
 }
 
 TEST(CliReportPath, OnlyAPlainFileIsAReport) {

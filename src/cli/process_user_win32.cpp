@@ -1,0 +1,5 @@
+#include "cli/process_user.h"
+
+std::wstring Velmora::Cli::ProcessUserInPlaceOfToken() {
+    return {};
+}
