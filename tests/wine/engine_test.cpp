@@ -192,10 +192,9 @@ TEST_F(Engine, PlanChangesNothingAndMaximumIsRestoredExactly) {
 }
 
 TEST_F(Engine, TwoRestoresGoTwoLevelsBackAndHostileJournalsChangeNothing) {
-    PreparePc();
-    const Testing::PcSnapshot prepared = Snapshot();
     // Another program removes a key that Maximum created for a value of its own: Essential, which deletes
-    // the value, finds nothing to delete, and records the item as absent rather than failed.
+    // the value, finds nothing to delete, and records the item as absent rather than failed. The key is
+    // one that holds nothing else, and the PC starts without it.
     const auto keyOf = [](const RegistryDwordSetting& row) {
         return std::wstring(std::wstring_view(row.spec).substr(0, row.spec.rfind(L':')));
     };
@@ -210,12 +209,22 @@ TEST_F(Engine, TwoRestoresGoTwoLevelsBackAndHostileJournalsChangeNothing) {
             });
         }
         UniqueRegistryKey key;
-        return sharing == 1 && ::RegOpenKeyExW(RegistryRootKey(row.root), keyOf(row).c_str(), 0, KEY_READ,
-                                               key.Put()) == ERROR_FILE_NOT_FOUND;
+        if (sharing != 1 || ::RegOpenKeyExW(RegistryRootKey(row.root), keyOf(row).c_str(), 0, KEY_READ,
+                                            key.Put()) == ERROR_FILE_NOT_FOUND) {
+            return sharing == 1;
+        }
+        DWORD subkeys = 1;
+        DWORD values = 2;
+        static_cast<void>(::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                             &values, nullptr, nullptr, nullptr, nullptr));
+        return subkeys == 0 && values <= 1; // at most the row's own value, left by an earlier run
     };
     const auto maximumRows = UsableRows(controller.maximumRegistryTable);
-    const auto gone = std::ranges::find_if(maximumRows, alone);
+    const auto gone = std::find_if(maximumRows.begin() + 1, maximumRows.end(), alone); // [0] is preset
     ASSERT_NE(gone, maximumRows.end());
+    static_cast<void>(::RegDeleteKeyW(RegistryRootKey(gone->root), keyOf(*gone).c_str()));
+    PreparePc();
+    const Testing::PcSnapshot prepared = Snapshot();
     const RunReport maximum = Run(kMaximumProfile);
     ASSERT_EQ(::RegDeleteKeyW(RegistryRootKey(gone->root), keyOf(*gone).c_str()), ERROR_SUCCESS);
     const Testing::PcSnapshot afterMaximum = Snapshot();
