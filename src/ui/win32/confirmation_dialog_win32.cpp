@@ -11,11 +11,6 @@ constexpr wchar_t kClassName[] = L"VelmoraConfirmationDialog";
 constexpr int kPrimaryId = 101;
 constexpr int kCloseId = IDCANCEL;
 
-HFONT MakeFont(int height, int weight) {
-    return ::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
-}
-
 void RegisterDialogClass(HINSTANCE instance, WNDPROC procedure) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -61,8 +56,8 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
                                                    std::function<void(implementation::DialogResult)> done)
     : owner_(owner), theme_(theme), dpi_(dpi), dialog_(dialog), done_(std::move(done)) {
     RegisterDialogClass(instance, &ConfirmationDialogWindow::WindowProc);
-    titleFont_.Reset(MakeFont(Scale(static_cast<int>(dialog_.titleFontSize)), FW_SEMIBOLD));
-    bodyFont_.Reset(MakeFont(Scale(15), FW_NORMAL));
+    titleFont_.Reset(MakeUiFont(Scale(static_cast<int>(dialog_.titleFontSize)), FW_SEMIBOLD));
+    bodyFont_.Reset(MakeUiFont(Scale(15), FW_NORMAL));
     background_.Reset(::CreateSolidBrush(theme_.window));
 
     const bool rtl = dialog_.flowDirection == FlowDirection::RightToLeft;
@@ -196,15 +191,10 @@ std::optional<LRESULT> ConfirmationDialogWindow::HandleMessage(UINT message, WPA
     case WM_CLOSE:
         Close(implementation::DialogResult::None);
         return 0;
-    case WM_ERASEBKGND: {
-        RECT client{};
-        ::GetClientRect(window_, &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(background_.Get()));
-        // A visible edge, also where no window manager draws a frame around the dialog.
-        const UniqueGdiObject edge(::CreateSolidBrush(theme_.cardBorder));
-        ::FrameRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(edge.Get()));
+    case WM_ERASEBKGND:
+        PaintFramedBackground(window_, reinterpret_cast<HDC>(wParam), static_cast<HBRUSH>(background_.Get()),
+                              theme_.cardBorder);
         return 1;
-    }
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         ::SetTextColor(dc, theme_.text);

@@ -15,4 +15,11 @@ void DrawThemedButton(const DRAWITEMSTRUCT& item, const Theme& theme, bool accen
 
 [[nodiscard]] std::wstring WindowTextOf(HWND window);
 
+// The program's face (Segoe UI) at `pixelHeight` pixels and `weight`; the caller owns the font.
+[[nodiscard]] HFONT MakeUiFont(int pixelHeight, int weight);
+
+// Fills a window's client area with `background` and frames it in `edge`: a visible edge, also where
+// no window manager draws a frame.
+void PaintFramedBackground(HWND window, HDC dc, HBRUSH background, COLORREF edge);
+
 } // namespace Velmora::Win32

@@ -49,4 +49,18 @@ std::wstring WindowTextOf(HWND window) {
     return text;
 }
 
+HFONT MakeUiFont(int pixelHeight, int weight) {
+    return ::CreateFontW(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                         L"Segoe UI");
+}
+
+void PaintFramedBackground(HWND window, HDC dc, HBRUSH background, COLORREF edge) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    ::FillRect(dc, &client, background);
+    const UniqueGdiObject frame(::CreateSolidBrush(edge));
+    ::FrameRect(dc, &client, static_cast<HBRUSH>(frame.Get()));
+}
+
 } // namespace Velmora::Win32

@@ -21,11 +21,6 @@ constexpr int kGap = 12;
 // The notice of this thread, for its message hook; there is at most one at a time.
 thread_local UpdateNoticeWindow* openNotice = nullptr;
 
-HFONT MakeFont(int height, int weight) {
-    return ::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
-}
-
 // The edit control breaks lines only at "\r\n".
 std::wstring WithWindowsLineEnds(const std::wstring& text) {
     std::wstring out;
@@ -55,8 +50,8 @@ UpdateNoticeWindow::UpdateNoticeWindow(HINSTANCE instance, HWND owner, const The
     windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     windowClass.lpszClassName = kClassName;
     ::RegisterClassExW(&windowClass); // fails harmlessly when registered by an earlier notice
-    headingFont_.Reset(MakeFont(Scale(20), FW_SEMIBOLD));
-    bodyFont_.Reset(MakeFont(Scale(15), FW_NORMAL));
+    headingFont_.Reset(MakeUiFont(Scale(20), FW_SEMIBOLD));
+    bodyFont_.Reset(MakeUiFont(Scale(15), FW_NORMAL));
     background_.Reset(::CreateSolidBrush(theme_.window));
     notesBackground_.Reset(::CreateSolidBrush(theme_.card));
 
@@ -216,15 +211,10 @@ std::optional<LRESULT> UpdateNoticeWindow::HandleMessage(UINT message, WPARAM wP
     case WM_CLOSE:
         Choose(UpdateChoice::Later);
         return 0;
-    case WM_ERASEBKGND: {
-        RECT client{};
-        ::GetClientRect(window_, &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(background_.Get()));
-        // A visible edge, also where no window manager draws a frame.
-        const UniqueGdiObject edge(::CreateSolidBrush(theme_.cardBorder));
-        ::FrameRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(edge.Get()));
+    case WM_ERASEBKGND:
+        PaintFramedBackground(window_, reinterpret_cast<HDC>(wParam), static_cast<HBRUSH>(background_.Get()),
+                              theme_.cardBorder);
         return 1;
-    }
     case WM_CTLCOLORSTATIC: { // the texts, and the read-only notes
         HDC dc = reinterpret_cast<HDC>(wParam);
         const bool notes = reinterpret_cast<HWND>(lParam) == notes_;

@@ -56,9 +56,7 @@ ViewPainter::ViewPainter() : measuring_(::CreateCompatibleDC(nullptr)) {
 void ViewPainter::SetDpi(UINT dpi) {
     dpi_ = dpi;
     for (size_t role = 0; role < fonts_.size(); ++role) {
-        fonts_[role].Reset(::CreateFontW(-Scale(kFonts[role].size), 0, 0, 0, kFonts[role].weight, FALSE,
-                                         FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI"));
+        fonts_[role].Reset(MakeUiFont(Scale(kFonts[role].size), kFonts[role].weight));
     }
 }
 
