@@ -1,5 +1,6 @@
 #include "engine/windows_engine.h"
 
+#include "common/bound_function.h"
 #include "common/com_values.h"
 #include "common/win32_handles.h"
 
@@ -17,14 +18,6 @@ struct SrClientRestorePointApi::Library {
 };
 
 namespace {
-
-template <typename Function>
-Function Bind(HMODULE library, const char* name) noexcept {
-    using Generic = void (*)();
-    return library == nullptr
-               ? nullptr
-               : reinterpret_cast<Function>(reinterpret_cast<Generic>(::GetProcAddress(library, name)));
-}
 
 RestorePointCall Call(BOOL(WINAPI* set)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS), DWORD event, DWORD type,
                       std::int64_t sequence, const std::wstring& description) {
@@ -63,7 +56,7 @@ SrClientRestorePointApi::SrClientRestorePointApi() : library_(std::make_shared<L
     // Only from the system folder, bound at run time as System Restore's documentation asks.
     library_->module.Reset(::LoadLibraryExW(L"srclient.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     library_->setRestorePoint =
-        Bind<decltype(library_->setRestorePoint)>(library_->module.Get(), "SRSetRestorePointW");
+        BoundFunction<decltype(library_->setRestorePoint)>(library_->module.Get(), "SRSetRestorePointW");
 }
 
 bool SrClientRestorePointApi::Available() {

@@ -1,20 +1,7 @@
 #include "system/power_win32.h"
 
+#include "common/bound_function.h"
 namespace Velmora {
-namespace {
-
-// GetProcAddress gives a generic function pointer; the detour through void(*)() is the portable way
-// to reach the real type without a cast-function-type warning.
-template <typename Function>
-Function Bind(HMODULE library, const char* name) noexcept {
-    if (library == nullptr) {
-        return nullptr;
-    }
-    using Generic = void (*)();
-    return reinterpret_cast<Function>(reinterpret_cast<Generic>(::GetProcAddress(library, name)));
-}
-
-} // namespace
 
 // 54533251-82BE-4824-96C1-47B60B740D00
 const GUID kProcessorSettingsSubgroup = {
@@ -27,12 +14,12 @@ PowrProfPowerSettings::PowrProfPowerSettings() noexcept
     // Only from the system folder: a powrprof.dll planted beside the program is never loaded.
     : library_(::LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     const HMODULE library = library_.Get();
-    getActiveScheme_ = Bind<decltype(getActiveScheme_)>(library, "PowerGetActiveScheme");
-    readAc_ = Bind<decltype(readAc_)>(library, "PowerReadACValueIndex");
-    readDc_ = Bind<decltype(readDc_)>(library, "PowerReadDCValueIndex");
-    writeAc_ = Bind<decltype(writeAc_)>(library, "PowerWriteACValueIndex");
-    writeDc_ = Bind<decltype(writeDc_)>(library, "PowerWriteDCValueIndex");
-    setActiveScheme_ = Bind<decltype(setActiveScheme_)>(library, "PowerSetActiveScheme");
+    getActiveScheme_ = BoundFunction<decltype(getActiveScheme_)>(library, "PowerGetActiveScheme");
+    readAc_ = BoundFunction<decltype(readAc_)>(library, "PowerReadACValueIndex");
+    readDc_ = BoundFunction<decltype(readDc_)>(library, "PowerReadDCValueIndex");
+    writeAc_ = BoundFunction<decltype(writeAc_)>(library, "PowerWriteACValueIndex");
+    writeDc_ = BoundFunction<decltype(writeDc_)>(library, "PowerWriteDCValueIndex");
+    setActiveScheme_ = BoundFunction<decltype(setActiveScheme_)>(library, "PowerSetActiveScheme");
 }
 
 bool PowrProfPowerSettings::OpenActiveScheme() {

@@ -1,14 +1,10 @@
 #include "system/winrt_functions.h"
 
+#include "common/bound_function.h"
 #include "common/win32_handles.h"
 
 namespace Velmora {
 namespace {
-
-template <typename Function>
-void Bind(HMODULE module, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
 
 WinRtFunctions BindWinRtFunctions() {
     WinRtFunctions functions;

@@ -1,5 +1,6 @@
 #include "update/feed_download.h"
 
+#include "common/bound_function.h"
 #include "common/unique_resource.h"
 
 #include <windows.h>
@@ -29,11 +30,6 @@ struct WinHttpFunctions {
                queryHeaders && readData && closeHandle;
     }
 };
-
-template <typename Function>
-void Bind(HMODULE module, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
 
 // Bound once per process (thread-safe); the library stays loaded, the functions point into it.
 const WinHttpFunctions& WinHttp() {
