@@ -67,6 +67,18 @@ bool OpenThroughDesktopShell(const std::wstring& url, const wchar_t* action = L"
     return SUCCEEDED(shell->ShellExecute(file.Get(), none, none, operation, show));
 }
 
+// The fallback when no desktop shell answered: this process's own shell, elevated like it; a failure is
+// logged after `failure`.
+bool ShellExecuteDirectly(const wchar_t* verb, const std::wstring& target, const std::wstring& failure) {
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(nullptr, verb, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32) {
+        Diagnose(failure + std::to_wstring(result));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool OpenWebPage(std::wstring_view httpsUrl) {
@@ -79,26 +91,14 @@ bool OpenWebPage(std::wstring_view httpsUrl) {
         return true;
     }
     Diagnose(L"Update notice: no desktop shell answered; the download page is opened directly");
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result <= 32) {
-        Diagnose(L"Update notice: the download page could not be opened: " + std::to_wstring(result));
-        return false;
-    }
-    return true;
+    return ShellExecuteDirectly(L"open", url, L"Update notice: the download page could not be opened: ");
 }
 
 bool OpenFolderInExplorer(const std::wstring& folder) {
     if (OpenThroughDesktopShell(folder, L"explore")) {
         return true;
     }
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result <= 32) {
-        Diagnose(L"The folder could not be shown: " + std::to_wstring(result));
-        return false;
-    }
-    return true;
+    return ShellExecuteDirectly(L"explore", folder, L"The folder could not be shown: ");
 }
 
 } // namespace Velmora
