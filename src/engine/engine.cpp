@@ -8,21 +8,29 @@
 #include "tweaks/run_controller.h"
 #include "ui/dispatcher_queue.h"
 
+#include <optional>
+#include <set>
+
 namespace Velmora {
 namespace {
 
-std::array<std::size_t, kItemStepCount> StepTotals(EngineServices& services, const RunController& controller,
-                                                   SettingsProfile profile) {
+std::array<std::size_t, kItemStepCount> StepTotals(const ProfilePlan& plan) {
     std::array<std::size_t, kItemStepCount> totals{};
-    PlanOptions options{false, false, services.targetUsers};
-    for (const PlanEntry& entry :
-         Plan(controller, profile, services.reader, services.settings, options).entries) {
+    for (const PlanEntry& entry : plan.entries) {
         ++totals[static_cast<std::size_t>(entry.step)];
     }
     return totals;
 }
 
-std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries) {
+std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries, const ProfilePlan* before) {
+    std::set<std::wstring> inEffect;
+    if (before != nullptr) {
+        for (const PlanEntry& entry : before->entries) {
+            if (entry.inEffect) {
+                inEffect.insert(ItemIdentity(entry.target));
+            }
+        }
+    }
     std::vector<RunItemResult> items;
     items.reserve(entries.size());
     for (const JournalEntry& entry : entries) {
@@ -35,6 +43,7 @@ std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries)
             item.exitCode = entry.outcome->exitCode;
             item.absent = entry.outcome->absent;
         }
+        item.inEffectBefore = inEffect.contains(ItemIdentity(entry.target));
         items.push_back(std::move(item));
     }
     return items;
@@ -123,8 +132,12 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         // Held on the run's thread for the whole run; the primitives keep their own connections.
         const std::shared_ptr<void> connections = services.reader.KeepConnections();
         RunControl control{options.cancel, options.progress, {}, services.lastError};
+        // A run with progress plans first: the plan gives each step's total, and what was in effect.
+        std::optional<ProfilePlan> before;
         if (options.progress) {
-            control.stepTotals = StepTotals(services, context.controller, profile);
+            before = Plan(context.controller, profile, services.reader, services.settings,
+                          PlanOptions{false, false, services.targetUsers});
+            control.stepTotals = StepTotals(*before);
         }
 
         out.restorePoint = options.restorePoint ? BeginRestorePoint(services.restorePoints, name)
@@ -196,7 +209,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         services.journals.Prune(kJournalsKept);
         EndRestorePoint(services.restorePoints, out.restorePoint, ranToEnd, !recorder.Entries().empty());
         out.journalPath = recorder.Path();
-        out.items = ItemResults(recorder.Entries());
+        out.items = ItemResults(recorder.Entries(), before ? &*before : nullptr);
         out.users = UserOutcomes(services.targetUsers, route, perUser.FailedWrites());
         out.message = OutcomeMessage(out.outcome, applyOutcome);
         if (out.outcome == RunOutcome::Succeeded) {

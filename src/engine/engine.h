@@ -67,6 +67,8 @@ struct RunItemResult {
     std::uint32_t error = 0;
     std::optional<std::uint32_t> exitCode;
     bool absent = false; // failed only because the item to delete or disable was not there
+    // In effect already when the run began; known where the run planned first (a run with progress).
+    bool inEffectBefore = false;
 };
 
 // A target user of a run: how its hive was reached (or why not), and how many of its per-user DWORD

@@ -451,7 +451,6 @@ void MainWindow::RequestRun(int delaySeconds, bool appRemovalStarted) {
     activity = WindowActivity::Run;
     progress.reset();
     lastReport.reset();
-    planBeforeRun.reset();
     ProgressRing.SetProgress(0, 0);
     ProgressRing.SetText(Text(TextId::Preparing));
     ProgressStepText.SetText(Text(TextId::Preparing));

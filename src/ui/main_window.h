@@ -225,7 +225,6 @@ public:
     WindowActivity activity = WindowActivity::None;
     std::optional<RunProgress> progress;
     std::optional<RunReport> lastReport;
-    std::optional<ProfilePlan> planBeforeRun; // what was in effect when the last run began
     std::optional<RestoreResult> lastRestore;
     bool closing = false; // the user closed the window; it ends when the activity does
 
@@ -301,7 +300,7 @@ private:
     void ShowStatusPanel(Control* panel);
     void RefreshResultTools();
     void OnRunProgress(const RunProgress& reached);
-    void OnRunEnded(RunReport report, std::optional<ProfilePlan> before);
+    void OnRunEnded(RunReport report);
     void OnRestoreClick();
     void StartRestore(const std::wstring& journalPath);
     void OnRestored(RestoreResult result);

@@ -251,17 +251,14 @@ PipelineRunner MainWindow::EngineRunner() {
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancel_ = cancel;
     WindowEngine& engine = *services_.engine;
-    const RunController& controller = runController;
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     const std::function<void(const RunProgress&)> reached = PostTo(&MainWindow::OnRunProgress);
-    return [cancel, &engine, &controller, weak, &dispatcher, reached](const ApplyRunContext& context) {
+    return [cancel, &engine, weak, &dispatcher, reached](const ApplyRunContext& context) {
         RunReport report;
-        std::optional<ProfilePlan> before;
         std::int32_t outcome = kFailureThreshold - 1;
         try {
             if (!cancel->load()) { // closed during the start delay: nothing is changed
-                before = engine.PlanRun(controller, context.state.selectedProfile.load(), {false, false});
                 ProgressPoster poster(reached);
                 RunOptions options;
                 options.cancel = cancel.get();
@@ -271,9 +268,9 @@ PipelineRunner MainWindow::EngineRunner() {
         } catch (...) {
             report.message = L"The run stopped on an unexpected error.";
         }
-        dispatcher.TryEnqueue([weak, report = std::move(report), before = std::move(before)]() mutable {
+        dispatcher.TryEnqueue([weak, report = std::move(report)]() mutable {
             if (const auto self = weak.lock()) {
-                (*self)->OnRunEnded(std::move(report), std::move(before));
+                (*self)->OnRunEnded(std::move(report));
             }
         });
         return outcome;
@@ -317,11 +314,10 @@ void MainWindow::OnRunProgress(const RunProgress& reached) {
     ProgressRing.SetText(text);
 }
 
-void MainWindow::OnRunEnded(RunReport report, std::optional<ProfilePlan> before) {
+void MainWindow::OnRunEnded(RunReport report) {
     activity = WindowActivity::None;
     cancel_.reset();
     lastReport = std::move(report);
-    planBeforeRun = std::move(before);
     if (closing) {
         services_.platform.EndProgram();
         return;
@@ -441,8 +437,7 @@ void MainWindow::OnShowDetailsClick() {
     if (detailsShown_ && restoreShown_ && lastRestore) {
         rows = RestoreResultRows(*lastRestore, services_.texts, describe);
     } else if (detailsShown_ && lastReport) {
-        rows =
-            RunResultRows(*lastReport, planBeforeRun ? &*planBeforeRun : nullptr, services_.texts, describe);
+        rows = RunResultRows(*lastReport, services_.texts, describe);
     }
     DetailsList.SetRows(std::move(rows));
     DetailsList.SetVisibility(detailsShown_ ? V : C);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <set>
 
 namespace Velmora {
 namespace {
@@ -212,16 +211,8 @@ std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts) {
             texts.LookupText(TextId::ColumnItem), texts.LookupText(TextId::ColumnDetails)};
 }
 
-ListRows RunResultRows(const RunReport& report, const ProfilePlan* before, const LocalizedTextTable& texts,
+ListRows RunResultRows(const RunReport& report, const LocalizedTextTable& texts,
                        const ErrorDescriber& describeError) {
-    std::set<std::wstring> inEffectBefore;
-    if (before != nullptr) {
-        for (const PlanEntry& entry : before->entries) {
-            if (entry.inEffect) {
-                inEffectBefore.insert(ItemIdentity(entry.target));
-            }
-        }
-    }
     // Each item once, where it was first reached, with the outcome of its last change.
     std::vector<const RunItemResult*> items;
     std::map<std::wstring, std::size_t> index;
@@ -240,7 +231,7 @@ ListRows RunResultRows(const RunReport& report, const ProfilePlan* before, const
         // is not there).
         if (!item->done) {
             groups[3].push_back(Row(TextId::ResultNotReached, item->step, name, {}, texts));
-        } else if (item->absent || inEffectBefore.contains(ItemIdentity(item->target))) {
+        } else if (item->absent || item->inEffectBefore) {
             groups[2].push_back(Row(TextId::ResultInEffect, item->step, name, {}, texts));
         } else if (!item->succeeded) {
             groups[0].push_back(

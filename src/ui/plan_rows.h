@@ -33,12 +33,11 @@ using ListRows = std::vector<std::vector<std::wstring>>;
 using ErrorDescriber = std::function<std::wstring(std::uint32_t error)>;
 
 // Columns: result, step, item, details. The failed items first (with their error), then what the run
-// changed, then what was in effect already (by `before`, the plan taken when the run began; without
-// one every item done counts as changed or failed), then what it did not reach. Each item once, with
-// its last outcome.
+// changed, then what was in effect already (when the run began, or where there was nothing to delete
+// or disable), then what it did not reach. Each item once, with its last outcome.
 [[nodiscard]] std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts);
-[[nodiscard]] ListRows RunResultRows(const RunReport& report, const ProfilePlan* before,
-                                     const LocalizedTextTable& texts, const ErrorDescriber& describeError);
+[[nodiscard]] ListRows RunResultRows(const RunReport& report, const LocalizedTextTable& texts,
+                                     const ErrorDescriber& describeError);
 // What could not be restored first, then what cannot come back, what was left alone, what was restored.
 [[nodiscard]] ListRows RestoreResultRows(const RestoreResult& result, const LocalizedTextTable& texts,
                                          const ErrorDescriber& describeError);

@@ -146,11 +146,12 @@ TEST_F(WindowWorkTest, TheReviewGroupsThePlanByStepFiltersWhatIsInEffectAndExpor
 TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailuresAndDoneGoesBack) {
     engine.progress = {RunProgress{ItemStep::Registry, 1, 9, 1, 20},
                        RunProgress{ItemStep::Services, 2, 5, 4, 20}};
-    engine.plan.entries = {Entry(ItemStep::Registry, Value(L"Kept"), DwordValue(0), DwordValue(0))};
+    RunItemResult kept = Done(L"Kept", false, 2);
+    kept.inEffectBefore = true; // in effect when the run began
     RunItemResult absent = Done(L"Missing", false, 2);
     absent.absent = true; // nothing there to delete
-    engine.report.items = {Done(L"Denied", false, 5), Done(L"Kept", false, 2), Done(L"Odd", false),
-                           Done(L"New", true),        Done(L"Odd", true),      absent};
+    engine.report.items = {Done(L"Denied", false, 5), kept,  Done(L"Odd", false), Done(L"New", true),
+                           Done(L"Odd", true),        absent};
     MainWindow& w = Open();
     Settle();
     w.ReapplyButton.RaiseClick();
