@@ -314,11 +314,13 @@ std::optional<HivePlace> PlaceInHive(const TargetUser& target, const std::wstrin
 // ---- PerUserFanOut ----
 
 PerUserFanOut::PerUserFanOut(SystemOperations& inner, HiveRoute& route)
-    : inner_(inner), route_(route), failedWrites_(route.Targets().size(), 0) {}
+    : ForwardingSystemOperations(inner), route_(route), failedWrites_(route.Targets().size(), 0) {}
 
 template <typename Call>
 bool PerUserFanOut::EachTarget(Call call, bool countFailures) {
-    bool all = !route_.Targets().empty();
+    // No user to reach (--users all on a PC without profiles): the per-user rows are skipped, which is
+    // no failure of the run.
+    bool all = true;
     for (std::size_t i = 0; i < route_.Targets().size(); ++i) {
         route_.Select(i);
         if (!call(i)) {
@@ -332,75 +334,30 @@ bool PerUserFanOut::EachTarget(Call call, bool countFailures) {
 
 bool PerUserFanOut::SetRegistryDword(RegistryDwordSetting setting) {
     if (setting.root != 1) {
-        return inner_.SetRegistryDword(std::move(setting));
+        return Inner().SetRegistryDword(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return inner_.SetRegistryDword(setting); }, true);
+    return EachTarget([&](std::size_t) { return Inner().SetRegistryDword(setting); }, true);
 }
 
 bool PerUserFanOut::SetRegistryString(RegistryStringSetting setting) {
     if (setting.root != 1) {
-        return inner_.SetRegistryString(std::move(setting));
+        return Inner().SetRegistryString(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return inner_.SetRegistryString(setting); });
+    return EachTarget([&](std::size_t) { return Inner().SetRegistryString(setting); });
 }
 
 bool PerUserFanOut::DeleteRegistryEntry(RegistryDwordSetting setting) {
     if (setting.root != 1) {
-        return inner_.DeleteRegistryEntry(std::move(setting));
+        return Inner().DeleteRegistryEntry(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return inner_.DeleteRegistryEntry(setting); });
+    return EachTarget([&](std::size_t) { return Inner().DeleteRegistryEntry(setting); });
 }
 
 bool PerUserFanOut::DeleteRegistryTree(RegistryDwordSetting setting) {
     if (setting.root != 1) {
-        return inner_.DeleteRegistryTree(std::move(setting));
+        return Inner().DeleteRegistryTree(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return inner_.DeleteRegistryTree(setting); });
-}
-
-void PerUserFanOut::ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
-                                               const std::vector<ServiceStartEntry>& perUserTemplates) {
-    inner_.ConfigureServiceStartTypes(services, perUserTemplates);
-}
-
-void PerUserFanOut::SetSvcHostSplitThreshold() {
-    inner_.SetSvcHostSplitThreshold();
-}
-
-void PerUserFanOut::AdjustServicesForMemory() {
-    inner_.AdjustServicesForMemory();
-}
-
-void PerUserFanOut::DisableEdgeUpdateTasks() {
-    inner_.DisableEdgeUpdateTasks();
-}
-
-bool PerUserFanOut::DisableScheduledTask(const std::wstring& taskPath) {
-    return inner_.DisableScheduledTask(taskPath);
-}
-
-std::uint32_t PerUserFanOut::RunPowerShellCommands(const std::vector<std::wstring>& commands) {
-    return inner_.RunPowerShellCommands(commands);
-}
-
-std::uint32_t PerUserFanOut::RunCmdCommands(const std::vector<std::wstring>& commands) {
-    return inner_.RunCmdCommands(commands);
-}
-
-void PerUserFanOut::TunePowerScheme() {
-    inner_.TunePowerScheme();
-}
-
-void PerUserFanOut::EmptyRecycleBin() {
-    inner_.EmptyRecycleBin();
-}
-
-void PerUserFanOut::CleanTempFolders() {
-    inner_.CleanTempFolders();
-}
-
-void PerUserFanOut::CleanPrefetchFolder() {
-    inner_.CleanPrefetchFolder();
+    return EachTarget([&](std::size_t) { return Inner().DeleteRegistryTree(setting); });
 }
 
 std::wstring PerUserFanOut::GetCurrentUserSid() {
@@ -408,13 +365,13 @@ std::wstring PerUserFanOut::GetCurrentUserSid() {
         return {};
     }
     route_.Select(0);
-    return inner_.GetCurrentUserSid();
+    return Inner().GetCurrentUserSid();
 }
 
 bool PerUserFanOut::SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) {
     // The pipeline passes the first target's SID; every further target has an override of its own.
     return EachTarget([&](std::size_t index) {
-        return inner_.SetAppOffloadingDisabled(index == 0 ? userSid : inner_.GetCurrentUserSid(), disable);
+        return Inner().SetAppOffloadingDisabled(index == 0 ? userSid : Inner().GetCurrentUserSid(), disable);
     });
 }
 
@@ -442,27 +399,27 @@ bool Reroute(const HiveRoute& route, Record& record, const std::optional<Registr
 
 bool RoutedSystemOperations::SetRegistryDword(RegistryDwordSetting setting) {
     return Reroute(route_, setting, SplitSpecForDword(setting.spec)) &&
-           real_.SetRegistryDword(std::move(setting));
+           Inner().SetRegistryDword(std::move(setting));
 }
 
 bool RoutedSystemOperations::SetRegistryString(RegistryStringSetting setting) {
     return Reroute(route_, setting, SplitSpecForString(setting.spec)) &&
-           real_.SetRegistryString(std::move(setting));
+           Inner().SetRegistryString(std::move(setting));
 }
 
 bool RoutedSystemOperations::DeleteRegistryEntry(RegistryDwordSetting setting) {
     return Reroute(route_, setting, SplitSpecForDelete(setting.spec)) &&
-           real_.DeleteRegistryEntry(std::move(setting));
+           Inner().DeleteRegistryEntry(std::move(setting));
 }
 
 bool RoutedSystemOperations::DeleteRegistryTree(RegistryDwordSetting setting) {
     return Reroute(route_, setting, RegistryTarget{setting.spec, {}}) &&
-           real_.DeleteRegistryTree(std::move(setting));
+           Inner().DeleteRegistryTree(std::move(setting));
 }
 
 std::wstring RoutedSystemOperations::GetCurrentUserSid() {
     const TargetUser* target = route_.Current();
-    return target == nullptr || target->source == HiveSource::CurrentUser ? real_.GetCurrentUserSid()
+    return target == nullptr || target->source == HiveSource::CurrentUser ? Inner().GetCurrentUserSid()
                                                                           : target->Sid();
 }
 

@@ -152,7 +152,7 @@ private:
 // Above the journal: every per-user call goes to each target in turn; everything else once. A per-user
 // write succeeds when it succeeded for every target, so the pipeline's outcome rule counts a row as
 // failed when any target user failed it. With one target this is the pipeline as it always was.
-class PerUserFanOut final : public SystemOperations {
+class PerUserFanOut final : public ForwardingSystemOperations {
 public:
     PerUserFanOut(SystemOperations& inner, HiveRoute& route);
 
@@ -160,18 +160,6 @@ public:
     bool SetRegistryString(RegistryStringSetting setting) override;
     bool DeleteRegistryEntry(RegistryDwordSetting setting) override;
     bool DeleteRegistryTree(RegistryDwordSetting setting) override;
-    void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
-                                    const std::vector<ServiceStartEntry>& perUserTemplates) override;
-    void SetSvcHostSplitThreshold() override;
-    void AdjustServicesForMemory() override;
-    void DisableEdgeUpdateTasks() override;
-    bool DisableScheduledTask(const std::wstring& taskPath) override;
-    std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>& commands) override;
-    std::uint32_t RunCmdCommands(const std::vector<std::wstring>& commands) override;
-    void TunePowerScheme() override;
-    void EmptyRecycleBin() override;
-    void CleanTempFolders() override;
-    void CleanPrefetchFolder() override;
     std::wstring GetCurrentUserSid() override;
     bool SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) override;
 
@@ -182,47 +170,23 @@ private:
     template <typename Call>
     bool EachTarget(Call call, bool countFailures = false);
 
-    SystemOperations& inner_;
     HiveRoute& route_;
     std::vector<std::size_t> failedWrites_;
 };
 
 // Below the journal: root-1 records and the current user's SID of the selected target.
-class RoutedSystemOperations final : public SystemOperations {
+class RoutedSystemOperations final : public ForwardingSystemOperations {
 public:
-    RoutedSystemOperations(SystemOperations& real, const HiveRoute& route) : real_(real), route_(route) {}
+    RoutedSystemOperations(SystemOperations& real, const HiveRoute& route)
+        : ForwardingSystemOperations(real), route_(route) {}
 
     bool SetRegistryDword(RegistryDwordSetting setting) override;
     bool SetRegistryString(RegistryStringSetting setting) override;
     bool DeleteRegistryEntry(RegistryDwordSetting setting) override;
     bool DeleteRegistryTree(RegistryDwordSetting setting) override;
-    void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
-                                    const std::vector<ServiceStartEntry>& perUserTemplates) override {
-        real_.ConfigureServiceStartTypes(services, perUserTemplates);
-    }
-    void SetSvcHostSplitThreshold() override { real_.SetSvcHostSplitThreshold(); }
-    void AdjustServicesForMemory() override { real_.AdjustServicesForMemory(); }
-    void DisableEdgeUpdateTasks() override { real_.DisableEdgeUpdateTasks(); }
-    bool DisableScheduledTask(const std::wstring& taskPath) override {
-        return real_.DisableScheduledTask(taskPath);
-    }
-    std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>& commands) override {
-        return real_.RunPowerShellCommands(commands);
-    }
-    std::uint32_t RunCmdCommands(const std::vector<std::wstring>& commands) override {
-        return real_.RunCmdCommands(commands);
-    }
-    void TunePowerScheme() override { real_.TunePowerScheme(); }
-    void EmptyRecycleBin() override { real_.EmptyRecycleBin(); }
-    void CleanTempFolders() override { real_.CleanTempFolders(); }
-    void CleanPrefetchFolder() override { real_.CleanPrefetchFolder(); }
     std::wstring GetCurrentUserSid() override;
-    bool SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) override {
-        return real_.SetAppOffloadingDisabled(userSid, disable);
-    }
 
 private:
-    SystemOperations& real_;
     const HiveRoute& route_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Velmora {
@@ -44,6 +45,56 @@ public:
     // The current user and app offloading
     virtual std::wstring GetCurrentUserSid() = 0;
     virtual bool SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) = 0;
+};
+
+// Passes every call on to another implementation: the base of the decorators over the seam, so that
+// each overrides only the calls it changes.
+class ForwardingSystemOperations : public SystemOperations {
+public:
+    explicit ForwardingSystemOperations(SystemOperations& inner) : inner_(inner) {}
+
+    bool SetRegistryDword(RegistryDwordSetting setting) override {
+        return inner_.SetRegistryDword(std::move(setting));
+    }
+    bool SetRegistryString(RegistryStringSetting setting) override {
+        return inner_.SetRegistryString(std::move(setting));
+    }
+    bool DeleteRegistryEntry(RegistryDwordSetting setting) override {
+        return inner_.DeleteRegistryEntry(std::move(setting));
+    }
+    bool DeleteRegistryTree(RegistryDwordSetting setting) override {
+        return inner_.DeleteRegistryTree(std::move(setting));
+    }
+    void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
+                                    const std::vector<ServiceStartEntry>& perUserTemplates) override {
+        inner_.ConfigureServiceStartTypes(services, perUserTemplates);
+    }
+    void SetSvcHostSplitThreshold() override { inner_.SetSvcHostSplitThreshold(); }
+    void AdjustServicesForMemory() override { inner_.AdjustServicesForMemory(); }
+    void DisableEdgeUpdateTasks() override { inner_.DisableEdgeUpdateTasks(); }
+    bool DisableScheduledTask(const std::wstring& taskPath) override {
+        return inner_.DisableScheduledTask(taskPath);
+    }
+    std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>& commands) override {
+        return inner_.RunPowerShellCommands(commands);
+    }
+    std::uint32_t RunCmdCommands(const std::vector<std::wstring>& commands) override {
+        return inner_.RunCmdCommands(commands);
+    }
+    void TunePowerScheme() override { inner_.TunePowerScheme(); }
+    void EmptyRecycleBin() override { inner_.EmptyRecycleBin(); }
+    void CleanTempFolders() override { inner_.CleanTempFolders(); }
+    void CleanPrefetchFolder() override { inner_.CleanPrefetchFolder(); }
+    std::wstring GetCurrentUserSid() override { return inner_.GetCurrentUserSid(); }
+    bool SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) override {
+        return inner_.SetAppOffloadingDisabled(userSid, disable);
+    }
+
+protected:
+    [[nodiscard]] SystemOperations& Inner() { return inner_; }
+
+private:
+    SystemOperations& inner_;
 };
 
 } // namespace Velmora

@@ -5,7 +5,7 @@
 #include "support/recording_system.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -37,11 +37,10 @@ RecordedRun RunEssential(const std::vector<TargetUser>* targets, const std::wstr
     HiveRoute route(targets ? *targets : std::vector<TargetUser>{});
     RoutedSystemOperations routed(real, route);
     PerUserFanOut perUser(routed, route);
-    SharedRunState state;
-    state.selectedProfile = kEssentialProfile;
+    const std::atomic<SettingsProfile> selected{kEssentialProfile};
     DiscardingDispatcher dispatcher;
     run.outcome = RunApplyPipeline({controller,
-                                    state,
+                                    selected,
                                     targets ? static_cast<SystemOperations&>(perUser) : real,
                                     dispatcher,
                                     nullptr,
@@ -77,6 +76,17 @@ TEST(PerUserFanOut, OneTargetIsThePipelineAsItWasAndSeveralGetEachPerUserRowInTu
     EXPECT_EQ(at[2], (Write{3, L"Velmora-1-1\\" + firstPerUser->spec}));
     EXPECT_EQ(at[3], (Write{(firstPerUser + 1)->root, (firstPerUser + 1)->spec}))
         << "the next row follows the three users' writes";
+}
+
+// --users all on a PC without user profiles: the machine's rows run, the per-user ones are skipped and
+// count as no failure, so the run succeeds rather than failing for ever on a fresh device.
+TEST(PerUserFanOut, WithNoTargetUserThePerUserRowsAreSkippedNotFailed) {
+    const std::vector<TargetUser> none;
+    const RecordedRun run = RunEssential(&none);
+    EXPECT_EQ(run.outcome, 0);
+    EXPECT_FALSE(run.writes.empty());
+    EXPECT_TRUE(
+        std::none_of(run.writes.begin(), run.writes.end(), [](const Write& w) { return w.root == 1; }));
 }
 
 } // namespace
