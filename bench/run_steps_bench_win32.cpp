@@ -9,7 +9,7 @@
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/delayed_runner.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <cstdio>
 #include <numeric>
@@ -98,7 +98,7 @@ RunStepsResult BenchMaximumRuns(const RunController& controller, int rounds, int
 
     Win32SystemOperations system;
     TimingSystemOperations timed(system, &NowMs);
-    SharedRunState state;
+    std::atomic<SettingsProfile> selected{kNoProfile};
     ImmediateDispatcher dispatcher;
     SignallingRunner runner;
     std::atomic<bool> succeeded{false};
@@ -114,10 +114,9 @@ RunStepsResult BenchMaximumRuns(const RunController& controller, int rounds, int
         result.createFilesMs.push_back(NowMs() - createStart);
         timed.Reset();
         succeeded = false;
-        state.selectedProfile = kMaximumProfile;
-        state.pageState = PageState::Applying;
+        selected = kMaximumProfile;
         const ApplyRunContext context{controller,
-                                      state,
+                                      selected,
                                       timed,
                                       dispatcher,
                                       [&settings](std::wstring_view key, std::int32_t value) {

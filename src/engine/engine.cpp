@@ -6,7 +6,7 @@
 #include "engine/journal_recorder.h"
 #include "settings/local_settings.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <optional>
 #include <set>
@@ -63,7 +63,6 @@ std::vector<UserRunOutcome> UserOutcomes(const TargetUserSet* users, const HiveR
 
 // A run that ended before the pipeline could say so: the window still learns that it is over.
 std::int32_t PostFailure(const ApplyRunContext& context) {
-    context.state.pageState = PageState::Applying;
     if (context.showFailure) {
         context.dispatcher.TryEnqueue(context.showFailure);
     }
@@ -123,7 +122,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
     RunReport local;
     RunReport& out = report ? *report : local;
     try {
-        const SettingsProfile profile = context.state.selectedProfile.load();
+        const SettingsProfile profile = context.selectedProfile.load();
         const std::wstring name = ProfileName(profile);
         if (name.empty()) {
             out.outcome = RunOutcome::NotStarted;
@@ -173,7 +172,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         {
             const ApplyRunContext run{
                 context.controller,
-                context.state,
+                context.selectedProfile,
                 perUser,
                 context.dispatcher,
                 context.storeSetting
@@ -183,12 +182,15 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
                           })
                     : nullptr,
                 context.showSuccess,
-                context.showFailure,
-                context.appRemovalStarted};
+                context.showFailure};
             bool stoppedEarly = false;
-            if (context.appRemovalStarted) {
+            if (options.appRemoval && profile != kEssentialProfile && options.startAppRemoval) {
                 try {
-                    journaling.RecordAppRemoval(context.controller.preinstalledPackageNames);
+                    // Only now, with the restore point made and the journal open: the removal works on
+                    // the account this process runs as, so its cache key is journaled in that hive.
+                    JournalingSystem own(context.system, services.reader, services.settings, recorder,
+                                         control);
+                    own.StartAppRemoval(context.controller.preinstalledPackageNames, options.startAppRemoval);
                 } catch (const std::exception&) {
                     stoppedEarly = true;
                 }
@@ -228,22 +230,17 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
 
 RunReport RunProfile(EngineServices& services, const RunController& controller, SettingsProfile profile,
                      const RunOptions& options) {
-    SharedRunState state;
-    state.selectedProfile = profile;
-    state.pageState = PageState::Applying;
+    const std::atomic<SettingsProfile> selected{profile};
     DiscardingDispatcher dispatcher;
-    const bool removal = options.appRemoval && profile != kEssentialProfile && options.startAppRemoval &&
-                         options.startAppRemoval(controller.preinstalledPackageNames);
     const ApplyRunContext context{controller,
-                                  state,
+                                  selected,
                                   services.system,
                                   dispatcher,
                                   [&services](std::wstring_view key, std::int32_t value) {
                                       services.settings.Insert(key, SettingValue(value));
                                   },
                                   {},
-                                  {},
-                                  removal};
+                                  {}};
     RunReport report;
     RunJournaledPipeline(context, services, options, &report);
     return report;

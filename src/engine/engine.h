@@ -46,8 +46,8 @@ struct RunOptions {
     ProgressObserver progress;                 // called on the run's thread for each item
     bool appRemoval = false;                   // remove the preinstalled apps beside the run
     bool restorePoint = true;                  // ask System Restore for a point before the first change
-    // Starts the removal over its own copy of the fragments (the window's detached thread); RunProfile
-    // only. Without it the removal is not started.
+    // Starts the removal over its own copy of the fragments, beside the run; called once the restore point
+    // is made and the journal is open, never before. Without it the removal is not started.
     std::function<bool(std::vector<std::wstring>)> startAppRemoval;
 };
 

@@ -4,6 +4,7 @@
 #include "engine/call_items.h"
 #include "engine/plan.h"
 #include "settings/local_settings.h"
+#include "system/packages.h"
 #include "system/scheduled_tasks.h"
 #include "system/services.h"
 
@@ -336,8 +337,18 @@ void JournalingSystem::StoreSetting(std::wstring_view name, std::int32_t value,
     After(*seq, ReadNow(target) == ItemState(SettingState(SettingValue(value))), 0);
 }
 
-void JournalingSystem::RecordAppRemoval(const std::vector<std::wstring>& fragments) {
-    Action(ItemStep::Apps, {ActionKind::RemoveApps, fragments}, [] { return 0u; });
+void JournalingSystem::StartAppRemoval(const std::vector<std::wstring>& fragments,
+                                       const std::function<bool(std::vector<std::wstring>)>& start) {
+    DeleteRegistryTree(StoreCacheKeyRecord());
+    const auto seq = Before(ItemStep::Apps, ActionTarget{ActionKind::RemoveApps, fragments}, NoState{});
+    if (!seq) {
+        return;
+    }
+    const bool started = start(fragments);
+    if (!started) {
+        Diagnose(L"The removal of the preinstalled apps could not be started");
+    }
+    After(*seq, started);
 }
 
 } // namespace Velmora

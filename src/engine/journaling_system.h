@@ -80,8 +80,10 @@ public:
 
     // The settings record of a successful run, written by `store` after its previous value is recorded.
     void StoreSetting(std::wstring_view name, std::int32_t value, const std::function<void()>& store);
-    // The app removal started beside the run: recorded as an action whose effects cannot come back.
-    void RecordAppRemoval(const std::vector<std::wstring>& fragments);
+    // The app removal beside the run: the user's store cache key deleted first, then the removal recorded
+    // as an action whose effects cannot come back, and started by `start`.
+    void StartAppRemoval(const std::vector<std::wstring>& fragments,
+                         const std::function<bool(std::vector<std::wstring>)>& start);
 
     [[nodiscard]] bool Cancelled() const { return cancelled_; }
     [[nodiscard]] bool JournalFailed() const { return journalFailed_; }

@@ -4,7 +4,7 @@
 #include "system/services.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <algorithm>
 
@@ -90,11 +90,10 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
         system.PlanAppRemoval(controller.preinstalledPackageNames);
     }
     DiscardingDispatcher dispatcher; // the plan posts nothing anywhere
-    SharedRunState state;
-    state.selectedProfile = profile;
+    const std::atomic<SettingsProfile> selected{profile};
     RunApplyPipeline(ApplyRunContext{
         controller,
-        state,
+        selected,
         perUser,
         dispatcher,
         [&system](std::wstring_view key, std::int32_t value) { system.PlanSetting(key, value); },

@@ -3,7 +3,7 @@
 #include "common/diagnostics.h"
 #include "tweaks/delayed_runner.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <string>
 
@@ -56,24 +56,21 @@ std::wstring_view ProfileBuildSettingKey(SettingsProfile profile) {
 std::int32_t RunApplyPipeline(const ApplyRunContext& context) {
     std::int32_t outcome = 0;
     try {
-        outcome = RunProfileSteps(context.controller, context.system, context.state.selectedProfile.load());
+        outcome = RunProfileSteps(context.controller, context.system, context.selectedProfile.load());
     } catch (...) {
         // A step ran out of memory or similar: nothing can say the profile was applied.
         Diagnose(L"The apply run stopped on an unexpected error");
-        context.state.pageState = PageState::Applying;
         Post(context.dispatcher, context.showFailure);
         return kFailureThreshold - 1;
     }
-    context.state.pageState = PageState::Applying;
     Diagnose(L"Apply run finished with outcome " + std::to_wstring(outcome));
     if (outcome < kFailureThreshold) {
         Post(context.dispatcher, context.showFailure);
         return outcome;
     }
-    context.state.pageState = PageState::Applied;
     Post(context.dispatcher, context.showSuccess);
     // Read again: the record names the profile selected now.
-    const SettingsProfile profile = context.state.selectedProfile.load();
+    const SettingsProfile profile = context.selectedProfile.load();
     if (profile >= kEssentialProfile && profile <= kMaximumProfile && context.storeSetting) {
         try {
             context.storeSetting(L"AppliedTask", profile);

@@ -2,6 +2,7 @@
 
 #include "tweaks/profiles.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -16,7 +17,8 @@ class SystemOperations;
 // What a run uses of the window. Everything referenced lives as long as the window.
 struct ApplyRunContext {
     const RunController& controller;
-    SharedRunState& state;
+    // Read when the run starts, and again for the record of a successful run.
+    const std::atomic<SettingsProfile>& selectedProfile;
     SystemOperations& system;
     DispatcherQueue& dispatcher;
     // Stores one Int32 local setting.
@@ -24,8 +26,6 @@ struct ApplyRunContext {
     // Posted to the dispatcher, exactly one of them per run.
     std::function<void()> showSuccess;
     std::function<void()> showFailure;
-    // The preinstalled-app removal was started beside this run (the run itself does not touch it).
-    bool appRemovalStarted = false;
 };
 
 // Carries out a requested run: RunApplyPipeline itself, or the program's journaled run around it.

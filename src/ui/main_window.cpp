@@ -3,7 +3,7 @@
 #include "settings/local_settings.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/delayed_runner.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 #include "ui/text/language_switch.h"
 #include "ui/text/localized_text_table.h"
 #include "ui/plan_rows.h"
@@ -420,16 +420,11 @@ void MainWindow::StartApplyRun() {
     restoreShown_ = false;
     ShowStatusPanel(&ProgressPanel);
     RefreshTexts();
-    bool appRemovalStarted = false;
-    if (run.selectedProfile.load() != kEssentialProfile && RemoveAppsCheckBox.IsChecked() &&
-        RemoveAppsCheckBox.IsEnabled()) {
-        // Each removal run works on its own copy of the list.
-        appRemovalStarted = services_.platform.StartAppRemoval(runController.preinstalledPackageNames);
-    }
-    RequestRun(kApplyStartDelaySeconds, appRemovalStarted);
+    RequestRun(kApplyStartDelaySeconds, run.selectedProfile.load() != kEssentialProfile &&
+                                            RemoveAppsCheckBox.IsChecked() && RemoveAppsCheckBox.IsEnabled());
 }
 
-void MainWindow::RequestRun(int delaySeconds, bool appRemovalStarted) {
+void MainWindow::RequestRun(int delaySeconds, bool appRemoval) {
     std::weak_ptr<MainWindow*> weak = self_;
     const auto post = [weak](void (MainWindow::*show)()) {
         return [weak, show] {
@@ -441,20 +436,27 @@ void MainWindow::RequestRun(int delaySeconds, bool appRemovalStarted) {
     LocalSettingsValues& settings = services_.settings;
     const ApplyRunContext context{
         runController,
-        run,
+        run.selectedProfile,
         services_.system,
         services_.dispatcher,
         [&settings](std::wstring_view key, std::int32_t value) { settings.Insert(key, SettingValue{value}); },
         post(&MainWindow::ShowSuccess),
-        post(&MainWindow::ShowFailure),
-        appRemovalStarted};
+        post(&MainWindow::ShowFailure)};
     activity = WindowActivity::Run;
     progress.reset();
     lastReport.reset();
     ProgressRing.SetProgress(0, 0);
     ProgressRing.SetText(Text(TextId::Preparing));
     ProgressStepText.SetText(Text(TextId::Preparing));
-    const PipelineRunner runner = services_.engine != nullptr ? EngineRunner() : services_.runPipeline;
+    PipelineRunner runner = services_.engine != nullptr ? EngineRunner(appRemoval) : services_.runPipeline;
+    if (services_.engine == nullptr && appRemoval) {
+        // Without the engine nothing is journaled: the removal still starts only when the run does.
+        runner = [runner, &platform = services_.platform,
+                  names = runController.preinstalledPackageNames](const ApplyRunContext& requested) {
+            platform.StartAppRemoval(names);
+            return runner ? runner(requested) : RunApplyPipeline(requested);
+        };
+    }
     if (!ApplyPipeline(context, services_.timer, delaySeconds, runner)) {
         activity = WindowActivity::None;
         ShowFailure(); // the run could not even be scheduled
@@ -462,6 +464,7 @@ void MainWindow::RequestRun(int delaySeconds, bool appRemovalStarted) {
 }
 
 void MainWindow::ShowSuccess() {
+    run.pageState = PageState::Applied;
     if (services_.releaseRun) {
         services_.releaseRun();
     }
@@ -470,6 +473,7 @@ void MainWindow::ShowSuccess() {
 }
 
 void MainWindow::ShowFailure() {
+    run.pageState = PageState::Applying; // the failure panel, until Try Again or Cancel
     if (services_.releaseRun) {
         services_.releaseRun();
     }

@@ -3,7 +3,7 @@
 #include "engine/engine.h"
 #include "engine/pc_status.h"
 #include "tweaks/apply_pipeline.h"
-#include "tweaks/profiles.h"
+#include "ui/page_state.h"
 #include "tweaks/run_controller.h"
 #include "ui/control.h"
 
@@ -282,8 +282,9 @@ private:
     void OnTryAgainClick();
     void OnCancelClick();
     void OnRestartClick();
-    void RequestRun(int delaySeconds, bool appRemovalStarted);
-    [[nodiscard]] PipelineRunner EngineRunner();
+    // `appRemoval`: the preinstalled apps are removed beside the run, started by the run itself.
+    void RequestRun(int delaySeconds, bool appRemoval);
+    [[nodiscard]] PipelineRunner EngineRunner(bool appRemoval);
 
     // Reads of the PC, one at a time, never beside a run or a restore; a result for a page opened
     // since, or no longer shown, is dropped.

@@ -5,7 +5,7 @@
 
 #include "engine/plan_document.h"
 #include "settings/local_settings.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 #include "ui/main_window.h"
 #include "ui/plan_rows.h"
 #include "ui/run_progress.h"
@@ -247,34 +247,40 @@ void MainWindow::OnExportClick() {
 
 // ---- runs and restores ----
 
-PipelineRunner MainWindow::EngineRunner() {
+PipelineRunner MainWindow::EngineRunner(bool appRemoval) {
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancel_ = cancel;
     WindowEngine& engine = *services_.engine;
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     const std::function<void(const RunProgress&)> reached = PostTo(&MainWindow::OnRunProgress);
-    return [cancel, &engine, weak, &dispatcher, reached](const ApplyRunContext& context) {
-        RunReport report;
-        std::int32_t outcome = kFailureThreshold - 1;
-        try {
-            if (!cancel->load()) { // closed during the start delay: nothing is changed
-                ProgressPoster poster(reached);
-                RunOptions options;
-                options.cancel = cancel.get();
-                options.progress = [&poster](const RunProgress& item) { poster.Offer(item); };
-                outcome = engine.Run(context, options, report);
+    WindowPlatform& platform = services_.platform;
+    return
+        [cancel, &engine, weak, &dispatcher, reached, appRemoval, &platform](const ApplyRunContext& context) {
+            RunReport report;
+            std::int32_t outcome = kFailureThreshold - 1;
+            try {
+                if (!cancel->load()) { // closed during the start delay: nothing is changed
+                    ProgressPoster poster(reached);
+                    RunOptions options;
+                    options.cancel = cancel.get();
+                    options.progress = [&poster](const RunProgress& item) { poster.Offer(item); };
+                    options.appRemoval = appRemoval;
+                    options.startAppRemoval = [&platform](std::vector<std::wstring> names) {
+                        return platform.StartAppRemoval(std::move(names));
+                    };
+                    outcome = engine.Run(context, options, report);
+                }
+            } catch (...) {
+                report.message = L"The run stopped on an unexpected error.";
             }
-        } catch (...) {
-            report.message = L"The run stopped on an unexpected error.";
-        }
-        dispatcher.TryEnqueue([weak, report = std::move(report)]() mutable {
-            if (const auto self = weak.lock()) {
-                (*self)->OnRunEnded(std::move(report));
-            }
-        });
-        return outcome;
-    };
+            dispatcher.TryEnqueue([weak, report = std::move(report)]() mutable {
+                if (const auto self = weak.lock()) {
+                    (*self)->OnRunEnded(std::move(report));
+                }
+            });
+            return outcome;
+        };
 }
 
 void MainWindow::ShowStatusPanel(Control* panel) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <atomic>
 #include <cstdint>

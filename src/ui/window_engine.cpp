@@ -1,7 +1,7 @@
 #include "ui/window_engine.h"
 
 #include "common/diagnostics.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <thread>
 #include <vector>
@@ -62,9 +62,8 @@ std::int32_t EngineForWindow::Run(const ApplyRunContext& context, const RunOptio
                                   RunReport& report) {
     const std::lock_guard lock(oneAtATime_);
     HeldBackDispatcher results(context.dispatcher);
-    ApplyRunContext heldBack{
-        context.controller,   context.state,       context.system,      results,
-        context.storeSetting, context.showSuccess, context.showFailure, context.appRemovalStarted};
+    ApplyRunContext heldBack{context.controller,   context.selectedProfile, context.system,     results,
+                             context.storeSetting, context.showSuccess,     context.showFailure};
     const std::int32_t outcome = RunJournaledPipeline(heldBack, services_, options, &report);
     results.PassOn();
     return outcome;

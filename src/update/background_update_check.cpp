@@ -1,7 +1,7 @@
 #include "update/background_update_check.h"
 
 #include "common/diagnostics.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <thread>
 

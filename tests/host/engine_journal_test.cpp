@@ -296,7 +296,21 @@ TEST_F(JournaledRun, EveryChangeIsOnTheDiskBeforeItIsMadeAndAnUnrecordableOneIsN
         written.push_back(std::to_wstring(row.root) + L" " + row.spec);
         return true;
     };
-    const RunReport report = Run(kMaximumProfile);
+    // The app removal starts only with the restore point made and its record, and the cache key's, on the
+    // disk.
+    RunOptions options;
+    options.appRemoval = true;
+    std::vector<std::wstring> removed;
+    options.startAppRemoval = [&](std::vector<std::wstring> names) {
+        EXPECT_EQ(restorePoints.descriptions.size(), 1u);
+        const std::string& partial = store.files.begin()->second;
+        EXPECT_THAT(partial, HasSubstr("CloudStore\\\\Store\\\\Cache\\\\DefaultAccount"));
+        EXPECT_THAT(partial.substr(partial.rfind("{\"type\":\"change\"")), HasSubstr("\"removeApps\""));
+        removed = std::move(names);
+        return true;
+    };
+    const RunReport report = Run(kMaximumProfile, options);
+    EXPECT_EQ(removed, controller.preinstalledPackageNames);
     EXPECT_EQ(report.outcome, RunOutcome::Succeeded);
     EXPECT_EQ(report.applyOutcome, -1) << "the refused row still counts as one failed write";
     EXPECT_EQ(system.unrecorded, 0);
@@ -354,7 +368,13 @@ TEST_F(JournaledRun, AStopEndsTheRunBetweenTwoItemsWithEveryChangeMadeSoFarInIts
 
 TEST_F(JournaledRun, WithoutAJournalNothingIsChanged) {
     store.failCreate = true;
-    const RunReport report = Run(kEssentialProfile);
+    RunOptions options;
+    options.appRemoval = true;
+    options.startAppRemoval = [](std::vector<std::wstring>) {
+        ADD_FAILURE() << "an app removal started without a journal";
+        return true;
+    };
+    const RunReport report = Run(kStandardProfile, options);
     EXPECT_EQ(report.outcome, RunOutcome::NotStarted);
     EXPECT_THAT(report.message, HasSubstr(L"no room"));
     EXPECT_TRUE(recording.Calls().empty());

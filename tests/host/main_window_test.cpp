@@ -227,9 +227,10 @@ TEST_F(WindowTest, AppRemovalStartsOnlyForStandardOrMaximumWithTheBoxInEffectAnd
     system.dwordWriteSucceeds = [](const RegistryDwordSetting& row) { return row.root != 2; };
     const int insertsBefore = settings.inserts;
     w.ApplyButton.RaiseClick();
+    EXPECT_TRUE(platform.removals.empty()) << "the removal starts with the run, not before its delay";
+    FinishRun();
     ASSERT_EQ(platform.removals.size(), 1u);
     EXPECT_EQ(platform.removals[0], w.runController.preinstalledPackageNames);
-    FinishRun();
     EXPECT_EQ(Shown(w), "failure");
     EXPECT_EQ(settings.inserts, insertsBefore) << "a failed run stores nothing";
     w.TryAgainButton.RaiseClick();

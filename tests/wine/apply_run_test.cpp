@@ -10,7 +10,7 @@
 #include "system/win32_system_operations.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +60,8 @@ LastWrites(std::initializer_list<const std::vector<RegistryDwordSetting>*> table
 class ApplyRun : public ::testing::Test {
 protected:
     std::int32_t Run(SettingsProfile profile) {
-        state.selectedProfile = profile;
-        state.pageState = PageState::Applying;
-        return RunApplyPipeline({controller, state, system, dispatcher, nullptr, [] {}, [] {}});
+        selected = profile;
+        return RunApplyPipeline({controller, selected, system, dispatcher, nullptr, [] {}, [] {}});
     }
 
     // Checks every row of the written tables and the absence of every row only the others name.
@@ -87,7 +86,7 @@ protected:
     }
 
     RunController controller;
-    SharedRunState state;
+    std::atomic<SettingsProfile> selected{kNoProfile};
     Win32SystemOperations system;
     CountingDispatcher dispatcher;
 };
@@ -104,7 +103,6 @@ TEST_F(ApplyRun, MaximumWritesEveryTableAndEssentialTakesTheHigherProfilesBack) 
     // The only counted row Wine (like Windows) refuses is the HKEY_USERS key with a leading backslash
     // (ERROR_BAD_PATHNAME); the default profile's row beside it is written.
     EXPECT_EQ(Run(kMaximumProfile), -1);
-    EXPECT_EQ(state.pageState.load(), PageState::Applied);
     ExpectRegistryAfter({&controller.commonRegistryTable, &controller.standardRegistryTable,
                          &controller.maximumRegistryTable},
                         {});

@@ -4,7 +4,7 @@
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
 #include "tweaks/system_operations.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <sstream>
 #include <vector>
@@ -239,9 +239,8 @@ std::string RegistryTable(std::vector<Change>::const_iterator first,
 std::string DocumentProfile(const RunController& controller, SettingsProfile profile) {
     DocumentingSystem system;
     DiscardingDispatcher dispatcher;
-    SharedRunState state;
-    state.selectedProfile = profile;
-    RunApplyPipeline(ApplyRunContext{controller, state, system, dispatcher, {}, {}, {}});
+    const std::atomic<SettingsProfile> selected{profile};
+    RunApplyPipeline(ApplyRunContext{controller, selected, system, dispatcher, {}, {}, {}});
 
     std::string text;
     int step = 1;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/control.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 #include "ui/main_window.h"
 #include "ui/posted_closure_queue.h"
 #include "ui/win32/control_windows.h"

@@ -4,7 +4,7 @@
 // when queued closures and delayed work run.
 
 #include "tweaks/delayed_runner.h"
-#include "ui/dispatcher_queue.h"
+#include "common/dispatcher_queue.h"
 
 #include <deque>
 #include <mutex>
