@@ -388,12 +388,328 @@ Features SearchFeatures() {
     };
 }
 
+Features StartTaskbarAndWidgets() {
+    return {
+        // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-newsandinterests
+        {.id = "widgets-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Widgets and news off", L"إيقاف الأدوات المصغّرة والأخبار"},
+         .description =
+             {L"Widgets (news and interests in Windows 10) are turned off: the weather and news button "
+              L"leaves the taskbar and the widgets board no longer opens.",
+              L"تُوقَف الأدوات المصغّرة (الأخبار والاهتمامات في Windows 10)، فيختفي زر الطقس والأخبار من "
+              L"شريط المهام ولم تعد لوحة الأدوات تُفتح."},
+         .affects = {Affects(
+             Tag::WidgetsNews,
+             L"The widgets board, with the weather, news and other widgets, is no longer available.",
+             L"لم تعد لوحة الأدوات المصغّرة، بما فيها الطقس والأخبار والأدوات الأخرى، متاحة.")},
+         .items = {Rows(CommonRegistryTable, 163, 165), Row(StandardRegistryTable, 2),
+                   Rows(StandardRegistryTable, 35, 39), Rows(StandardRegistryTable, 60, 61),
+                   Rows(StandardRegistryTable, 63, 66), Row(StandardRegistryTable, 69)}},
+        {.id = "copilot-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Copilot in Windows off", L"إيقاف Copilot في Windows"},
+         .description =
+             {L"The Copilot in Windows sidebar and its taskbar button are turned off, on the versions of "
+              L"Windows that include them. A separately installed Copilot app is not affected.",
+              L"يُوقَف الشريط الجانبي لـ Copilot في Windows وزره على شريط المهام، في إصدارات Windows التي "
+              L"تتضمنهما. لا يتأثر تطبيق Copilot المثبّت بشكل مستقل."},
+         .affects = {},
+         .items = {Rows(StandardRegistryTable, 25, 26)}},
+        {.id = "start-recommendations-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Recommendations in Start off", L"إيقاف التوصيات في قائمة ابدأ"},
+         .description =
+             {L"The Recommended section of Start no longer suggests tips, shortcuts, new apps or websites "
+              L"from your browsing history.",
+              L"لم يعد قسم «الموصى به» في قائمة ابدأ يقترح تلميحات أو اختصارات أو تطبيقات جديدة أو مواقع من "
+              L"سجل التصفح."},
+         .affects = {},
+         .items = {Rows(StandardRegistryTable, 70, 72)}},
+        {.id = "task-view-button-hidden",
+         .category = StartTaskbarWidgets,
+         .title = {L"Task View button hidden", L"إخفاء زر «طريقة عرض المهام»"},
+         .description =
+             {L"The Task View button no longer appears on the taskbar; Win+Tab still opens Task View.",
+              L"لم يعد زر «طريقة عرض المهام» يظهر على شريط المهام، ولا يزال Win+Tab يفتحها."},
+         .affects = {},
+         .items = {Row(StandardRegistryTable, 19)}},
+        {.id = "taskbar-meet-now-people-hidden",
+         .category = StartTaskbarWidgets,
+         .title = {L"Meet Now and People hidden from the taskbar",
+                   L"إخفاء «الاجتماع الآن» و«الأشخاص» من شريط المهام"},
+         .description = {L"The Meet Now and People buttons of the Windows 10 taskbar are removed.",
+                         L"يُزال زرّا «الاجتماع الآن» و«الأشخاص» من شريط المهام في Windows 10."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 52), Row(StandardRegistryTable, 1)}},
+        // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-newsandinterests
+        {.id = "lock-screen-widgets-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Widgets on the lock screen off", L"إيقاف الأدوات المصغّرة على شاشة القفل"},
+         .description = {L"The lock screen no longer shows the weather and other widgets.",
+                         L"لم تعد شاشة القفل تعرض الطقس والأدوات المصغّرة الأخرى."},
+         .affects = {Affects(Tag::WidgetsNews,
+                             L"The weather and other widgets no longer appear on the lock screen.",
+                             L"لم تعد حالة الطقس والأدوات المصغّرة الأخرى تظهر على شاشة القفل.")},
+         .items = {Row(StandardRegistryTable, 59), Row(StandardRegistryTable, 62)}},
+        {.id = "copilot-auto-open-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Copilot no longer opens at sign-in", L"منع فتح Copilot تلقائيًا عند تسجيل الدخول"},
+         .description = {L"On large screens, Copilot no longer opens by itself when you sign in.",
+                         L"على الشاشات الكبيرة، لم يعد Copilot يُفتح من تلقاء نفسه عند تسجيل الدخول."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 92)}},
+        {.id = "app-launch-tracking-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"App launch tracking off", L"إيقاف تتبّع تشغيل التطبيقات"},
+         .description =
+             {L"Windows stops tracking which apps you open, so the most used list of Start and the "
+              L"suggestions based on it stay empty.",
+              L"يتوقف Windows عن تتبّع التطبيقات التي تفتحها، فتبقى قائمة «الأكثر استخدامًا» في قائمة ابدأ "
+              L"والاقتراحات المبنية عليها فارغة."},
+         .affects = {},
+         .items = {Row(StandardRegistryTable, 0)}},
+        {.id = "start-most-used-apps-shown",
+         .category = StartTaskbarWidgets,
+         .title = {L"Most used apps shown in Start", L"إظهار التطبيقات الأكثر استخدامًا في قائمة ابدأ"},
+         .description = {L"Start is set to show the apps you use most.",
+                         L"تُضبط قائمة ابدأ على إظهار التطبيقات التي تستخدمها أكثر من غيرها."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 27, 28)}},
+        {.id = "recent-files-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Recent files in Start and Jump Lists off",
+                   L"إيقاف الملفات الأخيرة في قائمة ابدأ وقوائم الانتقال"},
+         .description =
+             {L"Windows no longer lists recently opened files in Start, in Jump Lists or in File Explorer.",
+              L"لم يعد Windows يعرض الملفات المفتوحة مؤخرًا في قائمة ابدأ ولا في قوائم الانتقال ولا في "
+              L"مستكشف الملفات."},
+         .affects = {},
+         .items = {Row(MaximumRegistryTable, 38)}},
+        {.id = "start-account-notifications-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Account notifications in Start off", L"إيقاف إشعارات الحساب في قائمة ابدأ"},
+         .description =
+             {L"Start no longer shows notifications about your Microsoft account, such as reminders to back "
+              L"up or to finish setting it up.",
+              L"لم تعد قائمة ابدأ تعرض إشعارات تتعلق بحساب Microsoft، مثل التذكير بالنسخ الاحتياطي أو بإكمال "
+              L"إعداد الحساب."},
+         .affects = {},
+         .items = {Row(MaximumRegistryTable, 39)}},
+        {.id = "taskbar-end-task-on",
+         .category = StartTaskbarWidgets,
+         .title = {L"End task in the taskbar menu", L"إضافة «إنهاء المهمة» إلى قائمة شريط المهام"},
+         .description =
+             {L"Right-clicking an app on the taskbar offers End task, which closes an app that has stopped "
+              L"responding.",
+              L"عند النقر بزر الماوس الأيمن على تطبيق في شريط المهام يظهر أمر «إنهاء المهمة» الذي يغلق "
+              L"التطبيق المتوقف عن الاستجابة."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 127)}},
+        {.id = "taskbar-flashing-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Flashing taskbar buttons off", L"إيقاف وميض أزرار شريط المهام"},
+         .description = {L"Taskbar buttons no longer flash when an app wants your attention.",
+                         L"لم تعد أزرار شريط المهام تومض عندما يحتاج تطبيق إلى انتباهك."},
+         .affects = {Affects(
+             Tag::Notifications,
+             L"An app that needs you, for a new chat message or a finished download, no longer flashes its "
+             L"taskbar button.",
+             L"لم يعد التطبيق الذي يحتاج إليك، عند وصول رسالة دردشة أو اكتمال تنزيل، يجعل زره يومض على شريط "
+             L"المهام.")},
+         .items = {Row(CommonRegistryTable, 158)}},
+        {.id = "store-taskbar-pin-off",
+         .category = StartTaskbarWidgets,
+         .title = {L"Microsoft Store unpinned from the taskbar",
+                   L"إلغاء تثبيت Microsoft Store من شريط المهام"},
+         .description =
+             {L"The Microsoft Store is removed from the taskbar and cannot be pinned there again; it still "
+              L"opens from Start.",
+              L"يُزال Microsoft Store من شريط المهام ولا يمكن تثبيته عليه مجددًا، ويظل فتحه ممكنًا من قائمة "
+              L"ابدأ."},
+         .affects = {},
+         .items = {Rows(StandardRegistryTable, 14, 15)}},
+    };
+}
+
+Features ExplorerAndDesktop() {
+    return {
+        {.id = "classic-context-menu-on",
+         .category = Explorer,
+         .title = {L"Classic right-click menu", L"القائمة الكلاسيكية عند النقر بزر الماوس الأيمن"},
+         .description =
+             {L"Right-clicking in File Explorer and on the desktop opens the full classic menu at once, "
+              L"without \"Show more options\".",
+              L"يفتح النقر بزر الماوس الأيمن في مستكشف الملفات وعلى سطح المكتب القائمة الكلاسيكية الكاملة "
+              L"مباشرةً، دون «إظهار المزيد من الخيارات»."},
+         .affects = {},
+         .items = {BuiltInItem::LegacyContextMenu, Rows(MaximumRegistryTable, 23, 26)}},
+        {.id = "file-extensions-shown",
+         .category = Explorer,
+         .title = {L"File name extensions shown", L"إظهار امتدادات أسماء الملفات"},
+         .description = {L"File Explorer shows extensions such as .exe and .pdf at the end of file names.",
+                         L"يعرض مستكشف الملفات الامتدادات مثل exe وpdf في نهاية أسماء الملفات."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 150)}},
+        {.id = "explorer-opens-this-pc",
+         .category = Explorer,
+         .title = {L"File Explorer opens on This PC", L"فتح مستكشف الملفات على «هذا الكمبيوتر»"},
+         .description =
+             {L"File Explorer opens on This PC, with your drives, instead of Home or Quick access.",
+              L"يُفتح مستكشف الملفات على «هذا الكمبيوتر» حيث تظهر محركات الأقراص، بدلًا من «الصفحة الرئيسية» "
+              L"أو «الوصول السريع»."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 53), Row(StandardRegistryTable, 42)}},
+        {.id = "explorer-home-gallery-hidden",
+         .category = Explorer,
+         .title = {L"Home and Gallery hidden in File Explorer",
+                   L"إخفاء «الصفحة الرئيسية» و«المعرض» في مستكشف الملفات"},
+         .description = {L"Home and Gallery no longer appear in the navigation pane of File Explorer.",
+                         L"لم تعد «الصفحة الرئيسية» و«المعرض» تظهران في جزء التنقل في مستكشف الملفات."},
+         .affects = {},
+         .items = {Rows(StandardRegistryTable, 40, 41)}},
+        {.id = "desktop-icons-shown",
+         .category = Explorer,
+         .title = {L"This PC and other icons on the desktop",
+                   L"إظهار «هذا الكمبيوتر» والرموز الأخرى على سطح المكتب"},
+         .description = {L"The desktop shows the This PC, user's files, Network and Control Panel icons.",
+                         L"يعرض سطح المكتب رموز «هذا الكمبيوتر» و«ملفات المستخدم» و«الشبكة» و«لوحة التحكم»."},
+         .affects = {},
+         .items = {Rows(StandardRegistryTable, 27, 30)}},
+        {.id = "transparency-effects-off",
+         .category = Explorer,
+         .title = {L"Transparency effects off", L"إيقاف تأثيرات الشفافية"},
+         .description = {L"Windows, Start and the taskbar use solid colours instead of see-through effects.",
+                         L"تستخدم النوافذ وقائمة ابدأ وشريط المهام ألوانًا مصمتة بدلًا من تأثيرات الشفافية."},
+         .affects = {},
+         .items = {BuiltInItem::Transparency}},
+        {.id = "snap-windows-off",
+         .category = Explorer,
+         .title = {L"Snap windows off", L"إيقاف محاذاة النوافذ"},
+         .description =
+             {L"Dragging a window to an edge of the screen no longer snaps it to half or a quarter of the "
+              L"screen, and snap layouts no longer appear.",
+              L"لم يعد سحب نافذة إلى حافة الشاشة يحاذيها إلى نصف الشاشة أو ربعها، ولم تعد تخطيطات المحاذاة "
+              L"تظهر."},
+         .affects = {},
+         .items = {Rows(MaximumRegistryTable, 31, 32)}},
+        {.id = "title-bar-shake-off",
+         .category = Explorer,
+         .title = {L"Shake to minimise off", L"إيقاف الهز لتصغير النوافذ"},
+         .description = {L"Shaking a window by its title bar no longer minimises all the other windows.",
+                         L"لم يعد هز نافذة من شريط عنوانها يصغّر جميع النوافذ الأخرى."},
+         .affects = {},
+         .items = {Row(MaximumRegistryTable, 3)}},
+        {.id = "file-copy-details-shown",
+         .category = Explorer,
+         .title = {L"Detailed copy progress", L"إظهار تفاصيل تقدّم النسخ"},
+         .description =
+             {L"The copy and move dialog always opens with its details: the speed and the items left.",
+              L"تُفتح نافذة النسخ والنقل دائمًا مع تفاصيلها: السرعة والعناصر المتبقية."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 51)}},
+        {.id = "open-with-store-off",
+         .category = Explorer,
+         .title = {L"\"Look for an app in the Store\" off", L"إيقاف «البحث عن تطبيق في Microsoft Store»"},
+         .description =
+             {L"When no app can open a file, Windows no longer offers to look for one in the Microsoft "
+              L"Store.",
+              L"عندما لا يوجد تطبيق يفتح ملفًا ما، لم يعد Windows يعرض البحث عن تطبيق في Microsoft Store."},
+         .affects = {},
+         .items = {Rows(StandardRegistryTable, 16, 17)}},
+        {.id = "menu-delays-shortened",
+         .category = Explorer,
+         .title = {L"Menus and hover without delay", L"فتح القوائم والتمرير دون تأخير"},
+         .description =
+             {L"Submenus open, and hover effects react, almost at once instead of after a short pause.",
+              L"تُفتح القوائم الفرعية وتستجيب تأثيرات التمرير فورًا تقريبًا بدلًا من الانتظار لحظة قصيرة."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 59, 60)}},
+        {.id = "sign-in-background-shown",
+         .category = Explorer,
+         .title = {L"Picture on the sign-in screen", L"إظهار الصورة على شاشة تسجيل الدخول"},
+         .description = {L"The sign-in screen shows the lock screen picture instead of a plain colour.",
+                         L"تعرض شاشة تسجيل الدخول صورة شاشة القفل بدلًا من لون ثابت."},
+         .affects = {},
+         .items = {BuiltInItem::LogonBackgroundImage, Row(CommonRegistryTable, 162)}},
+        {.id = "lock-screen-slideshow-off",
+         .category = Explorer,
+         .title = {L"Lock screen slideshow off", L"إيقاف عرض الشرائح على شاشة القفل"},
+         .description = {L"The lock screen no longer plays a slideshow of your pictures.",
+                         L"لم تعد شاشة القفل تعرض صورك في عرض شرائح."},
+         .affects = {},
+         .items = {Row(StandardRegistryTable, 68)}},
+        {.id = "first-sign-in-animation-off",
+         .category = Explorer,
+         .title = {L"First sign-in animation off", L"إيقاف الرسوم المتحركة لأول تسجيل دخول"},
+         .description =
+             {L"The first sign-in of a new account no longer plays the welcome animation while the account "
+              L"is prepared.",
+              L"لم يعد أول تسجيل دخول لحساب جديد يعرض رسوم الترحيب المتحركة أثناء تجهيز الحساب."},
+         .affects = {},
+         .items = {Row(MaximumRegistryTable, 0)}},
+        {.id = "num-lock-on-at-start-up",
+         .category = Explorer,
+         .title = {L"Num Lock on at start-up", L"تشغيل Num Lock عند بدء التشغيل"},
+         .description = {L"Num Lock is on when Windows starts, on the sign-in screen too.",
+                         L"يكون Num Lock مفعّلًا عند بدء تشغيل Windows، وعلى شاشة تسجيل الدخول أيضًا."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 128, 129)}},
+        // The flags leave out SKF_HOTKEYACTIVE, FKF_HOTKEYACTIVE and TKF_HOTKEYACTIVE:
+        // https://learn.microsoft.com/en-us/windows/win32/api/winuser/ns-winuser-stickykeys
+        {.id = "accessibility-shortcuts-off",
+         .category = Explorer,
+         .title = {L"Sticky, Filter and Toggle Keys shortcuts off",
+                   L"إيقاف اختصارات الأزرار الثابتة والتصفية والتبديل"},
+         .description =
+             {L"Pressing Shift five times, or holding right Shift or Num Lock down, no longer turns Sticky "
+              L"Keys, Filter Keys or Toggle Keys on. They can still be turned on in Settings.",
+              L"لم يعد الضغط على Shift خمس مرات، أو الضغط مطولًا على Shift الأيمن أو Num Lock، يشغّل الأزرار "
+              L"الثابتة أو أزرار التصفية أو أزرار التبديل. ويظل تشغيلها ممكنًا من الإعدادات."},
+         .affects = {Affects(
+             Tag::Accessibility,
+             L"Anyone who turns Sticky, Filter or Toggle Keys on with the keyboard must now do it in "
+             L"Settings.",
+             L"على من يشغّل الأزرار الثابتة أو أزرار التصفية أو أزرار التبديل من لوحة المفاتيح أن يفعل ذلك "
+             L"الآن من الإعدادات.")},
+         .items = {Rows(MaximumRegistryTable, 27, 29)}},
+        {.id = "long-paths-on",
+         .category = Explorer,
+         .title = {L"Long file paths allowed", L"السماح بمسارات الملفات الطويلة"},
+         .description = {L"Apps that support it can use file paths longer than 260 characters.",
+                         L"يمكن للتطبيقات التي تدعم ذلك استخدام مسارات ملفات أطول من 260 حرفًا."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 54)}},
+        {.id = "last-access-time-off",
+         .category = Explorer,
+         .title = {L"Last access time of files not recorded", L"عدم تسجيل وقت آخر وصول إلى الملفات"},
+         .description =
+             {L"NTFS no longer records when each file was last opened, which saves disk writes; tools that "
+              L"sort or clean up files by their last access see older dates.",
+              L"لم يعد نظام NTFS يسجّل وقت آخر فتح لكل ملف، مما يقلل الكتابة على القرص، وترى الأدوات التي "
+              L"ترتّب الملفات أو تنظّفها حسب آخر وصول تواريخ أقدم."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 140)}},
+        {.id = "auto-end-tasks-on",
+         .category = Explorer,
+         .title = {L"Hung apps closed at shutdown", L"إغلاق التطبيقات المتوقفة عند إيقاف التشغيل"},
+         .description =
+             {L"At shutdown or sign-out, apps that do not respond are closed without asking, and their "
+              L"unsaved work is lost.",
+              L"عند إيقاف التشغيل أو تسجيل الخروج تُغلق التطبيقات التي لا تستجيب دون سؤالك، ويضيع ما لم "
+              L"يُحفظ فيها."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 61)}},
+    };
+}
+
 } // namespace
 
 // The categories in the order of FeatureCategory; within each, the more noticeable changes come first.
 std::vector<FeatureDefinition> MakeFeatureTable() {
     std::vector<FeatureDefinition> table;
-    for (Features (*category)() : {PrivacyAndDiagnostics, AdsAndSuggestions, SearchFeatures}) {
+    for (Features (*category)() : {PrivacyAndDiagnostics, AdsAndSuggestions, SearchFeatures,
+                                   StartTaskbarAndWidgets, ExplorerAndDesktop}) {
         for (FeatureDefinition& feature : category()) {
             table.push_back(std::move(feature));
         }
