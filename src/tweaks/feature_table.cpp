@@ -703,13 +703,427 @@ Features ExplorerAndDesktop() {
     };
 }
 
+Features EdgeAndBrowsers() {
+    return {
+        // "If you want to disable all auto-update checks, set the value to 0":
+        // https://learn.microsoft.com/en-us/deployedge/microsoft-edge-update-policies#autoupdatecheckperiodminutes
+        {.id = "edge-automatic-updates-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge automatic updates off", L"إيقاف التحديثات التلقائية لـ Edge"},
+         .description =
+             {L"Microsoft Edge no longer checks for updates by itself: its update tasks are disabled and its "
+              L"update services start only on demand. Edge updates when you check on its About page.",
+              L"لم يعد Microsoft Edge يبحث عن التحديثات من تلقاء نفسه: تُعطَّل مهام التحديث الخاصة به ولا "
+              L"تبدأ خدمات تحديثه إلا عند الحاجة. ويُحدَّث Edge عندما تبحث عن التحديثات في صفحة «حول "
+              L"Microsoft Edge»."},
+         .affects = {Affects(
+             Tag::Security,
+             L"Edge no longer installs its security fixes on its own; they arrive only when you update it "
+             L"yourself.",
+             L"لم يعد Edge يثبّت إصلاحات الأمان من تلقاء نفسه، بل تصل فقط عندما تحدّثه بنفسك.")},
+         .items = {Row(CommonRegistryTable, 2), BuiltInItem::EdgeUpdateTasks, Service(L"edgeupdate"),
+                   Service(L"edgeupdatem")}},
+        // https://learn.microsoft.com/en-us/deployedge/microsoft-edge-policies/webwidgetallowed
+        {.id = "edge-bar-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge bar off", L"إيقاف شريط Edge"},
+         .description =
+             {L"The Edge bar, a floating panel with web search and news, is turned off and no longer opens "
+              L"at start-up.",
+              L"يُوقَف شريط Edge، وهو لوحة عائمة للبحث على الويب والأخبار، ولم يعد يُفتح عند بدء التشغيل."},
+         .affects = {Affects(Tag::WidgetsNews,
+                             L"The Edge bar, with its news feed and web search, is no longer available.",
+                             L"لم يعد شريط Edge، بما فيه موجز الأخبار والبحث على الويب، متاحًا.")},
+         .items = {Row(StandardRegistryTable, 18), Row(StandardRegistryTable, 58)}},
+        {.id = "edge-startup-boost-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge startup boost off", L"إيقاف تسريع بدء تشغيل Edge"},
+         .description =
+             {L"Edge no longer starts in the background when you sign in to Windows, so it may take a moment "
+              L"longer to open.",
+              L"لم يعد Edge يبدأ في الخلفية عند تسجيل الدخول إلى Windows، لذا قد يستغرق فتحه وقتًا أطول "
+              L"قليلًا."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 91), Rows(CommonRegistryTable, 135, 136)}},
+        // https://learn.microsoft.com/en-us/deployedge/microsoft-edge-policies/backgroundmodeenabled
+        {.id = "edge-background-mode-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge no longer runs in the background", L"إيقاف عمل Edge في الخلفية"},
+         .description =
+             {L"Closing the last Edge window ends Edge: its extensions and web apps no longer keep running "
+              L"in the background.",
+              L"يؤدي إغلاق آخر نافذة لـ Edge إلى إنهائه، فلا تستمر إضافاته وتطبيقات الويب في العمل في "
+              L"الخلفية."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 13)}},
+        {.id = "edge-shopping-off",
+         .category = EdgeBrowsers,
+         .title = {L"Shopping in Edge off", L"إيقاف ميزات التسوق في Edge"},
+         .description =
+             {L"Edge no longer shows price comparisons, coupons and cashback offers while you shop.",
+              L"لم يعد Edge يعرض مقارنات الأسعار والقسائم وعروض استرداد النقود أثناء التسوق."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 12)}},
+        {.id = "edge-rewards-wallet-off",
+         .category = EdgeBrowsers,
+         .title = {L"Rewards and wallet extras in Edge off",
+                   L"إيقاف Microsoft Rewards وميزات المحفظة في Edge"},
+         .description =
+             {L"Edge no longer shows Microsoft Rewards, its crypto wallet or donation offers in its wallet.",
+              L"لم يعد Edge يعرض Microsoft Rewards ولا محفظة العملات المشفّرة ولا عروض التبرع في محفظته."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 15), Rows(CommonRegistryTable, 18, 19)}},
+        {.id = "edge-collections-off",
+         .category = EdgeBrowsers,
+         .title = {L"Collections in Edge off", L"إيقاف المجموعات في Edge"},
+         .description =
+             {L"The Collections feature of Edge is turned off, and saved collections are no longer shown.",
+              L"تُوقَف ميزة المجموعات (Collections) في Edge، ولم تعد المجموعات المحفوظة تظهر."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 10)}},
+        {.id = "edge-follow-off",
+         .category = EdgeBrowsers,
+         .title = {L"Following creators in Edge off", L"إيقاف متابعة صنّاع المحتوى في Edge"},
+         .description =
+             {L"Edge no longer offers to follow websites and creators, and no longer shows their updates.",
+              L"لم يعد Edge يعرض متابعة المواقع وصنّاع المحتوى، ولم يعد يعرض تحديثاتهم."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 11)}},
+        {.id = "edge-recommendations-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge recommendations and promotions off", L"إيقاف توصيات Edge وعروضه الترويجية"},
+         .description =
+             {L"Edge no longer shows recommendations and promotional notifications, and no longer invites "
+              L"you to try its preview versions.",
+              L"لم يعد Edge يعرض التوصيات والإشعارات الترويجية، ولم يعد يدعوك إلى تجربة إصداراته التجريبية."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 5), Row(CommonRegistryTable, 14),
+                   Row(StandardRegistryTable, 55)}},
+        {.id = "edge-first-run-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge set-up screens and desktop shortcut off",
+                   L"إيقاف شاشات إعداد Edge واختصار سطح المكتب"},
+         .description =
+             {L"Edge opens without its first-run set-up screens, and its updates no longer put a shortcut on "
+              L"the desktop.",
+              L"يُفتح Edge دون شاشات الإعداد عند التشغيل الأول، ولم تعد تحديثاته تضيف اختصارًا إلى سطح "
+              L"المكتب."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 1), Row(CommonRegistryTable, 6), Row(CommonRegistryTable, 126)}},
+        {.id = "edge-diagnostic-data-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge diagnostic data off", L"إيقاف بيانات التشخيص في Edge"},
+         .description =
+             {L"Edge no longer sends Microsoft diagnostic data about how the browser is used and how it "
+              L"performs.",
+              L"لم يعد Edge يرسل إلى Microsoft بيانات تشخيصية عن استخدام المتصفح وأدائه."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 16), Row(CommonRegistryTable, 63),
+                   Row(CommonRegistryTable, 109)}},
+        // https://learn.microsoft.com/en-us/deployedge/microsoft-edge-policies/userfeedbackallowed
+        {.id = "edge-feedback-off",
+         .category = EdgeBrowsers,
+         .title = {L"Feedback in Edge off", L"إيقاف الملاحظات في Edge"},
+         .description = {L"The Send feedback command (Alt+Shift+I) is removed from Edge.",
+                         L"يُزال أمر «إرسال ملاحظات» (Alt+Shift+I) من Edge."},
+         .affects = {Affects(Tag::DiagnosticsSupport,
+                             L"You can no longer report a problem with Edge to Microsoft from the browser.",
+                             L"لم يعد بإمكانك إبلاغ Microsoft بمشكلة في Edge من داخل المتصفح.")},
+         .items = {Row(CommonRegistryTable, 7)}},
+        {.id = "edge-personalization-data-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge personalisation data off, Do Not Track on",
+                   L"إيقاف بيانات التخصيص وتفعيل «عدم التعقب» في Edge"},
+         .description =
+             {L"Edge no longer sends your browsing history to Microsoft to personalise ads, news and "
+              L"services, and asks websites not to track you.",
+              L"لم يعد Edge يرسل سجل تصفحك إلى Microsoft لتخصيص الإعلانات والأخبار والخدمات، ويطلب من "
+              L"المواقع عدم تعقبك."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 4), Row(CommonRegistryTable, 8)}},
+        {.id = "edge-image-enhancement-off",
+         .category = EdgeBrowsers,
+         .title = {L"Image enhancement in Edge off", L"إيقاف تحسين الصور في Edge"},
+         .description =
+             {L"Edge no longer sends the images of web pages to Microsoft to sharpen and improve them.",
+              L"لم يعد Edge يرسل صور صفحات الويب إلى Microsoft لتحسينها وزيادة وضوحها."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 3)}},
+        {.id = "edge-error-page-suggestions-off",
+         .category = EdgeBrowsers,
+         .title = {L"Suggestions on Edge error pages off", L"إيقاف الاقتراحات في صفحات الخطأ في Edge"},
+         .description =
+             {L"When a page cannot be found, Edge no longer asks a Microsoft web service for similar pages.",
+              L"عندما يتعذر العثور على صفحة، لم يعد Edge يستعين بخدمة ويب من Microsoft لاقتراح صفحات "
+              L"مشابهة."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 9)}},
+        {.id = "edge-asset-delivery-off",
+         .category = EdgeBrowsers,
+         .title = {L"Edge asset downloads off", L"إيقاف تنزيل موارد Edge"},
+         .description =
+             {L"Edge features can no longer download the extra content they use from Microsoft's Asset "
+              L"Delivery Service, and some of those features may not work.",
+              L"لم يعد بإمكان ميزات Edge تنزيل المحتوى الإضافي الذي تستخدمه من خدمة تسليم الموارد لدى "
+              L"Microsoft، وقد لا تعمل بعض هذه الميزات."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 17)}},
+        {.id = "edge-network-prediction-off",
+         .category = EdgeBrowsers,
+         .title = {L"Page preloading in Edge off", L"إيقاف التحميل المسبق للصفحات في Edge"},
+         .description =
+             {L"Edge no longer guesses which pages you will open next and loads them ahead of time, so pages "
+              L"may open a little slower.",
+              L"لم يعد Edge يتوقع الصفحات التي ستفتحها ويحمّلها مسبقًا، لذا قد تُفتح الصفحات أبطأ قليلًا."},
+         .affects = {},
+         .items = {Rows(MaximumRegistryTable, 1, 2)}},
+        {.id = "legacy-edge-preload-off",
+         .category = EdgeBrowsers,
+         .title = {L"Legacy Edge preloading and data collection off",
+                   L"إيقاف التحميل المسبق وجمع البيانات في Edge القديم"},
+         .description =
+             {L"The old Microsoft Edge of Windows 10 no longer preloads at start-up, no longer collects Live "
+              L"Tile data and no longer shows search suggestions.",
+              L"لم يعد إصدار Microsoft Edge القديم في Windows 10 يُحمَّل مسبقًا عند بدء التشغيل، ولا يجمع "
+              L"بيانات المربعات الحية، ولا يعرض اقتراحات البحث."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 121, 122), Rows(CommonRegistryTable, 133, 134)}},
+        {.id = "chrome-reporting-off",
+         .category = EdgeBrowsers,
+         .title = {L"Chrome usage reports and feedback off", L"إيقاف تقارير الاستخدام والملاحظات في Chrome"},
+         .description =
+             {L"Google Chrome no longer sends usage statistics, crash reports or cleanup results to Google, "
+              L"and its feedback command is removed.",
+              L"لم يعد Google Chrome يرسل إلى Google إحصاءات الاستخدام وتقارير الأعطال ونتائج التنظيف، "
+              L"ويُزال أمر إرسال الملاحظات منه."},
+         .affects = {Affects(Tag::DiagnosticsSupport,
+                             L"You can no longer send feedback or report a problem to Google from Chrome.",
+                             L"لم يعد بإمكانك إرسال ملاحظات أو الإبلاغ عن مشكلة إلى Google من Chrome.")},
+         .items = {Rows(CommonRegistryTable, 99, 101), Row(CommonRegistryTable, 103)}},
+        // https://chromeenterprise.google/policies/#ChromeCleanupEnabled
+        {.id = "chrome-cleanup-off",
+         .category = EdgeBrowsers,
+         .title = {L"Chrome Cleanup off", L"إيقاف أداة التنظيف في Chrome"},
+         .description =
+             {L"Chrome no longer scans the PC for unwanted software that changes its settings. Only older "
+              L"Chrome versions include this tool.",
+              L"لم يعد Chrome يفحص الجهاز بحثًا عن البرامج غير المرغوب فيها التي تغيّر إعداداته. ولا تتضمن "
+              L"هذه الأداة إلا إصدارات Chrome القديمة."},
+         .affects = {Affects(
+             Tag::Security, L"Chrome's own scan for software that hijacks the browser no longer runs.",
+             L"لم يعد الفحص الذي يجريه Chrome بحثًا عن البرامج التي تستولي على المتصفح يعمل.")},
+         .items = {Row(CommonRegistryTable, 102)}},
+        {.id = "chrome-manifest-v2-extensions-kept",
+         .category = EdgeBrowsers,
+         .title = {L"Older Chrome extensions (Manifest V2) allowed",
+                   L"السماح بإضافات Chrome القديمة (Manifest V2)"},
+         .description =
+             {L"Chrome keeps running extensions built on the older Manifest V2, as long as its version still "
+              L"allows it.",
+              L"يستمر Chrome في تشغيل الإضافات المبنية على Manifest V2 الأقدم، ما دام إصداره يسمح بذلك."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 104)}},
+        {.id = "firefox-telemetry-off",
+         .category = EdgeBrowsers,
+         .title = {L"Firefox telemetry and browser agent off",
+                   L"إيقاف القياس عن بُعد ووكيل المتصفح في Firefox"},
+         .description =
+             {L"Firefox no longer sends telemetry to Mozilla, and its default browser agent no longer runs "
+              L"in the background.",
+              L"لم يعد Firefox يرسل بيانات القياس عن بُعد إلى Mozilla، ولم يعد وكيل المتصفح الافتراضي الخاص "
+              L"به يعمل في الخلفية."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 105, 106)}},
+    };
+}
+
+Features OfficeAndPrograms() {
+    return {
+        {.id = "office-telemetry-off",
+         .category = OfficePrograms,
+         .title = {L"Office telemetry off", L"إيقاف القياس عن بُعد في Office"},
+         .description =
+             {L"Microsoft Office no longer takes part in the Customer Experience Improvement Program and no "
+              L"longer sends its client telemetry.",
+              L"لم يعد Microsoft Office يشارك في برنامج تحسين تجربة العملاء، ولم يعد يرسل بيانات القياس عن "
+              L"بُعد."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 74, 79), Rows(CommonRegistryTable, 112, 117)}},
+        {.id = "office-feedback-off",
+         .category = OfficePrograms,
+         .title = {L"Office feedback off", L"إيقاف الملاحظات في Office"},
+         .description = {L"The feedback commands are removed from Office apps.",
+                         L"تُزال أوامر إرسال الملاحظات من تطبيقات Office."},
+         .affects = {Affects(
+             Tag::DiagnosticsSupport,
+             L"You can no longer report a problem or send a suggestion to Microsoft from Office apps.",
+             L"لم يعد بإمكانك الإبلاغ عن مشكلة أو إرسال اقتراح إلى Microsoft من تطبيقات Office.")},
+         .items = {Rows(CommonRegistryTable, 118, 120)}},
+        // The PowerShell commands run as one step, the caches with the telemetry settings.
+        {.id = "dotnet-powershell-telemetry-off",
+         .category = OfficePrograms,
+         .title = {L".NET and PowerShell telemetry off", L"إيقاف القياس عن بُعد في .NET وPowerShell"},
+         .description =
+             {L"For your account, the .NET command-line tools and PowerShell are told not to send telemetry. "
+              L"The same step clears the DNS cache and refreshes the icon cache.",
+              L"تُضبط أدوات سطر الأوامر في .NET وPowerShell لحسابك على عدم إرسال بيانات القياس عن بُعد. "
+              L"وتمسح الخطوة نفسها ذاكرة DNS المؤقتة وتحدّث ذاكرة الرموز المؤقتة."},
+         .affects = {},
+         .items = {Rows(BasePowerShellCommands, 0, 3)}},
+        {.id = "visual-studio-telemetry-off",
+         .category = OfficePrograms,
+         .title = {L"Visual Studio telemetry off", L"إيقاف القياس عن بُعد في Visual Studio"},
+         .description =
+             {L"Visual Studio no longer sends telemetry and no longer takes part in the Customer Experience "
+              L"Improvement Program.",
+              L"لم يعد Visual Studio يرسل بيانات القياس عن بُعد، ولم يعد يشارك في برنامج تحسين تجربة "
+              L"العملاء."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 93), Row(CommonRegistryTable, 97)}},
+        // DisableFeedbackDialog controls Send a Smile:
+        // https://learn.microsoft.com/en-us/visualstudio/install/configure-feedback-group-policies
+        {.id = "visual-studio-feedback-off",
+         .category = OfficePrograms,
+         .title = {L"Visual Studio feedback off", L"إيقاف الملاحظات في Visual Studio"},
+         .description =
+             {L"The Send a Smile feedback of Visual Studio is turned off, with its e-mail and screenshot "
+              L"options.",
+              L"تُوقَف ملاحظات «Send a Smile» في Visual Studio، مع خياري البريد الإلكتروني ولقطة الشاشة."},
+         .affects = {Affects(
+             Tag::DiagnosticsSupport,
+             L"You can no longer send feedback to Microsoft with Send a Smile in Visual Studio.",
+             L"لم يعد بإمكانك إرسال ملاحظات إلى Microsoft عبر «Send a Smile» في Visual Studio.")},
+         .items = {Rows(CommonRegistryTable, 94, 96)}},
+        {.id = "visual-studio-installer-downloads-limited",
+         .category = OfficePrograms,
+         .title = {L"Visual Studio Installer downloads limited", L"تقييد التنزيلات في مثبّت Visual Studio"},
+         .description =
+             {L"The Visual Studio Installer downloads at most two packages at a time, which leaves more "
+              L"bandwidth for other work.",
+              L"ينزّل مثبّت Visual Studio حزمتين على الأكثر في وقت واحد، مما يترك عرض نطاق أكبر للأعمال "
+              L"الأخرى."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 98)}},
+        {.id = "nvidia-telemetry-off",
+         .category = OfficePrograms,
+         .title = {L"NVIDIA telemetry off", L"إيقاف القياس عن بُعد من NVIDIA"},
+         .description =
+             {L"The NVIDIA driver and its Control Panel are told not to send usage data to NVIDIA.",
+              L"يُطلب من برنامج تشغيل NVIDIA ولوحة التحكم الخاصة به عدم إرسال بيانات الاستخدام إلى NVIDIA."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 86, 90)}},
+        {.id = "media-player-usage-tracking-off",
+         .category = OfficePrograms,
+         .title = {L"Windows Media Player usage tracking off",
+                   L"إيقاف تتبع الاستخدام في Windows Media Player"},
+         .description = {L"Windows Media Player no longer records usage data for Microsoft.",
+                         L"لم يعد Windows Media Player يسجّل بيانات الاستخدام لصالح Microsoft."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 123)}},
+        {.id = "autodesk-analytics-off",
+         .category = OfficePrograms,
+         .title = {L"Autodesk analytics off", L"إيقاف تحليلات Autodesk"},
+         .description =
+             {L"Autodesk programs are marked as having declined their desktop analytics program, so they do "
+              L"not ask again.",
+              L"يُسجَّل لدى برامج Autodesk أنك رفضت برنامج تحليلات سطح المكتب الخاص بها، فلا تسألك عنه مرة "
+              L"أخرى."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 124, 125)}},
+    };
+}
+
+Features GamingFeatures() {
+    return {
+        // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-applicationmanagement#allowgamedvr
+        {.id = "game-bar-recording-off",
+         .category = Gaming,
+         .title = {L"Game Bar recording off", L"إيقاف التسجيل في Game Bar"},
+         .description =
+             {L"Game recording and broadcasting in the Xbox Game Bar are turned off: Win+Alt+R and "
+              L"background recording no longer capture games.",
+              L"يُوقَف تسجيل الألعاب وبثها في Xbox Game Bar، فلم يعد Win+Alt+R ولا التسجيل في الخلفية "
+              L"يلتقطان الألعاب."},
+         .affects = {Affects(Tag::Gaming,
+                             L"You can no longer record or broadcast games with the Xbox Game Bar (Win+G).",
+                             L"لم يعد بإمكانك تسجيل الألعاب أو بثها باستخدام Xbox Game Bar (Win+G).")},
+         .items = {Row(StandardRegistryTable, 44), Row(StandardRegistryTable, 47),
+                   Template(L"BcastDVRUserService_*")}},
+        {.id = "xbox-services-on-demand",
+         .category = Gaming,
+         .title = {L"Xbox services start on demand", L"تشغيل خدمات Xbox عند الحاجة"},
+         .description =
+             {L"The Xbox sign-in, cloud save, networking and accessory services start when a game or app "
+              L"needs them.",
+              L"تبدأ خدمات Xbox لتسجيل الدخول وحفظ الألعاب في السحابة والشبكات والملحقات عندما تحتاج إليها "
+              L"لعبة أو تطبيق."},
+         .affects = {},
+         .items = {Service(L"XboxNetApiSvc"), Service(L"XblGameSave"), Service(L"XblAuthManager"),
+                   Service(L"XboxGipSvc")}},
+        {.id = "fullscreen-optimizations-off",
+         .category = Gaming,
+         .title = {L"Fullscreen optimisations off", L"إيقاف تحسينات ملء الشاشة"},
+         .description =
+             {L"Games in full screen run in the classic exclusive full-screen mode instead of with the "
+              L"fullscreen optimisations of Windows.",
+              L"تعمل الألعاب بملء الشاشة في وضع ملء الشاشة الحصري التقليدي بدلًا من تحسينات ملء الشاشة في "
+              L"Windows."},
+         .affects = {},
+         .items = {Row(StandardRegistryTable, 43), Rows(StandardRegistryTable, 45, 46)}},
+        {.id = "gpu-scheduling-on",
+         .category = Gaming,
+         .title = {L"Hardware-accelerated GPU scheduling on",
+                   L"تشغيل جدولة وحدة معالجة الرسومات المسرَّعة بالأجهزة"},
+         .description =
+             {L"Hardware-accelerated GPU scheduling is set on, so that a graphics card that supports it "
+              L"schedules its own work.",
+              L"تُضبط جدولة وحدة معالجة الرسومات المسرَّعة بالأجهزة على التشغيل، لتتولى بطاقة الرسومات التي "
+              L"تدعمها جدولة عملها بنفسها."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 143)}},
+        {.id = "multiplane-overlay-off",
+         .category = Gaming,
+         .title = {L"Multiplane overlay off", L"إيقاف التراكب متعدد المستويات"},
+         .description =
+             {L"The Desktop Window Manager stops using multiplane overlay (MPO), which can cure flicker and "
+              L"stutter with some graphics drivers.",
+              L"يتوقف مدير نوافذ سطح المكتب عن استخدام التراكب متعدد المستويات (MPO)، مما قد يعالج الوميض "
+              L"والتقطع مع بعض برامج تشغيل الرسومات."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 144)}},
+        {.id = "multimedia-scheduling-tuned",
+         .category = Gaming,
+         .title = {L"Scheduling favours games and media", L"جدولة لصالح الألعاب والوسائط"},
+         .description =
+             {L"While games and media play, Windows keeps less processor time for background tasks and no "
+              L"longer slows network traffic down.",
+              L"أثناء تشغيل الألعاب والوسائط، يحجز Windows وقتًا أقل من المعالج للمهام الخلفية، ولم يعد يبطئ "
+              L"حركة الشبكة."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 55), Row(CommonRegistryTable, 131)}},
+        {.id = "gpu-timeout-extended",
+         .category = Gaming,
+         .title = {L"Longer graphics driver timeout", L"إطالة مهلة برنامج تشغيل الرسومات"},
+         .description =
+             {L"Windows waits up to 100 seconds, instead of 2, before it resets a graphics driver that stops "
+              L"responding: heavy graphics work is no longer cut short, but a frozen screen takes longer to "
+              L"recover.",
+              L"ينتظر Windows حتى 100 ثانية، بدلًا من ثانيتين، قبل أن يعيد تعيين برنامج تشغيل الرسومات الذي "
+              L"توقف عن الاستجابة؛ فلا تنقطع أعمال الرسومات الثقيلة، لكن استعادة الشاشة المتجمدة تستغرق "
+              L"وقتًا أطول."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 138, 139)}},
+    };
+}
+
 } // namespace
 
 // The categories in the order of FeatureCategory; within each, the more noticeable changes come first.
 std::vector<FeatureDefinition> MakeFeatureTable() {
     std::vector<FeatureDefinition> table;
-    for (Features (*category)() : {PrivacyAndDiagnostics, AdsAndSuggestions, SearchFeatures,
-                                   StartTaskbarAndWidgets, ExplorerAndDesktop}) {
+    for (Features (*category)() :
+         {PrivacyAndDiagnostics, AdsAndSuggestions, SearchFeatures, StartTaskbarAndWidgets,
+          ExplorerAndDesktop, EdgeAndBrowsers, OfficeAndPrograms, GamingFeatures}) {
         for (FeatureDefinition& feature : category()) {
             table.push_back(std::move(feature));
         }
