@@ -1116,6 +1116,835 @@ Features GamingFeatures() {
     };
 }
 
+Features WindowsUpdateFeatures() {
+    return {
+        // AUOptions 2: notify for download and auto install:
+        // https://learn.microsoft.com/en-us/windows/deployment/update/waas-wu-settings#configure-automatic-updates
+        {.id = "update-download-asks-first",
+         .category = WindowsUpdate,
+         .title = {L"Windows asks before downloading updates", L"يسأل Windows قبل تنزيل التحديثات"},
+         .description =
+             {L"Windows Update tells you about new updates and waits for you to start the download; it then "
+              L"installs them by itself.",
+              L"يبلغك Windows Update بالتحديثات الجديدة وينتظر أن تبدأ تنزيلها بنفسك، ثم يثبّتها من تلقاء "
+              L"نفسه."},
+         .affects = {Affects(
+             Tag::WindowsUpdate,
+             L"Updates, security fixes included, are no longer downloaded automatically; they wait until you "
+             L"start them.",
+             L"لم تعد التحديثات، بما فيها إصلاحات الأمان، تُنزَّل تلقائيًا، بل تنتظر حتى تبدأها بنفسك.")},
+         .items = {Row(StandardRegistryTable, 24)}},
+        // Each profile writes its own deferrals into the same values.
+        {.id = "update-deferrals",
+         .category = WindowsUpdate,
+         .title = {L"Feature and quality updates deferred", L"تأجيل تحديثات الميزات والجودة"},
+         .description =
+             {L"Windows Update waits before it offers new versions of Windows and monthly fixes: 30 and 2 "
+              L"days with Essential, 180 and 3 days with Standard, 730 and 4 days with Maximum.",
+              L"ينتظر Windows Update قبل أن يعرض إصدارات Windows الجديدة والإصلاحات الشهرية: 30 يومًا ويومين "
+              L"مع الإعدادات الأساسية، و180 يومًا و3 أيام مع القياسية، و730 يومًا و4 أيام مع القصوى."},
+         .affects = {},
+         .items = {Value(CommonRegistryTable,
+                         L"SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings:BranchReadinessLevel"),
+                   Value(CommonRegistryTable,
+                         L"SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings:DeferFeatureUpdatesPeriodInDays"),
+                   Value(CommonRegistryTable,
+                         L"SOFTWARE\\Microsoft\\WindowsUpdate\\UX\\Settings:DeferQualityUpdatesPeriodInDays"),
+                   Rows(StandardRegistryTable, 21, 23), Rows(MaximumRegistryTable, 11, 13)}},
+        {.id = "update-restarts-and-wake-off",
+         .category = WindowsUpdate,
+         .title = {L"No update restarts while you are signed in",
+                   L"لا إعادة تشغيل للتحديثات أثناء تسجيل الدخول"},
+         .description =
+             {L"Windows Update no longer restarts the PC by itself while someone is signed in, and no longer "
+              L"wakes the PC from sleep to install updates.",
+              L"لم يعد Windows Update يعيد تشغيل الجهاز من تلقاء نفسه أثناء تسجيل دخول أحد المستخدمين، ولم "
+              L"يعد يوقظ الجهاز من السكون لتثبيت التحديثات."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 145, 146)}},
+        {.id = "delivery-optimization-local-only",
+         .category = WindowsUpdate,
+         .title = {L"Update sharing kept to your local network", L"قصر مشاركة التحديثات على الشبكة المحلية"},
+         .description =
+             {L"Delivery Optimization shares update downloads only with PCs on your local network, never "
+              L"with PCs on the internet.",
+              L"يشارك «تحسين التسليم» تنزيلات التحديثات مع أجهزة شبكتك المحلية فقط، ولا يشاركها أبدًا مع "
+              L"أجهزة على الإنترنت."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 47, 48), Service(L"DoSvc")}},
+        // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-system#allowbuildpreview
+        {.id = "windows-insider-off",
+         .category = WindowsUpdate,
+         .title = {L"Windows Insider Program off", L"إيقاف برنامج Windows Insider"},
+         .description =
+             {L"The Windows Insider Program page is hidden in Settings and its service is disabled: this PC "
+              L"can no longer join the program or get preview builds.",
+              L"تُخفى صفحة برنامج Windows Insider في الإعدادات وتُعطَّل خدمته، فلم يعد بإمكان هذا الجهاز "
+              L"الانضمام إلى البرنامج أو تلقي الإصدارات التجريبية."},
+         .affects = {Affects(Tag::Insider, L"Preview builds of Windows are no longer offered to this PC.",
+                             L"لم تعد الإصدارات التجريبية من Windows تُعرض على هذا الجهاز.")},
+         .items = {Rows(CommonRegistryTable, 154, 155), Service(L"wisvc")}},
+        {.id = "experiments-off",
+         .category = WindowsUpdate,
+         .title = {L"Feature experiments off", L"إيقاف تجارب الميزات"},
+         .description =
+             {L"Microsoft can no longer turn features on or change settings on this PC to try them out.",
+              L"لم يعد بإمكان Microsoft تشغيل ميزات أو تغيير إعدادات على هذا الجهاز لتجربتها."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 151, 153)}},
+        {.id = "update-health-service-disabled",
+         .category = WindowsUpdate,
+         .title = {L"Microsoft Update Health Service disabled", L"تعطيل خدمة Microsoft Update Health"},
+         .description =
+             {L"The Microsoft Update Health Service, with which Microsoft checks and repairs the update "
+              L"components of managed PCs, no longer starts.",
+              L"لم تعد خدمة Microsoft Update Health، التي تفحص بها Microsoft مكونات التحديث في الأجهزة "
+              L"المُدارة وتصلحها، تبدأ العمل."},
+         .affects = {},
+         .items = {Service(L"uhssvc")}},
+        {.id = "windows-update-services-on-demand",
+         .category = WindowsUpdate,
+         .title = {L"Windows Update services start on demand", L"تشغيل خدمات Windows Update عند الحاجة"},
+         .description =
+             {L"The Windows Update, Background Intelligent Transfer, Update Orchestrator, Windows Update "
+              L"Medic and Windows Modules Installer services start when they are needed.",
+              L"تبدأ خدمات Windows Update ونقل الخدمة الذكية في الخلفية (BITS) ومنسّق التحديثات وWindows "
+              L"Update Medic ومثبّت وحدات Windows عند الحاجة إليها."},
+         .affects = {},
+         .items = {Service(L"wuauserv"), Service(L"bits"), Service(L"UsoSvc"), Service(L"WaasMedicSvc"),
+                   Service(L"TrustedInstaller")}},
+    };
+}
+
+Features ServiceFeatures() {
+    return {
+        {.id = "print-and-scan-services-on-demand",
+         .category = Services,
+         .title = {L"Printing and scanning services start on demand",
+                   L"تشغيل خدمات الطباعة والمسح الضوئي عند الحاجة"},
+         .description =
+             {L"The printing, scanning and fax services start when they are needed. With Maximum, the print "
+              L"spooler, which the other profiles start automatically, starts on demand too.",
+              L"تبدأ خدمات الطباعة والمسح الضوئي والفاكس عند الحاجة إليها. ومع الإعدادات القصوى تبدأ أيضًا "
+              L"خدمة التخزين المؤقت للطباعة عند الحاجة، بعد أن كانت تبدأ تلقائيًا مع الإعدادات الأخرى."},
+         .affects = {},
+         .items = {Service(L"Spooler"), BuiltInItem::MemoryAdjustedSpooler, Service(L"PrintNotify"),
+                   Service(L"PrintDeviceConfigurationService"), Service(L"PrintScanBrokerService"),
+                   Template(L"PrintWorkflowUserSvc_*"), Service(L"Fax"), Service(L"StiSvc"),
+                   Service(L"WiaRpc")}},
+        {.id = "bluetooth-services-on-demand",
+         .category = Services,
+         .title = {L"Bluetooth services start on demand", L"تشغيل خدمات Bluetooth عند الحاجة"},
+         .description =
+             {L"The Bluetooth support, audio gateway and remote control services start when a Bluetooth "
+              L"device needs them.",
+              L"تبدأ خدمات دعم Bluetooth وبوابة الصوت والتحكم عن بُعد عندما يحتاج إليها جهاز Bluetooth."},
+         .affects = {},
+         .items = {Service(L"bthserv"), Service(L"BTAGService"), Service(L"BthAvctpSvc"),
+                   Template(L"BluetoothUserService_*")}},
+        {.id = "sysmain-disabled-with-16-gb",
+         .category = Services,
+         .title = {L"SysMain disabled on PCs with 16 GB or more",
+                   L"تعطيل SysMain في الأجهزة ذات 16 غيغابايت أو أكثر"},
+         .description =
+             {L"SysMain (formerly Superfetch), which preloads often used apps into memory, starts "
+              L"automatically; with Maximum it is disabled on PCs with 16 GB of memory or more.",
+              L"تبدأ خدمة SysMain (المعروفة سابقًا باسم Superfetch)، التي تحمّل التطبيقات كثيرة الاستخدام "
+              L"مسبقًا في الذاكرة، تلقائيًا، ومع الإعدادات القصوى تُعطَّل في الأجهزة التي تحتوي على 16 "
+              L"غيغابايت من الذاكرة أو أكثر."},
+         .affects = {},
+         .items = {Service(L"SysMain"), BuiltInItem::MemoryAdjustedSysMain}},
+        {.id = "rarely-used-services-disabled",
+         .category = Services,
+         .title = {L"Rarely used services disabled", L"تعطيل الخدمات النادرة الاستخدام"},
+         .description =
+             {L"Services that home PCs rarely use are disabled: AllJoyn Router, App-V Client, Assigned "
+              L"Access (kiosk mode), Dialog Blocking, Net.Tcp Port Sharing, Shared PC Account Manager and "
+              L"User Experience Virtualization.",
+              L"تُعطَّل خدمات نادرًا ما تستخدمها الأجهزة المنزلية: موجّه AllJoyn، وعميل App-V، والوصول "
+              L"المعيَّن (وضع الكشك)، وحظر مربعات الحوار، ومشاركة منافذ Net.Tcp، ومدير حسابات الكمبيوتر "
+              L"المشترك، وUser Experience Virtualization."},
+         .affects = {},
+         .items = {Service(L"AJRouter"), Service(L"AppVClient"), Service(L"AssignedAccessManagerSvc"),
+                   Service(L"DialogBlockingService"), Service(L"NetTcpPortSharing"), Service(L"shpamsvc"),
+                   Service(L"UevAgentService")}},
+        {.id = "remote-management-services-disabled",
+         .category = Services,
+         .title = {L"Remote Registry and routing services disabled", L"تعطيل خدمتي السجل البعيد والتوجيه"},
+         .description =
+             {L"The Remote Registry service and the Routing and Remote Access service no longer start.",
+              L"لم تعد خدمة السجل البعيد (Remote Registry) ولا خدمة التوجيه والوصول البعيد (Routing and "
+              L"Remote Access) تبدأ العمل."},
+         .affects = {Affects(
+             Tag::RemoteAccess,
+             L"Administrators can no longer edit this PC's registry over the network, and the PC no longer "
+             L"accepts incoming VPN or dial-up connections.",
+             L"لم يعد بإمكان المسؤولين تعديل سجل هذا الجهاز عبر الشبكة، ولم يعد الجهاز يقبل اتصالات VPN أو "
+             L"الطلب الهاتفي الواردة.")},
+         .items = {Service(L"RemoteRegistry"), Service(L"RemoteAccess")}},
+        // https://learn.microsoft.com/en-us/windows-server/administration/openssh/openssh_keymanagement
+        {.id = "ssh-agent-disabled",
+         .category = Services,
+         .title = {L"OpenSSH authentication agent disabled", L"تعطيل وكيل المصادقة في OpenSSH"},
+         .description =
+             {L"The OpenSSH Authentication Agent service no longer starts, so SSH keys can no longer be held "
+              L"in the agent.",
+              L"لم تعد خدمة وكيل المصادقة في OpenSSH تبدأ العمل، فلم يعد من الممكن الاحتفاظ بمفاتيح SSH في "
+              L"الوكيل."},
+         .affects = {Affects(
+             Tag::DeveloperTools,
+             L"ssh-add fails, and SSH and Git sessions that relied on keys held by the agent ask for them "
+             L"again or fail.",
+             L"يفشل الأمر ssh-add، وتطلب جلسات SSH وGit التي كانت تعتمد على المفاتيح المحفوظة في الوكيل هذه "
+             L"المفاتيح من جديد أو تفشل.")},
+         .items = {Service(L"ssh-agent")}},
+        {.id = "security-sign-in-services-on-demand",
+         .category = Services,
+         .title = {L"Security and sign-in services start on demand",
+                   L"تشغيل خدمات الأمان وتسجيل الدخول عند الحاجة"},
+         .description =
+             {L"The Windows Security, BitLocker, Windows Hello, smart card, credential and account sign-in "
+              L"services start when they are needed; the web threat defence user service starts "
+              L"automatically.",
+              L"تبدأ خدمات أمان Windows وBitLocker وWindows Hello والبطاقات الذكية وبيانات الاعتماد وتسجيل "
+              L"الدخول إلى الحسابات عند الحاجة إليها، وتبدأ خدمة المستخدم للحماية من تهديدات الويب "
+              L"تلقائيًا."},
+         .affects = {},
+         .items = {Service(L"wscsvc"),
+                   Service(L"SecurityHealthService"),
+                   Service(L"Sense"),
+                   Service(L"webthreatdefsvc"),
+                   Template(L"webthreatdefusersvc_*"),
+                   Service(L"AppIDSvc"),
+                   Service(L"BDESVC"),
+                   Service(L"EFS"),
+                   Service(L"KeyIso"),
+                   Service(L"VaultSvc"),
+                   Service(L"NgcSvc"),
+                   Service(L"NgcCtnrSvc"),
+                   Service(L"WbioSrvc"),
+                   Service(L"NaturalAuthentication"),
+                   Template(L"CredentialEnrollmentManagerUserSvc_*"),
+                   Service(L"SCardSvr"),
+                   Service(L"ScDeviceEnum"),
+                   Service(L"SCPolicySvc"),
+                   Service(L"CertPropSvc"),
+                   Service(L"seclogon"),
+                   Service(L"wlidsvc"),
+                   Service(L"TokenBroker"),
+                   Service(L"cloudidsvc"),
+                   Service(L"Netlogon")}},
+        {.id = "sync-and-notification-services",
+         .category = Services,
+         .title = {L"Sync, contacts and notification services", L"خدمات المزامنة وجهات الاتصال والإشعارات"},
+         .description =
+             {L"The connected devices platform and the sync host start automatically, the sync host with a "
+              L"delay; the push notification, contacts, messaging and user data services start on demand.",
+              L"تبدأ منصة الأجهزة المتصلة ومضيف المزامنة تلقائيًا، ومضيف المزامنة بعد تأخير، وتبدأ خدمات "
+              L"الإشعارات الفورية وجهات الاتصال والرسائل وبيانات المستخدم عند الحاجة."},
+         .affects = {},
+         .items = {Service(L"CDPSvc"), Template(L"CDPUserSvc_*"), Template(L"OneSyncSvc_*"),
+                   Service(L"WpnService"), Template(L"WpnUserService_*"),
+                   Template(L"PimIndexMaintenanceSvc_*"), Template(L"UnistoreSvc_*"),
+                   Template(L"UserDataSvc_*"), Template(L"MessagingService_*"), Service(L"SmsRouter")}},
+        {.id = "device-services-on-demand",
+         .category = Services,
+         .title = {L"Device, camera and sensor services start on demand",
+                   L"تشغيل خدمات الأجهزة والكاميرا والمستشعرات عند الحاجة"},
+         .description =
+             {L"The services for cameras, sensors, location, pens and touch input, phones, mixed reality and "
+              L"device pairing start when a device or an app needs them.",
+              L"تبدأ خدمات الكاميرات والمستشعرات والموقع والأقلام والإدخال باللمس والهواتف والواقع المختلط "
+              L"وإقران الأجهزة عندما يحتاج إليها جهاز أو تطبيق."},
+         .affects = {},
+         .items = {Service(L"FrameServer"),
+                   Service(L"FrameServerMonitor"),
+                   Service(L"camsvc"),
+                   Service(L"SensorDataService"),
+                   Service(L"SensorService"),
+                   Service(L"SensrSvc"),
+                   Service(L"lfsvc"),
+                   Service(L"TabletInputService"),
+                   Service(L"TextInputManagementService"),
+                   Template(L"PenService_*"),
+                   Service(L"hidserv"),
+                   Service(L"PhoneSvc"),
+                   Service(L"TapiSrv"),
+                   Service(L"RmSvc"),
+                   Service(L"MixedRealityOpenXRSvc"),
+                   Service(L"SharedRealitySvc"),
+                   Service(L"spectrum"),
+                   Service(L"perceptionsimulation"),
+                   Service(L"DeviceAssociationService"),
+                   Service(L"DeviceInstall"),
+                   Service(L"DevQueryBroker"),
+                   Service(L"DsmSvc"),
+                   Service(L"WPDBusEnum"),
+                   Service(L"WFDSConMgrSvc"),
+                   Service(L"wudfsvc"),
+                   Service(L"DisplayEnhancementService"),
+                   Service(L"VacSvc"),
+                   Template(L"CaptureService_*"),
+                   Template(L"ConsentUxUserSvc_*"),
+                   Template(L"DeviceAssociationBrokerSvc_*"),
+                   Template(L"DevicePickerUserSvc_*"),
+                   Template(L"DevicesFlowUserSvc_*"),
+                   Template(L"NPSMSvc_*")}},
+        {.id = "app-services-on-demand",
+         .category = Services,
+         .title = {L"App installation services start on demand", L"تشغيل خدمات تثبيت التطبيقات عند الحاجة"},
+         .description =
+             {L"The services that install, license and prepare Store and desktop apps start when they are "
+              L"needed.",
+              L"تبدأ الخدمات التي تثبّت تطبيقات Store وتطبيقات سطح المكتب وترخّصها وتجهّزها عند الحاجة "
+              L"إليها."},
+         .affects = {},
+         .items = {Service(L"AppXSvc"), Service(L"ClipSVC"), Service(L"InstallService"),
+                   Service(L"LicenseManager"), Service(L"PushToInstall"), Service(L"WSService"),
+                   Service(L"AppReadiness"), Service(L"StateRepository"), Service(L"Appinfo"),
+                   Service(L"AppMgmt"), Service(L"msiserver"), Service(L"EntAppSvc")}},
+        {.id = "storage-backup-services-on-demand",
+         .category = Services,
+         .title = {L"Storage and backup services start on demand",
+                   L"تشغيل خدمات التخزين والنسخ الاحتياطي عند الحاجة"},
+         .description =
+             {L"Volume Shadow Copy, backup, File History, drive optimisation, Offline Files and the other "
+              L"storage services start when they are needed.",
+              L"تبدأ خدمات النسخ الظلي لوحدات التخزين والنسخ الاحتياطي وسجل الملفات وتحسين محركات الأقراص "
+              L"والملفات غير المتصلة وغيرها من خدمات التخزين عند الحاجة إليها."},
+         .affects = {},
+         .items = {Service(L"VSS"), Service(L"swprv"), Service(L"SDRSVC"), Service(L"wbengine"),
+                   Service(L"fhsvc"), Service(L"defragsvc"), Service(L"vds"), Service(L"smphost"),
+                   Service(L"StorSvc"), Service(L"svsvc"), Service(L"TieringEngineService"),
+                   Service(L"CscService"), Service(L"TrkWks"), Service(L"workfolderssvc"),
+                   Service(L"MSiSCSI")}},
+        {.id = "diagnostic-services-on-demand",
+         .category = Services,
+         .title = {L"Diagnostic services start on demand", L"تشغيل خدمات التشخيص عند الحاجة"},
+         .description =
+             {L"The diagnostic, troubleshooting, performance logging and event collection services start "
+              L"when they are needed.",
+              L"تبدأ خدمات التشخيص واستكشاف الأخطاء وإصلاحها وتسجيل الأداء وجمع الأحداث عند الحاجة إليها."},
+         .affects = {},
+         .items = {Service(L"diagsvc"), Service(L"WdiSystemHost"), Service(L"WdiServiceHost"),
+                   Service(L"TroubleshootingSvc"), Service(L"diagnosticshub.standardcollector.service"),
+                   Service(L"IEEtwCollectorService"), Service(L"InventorySvc"), Service(L"pla"),
+                   Service(L"PerfHost"), Service(L"wmiApSrv"), Service(L"Wecsvc")}},
+        {.id = "virtual-machine-guest-services-on-demand",
+         .category = Services,
+         .title = {L"Hyper-V and VMware guest services start on demand",
+                   L"تشغيل خدمات الضيف في Hyper-V وVMware عند الحاجة"},
+         .description =
+             {L"The services with which a virtual machine talks to its Hyper-V or VMware host start when "
+              L"they are needed; a physical PC does not use them.",
+              L"تبدأ الخدمات التي يتواصل بها الجهاز الظاهري مع مضيف Hyper-V أو VMware عند الحاجة إليها، ولا "
+              L"يستخدمها الجهاز الفعلي."},
+         .affects = {},
+         .items = {Service(L"HvHost"), Service(L"vmicguestinterface"), Service(L"vmicheartbeat"),
+                   Service(L"vmickvpexchange"), Service(L"vmicrdv"), Service(L"vmicshutdown"),
+                   Service(L"vmictimesync"), Service(L"vmicvmsession"), Service(L"vmicvss"),
+                   Service(L"vmvss"), Service(L"vm3dservice")}},
+        {.id = "core-services-automatic",
+         .category = Services,
+         .title = {L"Core Windows services start automatically", L"تشغيل خدمات Windows الأساسية تلقائيًا"},
+         .description =
+             {L"The services Windows relies on, such as audio, themes, the event log, Task Scheduler, "
+              L"Microsoft Defender and Windows Firewall, are set to start automatically.",
+              L"تُضبط الخدمات التي يعتمد عليها Windows، مثل الصوت والسمات وسجل الأحداث وجدولة المهام "
+              L"وMicrosoft Defender وجدار حماية Windows، على البدء تلقائيًا."},
+         .affects = {},
+         .items = {Service(L"RpcSs"),
+                   Service(L"DcomLaunch"),
+                   Service(L"RpcEptMapper"),
+                   Service(L"PlugPlay"),
+                   Service(L"Power"),
+                   Service(L"ProfSvc"),
+                   Service(L"UserManager"),
+                   Service(L"LSM"),
+                   Service(L"Themes"),
+                   Service(L"Audiosrv"),
+                   Service(L"AudioEndpointBuilder"),
+                   Service(L"SENS"),
+                   Service(L"Schedule"),
+                   Service(L"Winmgmt"),
+                   Service(L"EventSystem"),
+                   Service(L"EventLog"),
+                   Service(L"gpsvc"),
+                   Service(L"ShellHWDetection"),
+                   Service(L"BrokerInfrastructure"),
+                   Service(L"SystemEventsBroker"),
+                   Service(L"CoreMessagingRegistrar"),
+                   Service(L"DispBrokerDesktopSvc"),
+                   Service(L"FontCache"),
+                   Service(L"DPS"),
+                   Service(L"CryptSvc"),
+                   Service(L"sppsvc"),
+                   Service(L"WinDefend"),
+                   Service(L"MpsSvc"),
+                   Service(L"BFE"),
+                   Service(L"SgrmBroker")}},
+        {.id = "other-services-on-demand",
+         .category = Services,
+         .title = {L"Other Windows services start on demand", L"تشغيل خدمات Windows الأخرى عند الحاجة"},
+         .description =
+             {L"The remaining Windows services, such as Windows Remote Management, parental controls, "
+              L"payments and NFC, the retail demo and language packs, start when they are needed.",
+              L"تبدأ بقية خدمات Windows، مثل الإدارة البعيدة لـ Windows والرقابة الأبوية والمدفوعات وNFC "
+              L"ووضع العرض التجريبي في المتاجر وحزم اللغات، عند الحاجة إليها."},
+         .affects = {},
+         .items = {Service(L"WinRM"),
+                   Service(L"WpcMonSvc"),
+                   Service(L"SEMgrSvc"),
+                   Service(L"WalletService"),
+                   Service(L"RetailDemo"),
+                   Service(L"LxpSvc"),
+                   Service(L"aarSvc"),
+                   Service(L"AxInstSV"),
+                   Service(L"COMSysApp"),
+                   Service(L"DcpSvc"),
+                   Service(L"dcsvc"),
+                   Service(L"DmEnrollmentSvc"),
+                   Service(L"embeddedmode"),
+                   Service(L"GraphicsPerfSvc"),
+                   Service(L"KtmRm"),
+                   Service(L"MSDTC"),
+                   Service(L"McpManagementService"),
+                   Service(L"MicrosoftEdgeElevationService"),
+                   Service(L"MsKeyboardFilter"),
+                   Service(L"RpcLocator"),
+                   Service(L"TimeBroker"),
+                   Service(L"TimeBrokerSvc"),
+                   Service(L"UI0Detect"),
+                   Service(L"WarpJITSvc"),
+                   Service(L"WcsPlugInService"),
+                   Service(L"WEPHOSTSVC"),
+                   Service(L"WManSvc"),
+                   Service(L"WMPNetworkSvc"),
+                   Template(L"P9RdrService_*"),
+                   Template(L"UdkUserSvc_*")}},
+        {.id = "svchost-split-threshold",
+         .category = Services,
+         .title = {L"Service host grouping sized to memory", L"تجميع مضيفات الخدمات حسب الذاكرة"},
+         .description =
+             {L"Windows groups services into fewer host processes (svchost.exe), according to the installed "
+              L"memory.",
+              L"يجمع Windows الخدمات في عدد أقل من عمليات المضيف (svchost.exe)، وفقًا للذاكرة المثبّتة."},
+         .affects = {},
+         .items = {BuiltInItem::SvcHostSplitThreshold}},
+    };
+}
+
+Features ScheduledTaskFeatures() {
+    return {
+        {.id = "app-compatibility-telemetry-off",
+         .category = ScheduledTasks,
+         .title = {L"Compatibility telemetry tasks off", L"إيقاف مهام القياس عن بُعد للتوافق"},
+         .description =
+             {L"The Application Experience tasks that collect program compatibility data for Microsoft no "
+              L"longer run, and application telemetry is turned off.",
+              L"لم تعد مهام «تجربة التطبيقات» التي تجمع بيانات توافق البرامج لصالح Microsoft تعمل، ويُوقَف "
+              L"القياس عن بُعد للتطبيقات."},
+         .affects = {},
+         .items = {Task(L"Microsoft\\Windows\\Application Experience\\Microsoft Compatibility Appraiser"),
+                   Task(L"Microsoft\\Windows\\Application Experience\\Microsoft Compatibility Appraiser Exp"),
+                   Task(L"Microsoft\\Windows\\Application Experience\\ProgramDataUpdater"),
+                   Task(L"Microsoft\\Windows\\Application Experience\\MareBackup"),
+                   Task(L"Microsoft\\Windows\\Application Experience\\PcaPatchDbTask"),
+                   Task(L"Microsoft\\Windows\\Application Experience\\AitAgent"),
+                   Row(CommonRegistryTable, 132), Service(L"PcaSvc")}},
+        {.id = "customer-experience-program-off",
+         .category = ScheduledTasks,
+         .title = {L"Customer Experience Improvement Program off", L"إيقاف برنامج تحسين تجربة العملاء"},
+         .description =
+             {L"Windows leaves the Customer Experience Improvement Program, and its tasks that collect "
+              L"usage, USB and disk data no longer run.",
+              L"يخرج Windows من برنامج تحسين تجربة العملاء، ولم تعد مهامه التي تجمع بيانات الاستخدام وUSB "
+              L"والأقراص تعمل."},
+         .affects = {},
+         .items =
+             {Rows(CommonRegistryTable, 70, 71),
+              Task(L"Microsoft\\Windows\\Customer Experience Improvement Program\\Consolidator"),
+              Task(L"Microsoft\\Windows\\Customer Experience Improvement Program\\UsbCeip"),
+              Task(L"Microsoft\\Windows\\Autochk\\Proxy"),
+              Task(L"Microsoft\\Windows\\DiskDiagnostic\\Microsoft-Windows-DiskDiagnosticDataCollector")}},
+        {.id = "office-telemetry-tasks-off",
+         .category = ScheduledTasks,
+         .title = {L"Office telemetry tasks off", L"إيقاف مهام القياس عن بُعد في Office"},
+         .description =
+             {L"The Office telemetry agent tasks, which report on Office add-ins and documents, no longer "
+              L"run at sign-in or on their schedule.",
+              L"لم تعد مهام وكيل القياس عن بُعد في Office، التي ترسل تقارير عن الوظائف الإضافية والمستندات، "
+              L"تعمل عند تسجيل الدخول أو وفق جدولها."},
+         .affects = {},
+         .items = {Task(L"Microsoft\\Office\\OfficeTelemetryAgentFallBack"),
+                   Task(L"Microsoft\\Office\\OfficeTelemetryAgentFallBack2016"),
+                   Task(L"Microsoft\\Office\\OfficeTelemetryAgentLogOn"),
+                   Task(L"Microsoft\\Office\\OfficeTelemetryAgentLogOn2016")}},
+        {.id = "startup-app-task-off",
+         .category = ScheduledTasks,
+         .title = {L"Startup app scan off", L"إيقاف فحص تطبيقات بدء التشغيل"},
+         .description =
+             {L"Windows no longer scans the apps that start with it, so Task Manager may show their start-up "
+              L"impact as not measured.",
+              L"لم يعد Windows يفحص التطبيقات التي تبدأ معه، لذا قد يعرض مدير المهام تأثيرها على بدء التشغيل "
+              L"على أنه «غير مُقاس»."},
+         .affects = {},
+         .items = {Task(L"Microsoft\\Windows\\Application Experience\\StartupAppTask")}},
+        {.id = "offline-maps-updates-off",
+         .category = ScheduledTasks,
+         .title = {L"Offline maps updates off", L"إيقاف تحديث الخرائط دون اتصال"},
+         .description =
+             {L"Offline maps are no longer updated automatically, and the downloaded maps manager starts "
+              L"only when it is needed.",
+              L"لم تعد الخرائط المتاحة دون اتصال تُحدَّث تلقائيًا، ولا يبدأ مدير الخرائط التي تم تنزيلها إلا "
+              L"عند الحاجة إليه."},
+         .affects = {},
+         .items = {Task(L"Microsoft\\Windows\\Maps\\MapsUpdateTask"), Service(L"MapsBroker")}},
+    };
+}
+
+Features NetworkFeatures() {
+    return {
+        // https://learn.microsoft.com/en-us/troubleshoot/windows-server/networking/configure-ipv6-in-windows
+        {.id = "ipv6-off",
+         .category = Network,
+         .title = {L"IPv6 off", L"إيقاف IPv6"},
+         .description =
+             {L"IPv6 is turned off on the network adapters named Ethernet, Wi-Fi, Local Area Connection and "
+              L"Wireless Network Connection, which then connect over IPv4 only.",
+              L"يُوقَف IPv6 على محوّلات الشبكة المسماة Ethernet وWi-Fi وLocal Area Connection وWireless "
+              L"Network Connection، فتتصل عبر IPv4 فقط."},
+         .affects = {Affects(
+             Tag::Network,
+             L"Networks, services and apps that need IPv6 can no longer be reached over these adapters.",
+             L"لم يعد الوصول عبر هذه المحوّلات ممكنًا إلى الشبكات والخدمات والتطبيقات التي تحتاج إلى IPv6.")},
+         .items = {Rows(Ipv6DisableCommands, 0, 3), Row(MaximumRegistryTable, 30)}},
+        // https://learn.microsoft.com/en-us/windows-hardware/customize/desktop/unattend/microsoft-windows-terminalservices-localsessionmanager-fdenytsconnections
+        {.id = "remote-desktop-off",
+         .category = Network,
+         .title = {L"Remote Desktop off", L"إيقاف سطح المكتب البعيد"},
+         .description =
+             {L"Remote Desktop connections to this PC are refused, and the Remote Desktop services start "
+              L"only on demand.",
+              L"تُرفَض اتصالات سطح المكتب البعيد بهذا الجهاز، ولا تبدأ خدمات سطح المكتب البعيد إلا عند "
+              L"الحاجة."},
+         .affects = {Affects(Tag::RemoteAccess,
+                             L"No one can connect to this PC with Remote Desktop any more.",
+                             L"لم يعد بإمكان أحد الاتصال بهذا الجهاز عبر سطح المكتب البعيد.")},
+         .items = {Row(MaximumRegistryTable, 14), Service(L"TermService"), Service(L"SessionEnv"),
+                   Service(L"UmRdpService")}},
+        // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-remoteassistance#solicitedremoteassistance
+        {.id = "remote-assistance-off",
+         .category = Network,
+         .title = {L"Remote Assistance off", L"إيقاف المساعدة عن بُعد"},
+         .description =
+             {L"This PC no longer accepts Remote Assistance invitations, so no one can view or control it to "
+              L"help you.",
+              L"لم يعد هذا الجهاز يقبل دعوات المساعدة عن بُعد، فلا يستطيع أحد عرضه أو التحكم فيه لمساعدتك."},
+         .affects = {Affects(
+             Tag::RemoteAccess,
+             L"Helpers can no longer connect through Windows Remote Assistance (msra); Quick Assist is not "
+             L"part of this change.",
+             L"لم يعد بإمكان من يساعدك الاتصال عبر المساعدة عن بُعد في Windows (msra)؛ ولا يشمل هذا التغيير "
+             L"تطبيق Quick Assist.")},
+         .items = {Rows(CommonRegistryTable, 49, 50), Rows(CommonRegistryTable, 156, 157)}},
+        // The command list runs as one step: the time service first, then IPv6 on the usual adapters.
+        {.id = "time-sync-and-ipv6-reset",
+         .category = Network,
+         .title = {L"Time sync reset and IPv6 turned on", L"إعادة ضبط مزامنة الوقت وتشغيل IPv6"},
+         .description =
+             {L"The Windows Time service is registered afresh and synchronised at once with "
+              L"time.windows.com, which replaces any other time server set on this PC; IPv6 is turned on for "
+              L"the usual network adapters.",
+              L"تُسجَّل خدمة الوقت في Windows من جديد وتُزامَن فورًا مع time.windows.com، الذي يحل محل أي "
+              L"خادم وقت آخر مضبوط على هذا الجهاز، ويُشغَّل IPv6 على محوّلات الشبكة المعتادة."},
+         .affects = {},
+         .items = {Rows(BaseCmdCommands, 0, 9), Service(L"W32Time"), Service(L"autotimesvc")}},
+        {.id = "automatic-time-zone-off",
+         .category = Network,
+         .title = {L"Automatic time zone off", L"إيقاف ضبط المنطقة الزمنية تلقائيًا"},
+         .description =
+             {L"The Auto Time Zone Updater service is disabled, so Windows no longer sets the time zone from "
+              L"your location.",
+              L"تُعطَّل خدمة التحديث التلقائي للمنطقة الزمنية، فلم يعد Windows يضبط المنطقة الزمنية وفقًا "
+              L"لموقعك."},
+         .affects = {Affects(
+             Tag::LocationTime,
+             L"\"Set time zone automatically\" stops working; when you travel, change the time zone "
+             L"yourself.",
+             L"يتوقف خيار «تعيين المنطقة الزمنية تلقائيًا» عن العمل، وعليك تغيير المنطقة الزمنية بنفسك عند "
+             L"السفر.")},
+         .items = {Service(L"tzautoupdate")}},
+        {.id = "file-sharing-server-on-demand",
+         .category = Network,
+         .title = {L"File and printer sharing server on demand",
+                   L"تشغيل خادم مشاركة الملفات والطابعات عند الحاجة"},
+         .description =
+             {L"The Server service, which shares this PC's files and printers on the network, starts "
+              L"automatically with a larger request stack; with Maximum it starts on demand.",
+              L"تبدأ خدمة Server، التي تشارك ملفات هذا الجهاز وطابعاته على الشبكة، تلقائيًا مع مكدس طلبات "
+              L"أكبر، ومع الإعدادات القصوى تبدأ عند الحاجة."},
+         .affects = {},
+         .items = {Service(L"LanmanServer"), BuiltInItem::MemoryAdjustedServer,
+                   Row(CommonRegistryTable, 58)}},
+        {.id = "mdns-off",
+         .category = Network,
+         .title = {L"Multicast DNS (mDNS) off", L"إيقاف DNS متعدد البث (mDNS)"},
+         .description =
+             {L"Windows no longer sends or answers mDNS queries, with which devices on the local network are "
+              L"found by names ending in .local.",
+              L"لم يعد Windows يرسل استعلامات mDNS أو يجيب عنها، وهي التي يُعثر بها على الأجهزة في الشبكة "
+              L"المحلية بأسماء تنتهي بـ local."},
+         .affects = {Affects(
+             Tag::Network,
+             L"Devices known by .local names, such as some printers, cast targets and smart home devices, "
+             L"may no longer be found.",
+             L"قد يتعذر العثور على الأجهزة المعروفة بأسماء تنتهي بـ local، مثل بعض الطابعات وأجهزة البث "
+             L"والأجهزة المنزلية الذكية.")},
+         .items = {Row(MaximumRegistryTable, 15)}},
+        {.id = "netbios-off",
+         .category = Network,
+         .title = {L"NetBIOS over TCP/IP off", L"إيقاف NetBIOS عبر TCP/IP"},
+         .description =
+             {L"NetBIOS over TCP/IP is set to off and its helper service starts on demand; names on the "
+              L"local network are resolved through DNS instead.",
+              L"يُضبط NetBIOS عبر TCP/IP على الإيقاف وتبدأ خدمته المساعدة عند الحاجة، وتُحَل أسماء الشبكة "
+              L"المحلية عبر DNS بدلًا منه."},
+         .affects = {Affects(
+             Tag::Network,
+             L"Older devices and shared folders that can only be found by their NetBIOS names may no longer "
+             L"be reachable.",
+             L"قد يتعذر الوصول إلى الأجهزة والمجلدات المشتركة القديمة التي لا يُعثر عليها إلا بأسماء "
+             L"NetBIOS.")},
+         .items = {Row(MaximumRegistryTable, 16), Service(L"lmhosts")}},
+        {.id = "network-services-automatic",
+         .category = Network,
+         .title = {L"Network services start automatically", L"تشغيل خدمات الشبكة تلقائيًا"},
+         .description =
+             {L"The DHCP, DNS, Wi-Fi, connection manager, IP helper and Workstation services, which connect "
+              L"this PC to networks and shared folders, start automatically.",
+              L"تبدأ تلقائيًا خدمات DHCP وDNS وWi-Fi ومدير الاتصالات ومساعد IP ومحطة العمل (Workstation)، "
+              L"التي تصل هذا الجهاز بالشبكات والمجلدات المشتركة."},
+         .affects = {},
+         .items = {Service(L"Dhcp"), Service(L"Dnscache"), Service(L"nsi"), Service(L"Wcmsvc"),
+                   Service(L"WlanSvc"), Service(L"iphlpsvc"), Service(L"LanmanWorkstation")}},
+        {.id = "network-services-on-demand",
+         .category = Network,
+         .title = {L"Other network services start on demand", L"تشغيل خدمات الشبكة الأخرى عند الحاجة"},
+         .description =
+             {L"The network location, VPN, mobile hotspot, network discovery, WebDAV and other network "
+              L"services start when they are needed.",
+              L"تبدأ خدمات موقع الشبكة وVPN ونقطة الاتصال الفعّالة للجوال واكتشاف الشبكة وWebDAV وغيرها من "
+              L"خدمات الشبكة عند الحاجة إليها."},
+         .affects = {},
+         .items = {Service(L"NlaSvc"),
+                   Service(L"netprofm"),
+                   Service(L"WinHttpAutoProxySvc"),
+                   Service(L"Netman"),
+                   Service(L"NcSvc"),
+                   Service(L"NcbService"),
+                   Service(L"NcdAutoSetup"),
+                   Service(L"NetSetupSvc"),
+                   Service(L"RasMan"),
+                   Service(L"RasAuto"),
+                   Service(L"SstpSvc"),
+                   Service(L"IKEEXT"),
+                   Service(L"PolicyAgent"),
+                   Service(L"EapHost"),
+                   Service(L"dot3svc"),
+                   Service(L"wcncsvc"),
+                   Service(L"wlpasvc"),
+                   Service(L"icssvc"),
+                   Service(L"SharedAccess"),
+                   Service(L"ALG"),
+                   Service(L"IpxlatCfgSvc"),
+                   Service(L"fdPHost"),
+                   Service(L"FDResPub"),
+                   Service(L"SSDPSRV"),
+                   Service(L"upnphost"),
+                   Service(L"lltdsvc"),
+                   Service(L"WebClient"),
+                   Service(L"Browser"),
+                   Service(L"HomeGroupListener"),
+                   Service(L"HomeGroupProvider"),
+                   Service(L"PNRPsvc"),
+                   Service(L"PNRPAutoReg"),
+                   Service(L"p2psvc"),
+                   Service(L"p2pimsvc"),
+                   Service(L"PeerDistSvc"),
+                   Service(L"QWAVE"),
+                   Service(L"SNMPTRAP")}},
+        {.id = "data-usage-monitoring-on",
+         .category = Network,
+         .title = {L"Data usage monitoring on", L"تشغيل مراقبة استخدام البيانات"},
+         .description =
+             {L"The data usage service and its network driver start automatically, so Settings can show how "
+              L"much data each app uses.",
+              L"تبدأ خدمة استخدام البيانات وبرنامج تشغيل الشبكة الخاص بها تلقائيًا، ليعرض تطبيق الإعدادات "
+              L"كمية البيانات التي يستخدمها كل تطبيق."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 57), Service(L"DusmSvc")}},
+        {.id = "wifi-sense-off",
+         .category = Network,
+         .title = {L"Wi-Fi Sense off", L"إيقاف Wi-Fi Sense"},
+         .description =
+             {L"The Wi-Fi Sense of Windows 10 no longer connects to suggested open hotspots or shares "
+              L"reports about them. Later versions of Windows no longer include it.",
+              L"لم يعد Wi-Fi Sense في Windows 10 يتصل بنقاط الاتصال المفتوحة المقترحة ولا يشارك تقارير عنها. "
+              L"ولم تعد الإصدارات الأحدث من Windows تتضمنه."},
+         .affects = {},
+         .items = {Rows(CommonRegistryTable, 81, 82)}},
+    };
+}
+
+Features PowerFeatures() {
+    return {
+        {.id = "processor-maximum-capped",
+         .category = Power,
+         .title = {L"Processor capped at 99 %", L"تحديد أداء المعالج عند 99 ٪"},
+         .description =
+             {L"Where the active power plan lets the processor run at 100 %, it is set to 99 %. On most PCs "
+              L"this stops the turbo boost: the processor runs cooler and quieter, but slower under heavy "
+              L"load.",
+              L"حيثما تسمح خطة الطاقة النشطة بتشغيل المعالج بنسبة 100 ٪ تُضبط على 99 ٪. وفي معظم الأجهزة "
+              L"يوقف ذلك التعزيز التوربيني، فيعمل المعالج بحرارة وضجيج أقل، لكنه يصبح أبطأ تحت الحمل "
+              L"الثقيل."},
+         .affects = {},
+         .items = {BuiltInItem::ProcessorMaximum}},
+        // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-privacy#letappsruninbackground
+        {.id = "background-apps-off",
+         .category = Power,
+         .title = {L"Background apps off", L"إيقاف التطبيقات في الخلفية"},
+         .description =
+             {L"Store apps can no longer run in the background; they work only while they are open.",
+              L"لم يعد بإمكان تطبيقات Store العمل في الخلفية، فهي تعمل فقط وهي مفتوحة."},
+         .affects = {Affects(
+             Tag::Notifications,
+             L"Apps such as Mail, Calendar and chat apps no longer update or notify you while they are "
+             L"closed.",
+             L"لم تعد تطبيقات مثل البريد والتقويم وتطبيقات الدردشة تُحدِّث محتواها أو ترسل إليك إشعارات وهي "
+             L"مغلقة.")},
+         .items = {Rows(MaximumRegistryTable, 33, 37)}},
+        {.id = "defender-scan-load-limited",
+         .category = Power,
+         .title = {L"Lighter Defender scheduled scans", L"فحص مجدول أخف في Microsoft Defender"},
+         .description =
+             {L"The scheduled scans of Microsoft Defender use at most 25 % of the processor and start only "
+              L"while the PC is idle. Real-time protection is unchanged.",
+              L"تستخدم عمليات الفحص المجدولة في Microsoft Defender ما لا يزيد على 25 ٪ من المعالج، ولا تبدأ "
+              L"إلا والجهاز خامل. لا تتغير الحماية في الوقت الحقيقي."},
+         .affects = {},
+         .items = {Row(CommonRegistryTable, 137), Row(CommonRegistryTable, 141)}},
+        {.id = "page-file-kept-at-shutdown",
+         .category = Power,
+         .title = {L"Page file not cleared at shutdown", L"عدم مسح ملف ترحيل الصفحات عند إيقاف التشغيل"},
+         .description =
+             {L"Windows does not wipe the page file when it shuts down, which keeps shutdown fast. This is "
+              L"the default of Windows.",
+              L"لا يمسح Windows ملف ترحيل الصفحات عند إيقاف التشغيل، مما يُبقي إيقاف التشغيل سريعًا. وهذا هو "
+              L"الإعداد الافتراضي في Windows."},
+         .affects = {Affects(
+             Tag::Security,
+             L"If you had Windows wipe the page file at shutdown, the data left in it is no longer erased.",
+             L"إن كنت قد ضبطت Windows على مسح ملف ترحيل الصفحات عند إيقاف التشغيل، فلم تعد البيانات المتبقية "
+             L"فيه تُمحى.")},
+         .items = {Row(CommonRegistryTable, 56)}},
+        {.id = "ntfs-memory-usage-default",
+         .category = Power,
+         .title = {L"NTFS memory use at its default", L"استخدام NTFS للذاكرة على الوضع الافتراضي"},
+         .description =
+             {L"The memory usage setting of NTFS is set to its default level; nothing visible changes.",
+              L"يُضبط إعداد استخدام NTFS للذاكرة على مستواه الافتراضي، ولا يتغير شيء ظاهر."},
+         .affects = {},
+         .items = {Row(StandardRegistryTable, 20)}},
+    };
+}
+
+Features CleanupFeatures() {
+    return {
+        {.id = "empty-recycle-bin",
+         .category = Cleanup,
+         .title = {L"Empty the Recycle Bin", L"إفراغ سلة المحذوفات"},
+         .description =
+             {L"On every apply, the files in the Recycle Bin of the Windows drive are deleted for good.",
+              L"عند كل تطبيق تُحذف نهائيًا الملفات الموجودة في سلة المحذوفات على محرك أقراص Windows."},
+         .affects = {},
+         .items = {BuiltInItem::RecycleBin}},
+        {.id = "clean-temp-folders",
+         .category = Cleanup,
+         .title = {L"Clean the temporary folders", L"تنظيف المجلدات المؤقتة"},
+         .description =
+             {L"On every apply, the temporary files that Windows and apps leave in the Windows Temp folder "
+              L"and in your own temporary folder are deleted.",
+              L"عند كل تطبيق تُحذف الملفات المؤقتة التي يتركها Windows والتطبيقات في مجلد Temp الخاص بـ "
+              L"Windows وفي مجلدك المؤقت."},
+         .affects = {},
+         .items = {BuiltInItem::TempFolders}},
+        {.id = "clean-prefetch-folder",
+         .category = Cleanup,
+         .title = {L"Clean the Prefetch folder", L"تنظيف مجلد Prefetch"},
+         .description =
+             {L"On every apply, the Prefetch folder, where Windows notes how apps start, is emptied; the "
+              L"next start of each app may be a little slower.",
+              L"عند كل تطبيق يُفرَّغ مجلد Prefetch، الذي يسجّل فيه Windows طريقة بدء التطبيقات، وقد يصبح "
+              L"التشغيل التالي لكل تطبيق أبطأ قليلًا."},
+         .affects = {},
+         .items = {BuiltInItem::PrefetchFolder}},
+    };
+}
+
+Features AppFeatures() {
+    return {
+        {.id = "remove-preinstalled-apps",
+         .category = Apps,
+         .title = {L"Remove preinstalled apps", L"إزالة التطبيقات المثبّتة مسبقًا"},
+         .description =
+             {L"When you confirm it, preinstalled Store apps such as Xbox, Bing News and Weather, Clipchamp, "
+              L"Teams, Outlook, Phone Link, Solitaire, Get Help and Feedback Hub are removed from your "
+              L"account. They can be installed again from the Microsoft Store.",
+              L"عندما تؤكد ذلك تُزال من حسابك تطبيقات Store المثبّتة مسبقًا، مثل Xbox وBing News وBing "
+              L"Weather وClipchamp وTeams وOutlook وPhone Link وSolitaire وGet Help وFeedback Hub. ويمكن "
+              L"تثبيتها مجددًا من Microsoft Store."},
+         .affects =
+             {Affects(Tag::StoreApps,
+                      L"The listed apps are removed with their data until you install them again.",
+                      L"تُزال التطبيقات المدرجة مع بياناتها إلى أن تثبّتها من جديد."),
+              Affects(
+                  Tag::Gaming,
+                  L"The Xbox app, the Game Bar and the Xbox identity provider are removed: Win+G and Xbox "
+                  L"sign-in in PC games stop working.",
+                  L"يُزال تطبيق Xbox وGame Bar وموفّر هوية Xbox، فيتوقف Win+G وتسجيل الدخول إلى Xbox في "
+                  L"ألعاب الكمبيوتر عن العمل."),
+              Affects(Tag::RemoteAccess, L"Quick Assist is removed, so no one can help you through it.",
+                      L"يُزال تطبيق Quick Assist، فلا يستطيع أحد مساعدتك من خلاله."),
+              Affects(Tag::DiagnosticsSupport, L"Get Help and Feedback Hub are removed.",
+                      L"يُزال تطبيقا Get Help وFeedback Hub."),
+              Affects(Tag::DeveloperTools, L"Dev Home and Power Automate for desktop are removed.",
+                      L"يُزال تطبيقا Dev Home وPower Automate لسطح المكتب.")},
+         .items = {BuiltInItem::AppRemoval, Rows(PreinstalledPackageNames, 0, 65)}},
+        {.id = "app-archiving-off",
+         .category = Apps,
+         .title = {L"Automatic archiving of unused apps off",
+                   L"إيقاف الأرشفة التلقائية للتطبيقات غير المستخدمة"},
+         .description =
+             {L"Windows no longer archives the apps you rarely use to save space; they stay fully installed.",
+              L"لم يعد Windows يؤرشف التطبيقات التي نادرًا ما تستخدمها لتوفير المساحة، فتبقى مثبّتة "
+              L"بالكامل."},
+         .affects = {},
+         .items = {BuiltInItem::AppOffloading}},
+        {.id = "velmora-applied-record",
+         .category = Apps,
+         .title = {L"Velmora's record of the applied profile", L"سجل Velmora للملف المطبَّق"},
+         .description =
+             {L"Velmora notes which profile it applied and at which revision, so that it can offer an update "
+              L"and step down later.",
+              L"يسجّل Velmora الملف الذي طبّقه ومراجعته، ليعرض التحديث لاحقًا ويتيح الرجوع إلى ملف أدنى."},
+         .affects = {},
+         .items = {BuiltInItem::AppliedProfileRecord},
+         .keepable = false},
+    };
+}
+
 } // namespace
 
 // The categories in the order of FeatureCategory; within each, the more noticeable changes come first.
@@ -1123,7 +1952,9 @@ std::vector<FeatureDefinition> MakeFeatureTable() {
     std::vector<FeatureDefinition> table;
     for (Features (*category)() :
          {PrivacyAndDiagnostics, AdsAndSuggestions, SearchFeatures, StartTaskbarAndWidgets,
-          ExplorerAndDesktop, EdgeAndBrowsers, OfficeAndPrograms, GamingFeatures}) {
+          ExplorerAndDesktop, EdgeAndBrowsers, OfficeAndPrograms, GamingFeatures, WindowsUpdateFeatures,
+          ServiceFeatures, ScheduledTaskFeatures, NetworkFeatures, PowerFeatures, CleanupFeatures,
+          AppFeatures}) {
         for (FeatureDefinition& feature : category()) {
             table.push_back(std::move(feature));
         }
