@@ -102,6 +102,20 @@ std::uint8_t ProfilesOfBuiltIn(BuiltInItem item) {
     }
 }
 
+// The data a registry table's row writes; nullopt for the rows of the other tables.
+std::optional<std::uint32_t> RegistryData(const RunController& controller, TableRow row) {
+    switch (row.table) {
+    case CatalogueTable::CommonRegistryTable:
+        return controller.commonRegistryTable[row.index].data;
+    case CatalogueTable::StandardRegistryTable:
+        return controller.standardRegistryTable[row.index].data;
+    case CatalogueTable::MaximumRegistryTable:
+        return controller.maximumRegistryTable[row.index].data;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::string Describe(TableRow row) {
     return std::string(TableName(row.table)) + "[" + std::to_string(row.index) + "]";
 }
@@ -190,6 +204,36 @@ FeatureCatalogue::FeatureCatalogue(const RunController& controller, std::vector<
         }
     }
     CheckSameItemsShareFeatures();
+    CheckWarningsStartWhereTheChangeIsMade();
+}
+
+// Where a feature that warns has a registry value that one profile sets one way and a higher one the
+// other way, its warnings must start from the higher profile: the lower one does not turn it off.
+void FeatureCatalogue::CheckWarningsStartWhereTheChangeIsMade() {
+    for (std::size_t feature = 0; feature < features_.size(); ++feature) {
+        const FeatureDefinition& definition = features_[feature];
+        if (definition.affects.empty()) {
+            continue;
+        }
+        std::map<std::wstring, std::pair<std::uint32_t, std::uint8_t>> written; // item key -> data, profiles
+        for (const TableRow& row : rows_[feature]) {
+            const std::optional<std::uint32_t> data = RegistryData(controller_, row);
+            if (!data) {
+                continue;
+            }
+            const auto [found, inserted] =
+                written.try_emplace(ItemKeyOfRow(controller_, row), *data, ProfilesOfTable(row.table));
+            if (!inserted && found->second.first != *data &&
+                found->second.second != ProfilesOfTable(row.table) &&
+                definition.warnFrom == kEssentialProfile) {
+                problems_.push_back(std::string(definition.id) + " warns from Essential, but " +
+                                    Describe(row) + " sets a value a lower profile sets the other way");
+            }
+        }
+        if (WarnedProfiles(feature).empty()) {
+            problems_.push_back(std::string(definition.id) + " warns, but no profile changes it");
+        }
+    }
 }
 
 void FeatureCatalogue::Claim(std::size_t feature, TableRow row) {
@@ -300,6 +344,20 @@ std::optional<std::size_t> FeatureCatalogue::FeatureOfBuiltIn(BuiltInItem item) 
     return builtInFeature_[static_cast<std::size_t>(item)];
 }
 
+namespace {
+
+std::vector<SettingsProfile> ProfilesIn(std::uint8_t mask) {
+    std::vector<SettingsProfile> profiles;
+    for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
+        if ((mask & (1u << profile)) != 0) {
+            profiles.push_back(profile);
+        }
+    }
+    return profiles;
+}
+
+} // namespace
+
 std::vector<SettingsProfile> FeatureCatalogue::ProfilesOf(std::size_t feature) const {
     std::uint8_t mask = 0;
     for (const TableRow& row : RowsOf(feature)) {
@@ -308,12 +366,15 @@ std::vector<SettingsProfile> FeatureCatalogue::ProfilesOf(std::size_t feature) c
     for (const BuiltInItem item : BuiltInsOf(feature)) {
         mask |= ProfilesOfBuiltIn(item);
     }
-    std::vector<SettingsProfile> profiles;
-    for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
-        if ((mask & (1u << profile)) != 0) {
-            profiles.push_back(profile);
-        }
+    return ProfilesIn(mask);
+}
+
+std::vector<SettingsProfile> FeatureCatalogue::WarnedProfiles(std::size_t feature) const {
+    if (features_.at(feature).affects.empty()) {
+        return {};
     }
+    std::vector<SettingsProfile> profiles = ProfilesOf(feature);
+    std::erase_if(profiles, [&](SettingsProfile profile) { return profile < features_[feature].warnFrom; });
     return profiles;
 }
 

@@ -37,6 +37,8 @@ public:
 
     // The profiles whose run sets at least one of the feature's items, lowest first.
     [[nodiscard]] std::vector<SettingsProfile> ProfilesOf(std::size_t feature) const;
+    // The profiles a feature's warnings are given for: those that change it, from its `warnFrom` up.
+    [[nodiscard]] std::vector<SettingsProfile> WarnedProfiles(std::size_t feature) const;
 
     // What keeps the table from being whole: a reference to no row, a row or built-in item in two
     // features or in none, one item (the same registry value, service or task) in two features.
@@ -46,6 +48,7 @@ private:
     void Resolve(std::size_t feature, const FeatureItemRef& ref);
     void Claim(std::size_t feature, TableRow row);
     void CheckSameItemsShareFeatures();
+    void CheckWarningsStartWhereTheChangeIsMade();
 
     const RunController& controller_;
     std::vector<FeatureDefinition> features_;

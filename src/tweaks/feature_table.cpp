@@ -94,9 +94,24 @@ Features PrivacyAndDiagnostics() {
              L"offers solutions to known problems.",
              L"لم تعد تقارير الأعطال تصل إلى Microsoft أو إلى مطوري تطبيقاتك، ولم يعد Windows يعرض حلولًا "
              L"للمشكلات المعروفة.")},
-         .items = {Row(CommonRegistryTable, 46), Rows(MaximumRegistryTable, 4, 10), Service(L"WerSvc"),
-                   Service(L"wercplsupport"),
+         .items = {Row(CommonRegistryTable, 46), Row(MaximumRegistryTable, 4),
                    Task(L"Microsoft\\Windows\\Windows Error Reporting\\QueueReporting")}},
+        {.id = "error-reporting-consent-off",
+         .category = PrivacyDiagnostics,
+         .title = {L"Error reports never sent, not even on request",
+                   L"عدم إرسال تقارير الأخطاء حتى عند الطلب"},
+         .description =
+             {L"Windows Error Reporting is also switched off in its own settings, with no consent to send a "
+              L"report and no additional data, so no report goes out even where the policy is lifted.",
+              L"يُوقَف الإبلاغ عن الأخطاء في Windows في إعداداته الخاصة أيضًا، دون موافقة على إرسال أي تقرير ودون "
+              L"بيانات إضافية، فلا يُرسَل أي تقرير حتى إن رُفعت السياسة."},
+         .affects = {Affects(
+             Tag::DiagnosticsSupport,
+             L"Crash reports no longer reach Microsoft or the makers of your apps, and Windows no longer "
+             L"offers solutions to known problems.",
+             L"لم تعد تقارير الأعطال تصل إلى Microsoft أو إلى مطوري تطبيقاتك، ولم يعد Windows يعرض حلولًا "
+             L"للمشكلات المعروفة.")},
+         .items = {Rows(MaximumRegistryTable, 5, 10)}},
         {.id = "feedback-requests-off",
          .category = PrivacyDiagnostics,
          .title = {L"Feedback requests off", L"إيقاف طلبات الملاحظات"},
@@ -129,7 +144,7 @@ Features PrivacyAndDiagnostics() {
          .affects = {Affects(Tag::Clipboard,
                              L"Clipboard history (Win+V), pinned items included, is no longer available.",
                              L"لم تعد محفوظات الحافظة (Win+V)، بما فيها العناصر المثبّتة، متاحة.")},
-         .items = {Rows(MaximumRegistryTable, 17, 20), Template(L"cbdhsvc_*")}},
+         .items = {Rows(MaximumRegistryTable, 17, 20)}},
         // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-privacy#allowcrossdeviceclipboard
         {.id = "cross-device-clipboard-off",
          .category = PrivacyDiagnostics,
@@ -337,8 +352,18 @@ Features SearchFeatures() {
          .affects = {Affects(Tag::Search,
                              L"Searching from Start or the taskbar no longer finds anything on the web.",
                              L"لم يعد البحث من قائمة ابدأ أو شريط المهام يجد أي شيء على الويب.")},
-         .items = {Row(CommonRegistryTable, 0), Rows(StandardRegistryTable, 4, 5),
-                   Rows(StandardRegistryTable, 7, 8)}},
+         .items = {Rows(StandardRegistryTable, 4, 5), Rows(StandardRegistryTable, 7, 8)}},
+        {.id = "bing-in-start-search-off",
+         .category = Search,
+         .title = {L"Bing results in Start search off", L"إيقاف نتائج Bing في بحث قائمة ابدأ"},
+         .description =
+             {L"Searching from Start no longer sends what you type to Bing or shows its web results "
+              L"(Windows 10, and Windows 11 before the search policies of Standard).",
+              L"لم يعد البحث من قائمة ابدأ يرسل ما تكتبه إلى Bing أو يعرض نتائج الويب منه (في Windows 10، "
+              L"وفي Windows 11 قبل سياسات البحث في الملف القياسي)."},
+         .affects = {Affects(Tag::Search, L"Searching from Start no longer finds anything on the web.",
+                             L"لم يعد البحث من قائمة ابدأ يجد أي شيء على الويب.")},
+         .items = {Row(CommonRegistryTable, 0)}},
         {.id = "search-highlights-off",
          .category = Search,
          .title = {L"Search highlights off", L"إيقاف «أبرز ما في البحث»"},
@@ -405,7 +430,9 @@ Features StartTaskbarAndWidgets() {
              L"لم تعد لوحة الأدوات المصغّرة، بما فيها الطقس والأخبار والأدوات الأخرى، متاحة.")},
          .items = {Rows(CommonRegistryTable, 163, 165), Row(StandardRegistryTable, 2),
                    Rows(StandardRegistryTable, 35, 39), Rows(StandardRegistryTable, 60, 61),
-                   Rows(StandardRegistryTable, 63, 66), Row(StandardRegistryTable, 69)}},
+                   Rows(StandardRegistryTable, 63, 66), Row(StandardRegistryTable, 69)},
+         // Essential turns the feeds on; Standard turns them off.
+         .warnFrom = 1},
         {.id = "copilot-off",
          .category = StartTaskbarWidgets,
          .title = {L"Copilot in Windows off", L"إيقاف Copilot في Windows"},
@@ -1047,8 +1074,7 @@ Features GamingFeatures() {
          .affects = {Affects(Tag::Gaming,
                              L"You can no longer record or broadcast games with the Xbox Game Bar (Win+G).",
                              L"لم يعد بإمكانك تسجيل الألعاب أو بثها باستخدام Xbox Game Bar (Win+G).")},
-         .items = {Row(StandardRegistryTable, 44), Row(StandardRegistryTable, 47),
-                   Template(L"BcastDVRUserService_*")}},
+         .items = {Row(StandardRegistryTable, 44), Row(StandardRegistryTable, 47)}},
         {.id = "xbox-services-on-demand",
          .category = Gaming,
          .title = {L"Xbox services start on demand", L"تشغيل خدمات Xbox عند الحاجة"},
@@ -1059,7 +1085,7 @@ Features GamingFeatures() {
               L"لعبة أو تطبيق."},
          .affects = {},
          .items = {Service(L"XboxNetApiSvc"), Service(L"XblGameSave"), Service(L"XblAuthManager"),
-                   Service(L"XboxGipSvc")}},
+                   Service(L"XboxGipSvc"), Template(L"BcastDVRUserService_*")}},
         {.id = "fullscreen-optimizations-off",
          .category = Gaming,
          .title = {L"Fullscreen optimisations off", L"إيقاف تحسينات ملء الشاشة"},
@@ -1346,7 +1372,8 @@ Features ServiceFeatures() {
          .items = {Service(L"CDPSvc"), Template(L"CDPUserSvc_*"), Template(L"OneSyncSvc_*"),
                    Service(L"WpnService"), Template(L"WpnUserService_*"),
                    Template(L"PimIndexMaintenanceSvc_*"), Template(L"UnistoreSvc_*"),
-                   Template(L"UserDataSvc_*"), Template(L"MessagingService_*"), Service(L"SmsRouter")}},
+                   Template(L"UserDataSvc_*"), Template(L"MessagingService_*"), Service(L"SmsRouter"),
+                   Template(L"cbdhsvc_*")}},
         {.id = "device-services-on-demand",
          .category = Services,
          .title = {L"Device, camera and sensor services start on demand",
@@ -1426,10 +1453,11 @@ Features ServiceFeatures() {
               L"when they are needed.",
               L"تبدأ خدمات التشخيص واستكشاف الأخطاء وإصلاحها وتسجيل الأداء وجمع الأحداث عند الحاجة إليها."},
          .affects = {},
-         .items = {Service(L"diagsvc"), Service(L"WdiSystemHost"), Service(L"WdiServiceHost"),
-                   Service(L"TroubleshootingSvc"), Service(L"diagnosticshub.standardcollector.service"),
-                   Service(L"IEEtwCollectorService"), Service(L"InventorySvc"), Service(L"pla"),
-                   Service(L"PerfHost"), Service(L"wmiApSrv"), Service(L"Wecsvc")}},
+         .items = {Service(L"WerSvc"), Service(L"wercplsupport"), Service(L"diagsvc"),
+                   Service(L"WdiSystemHost"), Service(L"WdiServiceHost"), Service(L"TroubleshootingSvc"),
+                   Service(L"diagnosticshub.standardcollector.service"), Service(L"IEEtwCollectorService"),
+                   Service(L"InventorySvc"), Service(L"pla"), Service(L"PerfHost"), Service(L"wmiApSrv"),
+                   Service(L"Wecsvc")}},
         {.id = "virtual-machine-guest-services-on-demand",
          .category = Services,
          .title = {L"Hyper-V and VMware guest services start on demand",
@@ -1623,16 +1651,12 @@ Features NetworkFeatures() {
         {.id = "remote-desktop-off",
          .category = Network,
          .title = {L"Remote Desktop off", L"إيقاف سطح المكتب البعيد"},
-         .description =
-             {L"Remote Desktop connections to this PC are refused, and the Remote Desktop services start "
-              L"only on demand.",
-              L"تُرفَض اتصالات سطح المكتب البعيد بهذا الجهاز، ولا تبدأ خدمات سطح المكتب البعيد إلا عند "
-              L"الحاجة."},
+         .description = {L"Remote Desktop connections to this PC are refused.",
+                         L"تُرفَض اتصالات سطح المكتب البعيد بهذا الجهاز."},
          .affects = {Affects(Tag::RemoteAccess,
                              L"No one can connect to this PC with Remote Desktop any more.",
                              L"لم يعد بإمكان أحد الاتصال بهذا الجهاز عبر سطح المكتب البعيد.")},
-         .items = {Row(MaximumRegistryTable, 14), Service(L"TermService"), Service(L"SessionEnv"),
-                   Service(L"UmRdpService")}},
+         .items = {Row(MaximumRegistryTable, 14)}},
         // https://learn.microsoft.com/en-us/windows/client-management/mdm/policy-csp-remoteassistance#solicitedremoteassistance
         {.id = "remote-assistance-off",
          .category = Network,
@@ -1706,17 +1730,16 @@ Features NetworkFeatures() {
          .category = Network,
          .title = {L"NetBIOS over TCP/IP off", L"إيقاف NetBIOS عبر TCP/IP"},
          .description =
-             {L"NetBIOS over TCP/IP is set to off and its helper service starts on demand; names on the "
-              L"local network are resolved through DNS instead.",
-              L"يُضبط NetBIOS عبر TCP/IP على الإيقاف وتبدأ خدمته المساعدة عند الحاجة، وتُحَل أسماء الشبكة "
-              L"المحلية عبر DNS بدلًا منه."},
+             {L"NetBIOS over TCP/IP is set to off; names on the local network are resolved through DNS "
+              L"instead.",
+              L"يُضبط NetBIOS عبر TCP/IP على الإيقاف، وتُحَل أسماء الشبكة المحلية عبر DNS بدلًا منه."},
          .affects = {Affects(
              Tag::Network,
              L"Older devices and shared folders that can only be found by their NetBIOS names may no longer "
              L"be reachable.",
              L"قد يتعذر الوصول إلى الأجهزة والمجلدات المشتركة القديمة التي لا يُعثر عليها إلا بأسماء "
              L"NetBIOS.")},
-         .items = {Row(MaximumRegistryTable, 16), Service(L"lmhosts")}},
+         .items = {Row(MaximumRegistryTable, 16)}},
         {.id = "network-services-automatic",
          .category = Network,
          .title = {L"Network services start automatically", L"تشغيل خدمات الشبكة تلقائيًا"},
@@ -1737,7 +1760,11 @@ Features NetworkFeatures() {
               L"تبدأ خدمات موقع الشبكة وVPN ونقطة الاتصال الفعّالة للجوال واكتشاف الشبكة وWebDAV وغيرها من "
               L"خدمات الشبكة عند الحاجة إليها."},
          .affects = {},
-         .items = {Service(L"NlaSvc"),
+         .items = {Service(L"TermService"),
+                   Service(L"SessionEnv"),
+                   Service(L"UmRdpService"),
+                   Service(L"lmhosts"),
+                   Service(L"NlaSvc"),
                    Service(L"netprofm"),
                    Service(L"WinHttpAutoProxySvc"),
                    Service(L"Netman"),

@@ -143,6 +143,9 @@ struct FeatureDefinition {
     std::vector<FeatureWarning> affects;
     std::vector<FeatureItemRef> items;
     bool keepable = true; // false only for what every run must write (Velmora's own record)
+    // The lowest profile whose run turns off what the warnings name (0 Essential, 1 Standard, 2 Maximum):
+    // above the default only where a lower profile sets part of the feature the other way.
+    std::int32_t warnFrom = 0;
 };
 
 // The feature table, in the order the review shows features within a category.
