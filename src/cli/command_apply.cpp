@@ -1,0 +1,155 @@
+#include "cli/command_common.h"
+
+#include "cli/arguments.h"
+#include "cli/item_text.h"
+#include "cli/exit_codes.h"
+#include "cli/targets.h"
+#include "common/text_encoding.h"
+#include "engine/detection_marker.h"
+#include "engine/engine.h"
+
+#include <algorithm>
+
+namespace Velmora::Cli {
+namespace {
+
+std::string_view OutcomeName(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::Succeeded:
+        return "succeeded";
+    case RunOutcome::Failed:
+        return "failed";
+    case RunOutcome::Cancelled:
+        return "cancelled";
+    case RunOutcome::NotStarted:
+        break;
+    }
+    return "notStarted";
+}
+
+std::string_view RestorePointName(RestorePointStatus status) {
+    constexpr std::string_view kNames[] = {"created",      "reused", "disabled", "safeMode",
+                                           "notAvailable", "failed", "skipped"};
+    return kNames[static_cast<std::size_t>(status)];
+}
+
+int ApplyExitCode(RunOutcome outcome, bool restart) {
+    switch (outcome) {
+    case RunOutcome::Succeeded:
+        return restart ? kExitRestartStarted : kExitRestartRequired;
+    case RunOutcome::Cancelled:
+        return kExitCancelled;
+    case RunOutcome::Failed:
+    case RunOutcome::NotStarted:
+        break;
+    }
+    return kExitFailed;
+}
+
+} // namespace
+
+Answer ApplyCommand(Session& session) {
+    const Arguments& args = session.args;
+    CliPlatform& platform = session.platform;
+    if (auto refused = RequireElevation(session, L"changes this PC")) {
+        return *refused;
+    }
+    if (args.reportPath) {
+        std::wstring error;
+        const std::wstring full = platform.FullPath(*args.reportPath);
+        if (full.empty() || !platform.CheckReportPath(full, error)) {
+            return Refusal(kExitBadArguments,
+                           L"The report cannot be written to \"" + *args.reportPath + L"\": " +
+                               (full.empty() ? L"it is not a file path" : error) + L". Nothing was changed.");
+        }
+    }
+    RunClaim claim;
+    if (auto refused = Claim(session, claim)) {
+        return *refused;
+    }
+    Targets targets(platform.Engine());
+    if (auto refused = ResolveTargets(session, true, targets)) {
+        return *refused;
+    }
+
+    const std::wstring name = ProfileName(args.profile);
+    RunOptions options;
+    options.cancel = &platform.CancelRequested();
+    options.restorePoint = !args.noRestorePoint;
+    options.appRemoval = args.removeApps;
+    options.startAppRemoval = [&platform](std::vector<std::wstring> names) {
+        return platform.StartAppRemoval(std::move(names));
+    };
+    options.progress = [&platform, &name](const RunProgress& progress) {
+        platform.ShowProgress(L"Applying " + name + L": " + FromUtf8(StepName(progress.step)) + L" " +
+                              std::to_wstring(progress.index) + L"/" + std::to_wstring(progress.stepTotal));
+    };
+    platform.AllowCancel(true);
+    const RunReport report = RunProfile(platform.Engine(), Controller(), args.profile, options);
+    platform.AllowCancel(false);
+    platform.ShowProgress(L"");
+    platform.FinishAppRemoval();
+
+    Answer answer;
+    answer.ran = true;
+    const bool succeeded = report.outcome == RunOutcome::Succeeded;
+    answer.exitCode = ApplyExitCode(report.outcome, args.restart && succeeded);
+    switch (report.outcome) {
+    case RunOutcome::Succeeded:
+        answer.message = name + L" applied (revision " +
+                         std::to_wstring(kCurrentProfileBuild[static_cast<std::size_t>(args.profile)]) +
+                         L"). " + (args.restart ? L"Restarting the PC now." : L"A restart is recommended.");
+        break;
+    case RunOutcome::Cancelled:
+        answer.message = L"Stopped. The journal holds every change made until then; velmora-cli restore puts "
+                         L"them back.";
+        break;
+    case RunOutcome::Failed:
+    case RunOutcome::NotStarted:
+        answer.message = report.message;
+        break;
+    }
+    if (report.outcome != RunOutcome::NotStarted) {
+        answer.details += std::to_wstring(report.applyOutcome < 0 ? -report.applyOutcome : 0) +
+                          L" counted registry writes failed (14 or more fail a run); the journal holds every "
+                          L"item with its outcome.\n";
+    }
+    answer.details += L"Restore point: " + report.restorePoint.message + L"\n";
+    if (!report.journalPath.empty()) {
+        answer.details += L"Journal: " + report.journalPath + L"\n";
+    }
+    if (report.markerError != 0) {
+        answer.details += L"Warning: the detection marker HKLM\\" + std::wstring(kDetectionMarkerKey) +
+                          L" could not be written (error " + std::to_wstring(report.markerError) + L").\n";
+    }
+    answer.fields["profile"] = ProfileJson(args.profile);
+    answer.fields["revision"] = kCurrentProfileBuild[static_cast<std::size_t>(args.profile)];
+    answer.fields["outcome"] = OutcomeName(report.outcome);
+    answer.fields["failedRegistryWrites"] = report.applyOutcome < 0 ? -report.applyOutcome : 0;
+    answer.fields["journal"] = report.journalPath.empty() ? Json() : Json(U8(report.journalPath));
+    answer.fields["restorePoint"] = {{"status", RestorePointName(report.restorePoint.status)},
+                                     {"message", U8(report.restorePoint.message)}};
+    answer.fields["appRemoval"] = args.removeApps && args.profile != kEssentialProfile;
+    answer.fields["items"] = report.items.size();
+    answer.fields["markerWritten"] = succeeded && report.markerError == 0;
+    answer.fields["restartRequested"] = answer.exitCode == kExitRestartStarted;
+    // The run reports its users in the order of the targets, with the writes each failed.
+    const std::vector<TargetUser>& users = targets.Users();
+    std::size_t index = 0;
+    ReportUsers(answer, &targets, users, [&](const TargetUser& user, Json& json) -> std::wstring {
+        const std::size_t failed = index < report.users.size() ? report.users[index].failedWrites : 0;
+        ++index;
+        if (!user.Reachable() || report.outcome == RunOutcome::NotStarted) {
+            return L"";
+        }
+        json["failedWrites"] = failed;
+        return failed == 0 ? L"" : L"; " + std::to_wstring(failed) + L" per-user writes failed";
+    });
+    if (const std::size_t skipped = Skipped(users); skipped > 0) {
+        answer.message += L" Skipped " + std::to_wstring(skipped) + L" of the " +
+                          std::to_wstring(users.size()) + L" users named: their hives could not be reached.";
+    }
+    return answer;
+}
+
+} // namespace Velmora::Cli

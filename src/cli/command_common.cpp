@@ -1,0 +1,94 @@
+#include "cli/command_common.h"
+
+#include "cli/arguments.h"
+#include "cli/exit_codes.h"
+#include "cli/item_text.h"
+#include "common/text_encoding.h"
+#include "engine/engine.h"
+#include "tweaks/run_controller.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace Velmora::Cli {
+
+std::string U8(std::wstring_view text) {
+    return ToUtf8(text);
+}
+
+Json ItemJson(const ItemTarget& target) {
+    return Json::parse(ItemJsonText(target));
+}
+
+Json StateJson(const ItemState& state) {
+    return Json::parse(StateJsonText(state));
+}
+
+Json ProfileJson(SettingsProfile profile) {
+    const std::wstring name = ProfileName(profile);
+    return name.empty() ? Json() : Json(U8(name));
+}
+
+bool IsSetting(const PlanEntry& entry) {
+    return std::holds_alternative<SettingTarget>(entry.target);
+}
+
+std::wstring Padded(std::string_view text, std::size_t width) {
+    std::wstring padded(text.begin(), text.end());
+    padded.resize(std::max(width, padded.size()), L' ');
+    return padded;
+}
+
+std::wstring Line(const PlanEntry& entry, const std::wstring& tail) {
+    return L"  " + Padded(StepName(entry.step), 9) + L" " + entry.description + tail + L"\n";
+}
+
+Answer Refusal(int exitCode, std::wstring message) {
+    Answer answer;
+    answer.exitCode = exitCode;
+    answer.message = std::move(message);
+    answer.fields["error"] = U8(answer.message);
+    return answer;
+}
+
+std::optional<Answer> RequireElevation(Session& session, std::wstring_view why) {
+    if (session.platform.Elevated()) {
+        return std::nullopt;
+    }
+    return Refusal(kExitNeedsElevation, L"velmora-cli " + FromUtf8(CommandName(session.args.command)) + L" " +
+                                            std::wstring(why) +
+                                            L" and needs elevation: run it from an elevated prompt (Run as "
+                                            L"administrator) or as SYSTEM. Nothing was changed.");
+}
+
+std::optional<Answer> Claim(Session& session, RunClaim& claim) {
+    claim = session.platform.ClaimRun();
+    if (claim.outcome == ClaimOutcome::Held) {
+        return std::nullopt;
+    }
+    if (claim.outcome == ClaimOutcome::Busy) {
+        return Refusal(kExitAnotherRun,
+                       L"Another Velmora run is in progress on this PC (in the window or in "
+                       L"velmora-cli). Nothing was changed; try again when it has finished.");
+    }
+    return Refusal(kExitFailed, L"The run lock could not be taken (error " + std::to_wstring(claim.error) +
+                                    L"). Nothing was changed.");
+}
+
+const RunController& Controller() {
+    static const RunController controller;
+    return controller;
+}
+
+ProfilePlan PlanOf(Session& session, SettingsProfile profile, bool surveyActions) {
+    return PlanProfile(session.platform.Engine(), Controller(), profile, {surveyActions, false});
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) {
+        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    }
+    return text;
+}
+
+} // namespace Velmora::Cli

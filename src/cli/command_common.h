@@ -1,0 +1,66 @@
+#pragma once
+
+// What velmora-cli's commands share: the answer each gives, the session it runs in, and the helpers
+// that turn engine results into words and JSON.
+
+#include "cli/cli.h"
+#include "engine/plan.h"
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Velmora {
+class RunController;
+} // namespace Velmora
+
+namespace Velmora::Cli {
+
+struct Arguments;
+
+using Json = nlohmann::ordered_json;
+
+// What a command answers: the exit code, the words for people, and its part of the JSON document.
+struct Answer {
+    int exitCode = 0;
+    std::wstring message; // one line; in words on standard output, or on the error stream for a refusal
+    std::wstring details; // more lines in words, after the message
+    Json fields = Json::object();
+    bool ran = false; // the run was made (whatever its outcome): --report writes its document
+};
+
+struct Session {
+    const Arguments& args;
+    CliPlatform& platform;
+};
+
+[[nodiscard]] std::string U8(std::wstring_view text);
+[[nodiscard]] std::wstring Lower(std::wstring text);
+[[nodiscard]] Json ItemJson(const ItemTarget& target);
+[[nodiscard]] Json StateJson(const ItemState& state);
+[[nodiscard]] Json ProfileJson(SettingsProfile profile);
+[[nodiscard]] bool IsSetting(const PlanEntry& entry);
+[[nodiscard]] std::wstring Padded(std::string_view text, std::size_t width);
+// "  registry  HKLM\...: <tail>" and a line end: one item in the words of a command.
+[[nodiscard]] std::wstring Line(const PlanEntry& entry, const std::wstring& tail);
+
+// A refusal: the message goes to the error stream, and to the document as "error".
+[[nodiscard]] Answer Refusal(int exitCode, std::wstring message);
+[[nodiscard]] std::optional<Answer> RequireElevation(Session& session, std::wstring_view why);
+// Takes the PC's one run lock into `claim`, or answers why not.
+[[nodiscard]] std::optional<Answer> Claim(Session& session, RunClaim& claim);
+
+[[nodiscard]] const RunController& Controller();
+[[nodiscard]] ProfilePlan PlanOf(Session& session, SettingsProfile profile, bool surveyActions);
+
+// The commands.
+[[nodiscard]] Answer ProfilesCommand(Session& session);
+[[nodiscard]] Answer PlanCommand(Session& session);
+[[nodiscard]] Answer ApplyCommand(Session& session);
+[[nodiscard]] Answer StatusCommand(Session& session);
+[[nodiscard]] Answer RestoreCommand(Session& session);
+[[nodiscard]] Answer JournalsCommand(Session& session);
+
+} // namespace Velmora::Cli

@@ -1,0 +1,165 @@
+#include "cli/command_common.h"
+
+#include "cli/arguments.h"
+#include "cli/item_text.h"
+#include "cli/targets.h"
+#include "common/text_encoding.h"
+#include "engine/detection_marker.h"
+#include "engine/engine.h"
+#include "settings/local_settings.h"
+#include "tweaks/apply_pipeline.h"
+
+#include <algorithm>
+
+namespace Velmora::Cli {
+namespace {
+
+struct AppliedState {
+    SettingsProfile profile = kNoProfile;
+    std::optional<std::uint32_t> revision;
+    std::string_view source; // "marker" or "settings"
+};
+
+AppliedState FindApplied(const std::optional<DetectionMarker>& marker, const LocalSettingsValues& settings) {
+    if (marker) {
+        if (const auto profile = ProfileFromName(marker->appliedProfile)) {
+            return {*profile, marker->revision, "marker"};
+        }
+    }
+    const SettingsProfile profile = ReadInt32Setting(settings, SettingKeys::AppliedTask, kNoProfileApplied);
+    if (ProfileName(profile).empty()) {
+        return {};
+    }
+    return {profile,
+            static_cast<std::uint32_t>(
+                ReadInt32Setting(settings, ProfileBuildSettingKey(profile), kProfileNeverApplied)),
+            "settings"};
+}
+
+// The drift of the applied profile's settings, over the PC or one user's hive.
+struct Drift {
+    std::size_t settings = 0;
+    std::size_t inEffect = 0;
+    std::size_t drifted = 0;
+    std::size_t unreadable = 0;
+};
+
+Json DriftJson(const Drift& drift) {
+    return {{"settings", drift.settings},
+            {"inEffect", drift.inEffect},
+            {"drifted", drift.drifted},
+            {"unreadable", drift.unreadable}};
+}
+
+} // namespace
+
+Answer StatusCommand(Session& session) {
+    EngineServices& engine = session.platform.Engine();
+    Targets targets(engine);
+    if (auto refused = ResolveTargets(session, false, targets)) {
+        return *refused;
+    }
+    const std::optional<DetectionMarker> marker = ReadDetectionMarker(engine.reader);
+    const AppliedState applied = FindApplied(marker, engine.settings);
+    Answer answer;
+    answer.fields["marker"] = marker ? Json{{"appliedProfile", U8(marker->appliedProfile)},
+                                            {"revision", marker->revision ? Json(*marker->revision) : Json()},
+                                            {"appliedUtc", U8(marker->appliedUtc)},
+                                            {"result", U8(marker->result)},
+                                            {"version", U8(marker->version)}}
+                                     : Json();
+    const SettingsProfile own =
+        ReadInt32Setting(engine.settings, SettingKeys::AppliedTask, kNoProfileApplied);
+    answer.fields["settings"] = {
+        {"appliedProfile", ProfileJson(own)},
+        {"revision",
+         ProfileName(own).empty()
+             ? Json()
+             : Json(ReadInt32Setting(engine.settings, ProfileBuildSettingKey(own), kProfileNeverApplied))}};
+    if (applied.profile == kNoProfile) {
+        answer.message = L"No profile has been applied on this PC.";
+        answer.fields["applied"] = Json();
+        answer.fields["drift"] = Json();
+        ReportUsers(answer, &targets, targets.Users(),
+                    [](const TargetUser&, Json&) { return std::wstring(); });
+        return answer;
+    }
+    const std::wstring name = ProfileName(applied.profile);
+    const std::int32_t current = kCurrentProfileBuild[static_cast<std::size_t>(applied.profile)];
+    answer.fields["applied"] = {{"profile", U8(name)},
+                                {"revision", applied.revision ? Json(*applied.revision) : Json()},
+                                {"currentRevision", current},
+                                {"source", applied.source}};
+
+    // The profile's own settings only: the settings record of Velmora itself is not the PC's state.
+    std::map<std::wstring, Drift> byUser; // by hive; the machine's under ""
+    Json drifted = Json::array();
+    Json unreadable = Json::array();
+    std::wstring driftText;
+    std::wstring unreadableText;
+    for (const PlanEntry& entry : PlanOf(session, applied.profile, false).entries) {
+        if (entry.isAction || IsSetting(entry)) {
+            continue;
+        }
+        Drift& drift = byUser[ItemUser(entry.target)];
+        ++drift.settings;
+        if (!entry.readable) {
+            ++drift.unreadable;
+            unreadable.push_back({{"step", StepName(entry.step)},
+                                  {"description", U8(entry.description)},
+                                  {"item", ItemJson(entry.target)}});
+            unreadableText += Line(entry, L": " + DescribeState(entry.current));
+        } else if (entry.inEffect) {
+            ++drift.inEffect;
+        } else {
+            ++drift.drifted;
+            drifted.push_back({{"step", StepName(entry.step)},
+                               {"description", U8(entry.description)},
+                               {"item", ItemJson(entry.target)},
+                               {"current", StateJson(entry.current)},
+                               {"expected", StateJson(entry.after)},
+                               {"currentText", U8(DescribeState(entry.current))},
+                               {"expectedText", U8(DescribeState(entry.after))}});
+            driftText += Line(entry, L": now " + DescribeState(entry.current) + L", " + name + L" sets " +
+                                         DescribeState(entry.after));
+        }
+    }
+    Drift total;
+    for (const auto& [hive, drift] : byUser) {
+        total.settings += drift.settings;
+        total.inEffect += drift.inEffect;
+        total.drifted += drift.drifted;
+        total.unreadable += drift.unreadable;
+    }
+    answer.message = name + L" is applied (revision " +
+                     (applied.revision ? std::to_wstring(*applied.revision) : std::wstring(L"unknown")) +
+                     L"); " + std::to_wstring(drifted.size()) + L" of its " +
+                     std::to_wstring(total.settings) + L" settings have drifted, " +
+                     std::to_wstring(unreadable.size()) + L" could not be read." + LeftOutNote(targets);
+    if (!applied.revision || static_cast<std::int32_t>(*applied.revision) != current) {
+        answer.details += L"This version of Velmora carries revision " + std::to_wstring(current) + L" of " +
+                          name + L": apply it again to update.\n";
+    }
+    if (marker) {
+        answer.details += L"Detection marker: " + marker->appliedProfile + L", " + marker->result + L" at " +
+                          marker->appliedUtc + L" by Velmora " + marker->version + L".\n";
+    }
+    answer.details +=
+        (driftText.empty() ? L"" : L"Drifted (now, and what " + name + L" sets):\n" + driftText) +
+        (unreadableText.empty() ? L"" : L"Could not be read:\n" + unreadableText);
+    answer.fields["drift"] = DriftJson(total);
+    answer.fields["drifted"] = std::move(drifted);
+    answer.fields["unreadable"] = std::move(unreadable);
+    answer.fields["machineDrift"] = DriftJson(byUser[L""]);
+    ReportUsers(answer, &targets, targets.Users(), [&](const TargetUser& user, Json& json) -> std::wstring {
+        if (!user.Reachable()) {
+            return L"";
+        }
+        const Drift& mine = byUser[user.hive];
+        json["drift"] = DriftJson(mine);
+        return L"; " + std::to_wstring(mine.drifted) + L" of " + std::to_wstring(mine.settings) + L" drifted";
+    });
+    return answer;
+}
+
+} // namespace Velmora::Cli
