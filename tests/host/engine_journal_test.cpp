@@ -122,6 +122,8 @@ TEST(Journal, HostileJournalsAreRefusedWithTheirReason) {
         {lines.substr(lines.find('\n') + 1), "does not begin with a Velmora journal header"},
         {Replaced(lines, "\"schemaVersion\":1", "\"schemaVersion\":2"), "does not know (schema 2)"},
         {Replaced(lines, "\"format\":\"velmora-journal\"", "\"format\":\"other\""), "not a Velmora journal"},
+        {Replaced(lines, "\"kind\":\"run\"", "\"kind\":\"wipe\""), "\"kind\" has an unknown value"},
+        {Replaced(lines, "\"profile\":\"Maximum\"", "\"profile\":\"Restore\""), "not one this kind"},
         {Replaced(lines, "\"root\":1", "\"root\":4"), "\"root\" is not a number in range"},
         {Replaced(lines, "\"root\":1", "\"root\":\"1\""), "\"root\" is not a number in range"},
         {Replaced(lines, "\"type\":7", "\"type\":6"), "a registry value type the restore does not write"},
