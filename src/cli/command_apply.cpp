@@ -142,8 +142,14 @@ Answer ApplyCommand(Session& session) {
         if (!user.Reachable() || report.outcome == RunOutcome::NotStarted) {
             return L"";
         }
+        const std::size_t skipped = index <= report.users.size() ? report.users[index - 1].skippedRows : 0;
         json["failedWrites"] = failed;
-        return failed == 0 ? L"" : L"; " + std::to_wstring(failed) + L" per-user writes failed";
+        json["skippedRows"] = skipped;
+        return (failed == 0 ? L"" : L"; " + std::to_wstring(failed) + L" per-user writes failed") +
+               (skipped == 0
+                    ? L""
+                    : L"; " + std::to_wstring(skipped) +
+                          L" class-key rows skipped (they take effect only while the user is signed in)");
     });
     if (const std::size_t skipped = Skipped(users); skipped > 0) {
         answer.message += L" Skipped " + std::to_wstring(skipped) + L" of the " +

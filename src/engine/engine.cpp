@@ -50,13 +50,17 @@ std::vector<RunItemResult> ItemResults(const std::vector<JournalEntry>& entries,
 }
 
 std::vector<UserRunOutcome> UserOutcomes(const TargetUserSet* users, const HiveRoute& route,
-                                         const std::vector<std::size_t>& failedWrites) {
+                                         const PerUserFanOut& perUser) {
     std::vector<UserRunOutcome> outcomes;
     std::size_t reached = 0;
     for (const TargetUser& user : users ? users->users : route.Targets()) {
-        const std::size_t failed =
-            user.Reachable() && reached < failedWrites.size() ? failedWrites[reached++] : 0;
-        outcomes.push_back({user, failed});
+        UserRunOutcome outcome{user};
+        if (user.Reachable() && reached < perUser.FailedWrites().size()) {
+            outcome.failedWrites = perUser.FailedWrites()[reached];
+            outcome.skippedRows = perUser.SkippedRows()[reached];
+            ++reached;
+        }
+        outcomes.push_back(std::move(outcome));
     }
     return outcomes;
 }
@@ -212,7 +216,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         EndRestorePoint(services.restorePoints, out.restorePoint, ranToEnd, !recorder.Entries().empty());
         out.journalPath = recorder.Path();
         out.items = ItemResults(recorder.Entries(), before ? &*before : nullptr);
-        out.users = UserOutcomes(services.targetUsers, route, perUser.FailedWrites());
+        out.users = UserOutcomes(services.targetUsers, route, perUser);
         out.message = OutcomeMessage(out.outcome, applyOutcome);
         if (out.outcome == RunOutcome::Succeeded) {
             UpdateMarker(services, MarkerResult::Succeeded, out.markerError);

@@ -76,6 +76,7 @@ struct RunItemResult {
 struct UserRunOutcome {
     TargetUser user;
     std::size_t failedWrites = 0;
+    std::size_t skippedRows = 0; // class keys of a user who is not signed in
 };
 
 struct RunReport {

@@ -73,6 +73,22 @@ inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in hexadecimal digits.
+inline bool IsPowerSchemeId(std::wstring_view text) {
+    if (text.size() != 38 || text.front() != L'{' || text.back() != L'}') {
+        return false;
+    }
+    for (std::size_t i = 1; i < 37; ++i) {
+        const wchar_t c = text[i];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        const bool hex = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+        if (dash ? c != L'-' : !hex) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // ---- reading: every accessor refuses what it does not expect, by throwing Malformed ----
 
 [[nodiscard]] const Json& Field(const Json& object, const char* name);

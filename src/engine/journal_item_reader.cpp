@@ -239,8 +239,13 @@ ItemState StateFrom(const ItemTarget& target, const Json& json) {
             return task;
         }
         ItemState operator()(const PowerTarget&) const {
-            return ProcessorMaximumState{OptionalUnsigned(json, "ac", 100),
-                                         OptionalUnsigned(json, "dc", 100)};
+            ProcessorMaximumState state{
+                OptionalUnsigned(json, "ac", 100), OptionalUnsigned(json, "dc", 100), {}};
+            state.scheme = Text(json, "scheme", 38, true);
+            if (!state.scheme.empty() && !IsPowerSchemeId(state.scheme)) {
+                throw Malformed("\"scheme\" is not a power scheme's GUID");
+            }
+            return state;
         }
         ItemState operator()(const SettingTarget&) const {
             if (PresenceOf(json, "presence") == Presence::Absent) {

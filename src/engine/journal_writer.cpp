@@ -116,8 +116,12 @@ OrderedJson StateJson(const ItemState& state) {
             return json;
         }
         OrderedJson operator()(const ProcessorMaximumState& s) const {
-            return {{"ac", s.ac ? OrderedJson(*s.ac) : OrderedJson()},
-                    {"dc", s.dc ? OrderedJson(*s.dc) : OrderedJson()}};
+            OrderedJson json{{"ac", s.ac ? OrderedJson(*s.ac) : OrderedJson()},
+                             {"dc", s.dc ? OrderedJson(*s.dc) : OrderedJson()}};
+            if (!s.scheme.empty()) {
+                json["scheme"] = ToUtf8(s.scheme);
+            }
+            return json;
         }
         OrderedJson operator()(const SettingState& s) const {
             if (!s) {

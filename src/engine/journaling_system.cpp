@@ -281,7 +281,7 @@ std::uint32_t JournalingSystem::RunCmdCommands(const std::vector<std::wstring>& 
 
 void JournalingSystem::TunePowerScheme() {
     const PowerTarget target;
-    const ProcessorMaximumState before = reader_.ReadProcessorMaximum();
+    const ProcessorMaximumState before = reader_.ReadProcessorMaximum({});
     const auto seq = Before(ItemStep::Power, target, before);
     if (!seq) {
         return;

@@ -293,7 +293,7 @@ void PlanningSystem::TunePowerScheme() {
     const bool seen = planned_.contains(ItemIdentity(target));
     const ProcessorMaximumState now = seen
                                           ? std::get<ProcessorMaximumState>(planned_.at(ItemIdentity(target)))
-                                          : reader_.ReadProcessorMaximum();
+                                          : reader_.ReadProcessorMaximum({});
     Plan(ItemStep::Power, target, PlannedProcessorMaximum(now),
          seen ? std::nullopt : std::optional<ItemState>(now));
 }

@@ -155,12 +155,15 @@ private:
         return *seq;
     }
 
-    std::optional<std::wstring> FirstMissingKey(const ResolvedKey& key) {
+    // The first key on the item's path that is missing, named as the journal names the item: below its
+    // own root, whatever hive it is placed in for this restore.
+    std::optional<std::wstring> FirstMissingKey(const RegistryValueTarget& target, const ResolvedKey& key) {
         if (reader_.ReadRegistryKeyPresence(key.root, key.keyPath) != Presence::Absent) {
             return std::nullopt;
         }
-        for (const std::wstring& prefix : KeyPathPrefixes(key.keyPath)) {
-            if (reader_.ReadRegistryKeyPresence(key.root, prefix) == Presence::Absent) {
+        for (const std::wstring& prefix : KeyPathPrefixes(target.keyPath)) {
+            const auto place = Resolve(target.root, target.hiveSid, prefix);
+            if (place && reader_.ReadRegistryKeyPresence(place->root, place->keyPath) == Presence::Absent) {
                 return prefix;
             }
         }
@@ -224,7 +227,7 @@ private:
         }
         const auto seq =
             Record(entry.step, target, std::move(now),
-                   recorded.presence == Presence::Present ? FirstMissingKey(*key) : std::nullopt);
+                   recorded.presence == Presence::Present ? FirstMissingKey(target, *key) : std::nullopt);
         const WriteOutcome outcome = PutValue(*key, target.valueName, recorded);
         Done(entry, description,
              reader_.ReadRegistryValue(key->root, key->keyPath, target.valueName) == recorded, outcome, seq);
@@ -333,8 +336,16 @@ private:
             result_.notRecorded.push_back(description);
             return;
         }
-        ProcessorMaximumState now = reader_.ReadProcessorMaximum();
+        // Into the scheme the run changed, whichever is active now; a scheme deleted since cannot take them.
+        ProcessorMaximumState now = reader_.ReadProcessorMaximum(recorded.scheme);
+        if (!recorded.scheme.empty() && now.scheme.empty()) {
+            result_.failed.push_back(
+                {entry.step, description, 0,
+                 L"the power scheme " + recorded.scheme + L" it was recorded in is gone"});
+            return;
+        }
         ProcessorMaximumState wanted;
+        wanted.scheme = recorded.scheme;
         if (recorded.ac && now.ac != recorded.ac) {
             wanted.ac = recorded.ac;
         }
@@ -347,7 +358,7 @@ private:
         }
         const auto seq = Record(entry.step, target, std::move(now));
         const WriteOutcome outcome = writer_.WriteProcessorMaximum(wanted);
-        const ProcessorMaximumState after = reader_.ReadProcessorMaximum();
+        const ProcessorMaximumState after = reader_.ReadProcessorMaximum(recorded.scheme);
         Done(entry, description,
              (!recorded.ac || after.ac == recorded.ac) && (!recorded.dc || after.dc == recorded.dc), outcome,
              seq);

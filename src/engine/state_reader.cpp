@@ -16,7 +16,7 @@ ItemState ReadItemState(StateReader& reader, const LocalSettingsValues& settings
         }
         ItemState operator()(const ServiceTarget& t) const { return reader.ReadService(t.name); }
         ItemState operator()(const TaskTarget& t) const { return reader.ReadTask(t.path); }
-        ItemState operator()(const PowerTarget&) const { return reader.ReadProcessorMaximum(); }
+        ItemState operator()(const PowerTarget&) const { return reader.ReadProcessorMaximum({}); }
         ItemState operator()(const SettingTarget& t) const { return SettingState(settings.Lookup(t.name)); }
         ItemState operator()(const ActionTarget&) const { return NoState{}; }
     };

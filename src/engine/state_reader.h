@@ -41,7 +41,8 @@ public:
     [[nodiscard]] virtual TaskState ReadTask(const std::wstring& path) = 0;
     // Full paths of the tasks whose names begin with one of the names, as the task step finds them.
     [[nodiscard]] virtual std::vector<std::wstring> FindTasks(const std::vector<std::wstring>& names) = 0;
-    [[nodiscard]] virtual ProcessorMaximumState ReadProcessorMaximum() = 0;
+    // Of the scheme "{GUID}", or of the active one when `scheme` is empty; the state names its scheme.
+    [[nodiscard]] virtual ProcessorMaximumState ReadProcessorMaximum(const std::wstring& scheme) = 0;
     [[nodiscard]] virtual std::optional<std::uint32_t> InstalledMemoryGiB() = 0;
     [[nodiscard]] virtual std::wstring CurrentUserSid() = 0;
     [[nodiscard]] virtual ActionFacts SurveyAction(const ActionTarget& action) = 0;
@@ -76,6 +77,7 @@ public:
     virtual WriteOutcome SetServiceStartType(const std::wstring& name, std::uint32_t startType) = 0;
     virtual WriteOutcome SetServiceDelayedFlag(const std::wstring& name, bool delayed) = 0;
     virtual WriteOutcome SetTaskEnabled(const std::wstring& path, bool enabled) = 0;
+    // Into the scheme the values name (the active one when they name none), which must still exist.
     virtual WriteOutcome WriteProcessorMaximum(const ProcessorMaximumState& values) = 0;
 };
 

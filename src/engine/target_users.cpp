@@ -311,17 +311,35 @@ std::optional<HivePlace> PlaceInHive(const TargetUser& target, const std::wstrin
     return HivePlace{3, target.hiveKey + L"\\" + keyPath};
 }
 
+bool IsUserClassesPath(std::wstring_view keyPath) {
+    constexpr std::wstring_view kClasses = L"software\\classes";
+    if (keyPath.size() < kClasses.size() ||
+        (keyPath.size() > kClasses.size() && keyPath[kClasses.size()] != L'\\' &&
+         keyPath[kClasses.size()] != L':')) {
+        return false;
+    }
+    return std::equal(kClasses.begin(), kClasses.end(), keyPath.begin(), [](wchar_t a, wchar_t b) {
+        return a == static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(b)));
+    });
+}
+
 // ---- PerUserFanOut ----
 
 PerUserFanOut::PerUserFanOut(SystemOperations& inner, HiveRoute& route)
-    : ForwardingSystemOperations(inner), route_(route), failedWrites_(route.Targets().size(), 0) {}
+    : ForwardingSystemOperations(inner), route_(route), failedWrites_(route.Targets().size(), 0),
+      skippedRows_(route.Targets().size(), 0) {}
 
 template <typename Call>
-bool PerUserFanOut::EachTarget(Call call, bool countFailures) {
-    // No user to reach (--users all on a PC without profiles): the per-user rows are skipped, which is
-    // no failure of the run.
+bool PerUserFanOut::EachTarget(const std::wstring& keyPath, Call call, bool countFailures) {
+    // No user to reach (--users all on a PC without profiles), or a class key of a user who is not signed
+    // in: the row is skipped for that user, which is no failure of the run.
+    const bool classes = IsUserClassesPath(keyPath);
     bool all = true;
     for (std::size_t i = 0; i < route_.Targets().size(); ++i) {
+        if (classes && !route_.Targets()[i].ReachesClasses()) {
+            ++skippedRows_[i];
+            continue;
+        }
         route_.Select(i);
         if (!call(i)) {
             all = false;
@@ -336,28 +354,29 @@ bool PerUserFanOut::SetRegistryDword(RegistryDwordSetting setting) {
     if (setting.root != 1) {
         return Inner().SetRegistryDword(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return Inner().SetRegistryDword(setting); }, true);
+    return EachTarget(
+        setting.spec, [&](std::size_t) { return Inner().SetRegistryDword(setting); }, true);
 }
 
 bool PerUserFanOut::SetRegistryString(RegistryStringSetting setting) {
     if (setting.root != 1) {
         return Inner().SetRegistryString(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return Inner().SetRegistryString(setting); });
+    return EachTarget(setting.spec, [&](std::size_t) { return Inner().SetRegistryString(setting); });
 }
 
 bool PerUserFanOut::DeleteRegistryEntry(RegistryDwordSetting setting) {
     if (setting.root != 1) {
         return Inner().DeleteRegistryEntry(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return Inner().DeleteRegistryEntry(setting); });
+    return EachTarget(setting.spec, [&](std::size_t) { return Inner().DeleteRegistryEntry(setting); });
 }
 
 bool PerUserFanOut::DeleteRegistryTree(RegistryDwordSetting setting) {
     if (setting.root != 1) {
         return Inner().DeleteRegistryTree(std::move(setting));
     }
-    return EachTarget([&](std::size_t) { return Inner().DeleteRegistryTree(setting); });
+    return EachTarget(setting.spec, [&](std::size_t) { return Inner().DeleteRegistryTree(setting); });
 }
 
 std::wstring PerUserFanOut::GetCurrentUserSid() {
@@ -370,7 +389,7 @@ std::wstring PerUserFanOut::GetCurrentUserSid() {
 
 bool PerUserFanOut::SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) {
     // The pipeline passes the first target's SID; every further target has an override of its own.
-    return EachTarget([&](std::size_t index) {
+    return EachTarget({}, [&](std::size_t index) {
         return Inner().SetAppOffloadingDisabled(index == 0 ? userSid : Inner().GetCurrentUserSid(), disable);
     });
 }

@@ -56,7 +56,16 @@ struct TargetUser {
     // The SID the app offloading override is kept under; empty for the Default profile.
     [[nodiscard]] std::wstring Sid() const { return hive == kDefaultProfileHive ? std::wstring() : hive; }
     [[nodiscard]] bool Reachable() const { return source != HiveSource::Skipped; }
+    // A user's class keys live in a hive of their own (UsrClass.dat), which Windows links below
+    // Software\Classes only while the user is signed in: in a hive loaded from NTUSER.DAT that key has
+    // no effect, so nothing is written or read there.
+    [[nodiscard]] bool ReachesClasses() const {
+        return source == HiveSource::CurrentUser || source == HiveSource::AlreadyLoaded;
+    }
 };
+
+// Whether a per-user key path lies below Software\Classes, the user's class keys.
+[[nodiscard]] bool IsUserClassesPath(std::wstring_view keyPath);
 
 // What the engine needs of the platform to find and reach users' hives. The Windows build reads the
 // profile list and loads hives; tests may replace single answers (the interactive user, the caller).
@@ -163,15 +172,18 @@ public:
     std::wstring GetCurrentUserSid() override;
     bool SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) override;
 
-    // Per target, in route order: the per-user DWORD writes that failed.
+    // Per target, in route order: the per-user DWORD writes that failed, and the per-user rows skipped
+    // because they name class keys the target's hive cannot hold.
     [[nodiscard]] const std::vector<std::size_t>& FailedWrites() const { return failedWrites_; }
+    [[nodiscard]] const std::vector<std::size_t>& SkippedRows() const { return skippedRows_; }
 
 private:
     template <typename Call>
-    bool EachTarget(Call call, bool countFailures = false);
+    bool EachTarget(const std::wstring& keyPath, Call call, bool countFailures = false);
 
     HiveRoute& route_;
     std::vector<std::size_t> failedWrites_;
+    std::vector<std::size_t> skippedRows_;
 };
 
 // Below the journal: root-1 records and the current user's SID of the selected target.
@@ -206,7 +218,9 @@ public:
     std::vector<std::wstring> FindTasks(const std::vector<std::wstring>& names) override {
         return real_.FindTasks(names);
     }
-    ProcessorMaximumState ReadProcessorMaximum() override { return real_.ReadProcessorMaximum(); }
+    ProcessorMaximumState ReadProcessorMaximum(const std::wstring& scheme) override {
+        return real_.ReadProcessorMaximum(scheme);
+    }
     std::optional<std::uint32_t> InstalledMemoryGiB() override { return real_.InstalledMemoryGiB(); }
     std::wstring CurrentUserSid() override;
     ActionFacts SurveyAction(const ActionTarget& action) override { return real_.SurveyAction(action); }

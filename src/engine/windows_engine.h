@@ -28,7 +28,7 @@ public:
     std::vector<std::wstring> PerUserServiceSuffixes() override;
     TaskState ReadTask(const std::wstring& path) override;
     std::vector<std::wstring> FindTasks(const std::vector<std::wstring>& names) override;
-    ProcessorMaximumState ReadProcessorMaximum() override;
+    ProcessorMaximumState ReadProcessorMaximum(const std::wstring& scheme) override;
     std::optional<std::uint32_t> InstalledMemoryGiB() override;
     std::wstring CurrentUserSid() override;
     ActionFacts SurveyAction(const ActionTarget& action) override;

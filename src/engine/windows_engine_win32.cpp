@@ -60,8 +60,8 @@ std::vector<std::wstring> Win32StateReader::FindTasks(const std::vector<std::wst
     return FindTasksByName(names);
 }
 
-ProcessorMaximumState Win32StateReader::ReadProcessorMaximum() {
-    return Velmora::ReadProcessorMaximum();
+ProcessorMaximumState Win32StateReader::ReadProcessorMaximum(const std::wstring& scheme) {
+    return Velmora::ReadProcessorMaximum(scheme);
 }
 
 std::optional<std::uint32_t> Win32StateReader::InstalledMemoryGiB() {

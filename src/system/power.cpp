@@ -53,15 +53,25 @@ void TunePowerScheme(ProcessorStatePowerSettings& power) noexcept {
     }
 }
 
-ProcessorMaximumState ReadProcessorMaximum(ProcessorStatePowerSettings& power) noexcept {
+namespace {
+
+bool Open(ProcessorStatePowerSettings& power, const std::wstring& scheme) {
+    return scheme.empty() ? power.OpenActiveScheme() : power.OpenScheme(scheme);
+}
+
+} // namespace
+
+ProcessorMaximumState ReadProcessorMaximum(ProcessorStatePowerSettings& power,
+                                           const std::wstring& scheme) noexcept {
     try {
-        if (!power.OpenActiveScheme()) {
+        if (!Open(power, scheme)) {
             return {};
         }
-        const OpenScheme scheme(power);
+        const OpenScheme opened(power);
         ProcessorMaximumState state;
         state.ac = power.ReadAcMaximum();
         state.dc = power.ReadDcMaximum();
+        state.scheme = power.OpenedScheme();
         return state;
     } catch (...) {
         return {};
@@ -70,11 +80,13 @@ ProcessorMaximumState ReadProcessorMaximum(ProcessorStatePowerSettings& power) n
 
 bool WriteProcessorMaximum(ProcessorStatePowerSettings& power, const ProcessorMaximumState& wanted) noexcept {
     try {
-        if (!power.OpenActiveScheme()) {
+        if (!Open(power, wanted.scheme)) {
             return false;
         }
+        std::wstring written;
         {
             const OpenScheme scheme(power);
+            written = power.OpenedScheme();
             if (wanted.ac) {
                 power.WriteAcMaximum(*wanted.ac);
             }
@@ -83,7 +95,7 @@ bool WriteProcessorMaximum(ProcessorStatePowerSettings& power, const ProcessorMa
             }
             power.ReapplyActiveScheme();
         }
-        const ProcessorMaximumState now = ReadProcessorMaximum(power);
+        const ProcessorMaximumState now = ReadProcessorMaximum(power, written);
         return (!wanted.ac || now.ac == wanted.ac) && (!wanted.dc || now.dc == wanted.dc);
     } catch (...) {
         return false;

@@ -1,6 +1,8 @@
 #include "system/power_win32.h"
 
 #include "common/bound_function.h"
+
+#include <objbase.h>
 namespace Velmora {
 
 // 54533251-82BE-4824-96C1-47B60B740D00
@@ -22,16 +24,37 @@ PowrProfPowerSettings::PowrProfPowerSettings() noexcept
     setActiveScheme_ = BoundFunction<decltype(setActiveScheme_)>(library, "PowerSetActiveScheme");
 }
 
-bool PowrProfPowerSettings::OpenActiveScheme() {
-    if (getActiveScheme_ == nullptr) {
-        return false;
-    }
+std::optional<GUID> PowrProfPowerSettings::ActiveScheme() const {
     GUID* scheme = nullptr;
-    if (getActiveScheme_(nullptr, &scheme) != ERROR_SUCCESS) {
+    if (getActiveScheme_ == nullptr || getActiveScheme_(nullptr, &scheme) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    // Allocated by the power service, freed with LocalFree.
+    const UniqueLocalMemory owned(scheme);
+    return scheme != nullptr ? std::optional<GUID>(*scheme) : std::nullopt;
+}
+
+bool PowrProfPowerSettings::OpenActiveScheme() {
+    scheme_ = ActiveScheme();
+    return scheme_.has_value();
+}
+
+bool PowrProfPowerSettings::OpenScheme(const std::wstring& scheme) {
+    GUID guid{};
+    if (scheme.size() != 38 || FAILED(::CLSIDFromString(scheme.c_str(), &guid))) {
         return false;
     }
-    scheme_.Reset(scheme);
-    return scheme_.IsValid();
+    scheme_ = guid;
+    // A scheme that is not there has no values to read (ERROR_FILE_NOT_FOUND).
+    if (!ReadAcMaximum() && !ReadDcMaximum()) {
+        scheme_.reset();
+    }
+    return scheme_.has_value();
+}
+
+std::wstring PowrProfPowerSettings::OpenedScheme() {
+    wchar_t text[40] = {};
+    return scheme_ && ::StringFromGUID2(*scheme_, text, 40) == 39 ? std::wstring(text) : std::wstring();
 }
 
 std::optional<std::uint32_t> PowrProfPowerSettings::ReadAcMaximum() {
@@ -65,13 +88,15 @@ void PowrProfPowerSettings::WriteDcMaximum(std::uint32_t percent) {
 }
 
 void PowrProfPowerSettings::ReapplyActiveScheme() {
-    if (setActiveScheme_ != nullptr) {
+    // Setting another scheme active would change which plan the PC runs on.
+    const std::optional<GUID> active = ActiveScheme();
+    if (setActiveScheme_ != nullptr && scheme_ && active && ::IsEqualGUID(*active, *scheme_)) {
         setActiveScheme_(nullptr, Scheme());
     }
 }
 
 void PowrProfPowerSettings::CloseActiveScheme() noexcept {
-    scheme_.Reset();
+    scheme_.reset();
 }
 
 void TunePowerScheme() noexcept {
@@ -79,9 +104,9 @@ void TunePowerScheme() noexcept {
     TunePowerScheme(power);
 }
 
-ProcessorMaximumState ReadProcessorMaximum() noexcept {
+ProcessorMaximumState ReadProcessorMaximum(const std::wstring& scheme) noexcept {
     PowrProfPowerSettings power;
-    return ReadProcessorMaximum(power);
+    return ReadProcessorMaximum(power, scheme);
 }
 
 bool WriteProcessorMaximum(const ProcessorMaximumState& wanted) noexcept {

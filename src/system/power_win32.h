@@ -5,6 +5,9 @@
 
 #include <powrprof.h>
 
+#include <optional>
+#include <string>
+
 namespace Velmora {
 
 // The processor power management subgroup and its maximum processor state setting.
@@ -19,6 +22,8 @@ public:
     PowrProfPowerSettings() noexcept;
 
     bool OpenActiveScheme() override;
+    bool OpenScheme(const std::wstring& scheme) override;
+    std::wstring OpenedScheme() override;
     std::optional<std::uint32_t> ReadAcMaximum() override;
     std::optional<std::uint32_t> ReadDcMaximum() override;
     void WriteAcMaximum(std::uint32_t percent) override;
@@ -27,7 +32,8 @@ public:
     void CloseActiveScheme() noexcept override;
 
 private:
-    [[nodiscard]] const GUID* Scheme() const noexcept { return static_cast<const GUID*>(scheme_.Get()); }
+    [[nodiscard]] const GUID* Scheme() const noexcept { return scheme_ ? &*scheme_ : nullptr; }
+    [[nodiscard]] std::optional<GUID> ActiveScheme() const;
 
     UniqueModule library_;
     decltype(&::PowerGetActiveScheme) getActiveScheme_ = nullptr;
@@ -36,8 +42,7 @@ private:
     decltype(&::PowerWriteACValueIndex) writeAc_ = nullptr;
     decltype(&::PowerWriteDCValueIndex) writeDc_ = nullptr;
     decltype(&::PowerSetActiveScheme) setActiveScheme_ = nullptr;
-    // The active scheme's GUID, allocated by the power service and freed with LocalFree.
-    UniqueLocalMemory scheme_;
+    std::optional<GUID> scheme_; // the opened scheme
 };
 
 } // namespace Velmora

@@ -66,6 +66,8 @@ struct TaskState {
 struct ProcessorMaximumState {
     std::optional<std::uint32_t> ac;
     std::optional<std::uint32_t> dc;
+    // The power scheme the values belong to, "{GUID}"; empty when it is not known.
+    std::wstring scheme = {};
 
     friend bool operator==(const ProcessorMaximumState&, const ProcessorMaximumState&) = default;
 };

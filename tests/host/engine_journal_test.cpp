@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "engine/journal.h"
 #include "engine/journal_recorder.h"
+#include "engine/restore.h"
 #include "settings/local_settings.h"
 #include "support/fake_engine.h"
 #include "support/recording_system.h"
@@ -51,7 +52,12 @@ std::vector<JournalEntry> EveryKind() {
          {},
          {}},
         {5, ItemStep::Tasks, TaskTarget{L"\\Microsoft\\T"}, TaskState{Presence::Present, true, 0}, {}, {}},
-        {6, ItemStep::Power, PowerTarget{}, ProcessorMaximumState{100u, std::nullopt}, {}, {}},
+        {6,
+         ItemStep::Power,
+         PowerTarget{},
+         ProcessorMaximumState{100u, std::nullopt, L"{381b4222-f694-41f0-9685-ff5bb260df2e}"},
+         {},
+         {}},
         {7, ItemStep::Settings, SettingTarget{L"AppliedTask"}, SettingState(SettingValue(true)), {}, {}},
         {8,
          ItemStep::Registry,
@@ -381,6 +387,65 @@ TEST_F(JournaledRun, WithoutAJournalNothingIsChanged) {
     EXPECT_THAT(report.message, HasSubstr(L"no room"));
     EXPECT_TRUE(recording.Calls().empty());
     EXPECT_EQ(restorePoints.ends, (std::vector<std::pair<std::int64_t, bool>>{{1, true}})) << "dropped";
+}
+
+// The power values go back into the scheme the run changed, whichever is active at the restore; a scheme
+// deleted since is a failure of the restore, never a write into the active one.
+TEST(RestoreOfPower, TheValuesGoBackIntoTheirRecordedSchemeOrTheRestoreSaysItIsGone) {
+    const std::wstring balanced = L"{381b4222-f694-41f0-9685-ff5bb260df2e}";
+    for (const bool schemeKept : {true, false}) {
+        MemoryJournalStore store;
+        std::wstring error;
+        JournalRecorder run(store.Create(L"Maximum", error),
+                            {JournalKind::Run, L"Maximum", "2024-01-01T00:00:00Z", L"1.0", kSid, {}, {}});
+        run.RecordOutcome(
+            *run.RecordChange(ItemStep::Power, PowerTarget{}, ProcessorMaximumState{100u, 100u, balanced}),
+            {true, 0, std::nullopt});
+        ASSERT_TRUE(run.Close({JournalEndState::Succeeded, 0, "2024-01-01T00:01:00Z"}));
+        FakePcReader pc;
+        pc.power = {99u, 99u, L"{8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c}"}; // another scheme is active now
+        if (schemeKept) {
+            pc.schemes[balanced] = {99u, 99u, balanced};
+        }
+        struct PowerWriter final : StateWriter {
+            explicit PowerWriter(FakePcReader& into) : pc(into) {}
+            WriteOutcome WriteRegistryValue(RegistryRoot, const std::wstring&, const std::wstring&,
+                                            std::uint32_t, const std::vector<std::uint8_t>&) override {
+                return {};
+            }
+            WriteOutcome DeleteRegistryValue(RegistryRoot, const std::wstring&,
+                                             const std::wstring&) override {
+                return {};
+            }
+            WriteOutcome CreateRegistryKey(RegistryRoot, const std::wstring&) override { return {}; }
+            WriteOutcome DeleteRegistryKeyIfEmpty(RegistryRoot, const std::wstring&) override { return {}; }
+            WriteOutcome SetServiceStartType(const std::wstring&, std::uint32_t) override { return {}; }
+            WriteOutcome SetServiceDelayedFlag(const std::wstring&, bool) override { return {}; }
+            WriteOutcome SetTaskEnabled(const std::wstring&, bool) override { return {}; }
+            WriteOutcome WriteProcessorMaximum(const ProcessorMaximumState& values) override {
+                const auto found = pc.schemes.find(values.scheme);
+                if (found == pc.schemes.end()) {
+                    return {false, 2};
+                }
+                found->second.ac = values.ac.value_or(*found->second.ac);
+                found->second.dc = values.dc.value_or(*found->second.dc);
+                return {true, 0};
+            }
+            FakePcReader& pc;
+        } writer(pc);
+        const auto settings = MakeInMemorySettings();
+        RestoreContext context{pc, writer, *settings, store, L"1.0"};
+        const RestoreResult result = Restore(context, run.Path());
+        EXPECT_EQ(pc.power, (ProcessorMaximumState{99u, 99u, L"{8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c}"}))
+            << "the active scheme is left as it is";
+        if (schemeKept) {
+            EXPECT_TRUE(result.failed.empty());
+            EXPECT_EQ(pc.schemes[balanced], (ProcessorMaximumState{100u, 100u, balanced}));
+        } else {
+            ASSERT_EQ(result.failed.size(), 1u);
+            EXPECT_THAT(result.failed[0].reason, HasSubstr(balanced + L" it was recorded in is gone"));
+        }
+    }
 }
 
 TEST(RestorePoint, EachAnswerOfSystemRestoreIsReportedAsItIs) {

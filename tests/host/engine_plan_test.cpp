@@ -101,7 +101,8 @@ TEST_F(PlanOnFakePc, AnItemTouchedSeveralTimesIsOneEntryWithItsRealStateAndItsLa
     const auto& task = std::get<TaskState>(Find(plan.entries, L"\\MapsUpdateTask")->after);
     EXPECT_FALSE(task.enabled);
     EXPECT_EQ(std::get<ProcessorMaximumState>(Find(plan.entries, L"(mains and battery)")->after),
-              (ProcessorMaximumState{99u, 80u}));
+              (ProcessorMaximumState{99u, 80u, L"{381b4222-f694-41f0-9685-ff5bb260df2e}"}))
+        << "in the active scheme, which the state names";
     EXPECT_EQ(std::get<SettingState>(Find(plan.entries, L"setting AppliedTask")->after), SettingValue(2));
 }
 

@@ -19,6 +19,10 @@ public:
     FakePowerSettings(std::optional<std::uint32_t> acValue, std::optional<std::uint32_t> dcValue)
         : ac(acValue), dc(dcValue) {}
     bool OpenActiveScheme() override { return Log("open") && hasScheme; }
+    bool OpenScheme(const std::wstring& scheme) override {
+        return Log("open " + std::string(scheme.begin(), scheme.end())) && hasScheme;
+    }
+    std::wstring OpenedScheme() override { return L"{active}"; }
     std::optional<std::uint32_t> ReadAcMaximum() override { return ac; }
     std::optional<std::uint32_t> ReadDcMaximum() override { return dc; }
     void WriteAcMaximum(std::uint32_t percent) override {

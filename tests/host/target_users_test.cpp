@@ -25,8 +25,10 @@ struct RecordedRun {
     std::vector<Write> writes;
 };
 
-// Essential through the fan-out and the routing over `targets`, or straight to the system without them.
-RecordedRun RunEssential(const std::vector<TargetUser>* targets, const std::wstring& failingHive = L"") {
+// A profile (Essential unless named) through the fan-out and the routing over `targets`, or straight to the
+// system without them.
+RecordedRun RunOver(const std::vector<TargetUser>* targets, const std::wstring& failingHive = L"",
+                    SettingsProfile profile = kEssentialProfile) {
     const RunController controller;
     Testing::RecordingSystem real;
     RecordedRun run;
@@ -37,7 +39,7 @@ RecordedRun RunEssential(const std::vector<TargetUser>* targets, const std::wstr
     HiveRoute route(targets ? *targets : std::vector<TargetUser>{});
     RoutedSystemOperations routed(real, route);
     PerUserFanOut perUser(routed, route);
-    const std::atomic<SettingsProfile> selected{kEssentialProfile};
+    const std::atomic<SettingsProfile> selected{profile};
     DiscardingDispatcher dispatcher;
     run.outcome = RunApplyPipeline({controller,
                                     selected,
@@ -52,8 +54,8 @@ RecordedRun RunEssential(const std::vector<TargetUser>* targets, const std::wstr
 
 TEST(PerUserFanOut, OneTargetIsThePipelineAsItWasAndSeveralGetEachPerUserRowInTurnFailingWhenAnyFails) {
     const std::vector<TargetUser> own{CurrentUserTarget(L"S-1-5-21-1-1000")};
-    const RecordedRun plain = RunEssential(nullptr);
-    const RecordedRun routed = RunEssential(&own);
+    const RecordedRun plain = RunOver(nullptr);
+    const RecordedRun routed = RunOver(&own);
     EXPECT_EQ(routed.calls, plain.calls);
     EXPECT_EQ(routed.writes, plain.writes);
 
@@ -61,7 +63,7 @@ TEST(PerUserFanOut, OneTargetIsThePipelineAsItWasAndSeveralGetEachPerUserRowInTu
         CurrentUserTarget(L"S-1-5-21-1-1000"),
         {L"S-1-5-21-1-1002", L"bob", L"", HiveSource::AlreadyLoaded, L"S-1-5-21-1-1002", L""},
         {kDefaultProfileHive, L"Default profile", L"", HiveSource::LoadedByUs, L"Velmora-1-1", L""}};
-    const RecordedRun run = RunEssential(&targets, L"Velmora-1-1");
+    const RecordedRun run = RunOver(&targets, L"Velmora-1-1");
 
     const auto& table = RunController().commonRegistryTable;
     const auto perUserRows =
@@ -78,11 +80,34 @@ TEST(PerUserFanOut, OneTargetIsThePipelineAsItWasAndSeveralGetEachPerUserRowInTu
         << "the next row follows the three users' writes";
 }
 
+// A hive loaded from NTUSER.DAT has no class keys of its own (they live in UsrClass.dat): its class rows
+// are skipped for that user, neither written where they would do nothing nor counted as failed.
+TEST(PerUserFanOut, ClassKeysAreSkippedForAUserWhoseHiveWasLoadedFromItsFile) {
+    const std::vector<TargetUser> targets{
+        CurrentUserTarget(L"S-1-5-21-1-1000"),
+        {L"S-1-5-21-1-1002", L"bob", L"", HiveSource::LoadedByUs, L"Velmora-1-1", L""}};
+    const RecordedRun run = RunOver(&targets, L"", kStandardProfile);
+    EXPECT_EQ(run.outcome, 0);
+    EXPECT_TRUE(std::any_of(run.writes.begin(), run.writes.end(), [](const Write& w) {
+        return w.root == 1 && IsUserClassesPath(w.spec);
+    })) << "the signed-in user's class rows are written";
+    const auto intoBob = [](const Write& w) { return w.root == 3 && w.spec.starts_with(L"Velmora-1-1\\"); };
+    const auto classes = [](const Write& w) {
+        return IsUserClassesPath(w.spec.substr(w.spec.find(L'\\') + 1));
+    };
+    EXPECT_TRUE(std::any_of(run.writes.begin(), run.writes.end(), intoBob));
+    EXPECT_TRUE(std::none_of(run.writes.begin(), run.writes.end(),
+                             [&](const Write& w) { return intoBob(w) && classes(w); }));
+    EXPECT_TRUE(IsUserClassesPath(L"SOFTWARE\\CLASSES\\CLSID\\{x}:v") &&
+                IsUserClassesPath(L"Software\\Classes:v") && !IsUserClassesPath(L"Software\\ClassesX\\y") &&
+                !IsUserClassesPath(L"Software\\Policies"));
+}
+
 // --users all on a PC without user profiles: the machine's rows run, the per-user ones are skipped and
 // count as no failure, so the run succeeds rather than failing for ever on a fresh device.
 TEST(PerUserFanOut, WithNoTargetUserThePerUserRowsAreSkippedNotFailed) {
     const std::vector<TargetUser> none;
-    const RecordedRun run = RunEssential(&none);
+    const RecordedRun run = RunOver(&none);
     EXPECT_EQ(run.outcome, 0);
     EXPECT_FALSE(run.writes.empty());
     EXPECT_TRUE(

@@ -2,6 +2,7 @@
 // profile list whose NTUSER.DAT files are saved from a prepared key. Wine does not write a loaded hive
 // back to its file, so every check reads the hives while they are loaded.
 
+#include "engine/journal.h"
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
 #include "support/pc_snapshot.h"
@@ -125,6 +126,10 @@ protected:
             ADD_FAILURE() << "not restored: " << failure.description << " (" << failure.reason << ")";
         }
         EXPECT_EQ(Testing::Differences(before, Snapshot()), L"");
+        std::wstring error;
+        const auto text = engine.Services().journals.ReadTrusted(restored.journalPath, error);
+        EXPECT_TRUE(text && ParseJournal(*text, error))
+            << "the restore's own journal cannot be read: " << error;
     }
 
     // The hives below HKEY_USERS in which anything differs between the two snapshots, apart from the
@@ -193,6 +198,9 @@ TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEac
     EXPECT_EQ(ChangedHives(before, Snapshot()), (std::set<std::wstring>{processSid, annKey, bobKey}))
         << "per-user rows reached another hive";
 
+    // A recorded value whose key is gone by the restore: the key is made again, and the restore's journal
+    // names it as the journal names every per-user key, not by the hive it was loaded under.
+    ASSERT_EQ(::RegDeleteTreeW(HKEY_USERS, (annKey + L"\\" + KeyOf(userRows[0])).c_str()), ERROR_SUCCESS);
     RestoreExactly(run, before);
     engine.Services().targetUsers = nullptr;
     users = TargetUserSet();

@@ -59,7 +59,14 @@ public:
         return found != tasks.end() ? found->second : TaskState{Presence::Absent, false, 0};
     }
     std::vector<std::wstring> FindTasks(const std::vector<std::wstring>&) override { return foundTasks; }
-    ProcessorMaximumState ReadProcessorMaximum() override { return power; }
+    // The active scheme's values, or those of another scheme of `schemes`.
+    ProcessorMaximumState ReadProcessorMaximum(const std::wstring& scheme) override {
+        if (scheme.empty() || scheme == power.scheme) {
+            return power;
+        }
+        const auto found = schemes.find(scheme);
+        return found == schemes.end() ? ProcessorMaximumState{} : found->second;
+    }
     std::optional<std::uint32_t> InstalledMemoryGiB() override { return memoryGiB; }
     std::wstring CurrentUserSid() override { return L"S-1-5-21-1-2-3-1001"; }
     ActionFacts SurveyAction(const ActionTarget&) override { return {}; }
@@ -71,7 +78,8 @@ public:
     std::vector<std::wstring> suffixes;
     std::map<std::wstring, TaskState> tasks;
     std::vector<std::wstring> foundTasks;
-    ProcessorMaximumState power{100u, 80u};
+    ProcessorMaximumState power{100u, 80u, L"{381b4222-f694-41f0-9685-ff5bb260df2e}"};
+    std::map<std::wstring, ProcessorMaximumState> schemes;
     std::optional<std::uint32_t> memoryGiB = 8;
 };
 
