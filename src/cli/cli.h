@@ -47,9 +47,9 @@ public:
     virtual void WriteError(std::wstring_view text) = 0;
     // Replaces the progress line on a terminal (empty: clears it); nothing when none is attached.
     virtual void ShowProgress(std::wstring_view line) = 0;
-    // Set by Ctrl+C while `AllowCancel(true)`; otherwise Ctrl+C ends the process as usual.
+    // Set by Ctrl+C, Ctrl+Break, closing the console, signing out or shutting down, which never end the
+    // process outright: a run or a restore stops between two items, a plan when it is made.
     [[nodiscard]] virtual const std::atomic<bool>& CancelRequested() = 0;
-    virtual void AllowCancel(bool allowed) = 0;
     // The preinstalled-app removal beside the run, and the wait for its end before the process exits.
     [[nodiscard]] virtual bool StartAppRemoval(std::vector<std::wstring> packageNames) = 0;
     virtual void FinishAppRemoval() = 0;

@@ -23,16 +23,22 @@ namespace Velmora::Cli {
 namespace {
 
 std::atomic<bool> cancelRequested{false};
-std::atomic<bool> cancelAllowed{false};
+// Set once the command has ended and given back what it held (other users' hives above all).
+HANDLE commandEnded = nullptr;
+// How long closing the console, signing out or shutting down waits for that: Windows ends the process
+// a few seconds after the event in any case.
+constexpr DWORD kCloseWaitMs = 4000;
 
-// Ctrl+C and Ctrl+Break stop a run between two items; otherwise they end the process as usual.
+// For the whole life of the process: no event ends it before the command has stopped at its next safe
+// point (between two items of a run or a restore, or after a plan) and unloaded the hives it loaded.
+// The default handler would end it at once, and a hive left loaded keeps its user from their own
+// profile until the next restart.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-    const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
-    if (cancelAllowed) {
-        cancelRequested = true;
-        return interrupt ? TRUE : FALSE; // closing, log-off, shut-down: the process ends anyway
+    cancelRequested = true;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && commandEnded != nullptr) {
+        ::WaitForSingleObject(commandEnded, kCloseWaitMs);
     }
-    return FALSE;
+    return TRUE;
 }
 
 // One standard stream: the console in UTF-16 when it is one, otherwise UTF-8 bytes (a pipe or a file).
@@ -199,7 +205,6 @@ public:
     }
 
     const std::atomic<bool>& CancelRequested() override { return cancelRequested; }
-    void AllowCancel(bool allowed) override { cancelAllowed = allowed; }
 
     bool StartAppRemoval(std::vector<std::wstring> packageNames) override {
         try {
@@ -241,15 +246,21 @@ private:
 } // namespace Velmora::Cli
 
 int wmain(int argc, wchar_t** argv) {
+    const Velmora::UniqueKernelHandle ended(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Velmora::Cli::commandEnded = ended.Get();
     ::SetConsoleCtrlHandler(&Velmora::Cli::OnConsoleControl, TRUE);
     std::vector<std::wstring> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    int code = Velmora::Cli::kExitFailed;
     try {
         Velmora::Cli::WindowsCliPlatform platform;
         // COM for the task scheduler and the package manager, once for the whole process.
         const Velmora::ComApartment apartment = Velmora::InitializeComApartment(COINIT_MULTITHREADED);
         Velmora::InitializeComSecurityForSystemRestore();
-        return Velmora::Cli::RunCli(args, platform);
+        code = Velmora::Cli::RunCli(args, platform);
+        // Every hive the command loaded is unloaded by now; only an app removal may still be waited for.
+        ::SetEvent(ended.Get());
     } catch (...) {
-        return Velmora::Cli::kExitFailed;
+        ::SetEvent(ended.Get());
     }
+    return code;
 }

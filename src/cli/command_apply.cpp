@@ -84,10 +84,10 @@ Answer ApplyCommand(Session& session) {
         platform.ShowProgress(L"Applying " + name + L": " + FromUtf8(StepName(progress.step)) + L" " +
                               std::to_wstring(progress.index) + L"/" + std::to_wstring(progress.stepTotal));
     };
-    platform.AllowCancel(true);
     const RunReport report = RunProfile(platform.Engine(), Controller(), args.profile, options);
-    platform.AllowCancel(false);
     platform.ShowProgress(L"");
+    // The other users' hives go back before the wait for the app removal, which may take minutes.
+    targets.UnloadHives();
     platform.FinishAppRemoval();
 
     Answer answer;

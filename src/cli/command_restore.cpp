@@ -62,7 +62,7 @@ Answer RestoreCommand(Session& session) {
         path = *resolved;
     }
 
-    const RestoreResult result = RestoreJournal(engine, path);
+    const RestoreResult result = RestoreJournal(engine, path, {}, &platform.CancelRequested());
     Answer answer;
     answer.fields["journal"] = U8(path);
     if (result.refused) {
@@ -72,7 +72,10 @@ Answer RestoreCommand(Session& session) {
         return answer;
     }
     const bool failed = !result.failed.empty();
-    answer.exitCode = failed ? kExitFailed : result.changed > 0 ? kExitRestartRequired : kExitDone;
+    answer.exitCode = failed               ? kExitFailed
+                      : result.cancelled   ? kExitCancelled
+                      : result.changed > 0 ? kExitRestartRequired
+                                           : kExitDone;
     answer.message = L"Restored " + path + L": " + result.message +
                      (answer.exitCode == kExitRestartRequired ? L" A restart is recommended." : L"");
     Json failures = Json::array();
@@ -92,7 +95,7 @@ Answer RestoreCommand(Session& session) {
         answer.details += L"Warning: the detection marker could not be updated (error " +
                           std::to_wstring(result.markerError) + L").\n";
     }
-    answer.fields["outcome"] = failed ? "failed" : "succeeded";
+    answer.fields["outcome"] = failed ? "failed" : result.cancelled ? "cancelled" : "succeeded";
     answer.fields["restored"] = result.restored.size();
     answer.fields["changed"] = result.changed;
     answer.fields["failures"] = std::move(failures);

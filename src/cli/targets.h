@@ -26,6 +26,11 @@ public:
         engine_.targetUsers = &set_;
     }
     [[nodiscard]] const std::vector<TargetUser>& Users() const { return set_.users; }
+    // Unloads the hives loaded for the command; the users stay known for its answer.
+    void UnloadHives() {
+        engine_.targetUsers = nullptr;
+        set_.UnloadHives();
+    }
 
     std::wstring selection;  // --users as given; "current" by default
     std::wstring leftOutWhy; // the per-user items are left out (SYSTEM without --users): why

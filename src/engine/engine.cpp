@@ -260,7 +260,7 @@ ProfilePlan PlanProfile(EngineServices& services, const RunController& controlle
 }
 
 RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
-                             const ProgressObserver& progress) {
+                             const ProgressObserver& progress, const std::atomic<bool>* cancel) {
     // Hives loaded for this restore; unloaded when it returns.
     std::vector<TargetUserSet> loaded;
     std::vector<TargetUser> reached;
@@ -279,7 +279,7 @@ RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journ
         };
     }
     RestoreContext context{services.reader,         services.writer, services.settings, services.journals,
-                           services.programVersion, progress,        std::move(reach)};
+                           services.programVersion, progress,        std::move(reach),  cancel};
     RestoreResult result = Restore(context, journalPath);
     result.users = std::move(reached);
     if (!result.refused) {

@@ -111,7 +111,8 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
 // Windows has loaded, or one loaded from its profile for the restore and unloaded afterwards. Then
 // brings the detection marker in line with the applied state the restored settings record.
 [[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
-                                           const ProgressObserver& progress = {});
+                                           const ProgressObserver& progress = {},
+                                           const std::atomic<bool>* cancel = nullptr);
 
 // "Essential", "Standard", "Maximum"; empty for anything else.
 [[nodiscard]] std::wstring ProfileName(SettingsProfile profile);

@@ -453,13 +453,17 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
         // Undone in the reverse order of the run, so that of two items sharing a value the earlier holds.
         std::size_t done = 0;
         for (auto it = items.rbegin(); it != items.rend(); ++it) {
+            if (context.cancel != nullptr && context.cancel->load()) {
+                result.cancelled = true;
+                break;
+            }
             if (context.progress) {
                 ++done;
                 context.progress(RunProgress{(*it)->step, done, items.size(), done, items.size()});
             }
             restorer.Item(**it);
         }
-        for (auto it = journal->entries.rbegin(); it != journal->entries.rend(); ++it) {
+        for (auto it = journal->entries.rbegin(); it != journal->entries.rend() && !result.cancelled; ++it) {
             restorer.CreatedKeys(*it);
         }
     } catch (const std::exception&) {
@@ -469,6 +473,8 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
     }
     if (!result.failed.empty()) {
         endState = JournalEndState::Failed;
+    } else if (result.cancelled) {
+        endState = JournalEndState::Cancelled;
     }
     if (!own.Close({endState, 0, UtcTimestamp(context.journals.NowUtcSeconds())})) {
         Diagnose(L"The restore's journal could not be closed; its record stays in " + own.Path());
@@ -478,6 +484,9 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
     result.message = std::to_wstring(result.restored.size()) + L" items restored, " +
                      std::to_wstring(result.failed.size()) + L" failed, " +
                      std::to_wstring(result.cannotComeBack.size()) + L" cannot come back.";
+    if (result.cancelled) {
+        result.message += L" The restore was stopped before the rest; its journal holds what it put back.";
+    }
     if (journal->tornTail) {
         result.message += L" The journal's last record was cut off when its run was stopped; that change had "
                           L"not been made.";

@@ -11,6 +11,7 @@
 #include "engine/state_reader.h"
 #include "engine/target_users.h"
 
+#include <atomic>
 #include <functional>
 
 #include <optional>
@@ -29,7 +30,8 @@ struct RestoreFailure {
 };
 
 struct RestoreResult {
-    bool refused = false; // nothing was changed; `message` says why
+    bool refused = false;   // nothing was changed; `message` says why
+    bool cancelled = false; // stopped between two items when asked to; its journal says so
     std::wstring message;
     std::vector<std::wstring> restored; // items that hold their recorded state again
     std::vector<RestoreFailure> failed;
@@ -52,8 +54,9 @@ struct RestoreContext {
     LocalSettingsValues& settings;
     JournalStore& journals;
     std::wstring programVersion;
-    ProgressObserver progress = {}; // told of each item as it is put back
-    HiveReacher reachHive = {};     // empty: only the process's own hive is reached
+    ProgressObserver progress = {};            // told of each item as it is put back
+    HiveReacher reachHive = {};                // empty: only the process's own hive is reached
+    const std::atomic<bool>* cancel = nullptr; // set from another thread to stop between two items
 };
 
 [[nodiscard]] RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath);

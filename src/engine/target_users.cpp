@@ -137,6 +137,10 @@ bool LooksLikeSid(std::wstring_view text) {
 } // namespace
 
 TargetUserSet::~TargetUserSet() {
+    UnloadHives();
+}
+
+void TargetUserSet::UnloadHives() {
     while (!loaded_.empty()) {
         loaded_.pop_back();
     }

@@ -111,6 +111,8 @@ public:
     void Hold(std::shared_ptr<void> loadedHive) { loaded_.push_back(std::move(loadedHive)); }
     // Takes the users of `other` that this set does not hold yet, and the hives it loaded.
     void Absorb(TargetUserSet&& other);
+    // Unloads the hives it loaded, newest first; the users stay as they were found.
+    void UnloadHives();
 
 private:
     std::vector<std::shared_ptr<void>> loaded_; // unloaded in reverse order of loading

@@ -1,6 +1,7 @@
 #include "engine/windows_engine.h"
 
 #include "build_info.h"
+#include "common/diagnostics.h"
 #include "system/app_offloading.h"
 #include "system/cleanup.h"
 #include "system/packages.h"
@@ -202,7 +203,16 @@ std::shared_ptr<void> WindowsUserHives::LoadHive(const std::wstring& file, std::
     if (hive.KeyName().empty()) {
         return nullptr;
     }
-    return std::make_shared<LoadedUserHive>(std::move(hive));
+    // A hive left loaded keeps its user from their own profile at the next sign-in: say so when it stays.
+    return std::shared_ptr<LoadedUserHive>(new LoadedUserHive(std::move(hive)), [](LoadedUserHive* held) {
+        const std::wstring name = held->KeyName();
+        const LSTATUS status = held->Unload();
+        if (status != ERROR_SUCCESS) {
+            Diagnose(L"The user hive HKEY_USERS\\" + name + L" could not be unloaded: error " +
+                     std::to_wstring(status));
+        }
+        delete held;
+    });
 }
 
 WindowsEngine::WindowsEngine(LocalSettingsValues& settings, std::wstring journalFolder,
@@ -216,6 +226,8 @@ WindowsEngine::WindowsEngine(LocalSettingsValues& settings, std::wstring journal
                                                   restorePoints_,
                                                   [] { return static_cast<std::uint32_t>(::GetLastError()); },
                                                   std::wstring(kProgramVersion),
-                                                  &userHives_} {}
+                                                  &userHives_} {
+    UnloadAbandonedHives();
+}
 
 } // namespace Velmora

@@ -40,6 +40,11 @@ struct ProfileListEntry {
 // Whether HKEY_USERS\<keyName> exists, that is, a hive is loaded there.
 [[nodiscard]] bool HiveKeyExists(const std::wstring& keyName);
 
+// Unloads the hives a Velmora process loaded below HKEY_USERS ("Velmora-<process id>-<n>") and left
+// behind when it was ended from outside, once that process is gone: a hive left loaded keeps its user
+// from their own profile at the next sign-in. Each unload, and each failure, is logged.
+void UnloadAbandonedHives();
+
 // Loads the hive file below HKEY_USERS\<keyName> with the backup and restore privileges enabled
 // only for the call. On failure the owner is empty and `error` holds the Win32 error.
 [[nodiscard]] LoadedUserHive LoadUserHive(const std::wstring& file, const std::wstring& keyName,

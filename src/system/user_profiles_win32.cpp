@@ -1,7 +1,10 @@
 #include "system/user_profiles.h"
 
+#include "common/diagnostics.h"
+
 #include <sddl.h>
 
+#include <algorithm>
 #include <new>
 
 namespace Velmora {
@@ -136,6 +139,66 @@ bool HiveKeyExists(const std::wstring& keyName) {
     UniqueRegistryKey key;
     return !keyName.empty() &&
            ::RegOpenKeyExW(HKEY_USERS, keyName.c_str(), 0, KEY_QUERY_VALUE, key.Put()) == ERROR_SUCCESS;
+}
+
+namespace {
+
+// The process id in "Velmora-<process id>-<n>"; nullopt for any other name.
+std::optional<DWORD> LoaderProcessId(std::wstring_view name) {
+    constexpr std::wstring_view kPrefix = L"Velmora-";
+    if (!name.starts_with(kPrefix)) {
+        return std::nullopt;
+    }
+    name.remove_prefix(kPrefix.size());
+    const std::size_t dash = name.find(L'-');
+    const auto digits = [](std::wstring_view text) {
+        return !text.empty() && text.size() <= 10 &&
+               std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    };
+    if (dash == std::wstring_view::npos || !digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) {
+        return std::nullopt;
+    }
+    const unsigned long long id = std::stoull(std::wstring(name.substr(0, dash)));
+    return id <= 0xFFFFFFFFull ? std::optional<DWORD>(static_cast<DWORD>(id)) : std::nullopt;
+}
+
+// Whether a process with this id still runs. A process that cannot be asked counts as running: its hive
+// is left alone rather than pulled from under it.
+bool ProcessRuns(DWORD id) {
+    const UniqueKernelHandle process(::OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (!process) {
+        return ::GetLastError() != ERROR_INVALID_PARAMETER;
+    }
+    return ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+} // namespace
+
+void UnloadAbandonedHives() {
+    std::vector<std::wstring> abandoned;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        const LSTATUS status =
+            ::RegEnumKeyExW(HKEY_USERS, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA) {
+            continue;
+        }
+        if (status != ERROR_SUCCESS) {
+            break;
+        }
+        const std::optional<DWORD> loader = LoaderProcessId(name);
+        if (loader && *loader != ::GetCurrentProcessId() && !ProcessRuns(*loader)) {
+            abandoned.emplace_back(name);
+        }
+    }
+    for (const std::wstring& keyName : abandoned) {
+        LoadedUserHive hive(keyName);
+        const LSTATUS status = hive.Unload();
+        Diagnose(L"A user hive left loaded by an ended Velmora process, HKEY_USERS\\" + keyName +
+                 (status == ERROR_SUCCESS ? L", was unloaded"
+                                          : L", could not be unloaded: error " + std::to_wstring(status)));
+    }
 }
 
 LoadedUserHive LoadUserHive(const std::wstring& file, const std::wstring& keyName, std::uint32_t& error) {

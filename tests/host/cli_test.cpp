@@ -145,7 +145,6 @@ public:
         cancel = cancel || (stopAfter > 0 && ++shown >= stopAfter && !line.empty());
     }
     const std::atomic<bool>& CancelRequested() override { return cancel; }
-    void AllowCancel(bool) override {}
     bool StartAppRemoval(std::vector<std::wstring>) override { return false; }
     void FinishAppRemoval() override {}
     void RestartComputer() override { events.push_back("restart"); }

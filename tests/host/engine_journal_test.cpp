@@ -407,32 +407,7 @@ TEST(RestoreOfPower, TheValuesGoBackIntoTheirRecordedSchemeOrTheRestoreSaysItIsG
         if (schemeKept) {
             pc.schemes[balanced] = {99u, 99u, balanced};
         }
-        struct PowerWriter final : StateWriter {
-            explicit PowerWriter(FakePcReader& into) : pc(into) {}
-            WriteOutcome WriteRegistryValue(RegistryRoot, const std::wstring&, const std::wstring&,
-                                            std::uint32_t, const std::vector<std::uint8_t>&) override {
-                return {};
-            }
-            WriteOutcome DeleteRegistryValue(RegistryRoot, const std::wstring&,
-                                             const std::wstring&) override {
-                return {};
-            }
-            WriteOutcome CreateRegistryKey(RegistryRoot, const std::wstring&) override { return {}; }
-            WriteOutcome DeleteRegistryKeyIfEmpty(RegistryRoot, const std::wstring&) override { return {}; }
-            WriteOutcome SetServiceStartType(const std::wstring&, std::uint32_t) override { return {}; }
-            WriteOutcome SetServiceDelayedFlag(const std::wstring&, bool) override { return {}; }
-            WriteOutcome SetTaskEnabled(const std::wstring&, bool) override { return {}; }
-            WriteOutcome WriteProcessorMaximum(const ProcessorMaximumState& values) override {
-                const auto found = pc.schemes.find(values.scheme);
-                if (found == pc.schemes.end()) {
-                    return {false, 2};
-                }
-                found->second.ac = values.ac.value_or(*found->second.ac);
-                found->second.dc = values.dc.value_or(*found->second.dc);
-                return {true, 0};
-            }
-            FakePcReader& pc;
-        } writer(pc);
+        FakePcWriter writer(pc);
         const auto settings = MakeInMemorySettings();
         RestoreContext context{pc, writer, *settings, store, L"1.0"};
         const RestoreResult result = Restore(context, run.Path());
@@ -446,6 +421,39 @@ TEST(RestoreOfPower, TheValuesGoBackIntoTheirRecordedSchemeOrTheRestoreSaysItIsG
             EXPECT_THAT(result.failed[0].reason, HasSubstr(balanced + L" it was recorded in is gone"));
         }
     }
+}
+
+// A restore asked to stop ends between two items, with its own journal closed as cancelled and what it
+// put back so far in it.
+TEST(RestoreStop, ARestoreAskedToStopEndsBetweenTwoItemsWithItsJournalClosedAsCancelled) {
+    MemoryJournalStore store;
+    std::wstring error;
+    JournalRecorder run(store.Create(L"Maximum", error),
+                        {JournalKind::Run, L"Maximum", "2024-01-01T00:00:00Z", L"1.0", kSid, {}, {}});
+    for (const wchar_t* name : {L"A", L"B", L"C"}) {
+        run.RecordOutcome(*run.RecordChange(ItemStep::Registry,
+                                            RegistryValueTarget{2, L"SOFTWARE\\X", name, L""}, AbsentValue()),
+                          {true, 0, std::nullopt});
+    }
+    ASSERT_TRUE(run.Close({JournalEndState::Succeeded, 0, "2024-01-01T00:01:00Z"}));
+    FakePcReader pc;
+    for (const wchar_t* name : {L"A", L"B", L"C"}) {
+        pc.SetValue(2, L"SOFTWARE\\X", name, DwordValue(1));
+    }
+    FakePcWriter writer(pc);
+    const auto settings = MakeInMemorySettings();
+    std::atomic<bool> stop{false};
+    RestoreContext context{pc, writer, *settings, store, L"1.0"};
+    context.progress = [&stop](const RunProgress&) { stop = true; }; // asked during the first item
+    context.cancel = &stop;
+    const RestoreResult result = Restore(context, run.Path());
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.restored.size(), 1u);
+    EXPECT_EQ(pc.values.size(), 2u) << "the items after the stop are left as they are";
+    const auto own = ParseJournal(store.files.at(result.journalPath), error);
+    ASSERT_TRUE(own && own->end) << error;
+    EXPECT_EQ(own->end->state, JournalEndState::Cancelled);
+    EXPECT_EQ(own->entries.size(), 1u);
 }
 
 TEST(RestorePoint, EachAnswerOfSystemRestoreIsReportedAsItIs) {

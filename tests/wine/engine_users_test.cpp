@@ -213,6 +213,30 @@ TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEac
     EXPECT_EQ(OwnLoadedHives(), std::vector<std::wstring>{});
 }
 
+// A hive a Velmora process loaded and left behind when it was ended from outside is unloaded at the next
+// start; one whose process still runs (this one) is left alone.
+TEST_F(EngineUsers, AHiveLeftLoadedByAnEndedVelmoraProcessIsUnloadedAtTheNextStart) {
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION started{};
+    std::wstring command = L"cmd.exe /c exit";
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                 nullptr, &startup, &started));
+    const UniqueKernelHandle process(started.hProcess);
+    const UniqueKernelHandle thread(started.hThread);
+    ::WaitForSingleObject(process.Get(), INFINITE);
+    const std::wstring leftBehind = L"Velmora-" + std::to_wstring(started.dwProcessId) + L"-1";
+    const std::wstring stillOurs = L"Velmora-" + std::to_wstring(::GetCurrentProcessId()) + L"-900";
+    {
+        const EnabledPrivileges privileges{SE_BACKUP_NAME, SE_RESTORE_NAME};
+        ASSERT_EQ(::RegLoadKeyW(HKEY_USERS, leftBehind.c_str(), (kFolders[0] + L"\\NTUSER.DAT").c_str()), 0);
+        ASSERT_EQ(::RegLoadKeyW(HKEY_USERS, stillOurs.c_str(), (kFolders[1] + L"\\NTUSER.DAT").c_str()), 0);
+    }
+    UnloadAbandonedHives();
+    EXPECT_FALSE(HiveKeyExists(leftBehind));
+    EXPECT_TRUE(HiveKeyExists(stillOurs));
+    EXPECT_EQ(LoadedUserHive(stillOurs).Unload(), ERROR_SUCCESS);
+}
+
 TEST_F(EngineUsers, EachSelectionReachesItsHivesAndWhatCannotBeReachedIsSkippedWithTheReason) {
     AddProfile(kBob + L"9", L"C:\\users\\..\\windows");
     {

@@ -83,6 +83,39 @@ public:
     std::optional<std::uint32_t> memoryGiB = 8;
 };
 
+// Writes into a fake PC: registry values and the power values of its schemes; everything else is refused.
+class FakePcWriter final : public StateWriter {
+public:
+    explicit FakePcWriter(FakePcReader& pc) : pc_(pc) {}
+    WriteOutcome WriteRegistryValue(RegistryRoot root, const std::wstring& key, const std::wstring& name,
+                                    std::uint32_t type, const std::vector<std::uint8_t>& data) override {
+        pc_.SetValue(root, key, name, {Presence::Present, type, data, 0});
+        return {true, 0};
+    }
+    WriteOutcome DeleteRegistryValue(RegistryRoot root, const std::wstring& key,
+                                     const std::wstring& name) override {
+        pc_.values.erase(FakePcReader::Id(root, key + L":" + name));
+        return {true, 0};
+    }
+    WriteOutcome CreateRegistryKey(RegistryRoot, const std::wstring&) override { return {}; }
+    WriteOutcome DeleteRegistryKeyIfEmpty(RegistryRoot, const std::wstring&) override { return {}; }
+    WriteOutcome SetServiceStartType(const std::wstring&, std::uint32_t) override { return {}; }
+    WriteOutcome SetServiceDelayedFlag(const std::wstring&, bool) override { return {}; }
+    WriteOutcome SetTaskEnabled(const std::wstring&, bool) override { return {}; }
+    WriteOutcome WriteProcessorMaximum(const ProcessorMaximumState& values) override {
+        const auto found = pc_.schemes.find(values.scheme);
+        if (found == pc_.schemes.end()) {
+            return {false, 2};
+        }
+        found->second.ac = values.ac ? values.ac : found->second.ac;
+        found->second.dc = values.dc ? values.dc : found->second.dc;
+        return {true, 0};
+    }
+
+private:
+    FakePcReader& pc_;
+};
+
 // Journals in memory: the lines of each file as they were appended, and the closed documents.
 class MemoryJournalStore final : public JournalStore {
 public:
