@@ -53,7 +53,8 @@ public:
     // The preinstalled-app removal beside the run, and the wait for its end before the process exits.
     [[nodiscard]] virtual bool StartAppRemoval(std::vector<std::wstring> packageNames) = 0;
     virtual void FinishAppRemoval() = 0;
-    virtual void RestartComputer() = 0;
+    // Asks Windows to restart the PC: true when it accepted, otherwise false with the reason.
+    [[nodiscard]] virtual bool RestartComputer(std::wstring& refusal) = 0;
 };
 
 // `args` without the program name. Returns the exit code.

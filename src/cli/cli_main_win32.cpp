@@ -6,6 +6,7 @@
 #include "cli/exit_codes.h"
 #include "cli/process_user.h"
 #include "cli/report_path.h"
+#include "common/diagnostics.h"
 #include "common/text_encoding.h"
 #include "engine/run_lock.h"
 #include "engine/windows_engine.h"
@@ -216,7 +217,11 @@ public:
         }
     }
 
-    void RestartComputer() override { Velmora::RestartComputer(); }
+    bool RestartComputer(std::wstring& refusal) override {
+        const DWORD error = Velmora::RestartComputer();
+        refusal = L"error " + std::to_wstring(error) + L": " + SystemErrorText(error);
+        return error == ERROR_SUCCESS;
+    }
 
     ~WindowsCliPlatform() override { FinishAppRemoval(); }
 
