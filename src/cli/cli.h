@@ -22,6 +22,7 @@ struct RunClaim {
     ClaimOutcome outcome = ClaimOutcome::Failed;
     std::uint32_t error = 0;
     std::shared_ptr<void> holder; // gives the run lock back when it goes
+    std::wstring problem;         // why it failed, in words, when the error number does not say it
 };
 
 // What the commands need of the process and the PC. The Windows build gives the real ones; host

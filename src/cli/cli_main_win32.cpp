@@ -89,14 +89,15 @@ public:
         auto lock = std::make_shared<RunLock>(RunLock::TryAcquire());
         switch (lock->State()) {
         case RunLockState::Held:
-            return {ClaimOutcome::Held, 0, lock};
+            return {ClaimOutcome::Held, 0, lock, {}};
         case RunLockState::Busy:
-            return {ClaimOutcome::Busy, 0, nullptr};
+            return {ClaimOutcome::Busy, 0, nullptr, {}};
         case RunLockState::NotHeld:
+        case RunLockState::Untrusted:
         case RunLockState::Failed:
             break;
         }
-        return {ClaimOutcome::Failed, lock->Error(), nullptr};
+        return {ClaimOutcome::Failed, lock->Error(), nullptr, lock->Problem()};
     }
 
     EngineServices& Engine() override { return engine_.Services(); }

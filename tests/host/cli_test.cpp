@@ -121,7 +121,7 @@ public:
     explicit FakeCliPlatform(EngineServices& engine) : engine_(engine) {}
 
     bool Elevated() override { return elevated; }
-    RunClaim ClaimRun() override { return {claim, 5, nullptr}; }
+    RunClaim ClaimRun() override { return {claim, 5, nullptr, {}}; }
     EngineServices& Engine() override { return engine_; }
     std::wstring JournalFolder() override { return L"C:\\ProgramData\\Velmora\\Journal"; }
     std::wstring FullPath(const std::wstring& path) override {
