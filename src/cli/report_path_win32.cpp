@@ -22,11 +22,6 @@ bool DeleteOpened(HANDLE item) {
     return ::SetFileInformationByHandle(item, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
 
-bool SameName(const std::wstring& left, const std::wstring& right) {
-    return ::CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 // The root of a full path ("C:\", "\\server\share\") and the names below it, the file's last.
 bool SplitPath(const std::wstring& path, std::wstring& root, std::vector<std::wstring>& names) {
     std::size_t start = 3;

@@ -18,11 +18,6 @@ bool IsFolderToEnter(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-bool SameName(const std::wstring& left, const std::wstring& right) {
-    return ::CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 enum class OpenState { Opened, Vanished, Failed };
 
 struct OpenedEntry {
@@ -134,6 +129,11 @@ NTSTATUS OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK acces
         opened.Reset(raw);
     }
     return result;
+}
+
+bool SameName(const std::wstring& left, const std::wstring& right) {
+    return ::CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
+                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
 }
 
 std::wstring ChildPath(const std::wstring& folder, const std::wstring& name) {

@@ -54,6 +54,9 @@ struct EntryRemoval {
 [[nodiscard]] NTSTATUS OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
                                     ULONG disposition, ULONG options, UniqueFileHandle& opened);
 
+// Names and paths as the file system compares them: without regard to case.
+[[nodiscard]] bool SameName(const std::wstring& left, const std::wstring& right);
+
 // `folder` and `name` joined by one backslash.
 [[nodiscard]] std::wstring ChildPath(const std::wstring& folder, const std::wstring& name);
 
