@@ -110,9 +110,12 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
     if (code == kExitBadArguments) {
         platform.WriteError(L"\n" + Usage());
     }
-    if (code == kExitRestartStarted) {
-        // The result is out and the report written: only now is the restart asked for.
-        platform.RestartComputer();
+    std::wstring refusal;
+    // The result is out and the report written: only now is the restart asked for.
+    if (code == kExitRestartStarted && !platform.RestartComputer(refusal)) {
+        platform.WriteError(L"velmora-cli: Windows refused to restart the PC (" + refusal +
+                            L"). The changes are made; restart the PC to complete them.\n");
+        return kExitRestartRequired;
     }
     return code;
 }

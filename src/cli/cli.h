@@ -22,6 +22,7 @@ struct RunClaim {
     ClaimOutcome outcome = ClaimOutcome::Failed;
     std::uint32_t error = 0;
     std::shared_ptr<void> holder; // gives the run lock back when it goes
+    std::wstring problem;         // why it failed, in words, when the error number does not say it
 };
 
 // What the commands need of the process and the PC. The Windows build gives the real ones; host
@@ -53,7 +54,8 @@ public:
     // The preinstalled-app removal beside the run, and the wait for its end before the process exits.
     [[nodiscard]] virtual bool StartAppRemoval(std::vector<std::wstring> packageNames) = 0;
     virtual void FinishAppRemoval() = 0;
-    virtual void RestartComputer() = 0;
+    // Asks Windows to restart the PC: true when it accepted, otherwise false with the reason.
+    [[nodiscard]] virtual bool RestartComputer(std::wstring& refusal) = 0;
 };
 
 // `args` without the program name. Returns the exit code.

@@ -6,6 +6,8 @@
 #include "cli/exit_codes.h"
 #include "cli/process_user.h"
 #include "cli/report_path.h"
+#include "cli/report_path_win32.h"
+#include "common/diagnostics.h"
 #include "common/text_encoding.h"
 #include "engine/run_lock.h"
 #include "engine/windows_engine.h"
@@ -67,22 +69,6 @@ private:
     bool console_ = false;
 };
 
-bool IsLink(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// The folders of an absolute path below its root ("C:\\" or "\\\\server\\share\\"), outermost first.
-std::vector<std::wstring> Folders(const std::wstring& path) {
-    std::size_t slash = path.starts_with(L"\\\\") ? path.find(L'\\', path.find(L'\\', 2) + 1) : 2;
-    std::vector<std::wstring> folders;
-    const std::size_t last = path.find_last_of(L'\\');
-    while (slash != std::wstring::npos && slash < last) {
-        slash = path.find(L'\\', slash + 1);
-        folders.push_back(path.substr(0, slash));
-    }
-    return folders;
-}
-
 class WindowsCliPlatform final : public CliPlatform {
 public:
     WindowsCliPlatform()
@@ -94,14 +80,15 @@ public:
         auto lock = std::make_shared<RunLock>(RunLock::TryAcquire());
         switch (lock->State()) {
         case RunLockState::Held:
-            return {ClaimOutcome::Held, 0, lock};
+            return {ClaimOutcome::Held, 0, lock, {}};
         case RunLockState::Busy:
-            return {ClaimOutcome::Busy, 0, nullptr};
+            return {ClaimOutcome::Busy, 0, nullptr, {}};
         case RunLockState::NotHeld:
+        case RunLockState::Untrusted:
         case RunLockState::Failed:
             break;
         }
-        return {ClaimOutcome::Failed, lock->Error(), nullptr};
+        return {ClaimOutcome::Failed, lock->Error(), nullptr, lock->Problem()};
     }
 
     EngineServices& Engine() override { return engine_.Services(); }
@@ -127,65 +114,15 @@ public:
             error = *why;
             return false;
         }
-        // Every folder on the path that exists, and the file, must be what it seems: no junction, no
-        // symbolic link, no mount point planted to send an elevated write elsewhere. Missing folders are
-        // made when the report is written.
-        for (const std::wstring& folder : Folders(path)) {
-            const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-            if (attributes == INVALID_FILE_ATTRIBUTES) {
-                break;
-            }
-            if (IsLink(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                error = folder + L" is a link or not a folder";
-                return false;
-            }
-        }
-        const DWORD file = ::GetFileAttributesW(path.c_str());
-        if (IsLink(file) || (file != INVALID_FILE_ATTRIBUTES && (file & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
-            error = L"it is a link or a folder";
-            return false;
-        }
-        return true;
+        return CheckReportPathOnDisk(path, error);
     }
 
     bool WriteReport(const std::wstring& path, const std::string& document, std::wstring& error) override {
-        if (!CheckReportPath(path, error)) {
+        if (const auto why = WhyNotAReportPath(path)) {
+            error = *why;
             return false;
         }
-        for (const std::wstring& folder : Folders(path)) {
-            if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-                error = L"the folder " + folder + L" could not be made (error " +
-                        std::to_wstring(::GetLastError()) + L")";
-                return false;
-            }
-        }
-        if (!CheckReportPath(path, error)) { // the folders made, and every other one, once more
-            return false;
-        }
-        // Written beside it under a new name, then moved over it: a link at the report's own name is
-        // replaced, never followed.
-        const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-        {
-            const UniqueFileHandle file(
-                ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-            DWORD written = 0;
-            if (!file ||
-                !::WriteFile(file.Get(), document.data(), static_cast<DWORD>(document.size()), &written,
-                             nullptr) ||
-                written != document.size() || !::FlushFileBuffers(file.Get())) {
-                error = L"error " + std::to_wstring(::GetLastError());
-                ::DeleteFileW(temporary.c_str());
-                return false;
-            }
-        }
-        if (!::MoveFileExW(temporary.c_str(), path.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            error = L"error " + std::to_wstring(::GetLastError());
-            ::DeleteFileW(temporary.c_str());
-            return false;
-        }
-        return true;
+        return WriteReportFile(path, document, error);
     }
 
     void WriteOut(std::wstring_view text) override { out_.Write(text); }
@@ -221,7 +158,11 @@ public:
         }
     }
 
-    void RestartComputer() override { Velmora::RestartComputer(); }
+    bool RestartComputer(std::wstring& refusal) override {
+        const DWORD error = Velmora::RestartComputer();
+        refusal = L"error " + std::to_wstring(error) + L": " + SystemErrorText(error);
+        return error == ERROR_SUCCESS;
+    }
 
     ~WindowsCliPlatform() override { FinishAppRemoval(); }
 

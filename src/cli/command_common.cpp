@@ -71,8 +71,10 @@ std::optional<Answer> Claim(Session& session, RunClaim& claim) {
                        L"Another Velmora run is in progress on this PC (in the window or in "
                        L"velmora-cli). Nothing was changed; try again when it has finished.");
     }
-    return Refusal(kExitFailed, L"The run lock could not be taken (error " + std::to_wstring(claim.error) +
-                                    L"). Nothing was changed.");
+    return Refusal(kExitFailed, (claim.problem.empty() ? L"The run lock could not be taken (error " +
+                                                             std::to_wstring(claim.error) + L")."
+                                                       : claim.problem) +
+                                    L" Nothing was changed.");
 }
 
 const RunController& Controller() {

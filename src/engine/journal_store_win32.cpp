@@ -4,6 +4,8 @@
 #include "common/win32_handles.h"
 #include "engine/journal.h"
 #include "system/app_offloading.h"
+#include "system/entry_removal_win32.h"
+#include "system/temp_folder_guard.h"
 
 #include <aclapi.h>
 #include <knownfolders.h>
@@ -17,9 +19,14 @@
 namespace Velmora {
 namespace {
 
-// Full access for SYSTEM and Administrators, passed on to everything inside; nothing inherited from
-// above, so no one else can read or plant a journal.
-constexpr wchar_t kJournalFolderAcl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// Owned by Administrators; full access for SYSTEM and Administrators, passed on to everything inside;
+// nothing inherited from above, so no one else can read or plant a journal. The owner matters as much as
+// the list: an owner may always change the list (https://learn.microsoft.com/windows/win32/secauthz/
+// owner-of-a-new-object), so a folder another account made first stays theirs until it is given away.
+constexpr wchar_t kJournalFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The same for each journal file, set when it is made rather than inherited.
+constexpr wchar_t kJournalFileSecurity[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::wstring ErrorText(DWORD error) {
     return L"error " + std::to_wstring(error);
@@ -29,9 +36,19 @@ bool IsLink(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// A security descriptor from its text; empty (and the error set) when it cannot be built.
+UniqueLocalMemory Descriptor(const wchar_t* text) {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &raw, nullptr);
+    return UniqueLocalMemory(raw);
+}
+
 UniqueKernelHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
-                            DWORD flags) {
-    const HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+                            DWORD flags, PSECURITY_DESCRIPTOR security = nullptr) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
+    const HANDLE handle =
+        ::CreateFileW(path.c_str(), access, share, security == nullptr ? nullptr : &attributes, disposition,
+                      flags, nullptr);
     return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
@@ -47,43 +64,6 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// Puts the protected access list on a folder, creating the folder first where it is missing.
-bool ProtectFolder(const std::wstring& folder, std::wstring& error) {
-    PSECURITY_DESCRIPTOR raw = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kJournalFolderAcl, SDDL_REVISION_1, &raw,
-                                                                nullptr)) {
-        error = L"the access list could not be built (" + ErrorText(::GetLastError()) + L")";
-        return false;
-    }
-    const UniqueLocalMemory descriptor(raw);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, raw, FALSE};
-    if (::CreateDirectoryW(folder.c_str(), &attributes)) {
-        return true;
-    }
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-        error = L"the folder " + folder + L" could not be created (" + ErrorText(::GetLastError()) + L")";
-        return false;
-    }
-    const DWORD found = ::GetFileAttributesW(folder.c_str());
-    if (found == INVALID_FILE_ATTRIBUTES || (found & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsLink(found)) {
-        error = L"the journal folder " + folder + L" is not a plain folder";
-        return false;
-    }
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL acl = nullptr;
-    ::GetSecurityDescriptorDacl(raw, &present, &acl, &defaulted);
-    const DWORD set = ::SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
-                                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                              nullptr, nullptr, acl, nullptr);
-    if (set != ERROR_SUCCESS) {
-        error =
-            L"the access of " + folder + L" could not be limited to administrators (" + ErrorText(set) + L")";
-        return false;
-    }
-    return true;
-}
-
 std::wstring ProcessUserSid() {
     return GetCurrentUserSid();
 }
@@ -94,6 +74,96 @@ bool ProcessIsAdministrator() {
     BOOL member = FALSE;
     return ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
            ::CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
+bool IsTrustedOwner(const FileOwnerReader& ownerOf, HANDLE item) {
+    return IsTrustedJournalOwner(ownerOf(item), ProcessUserSid(), ProcessIsAdministrator());
+}
+
+bool SamePath(const std::wstring& left, const std::wstring& right) {
+    const auto a = CanonicalFullPath(left);
+    const auto b = CanonicalFullPath(right);
+    return a && b && SameName(*a, *b);
+}
+
+// Creates a folder owned by Administrators with the protected access list, or gives an existing one
+// that owner and list, through a handle that reached the folder itself and no link. Refused when it is
+// not a plain folder or keeps an owner Velmora does not trust: another account could open it up again.
+bool SecureFolder(const std::wstring& path, const FileOwnerReader& ownerOf, HeldFolder& held,
+                  std::wstring& error) {
+    const UniqueLocalMemory descriptor = Descriptor(kJournalFolderSecurity);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+    if (!descriptor ||
+        (!::CreateDirectoryW(path.c_str(), &attributes) && ::GetLastError() != ERROR_ALREADY_EXISTS)) {
+        error = L"the folder " + path + L" could not be created (" + ErrorText(::GetLastError()) + L")";
+        return false;
+    }
+    {
+        // A folder another account made may shut administrators out: taking it over needs these.
+        const EnabledPrivileges privileges{SE_TAKE_OWNERSHIP_NAME, SE_BACKUP_NAME, SE_RESTORE_NAME};
+        held.handle.Reset(::CreateFileW(path.c_str(),
+                                        READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_LIST_DIRECTORY |
+                                            FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                                        kShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    held.finalPath = held.handle ? FinalPathOf(held.handle.Get()) : std::wstring();
+    if (!held.handle || !::GetFileInformationByHandle(held.handle.Get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        !SamePath(held.finalPath, path)) {
+        error = L"the journal folder " + path + L" is not a plain folder";
+        return false;
+    }
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL acl = nullptr;
+    PSID owner = nullptr;
+    ::GetSecurityDescriptorDacl(descriptor.Get(), &present, &acl, &defaulted);
+    ::GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted);
+    const DWORD set = ::SetSecurityInfo(held.handle.Get(), SE_FILE_OBJECT,
+                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                            PROTECTED_DACL_SECURITY_INFORMATION,
+                                        owner, nullptr, acl, nullptr);
+    if (set != ERROR_SUCCESS || !IsTrustedOwner(ownerOf, held.handle.Get())) {
+        error = L"the folder " + path + L" could not be given to the Administrators (" +
+                (set != ERROR_SUCCESS ? ErrorText(set) : L"its owner is " + ownerOf(held.handle.Get())) +
+                L"); Velmora keeps no journals in a folder another account owns";
+        return false;
+    }
+    return true;
+}
+
+// What another account left in the journal folder before Velmora secured it (or a link anyone left):
+// none of it is a journal Velmora may read, and none may take the name a run needs. Removed through
+// handles, a link as a link.
+void RemoveForeignEntries(const HeldFolder& folder, const FileOwnerReader& ownerOf) {
+    for (const ListedEntry& entry : ListFolder(folder.handle.Get()).entries) {
+        UniqueFileHandle item;
+        const bool trusted =
+            (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+            NT_SUCCESS(OpenInFolder(folder.handle.Get(), entry.name, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                    kShareAll, FILE_OPEN, 0, item)) &&
+            SamePath(FinalPathOf(item.Get()), ChildPath(folder.finalPath, entry.name)) &&
+            IsTrustedOwner(ownerOf, item.Get());
+        item.Reset();
+        if (!trusted && !RemoveFolderEntry(folder, entry).removed) {
+            Diagnose(L"Left by another account, and could not be removed: " +
+                     ChildPath(folder.finalPath, entry.name));
+        }
+    }
+}
+
+// A file or a link where the journal folder goes is removed; a folder there is secured in its place
+// (journals an administrator wrote into it stay).
+void ClearTheWayFor(const HeldFolder& parent, const std::wstring& name) {
+    for (const ListedEntry& entry : ListFolder(parent.handle.Get()).entries) {
+        const DWORD kind = entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+        if (SameName(entry.name, name) && kind != FILE_ATTRIBUTE_DIRECTORY) {
+            static_cast<void>(RemoveFolderEntry(parent, entry)); // what stays is refused next
+        }
+    }
 }
 
 // "20250131T120000.123Z"
@@ -121,8 +191,11 @@ public:
     bool Close(std::string_view document) override {
         const std::wstring temporary = finalPath_ + L".tmp";
         {
+            // A new file of its own, never one found there: whatever has the name goes first.
+            ::DeleteFileW(temporary.c_str());
+            const UniqueLocalMemory security = Descriptor(kJournalFileSecurity);
             const UniqueKernelHandle file =
-                OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+                OpenFile(temporary, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, security.Get());
             if (!file || !WriteAll(file.Get(), document) || !::FlushFileBuffers(file.Get())) {
                 ::DeleteFileW(temporary.c_str());
                 return false;
@@ -185,13 +258,21 @@ bool WindowsJournalStore::EnsureFolder(std::wstring& error) {
         error = L"the ProgramData folder is unknown";
         return false;
     }
-    // Velmora's own folder above it is protected the same way, so no one else can swap the folder.
+    // Velmora's own folder above it is secured the same way, so no one else can swap the folder.
     const std::size_t slash = folder_.find_last_of(L'\\');
     const std::wstring parent = slash == std::wstring::npos ? std::wstring() : folder_.substr(0, slash);
-    if (parent.ends_with(L"\\Velmora") && !ProtectFolder(parent, error)) {
+    HeldFolder held;
+    if (parent.ends_with(L"\\Velmora")) {
+        if (!SecureFolder(parent, ownerOf_, held, error)) {
+            return false;
+        }
+        ClearTheWayFor(held, folder_.substr(slash + 1));
+    }
+    if (!SecureFolder(folder_, ownerOf_, held, error)) {
         return false;
     }
-    return ProtectFolder(folder_, error);
+    RemoveForeignEntries(held, ownerOf_);
+    return true;
 }
 
 std::unique_ptr<JournalFile> WindowsJournalStore::Create(const std::wstring& name, std::wstring& error) {
@@ -208,8 +289,9 @@ std::unique_ptr<JournalFile> WindowsJournalStore::Create(const std::wstring& nam
             continue;
         }
         const std::wstring finalPath = folder_ + L"\\" + stamp + L"-" + name + L".json";
+        const UniqueLocalMemory security = Descriptor(kJournalFileSecurity);
         UniqueKernelHandle partial = OpenFile(finalPath + L".partial", GENERIC_WRITE, FILE_SHARE_READ,
-                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, security.Get());
         if (partial) {
             return std::make_unique<WindowsJournalFile>(finalPath, std::move(partial));
         }
@@ -287,6 +369,11 @@ std::vector<std::wstring> WindowsJournalStore::List() {
             continue;
         }
         const std::wstring path = folder_ + L"\\" + name;
+        const UniqueKernelHandle file =
+            OpenFile(path, READ_CONTROL, kShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+        if (!file || !IsTrustedOwner(ownerOf_, file.Get())) {
+            continue; // planted by another account: never the journal a restore picks, nor one kept
+        }
         auto [entry, added] = journals.emplace(BaseName(name), path);
         if (!added && name.ends_with(L".json")) {
             entry->second = path; // the closed journal stands for its run

@@ -2,6 +2,7 @@
 
 #include "common/diagnostics.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <string>
@@ -10,8 +11,51 @@
 namespace Velmora {
 namespace {
 
-// Full access for SYSTEM and Administrators, and for no one else.
-constexpr wchar_t kRunLockAcl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+// Owned by Administrators; full access for SYSTEM and Administrators, and for no one else.
+constexpr wchar_t kRunLockSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+constexpr wchar_t kRetry[] = L" Sign that account out, or restart the PC, then try again.";
+
+std::wstring SidText(PSID sid) {
+    std::wstring text = L"an unknown account";
+    wchar_t* raw = nullptr;
+    if (sid != nullptr && ::ConvertSidToStringSidW(sid, &raw)) {
+        const UniqueLocalMemory owned(raw);
+        text = raw;
+    }
+    wchar_t name[256] = {};
+    wchar_t domain[256] = {};
+    DWORD nameSize = 256;
+    DWORD domainSize = 256;
+    SID_NAME_USE use{};
+    if (sid != nullptr && ::LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
+        text = std::wstring(domain) + (domain[0] != L'\0' ? L"\\" : L"") + name + L" (" + text + L")";
+    }
+    return text;
+}
+
+// Opening an existing named mutex ignores the security descriptor passed in, so anyone who can create
+// objects in the global namespace could make the lock first and hold it, or deny it to administrators
+// (https://learn.microsoft.com/windows/win32/api/synchapi/nf-synchapi-createmutexw). Only an
+// administrator can make an object owned by Administrators or SYSTEM: a token names as owner only a
+// group it holds with SE_GROUP_OWNER
+// (https://learn.microsoft.com/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_token_owner). The words
+// why when the lock found is not such an object; empty when it is.
+std::wstring WhyNotOurs(HANDLE mutex) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    const DWORD read = ::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                                         nullptr, nullptr, &raw);
+    const UniqueLocalMemory descriptor(raw);
+    if (read == ERROR_SUCCESS && owner != nullptr &&
+        (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+         ::IsWellKnownSid(owner, WinLocalSystemSid))) {
+        return {};
+    }
+    return L"The run lock " + std::wstring(kRunLockName) + L" was made by " +
+           (read == ERROR_SUCCESS ? SidText(owner) : L"an account it does not name") +
+           L", not by an administrator, so Velmora does not trust it." + kRetry;
+}
 
 } // namespace
 
@@ -19,7 +63,7 @@ RunLock RunLock::TryAcquire() noexcept {
     RunLock lock;
     lock.state_ = RunLockState::Failed;
     PSECURITY_DESCRIPTOR raw = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kRunLockAcl, SDDL_REVISION_1, &raw,
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kRunLockSecurity, SDDL_REVISION_1, &raw,
                                                                 nullptr)) {
         lock.error_ = ::GetLastError();
         return lock;
@@ -29,8 +73,23 @@ RunLock RunLock::TryAcquire() noexcept {
     lock.mutex_.Reset(::CreateMutexW(&attributes, FALSE, kRunLockName));
     if (!lock.mutex_) {
         lock.error_ = ::GetLastError();
+        // Velmora's own lock lets every administrator open it and is a mutex.
+        if (lock.error_ == ERROR_ACCESS_DENIED || lock.error_ == ERROR_INVALID_HANDLE) {
+            lock.state_ = RunLockState::Untrusted;
+            lock.problem_ =
+                L"The run lock " + std::wstring(kRunLockName) + L" is held by an object that " +
+                (lock.error_ == ERROR_ACCESS_DENIED ? L"shuts administrators out" : L"is not a mutex") +
+                L": another account made it, not Velmora." + kRetry;
+        }
         Diagnose(L"The run lock " + std::wstring(kRunLockName) + L" could not be opened: error " +
-                 std::to_wstring(lock.error_));
+                 std::to_wstring(lock.error_) + L". " + lock.problem_);
+        return lock;
+    }
+    if (std::wstring why = WhyNotOurs(lock.mutex_.Get()); !why.empty()) {
+        lock.mutex_.Reset(); // never waited for, never taken
+        lock.state_ = RunLockState::Untrusted;
+        lock.problem_ = std::move(why);
+        Diagnose(lock.problem_);
         return lock;
     }
     switch (::WaitForSingleObject(lock.mutex_.Get(), 0)) {
@@ -56,7 +115,7 @@ RunLock RunLock::TryAcquire() noexcept {
 
 RunLock::RunLock(RunLock&& other) noexcept
     : mutex_(std::move(other.mutex_)), state_(std::exchange(other.state_, RunLockState::NotHeld)),
-      error_(other.error_) {}
+      error_(other.error_), problem_(std::move(other.problem_)) {}
 
 RunLock& RunLock::operator=(RunLock&& other) noexcept {
     if (this != &other) {
@@ -64,6 +123,7 @@ RunLock& RunLock::operator=(RunLock&& other) noexcept {
         mutex_ = std::move(other.mutex_);
         state_ = std::exchange(other.state_, RunLockState::NotHeld);
         error_ = other.error_;
+        problem_ = std::move(other.problem_);
     }
     return *this;
 }

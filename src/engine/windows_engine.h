@@ -54,8 +54,8 @@ public:
 using FileOwnerReader = std::function<std::wstring(HANDLE file)>;
 [[nodiscard]] std::wstring FileOwnerSid(HANDLE file);
 
-// %ProgramData%\Velmora\Journal (or the folder given), created readable and writable only by
-// Administrators and SYSTEM.
+// %ProgramData%\Velmora\Journal (or the folder given), owned by Administrators and readable and writable
+// only by them and SYSTEM, whoever made it first.
 class WindowsJournalStore final : public JournalStore {
 public:
     // `ownerOf` reads a journal's owner; Wine reports the process user for every file whatever it was
@@ -71,7 +71,8 @@ public:
     [[nodiscard]] const std::wstring& Folder() const { return folder_; }
 
 private:
-    // Creates the folder with its protected access list, or puts that list on the folder found.
+    // Creates the folder with its owner and protected access list, or gives both to the folder found, and
+    // removes what another account left in it.
     [[nodiscard]] bool EnsureFolder(std::wstring& error);
 
     std::wstring folder_;

@@ -18,11 +18,6 @@ bool IsFolderToEnter(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-bool SameName(const std::wstring& left, const std::wstring& right) {
-    return ::CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 enum class OpenState { Opened, Vanished, Failed };
 
 struct OpenedEntry {
@@ -35,23 +30,10 @@ struct OpenedEntry {
 // listed and is held without delete sharing; anything else is shared as DeleteFileW shares it.
 NTSTATUS OpenRelative(HANDLE folder, const std::wstring& name, bool enter, ACCESS_MASK access,
                       UniqueFileHandle& opened) {
-    UNICODE_STRING text{};
-    text.Buffer = const_cast<wchar_t*>(name.c_str());
-    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    text.MaximumLength = text.Length;
-    OBJECT_ATTRIBUTES object{};
-    InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
-    IO_STATUS_BLOCK status{};
     const ULONG share = FILE_SHARE_READ | FILE_SHARE_WRITE | (enter ? 0 : FILE_SHARE_DELETE);
-    const ULONG options = FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT |
-                          FILE_SYNCHRONOUS_IO_NONALERT | (enter ? FILE_DIRECTORY_FILE : 0);
-    HANDLE raw = nullptr;
-    const NTSTATUS result = ::NtCreateFile(&raw, access | (enter ? FILE_LIST_DIRECTORY : 0), &object, &status,
-                                           nullptr, 0, share, FILE_OPEN, options, nullptr, 0);
-    if (NT_SUCCESS(result)) {
-        opened.Reset(raw);
-    }
-    return result;
+    const ULONG options = FILE_OPEN_FOR_BACKUP_INTENT | (enter ? FILE_DIRECTORY_FILE : 0);
+    return OpenInFolder(folder, name, access | (enter ? FILE_LIST_DIRECTORY : 0), share, FILE_OPEN, options,
+                        opened);
 }
 
 OpenedEntry OpenEntry(const HeldFolder& folder, const ListedEntry& listed) {
@@ -129,6 +111,30 @@ Level EnterFolder(OpenedEntry folder) {
 }
 
 } // namespace
+
+NTSTATUS OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                      ULONG disposition, ULONG options, UniqueFileHandle& opened) {
+    UNICODE_STRING text{};
+    text.Buffer = const_cast<wchar_t*>(name.c_str());
+    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    OBJECT_ATTRIBUTES object{};
+    InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK status{};
+    HANDLE raw = nullptr;
+    const NTSTATUS result = ::NtCreateFile(
+        &raw, access | SYNCHRONIZE, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
+        options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(result)) {
+        opened.Reset(raw);
+    }
+    return result;
+}
+
+bool SameName(const std::wstring& left, const std::wstring& right) {
+    return ::CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
+                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
+}
 
 std::wstring ChildPath(const std::wstring& folder, const std::wstring& name) {
     return folder.ends_with(L'\\') ? folder + name : folder + L"\\" + name;

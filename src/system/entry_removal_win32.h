@@ -2,6 +2,8 @@
 
 #include "common/win32_handles.h"
 
+#include <winternl.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +47,15 @@ struct EntryRemoval {
 // through a link the system did not report as one (Wine shows links to files as plain files), and
 // is left alone.
 [[nodiscard]] EntryRemoval RemoveFolderEntry(const HeldFolder& folder, const ListedEntry& entry);
+
+// NtCreateFile of `name` inside `folder`, relative to the folder's handle and never by path: a link is
+// opened as the link, not followed (Wine follows a Unix link to a folder all the same: compare the
+// final name). Synchronous I/O; the status as NtCreateFile gives it.
+[[nodiscard]] NTSTATUS OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                                    ULONG disposition, ULONG options, UniqueFileHandle& opened);
+
+// Names and paths as the file system compares them: without regard to case.
+[[nodiscard]] bool SameName(const std::wstring& left, const std::wstring& right);
 
 // `folder` and `name` joined by one backslash.
 [[nodiscard]] std::wstring ChildPath(const std::wstring& folder, const std::wstring& name);

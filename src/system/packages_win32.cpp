@@ -5,6 +5,7 @@
 
 #include "system/packages.h"
 
+#include "common/com_object.h"
 #include "common/win32_handles.h"
 #include "system/registry.h"
 #include "system/winrt_functions.h"
@@ -193,7 +194,7 @@ UniqueComPointer<Interface> QueryFor(IUnknown* object, const GUID& iid) {
 
 // Signals an event when the removal has finished, however it finished. The completion can come on
 // any thread, so the handler is agile and its state atomic.
-class RemovalCompletedHandler final : public IDeploymentCompletedHandler {
+class RemovalCompletedHandler final : public ComObject<IDeploymentCompletedHandler> {
 public:
     // nullptr when no event could be created.
     static UniqueComPointer<RemovalCompletedHandler> Create() {
@@ -217,16 +218,6 @@ public:
         return E_NOINTERFACE;
     }
 
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE Invoke(IDeploymentOperation*, std::int32_t status) override {
         status_ = status;
         ::SetEvent(finished_.Get());
@@ -244,9 +235,8 @@ public:
 
 private:
     explicit RemovalCompletedHandler(UniqueKernelHandle finished) : finished_(std::move(finished)) {}
-    ~RemovalCompletedHandler() = default;
+    ~RemovalCompletedHandler() override = default;
 
-    std::atomic<ULONG> references_{1};
     std::atomic<std::int32_t> status_{0};
     UniqueKernelHandle finished_;
 };

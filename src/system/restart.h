@@ -15,8 +15,9 @@ struct RestartApi {
     BOOL(WINAPI* exitWindowsEx)(UINT, DWORD) = &::ExitWindowsEx;
 };
 
-// Enables the shutdown privilege when the token allows, then asks Windows to restart. No
-// confirmation; a refusal is silent.
-void RestartComputer(const RestartApi& api = RestartApi{});
+// Enables the shutdown privilege when the token allows, then asks Windows to restart, without
+// confirmation. ERROR_SUCCESS when Windows accepted the request (the restart then goes on without this
+// process); otherwise the error it was refused with, which is also logged.
+DWORD RestartComputer(const RestartApi& api = RestartApi{});
 
 } // namespace Velmora

@@ -7,7 +7,7 @@
 
 namespace Velmora {
 
-void RestartComputer(const RestartApi& api) {
+DWORD RestartComputer(const RestartApi& api) {
     UniqueTokenHandle token;
     if (api.openProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Put())) {
         TOKEN_PRIVILEGES privileges{};
@@ -18,9 +18,12 @@ void RestartComputer(const RestartApi& api) {
         }
         token.Reset();
     }
-    if (!api.exitWindowsEx(kRestartFlags, kRestartReason)) {
-        Diagnose(L"The restart was refused: " + std::to_wstring(::GetLastError()));
+    if (api.exitWindowsEx(kRestartFlags, kRestartReason)) {
+        return ERROR_SUCCESS;
     }
+    const DWORD error = ::GetLastError();
+    Diagnose(L"The restart was refused: " + std::to_wstring(error));
+    return error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error;
 }
 
 } // namespace Velmora

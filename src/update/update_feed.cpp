@@ -23,10 +23,11 @@ const Json* Field(const Json& object, const char* name) {
     return found == object.end() ? nullptr : &*found;
 }
 
-// Tabs and line breaks are the only control characters the notes may carry.
+// Tabs and line breaks ("\n") are the only control characters the notes may carry: a carriage return
+// of its own breaks no line in the notice and moves text over what came before it on a console.
 bool IsDisplayableText(std::wstring_view text) {
     return std::none_of(text.begin(), text.end(), [](wchar_t c) {
-        return (c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r') || (c >= 0x7F && c <= 0x9F);
+        return (c < 0x20 && c != L'\t' && c != L'\n') || (c >= 0x7F && c <= 0x9F);
     });
 }
 

@@ -121,7 +121,7 @@ public:
     explicit FakeCliPlatform(EngineServices& engine) : engine_(engine) {}
 
     bool Elevated() override { return elevated; }
-    RunClaim ClaimRun() override { return {claim, 5, nullptr}; }
+    RunClaim ClaimRun() override { return {claim, 5, nullptr, {}}; }
     EngineServices& Engine() override { return engine_; }
     std::wstring JournalFolder() override { return L"C:\\ProgramData\\Velmora\\Journal"; }
     std::wstring FullPath(const std::wstring& path) override {
@@ -147,7 +147,11 @@ public:
     const std::atomic<bool>& CancelRequested() override { return cancel; }
     bool StartAppRemoval(std::vector<std::wstring>) override { return false; }
     void FinishAppRemoval() override {}
-    void RestartComputer() override { events.push_back("restart"); }
+    bool RestartComputer(std::wstring& refusal) override {
+        events.push_back("restart");
+        refusal = restartRefusal;
+        return restartRefusal.empty();
+    }
 
     bool elevated = true;
     ClaimOutcome claim = ClaimOutcome::Held;
@@ -158,6 +162,7 @@ public:
     std::wstring errors;
     std::vector<std::string> events;
     std::map<std::wstring, std::string> reports;
+    std::wstring restartRefusal; // Windows' answer to the restart request; empty: accepted
 
 private:
     EngineServices& engine_;
@@ -248,6 +253,12 @@ TEST_F(CliApply, EachOutcomeHasItsExitCodeAndOnlyASuccessWritesTheMarker) {
         ASSERT_FALSE(RestoreJournal(services, journal).refused) << journal;
     }
     EXPECT_FALSE(Marker()) << "no profile is applied any more";
+}
+
+TEST_F(CliApply, ARestartWindowsRefusesExitsAsOneStillToBeDoneWithItsReason) {
+    platform.restartRefusal = L"error 1115: A system shutdown is in progress.";
+    EXPECT_EQ(Run({L"apply", L"essential", L"--restart"}), kExitRestartRequired);
+    EXPECT_THAT(platform.errors, HasSubstr(platform.restartRefusal));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "system/commands.h"
 #include "system/services.h"
 #include "tweaks/run_controller.h"
 
@@ -104,6 +105,23 @@ TEST(ServiceKeys, OnlyANonEmptyNameWithoutBackslashAddressesOneKeyAndTheScmLineI
         EXPECT_FALSE(IsServiceKeyName(name));
     }
     EXPECT_EQ(ScmOpenFailureLine(0x80070005u), "Failed to open Service Control Manager: 2147942405\n");
+}
+
+// Wine's cmd runs the next entry after a failing one whatever joins them, so only the line itself shows
+// that every entry runs: " & ", never " && " or " || ".
+TEST(CommandLines, CmdJoinsTheEntriesAsStoredWithASingleAmpersand) {
+    const struct {
+        std::vector<std::wstring> entries;
+        std::optional<std::wstring> line;
+    } cases[] = {
+        {{}, std::nullopt},
+        {{L"NET STOP w32time"}, L"cmd.exe /C NET STOP w32time"},
+        {{L"c", L"exit 3", L"b"}, L"cmd.exe /C c & exit 3 & b"},
+        {{L"", L"echo \"a&b\""}, L"cmd.exe /C  & echo \"a&b\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BuildCmdCommandLine(c.entries), c.line);
+    }
 }
 
 } // namespace

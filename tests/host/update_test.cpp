@@ -79,6 +79,7 @@ TEST(UpdateFeedParsing, RefusesWhatItCannotTrust) {
         R"({"version": "2", "url": "https://e.com/", "critical": false, "notes": {"en": "a"}})",
         R"({"version": "2", "url": "https://e.com/", "critical": false, "notes": {"en": "a", "ar": 1}})",
         R"({"version": "2", "url": "https://e.com/", "critical": false, "notes": {"en": "\u001b[2J", "ar": "b"}})",
+        R"({"version": "2", "url": "https://e.com/", "critical": false, "notes": {"en": "a\r\nb", "ar": "b"}})",
         R"({"version": "2", "url": "https://e.com/", "critical": false, "notes": {"en": ")" +
             std::string(kMaxNotesLength + 1, 'x') + R"(", "ar": "b"}})",
         "{\"version\": \"2\xff\", " + rest + "}",

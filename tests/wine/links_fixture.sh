@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Unix symbolic links inside the sandbox's drive C: for the cleanup link tests (Wine 8 has no call that
-# makes one, but shows a Unix link to a folder as a reparse point), made as the sandbox's Wine user.
+# Unix symbolic links inside the sandbox's drive C: for the link tests of the cleanup and the report file
+# (Wine 8 has no call that makes one, but shows a Unix link to a folder as a reparse point), made as the
+# sandbox's Wine user.
 #   tests/wine/links_fixture.sh SANDBOX_DIR create|remove
 set -euo pipefail
 sandbox=$1

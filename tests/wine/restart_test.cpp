@@ -25,6 +25,11 @@ BOOL WINAPI RecordingExitWindows(UINT flags, DWORD reason) {
     return TRUE;
 }
 
+BOOL WINAPI RefusingExitWindows(UINT, DWORD) {
+    ::SetLastError(ERROR_SHUTDOWN_IN_PROGRESS);
+    return FALSE;
+}
+
 BOOL WINAPI NoToken(HANDLE, DWORD, PHANDLE) {
     ::SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
@@ -38,11 +43,15 @@ TEST(RestartComputer, EnablesTheShutdownPrivilegeAndAsksOnceForARebootThatLetsPr
         if (!tokenOpens) {
             api.openProcessToken = &NoToken; // the request is still made
         }
-        Velmora::RestartComputer(api);
+        EXPECT_EQ(Velmora::RestartComputer(api), static_cast<DWORD>(ERROR_SUCCESS));
         // EWX_REBOOT | EWX_FORCEIFHUNG, never EWX_FORCE; reason 0.
         EXPECT_EQ(requests, (std::vector<std::pair<UINT, DWORD>>{{0x12u, 0u}}));
         EXPECT_TRUE(privilegeWasEnabled || !tokenOpens);
     }
+    Velmora::RestartApi refusing;
+    refusing.exitWindowsEx = &RefusingExitWindows;
+    EXPECT_EQ(Velmora::RestartComputer(refusing), static_cast<DWORD>(ERROR_SHUTDOWN_IN_PROGRESS))
+        << "the caller hears of a refusal";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "ui/win32/view_painter.h"
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include <windows.h>
@@ -32,6 +33,9 @@ public:
 
     [[nodiscard]] HWND WindowOf(const Control& control) const;
     [[nodiscard]] Control* ControlOf(HWND window) const;
+    // What a control shows besides its own text, for screen readers: the texts inside it that are
+    // shown, in tree order, one a line (a card's description, its status, the notice of changes).
+    [[nodiscard]] std::wstring DescriptionOf(const Control& control) const;
     // Whether a drop-down list is open (a rebuild then waits for it to close).
     [[nodiscard]] bool AnyListDropped() const;
 

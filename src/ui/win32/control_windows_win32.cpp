@@ -1,9 +1,12 @@
 #include "ui/win32/control_windows.h"
 
+#include "ui/win32/described_accessible.h"
+
 #include <commctrl.h>
 #include <uxtheme.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace Velmora::Win32 {
 namespace {
@@ -91,6 +94,23 @@ LRESULT CALLBACK TextProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     }
     return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+// A card paints texts that have no window of their own: a screen reader reads its title as the name
+// and the rest as the description.
+LRESULT CALLBACK CardProcedure(HWND card, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR windows) {
+    // The object id comes as a 32-bit value in a wider parameter.
+    if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
+        const auto* owner = reinterpret_cast<const ControlWindows*>(windows);
+        if (const Control* control = owner->ControlOf(card)) {
+            if (const LRESULT answer =
+                    AccessibleWithDescription(card, wParam, owner->DescriptionOf(*control))) {
+                return answer;
+            }
+        }
+    }
+    return ::DefSubclassProc(card, message, wParam, lParam);
 }
 
 // The edit control breaks lines only at "\r\n".
@@ -196,6 +216,11 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
     case ControlKind::TextBlock:
         ::SetWindowSubclass(child, &TextProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
         break;
+    case ControlKind::Button:
+        if (!control.Children().empty()) {
+            ::SetWindowSubclass(child, &CardProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
+        }
+        break;
     case ControlKind::ProgressRing:
         ::SetWindowTheme(child, L"", L""); // the theme's colours, dark ones too
         SetColours(control, child);
@@ -241,6 +266,21 @@ Control* ControlWindows::ControlOf(HWND window) const {
     return found == controls_.end() ? nullptr : found->second;
 }
 
+std::wstring ControlWindows::DescriptionOf(const Control& control) const {
+    std::wstring description;
+    std::vector<const Control*> pending(control.Children().rbegin(), control.Children().rend());
+    while (!pending.empty()) { // in tree order, as they read
+        const Control* item = pending.back();
+        pending.pop_back();
+        pending.insert(pending.end(), item->Children().rbegin(), item->Children().rend());
+        if (item->Kind() == ControlKind::TextBlock && item->IsShown() && !item->Text().empty() &&
+            item->Text() != control.Text()) {
+            description += (description.empty() ? L"" : L"\n") + item->Text();
+        }
+    }
+    return description;
+}
+
 bool ControlWindows::AnyListDropped() const {
     return std::any_of(windows_.begin(), windows_.end(), [](const auto& entry) {
         return entry.first->Kind() == ControlKind::ComboBox &&
@@ -251,10 +291,11 @@ bool ControlWindows::AnyListDropped() const {
 void ControlWindows::Update(const Control& control, ControlProperty property) {
     HWND window = WindowOf(control);
     if (window == nullptr) {
-        // Content painted by its button: the button paints it anew.
+        // Content painted by its button: the button paints it anew, and tells what it reads out.
         for (const Control* owner = control.Parent(); owner != nullptr; owner = owner->Parent()) {
             if (HWND ownerWindow = WindowOf(*owner)) {
                 ::InvalidateRect(ownerWindow, nullptr, TRUE);
+                ::NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, ownerWindow, OBJID_CLIENT, CHILDID_SELF);
                 break;
             }
         }
