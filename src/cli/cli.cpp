@@ -78,8 +78,13 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
     try {
         switch (arguments.command) {
         case Command::Help:
-            platform.WriteOut(Usage());
-            return kExitDone;
+            if (!arguments.json) {
+                platform.WriteOut(Usage());
+                return kExitDone;
+            }
+            answer.message = L"velmora-cli's commands and options; \"usage\" holds them in words.";
+            answer.fields["usage"] = U8(Usage());
+            break;
         case Command::Version:
             answer.message = L"velmora-cli " + platform.Engine().programVersion;
             break;

@@ -106,6 +106,7 @@ class CliTest(unittest.TestCase):
         self.assertEqual([p["name"] for p in self.document("profiles", expected=0)["profiles"]],
                          ["Essential", "Standard", "Maximum"])
         self.document("journals", expected=0)
+        self.assertIn("Usage: velmora-cli", self.document("--help", expected=0)["usage"])
         code, out, _ = self.cli("--version")
         self.assertEqual((code, out.strip()), (0, "velmora-cli " + self.document("status", expected=0)["programVersion"]))
 
