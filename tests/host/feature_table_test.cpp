@@ -1,6 +1,10 @@
 // The feature table is data that everything a person reads about a change comes from: it must cover
 // every item exactly once, in both languages, with valid ids and tags.
 
+#include "common/text_encoding.h"
+#include "engine/feature_items.h"
+#include "settings/local_settings.h"
+#include "support/fake_engine.h"
 #include "tweaks/feature_catalogue.h"
 #include "tweaks/run_controller.h"
 
@@ -51,6 +55,40 @@ TEST(FeatureTable, CoversEveryItemOnceWithValidIdsAndBothLanguages) {
             ExpectBothLanguages(warning.reason, id + " warning " + std::string(TagId(warning.tag)));
         }
     }
+}
+
+// Everything a run of any profile touches, as the plan names it (per-user instances, Edge's tasks found at
+// run time, the app removal, another user's hive), is shown under one feature.
+TEST(FeatureIndex, EveryItemOfEveryProfilesPlanBelongsToAFeature) {
+    const RunController controller;
+    const FeatureIndex features(controller);
+    Testing::FakePcReader pc;
+    pc.suffixes = {L"1a2b3"};
+    pc.foundTasks = {L"\\MicrosoftEdgeUpdateTaskMachineUA{5D8A}"};
+    const auto settings = MakeInMemorySettings();
+    TargetUserSet users;
+    users.users = {
+        CurrentUserTarget(pc.CurrentUserSid()),
+        {L"S-1-5-21-9-9-9-1002", L"bob", L"", HiveSource::AlreadyLoaded, L"S-1-5-21-9-9-9-1002", L""}};
+    for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
+        PlanOptions options;
+        options.appRemoval = true;
+        options.users = &users;
+        const ProfilePlan plan = Plan(controller, profile, pc, *settings, options);
+        for (const PlanEntry& entry : plan.entries) {
+            EXPECT_TRUE(features.FeatureOf(entry.target).has_value()) << ToUtf8(entry.description);
+        }
+        const auto groups = GroupByFeature(plan, features);
+        EXPECT_LT(groups.back().feature, features.Features().size()) << "an entry of no feature";
+    }
+    const auto feature = [&](const ItemTarget& target) {
+        const auto index = features.FeatureOf(target);
+        return index ? std::string(features.Features()[*index].id) : std::string();
+    };
+    EXPECT_EQ(feature(ServiceTarget{L"cbdhsvc_4f2e1"}), feature(ServiceTarget{L"CDPSvc"}))
+        << "a per-user instance belongs to its template's feature";
+    EXPECT_EQ(feature(ServiceTarget{L"SPOOLER"}), feature(ServiceTarget{L"Spooler"}));
+    EXPECT_EQ(feature(ServiceTarget{L"NoSuchService_1"}), "");
 }
 
 } // namespace
