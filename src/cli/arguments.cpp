@@ -18,17 +18,19 @@ struct CommandSpec {
     std::uint8_t maxPositional;
 };
 
-constexpr std::array<CommandSpec, 6> kCommands = {{
+constexpr std::array<CommandSpec, 7> kCommands = {{
     {Command::Profiles, L"profiles", 0, 0},
     {Command::Plan, L"plan", 1, 1},
     {Command::Apply, L"apply", 1, 1},
     {Command::Status, L"status", 0, 0},
     {Command::Restore, L"restore", 0, 1},
     {Command::Journals, L"journals", 0, 0},
+    {Command::Features, L"features", 0, 0},
 }};
 
 constexpr unsigned kAll = Bit(Command::Profiles) | Bit(Command::Plan) | Bit(Command::Apply) |
-                          Bit(Command::Status) | Bit(Command::Restore) | Bit(Command::Journals);
+                          Bit(Command::Status) | Bit(Command::Restore) | Bit(Command::Journals) |
+                          Bit(Command::Features);
 
 struct OptionSpec {
     std::wstring_view name;
@@ -117,6 +119,8 @@ std::string_view CommandName(Command command) {
         return "restore";
     case Command::Journals:
         return "journals";
+    case Command::Features:
+        return "features";
     }
     return "help";
 }
@@ -250,6 +254,8 @@ std::wstring Usage() {
            L"  status [--users USERS]           the applied profile and the settings that have drifted\n"
            L"  restore [JOURNAL]                restores the newest journal, or the one named (needs elevation)\n"
            L"  journals                         lists the journals (needs elevation)\n"
+           L"  features                         the features: what each change is, in words, and what it may\n"
+           L"                                   turn off\n"
            L"  --version, --help\n"
            L"\n"
            L"PROFILE is essential, standard or maximum. USERS names whose per-user settings a command\n"

@@ -14,7 +14,17 @@
 
 namespace Velmora::Cli {
 
-enum class Command : std::uint8_t { Help, Version, Profiles, Plan, Apply, Status, Restore, Journals };
+enum class Command : std::uint8_t {
+    Help,
+    Version,
+    Profiles,
+    Plan,
+    Apply,
+    Status,
+    Restore,
+    Journals,
+    Features
+};
 
 [[nodiscard]] std::string_view CommandName(Command command);
 

@@ -106,6 +106,9 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
         case Command::Journals:
             answer = JournalsCommand(session);
             break;
+        case Command::Features:
+            answer = FeaturesCommand(session);
+            break;
         }
     } catch (...) {
         answer = Refusal(kExitFailed, L"velmora-cli stopped on an unexpected error.");

@@ -5,6 +5,7 @@
 #include "cli/item_text.h"
 #include "common/text_encoding.h"
 #include "engine/engine.h"
+#include "engine/feature_items.h"
 #include "tweaks/run_controller.h"
 
 #include <algorithm>
@@ -80,6 +81,24 @@ std::optional<Answer> Claim(Session& session, RunClaim& claim) {
 const RunController& Controller() {
     static const RunController controller;
     return controller;
+}
+
+const FeatureIndex& Features() {
+    static const FeatureIndex features(Controller());
+    return features;
+}
+
+Json FeatureId(const ItemTarget& target) {
+    const auto feature = Features().FeatureOf(target);
+    return feature ? Json(std::string(Features().Features()[*feature].id)) : Json();
+}
+
+std::wstring FeatureHeading(std::size_t feature) {
+    if (feature >= Features().Features().size()) {
+        return L"  (no feature)\n";
+    }
+    const FeatureDefinition& definition = Features().Features()[feature];
+    return L"  " + std::wstring(definition.title.en) + L" [" + FromUtf8(definition.id) + L"]\n";
 }
 
 ProfilePlan PlanOf(Session& session, SettingsProfile profile, bool surveyActions) {

@@ -13,6 +13,7 @@
 #include <string_view>
 
 namespace Velmora {
+class FeatureIndex;
 class RunController;
 } // namespace Velmora
 
@@ -53,6 +54,11 @@ struct Session {
 [[nodiscard]] std::optional<Answer> Claim(Session& session, RunClaim& claim);
 
 [[nodiscard]] const RunController& Controller();
+[[nodiscard]] const FeatureIndex& Features();
+// The feature an entry belongs to, by id; null for none.
+[[nodiscard]] Json FeatureId(const ItemTarget& target);
+// "  Title [id]" and a line end: the heading of a feature's items in words.
+[[nodiscard]] std::wstring FeatureHeading(std::size_t feature);
 [[nodiscard]] ProfilePlan PlanOf(Session& session, SettingsProfile profile, bool surveyActions);
 
 // The commands.
@@ -62,5 +68,6 @@ struct Session {
 [[nodiscard]] Answer StatusCommand(Session& session);
 [[nodiscard]] Answer RestoreCommand(Session& session);
 [[nodiscard]] Answer JournalsCommand(Session& session);
+[[nodiscard]] Answer FeaturesCommand(Session& session);
 
 } // namespace Velmora::Cli

@@ -5,6 +5,7 @@
 #include "cli/targets.h"
 #include "common/text_encoding.h"
 #include "engine/engine.h"
+#include "engine/feature_items.h"
 
 #include <algorithm>
 
@@ -49,9 +50,10 @@ Answer ProfilesCommand(Session& session) {
 namespace {
 
 Json PlanEntryJson(const PlanEntry& entry) {
-    Json json{{"step", StepName(entry.step)},   {"description", U8(entry.description)},
-              {"item", ItemJson(entry.target)}, {"action", entry.isAction},
-              {"readable", entry.readable},     {"inEffect", entry.inEffect}};
+    Json json{{"step", StepName(entry.step)},       {"description", U8(entry.description)},
+              {"feature", FeatureId(entry.target)}, {"item", ItemJson(entry.target)},
+              {"action", entry.isAction},           {"readable", entry.readable},
+              {"inEffect", entry.inEffect}};
     if (entry.isAction) {
         Json folders = Json::array();
         for (const std::wstring& folder : entry.facts.folders) {
@@ -96,15 +98,27 @@ Answer PlanCommand(Session& session) {
     std::wstring actions;
     for (const PlanEntry& entry : plan.entries) {
         entries.push_back(PlanEntryJson(entry));
-        if (entry.isAction) {
-            const std::wstring facts = DescribeFacts(entry.facts);
-            actions += Line(entry, facts.empty() ? L"" : L" (" + facts + L")");
-        } else if (!entry.readable) {
-            unreadable += Line(entry, L": " + DescribeState(entry.current));
-        } else if (!entry.inEffect) {
-            changes +=
-                Line(entry, L": " + DescribeState(entry.current) + L" \u2192 " + DescribeState(entry.after));
+    }
+    // In words, each feature's items under its title.
+    for (const FeatureEntries& group : GroupByFeature(plan, Features())) {
+        std::wstring itsChanges;
+        std::wstring itsUnreadable;
+        std::wstring itsActions;
+        for (const PlanEntry* entry : group.entries) {
+            if (entry->isAction) {
+                const std::wstring facts = DescribeFacts(entry->facts);
+                itsActions += L"  " + Line(*entry, facts.empty() ? L"" : L" (" + facts + L")");
+            } else if (!entry->readable) {
+                itsUnreadable += L"  " + Line(*entry, L": " + DescribeState(entry->current));
+            } else if (!entry->inEffect) {
+                itsChanges += L"  " + Line(*entry, L": " + DescribeState(entry->current) + L" \u2192 " +
+                                                       DescribeState(entry->after));
+            }
         }
+        const std::wstring heading = FeatureHeading(group.feature);
+        changes += itsChanges.empty() ? L"" : heading + itsChanges;
+        unreadable += itsUnreadable.empty() ? L"" : heading + itsUnreadable;
+        actions += itsActions.empty() ? L"" : heading + itsActions;
     }
     const std::size_t toChange = counts.changes - counts.inEffect - counts.unreadable;
     answer.message = L"Plan for " + ProfileName(profile) + L": " + std::to_wstring(toChange) + L" of " +

@@ -6,6 +6,7 @@
 #include "common/text_encoding.h"
 #include "engine/detection_marker.h"
 #include "engine/engine.h"
+#include "engine/feature_items.h"
 #include "settings/local_settings.h"
 #include "tweaks/apply_pipeline.h"
 
@@ -95,9 +96,8 @@ Answer StatusCommand(Session& session) {
     std::map<std::wstring, Drift> byUser; // by hive; the machine's under ""
     Json drifted = Json::array();
     Json unreadable = Json::array();
-    std::wstring driftText;
-    std::wstring unreadableText;
-    for (const PlanEntry& entry : PlanOf(session, applied.profile, false).entries) {
+    const ProfilePlan plan = PlanOf(session, applied.profile, false);
+    for (const PlanEntry& entry : plan.entries) {
         if (entry.isAction || IsSetting(entry)) {
             continue;
         }
@@ -107,22 +107,41 @@ Answer StatusCommand(Session& session) {
             ++drift.unreadable;
             unreadable.push_back({{"step", StepName(entry.step)},
                                   {"description", U8(entry.description)},
+                                  {"feature", FeatureId(entry.target)},
                                   {"item", ItemJson(entry.target)}});
-            unreadableText += Line(entry, L": " + DescribeState(entry.current));
         } else if (entry.inEffect) {
             ++drift.inEffect;
         } else {
             ++drift.drifted;
             drifted.push_back({{"step", StepName(entry.step)},
                                {"description", U8(entry.description)},
+                               {"feature", FeatureId(entry.target)},
                                {"item", ItemJson(entry.target)},
                                {"current", StateJson(entry.current)},
                                {"expected", StateJson(entry.after)},
                                {"currentText", U8(DescribeState(entry.current))},
                                {"expectedText", U8(DescribeState(entry.after))}});
-            driftText += Line(entry, L": now " + DescribeState(entry.current) + L", " + name + L" sets " +
-                                         DescribeState(entry.after));
         }
+    }
+    // In words, each feature's drifted and unreadable items under its title.
+    std::wstring driftText;
+    std::wstring unreadableText;
+    for (const FeatureEntries& group : GroupByFeature(plan, Features())) {
+        std::wstring itsDrift;
+        std::wstring itsUnreadable;
+        for (const PlanEntry* entry : group.entries) {
+            if (entry->isAction || IsSetting(*entry)) {
+                continue;
+            }
+            if (!entry->readable) {
+                itsUnreadable += L"  " + Line(*entry, L": " + DescribeState(entry->current));
+            } else if (!entry->inEffect) {
+                itsDrift += L"  " + Line(*entry, L": now " + DescribeState(entry->current) + L", " + name +
+                                                     L" sets " + DescribeState(entry->after));
+            }
+        }
+        driftText += itsDrift.empty() ? L"" : FeatureHeading(group.feature) + itsDrift;
+        unreadableText += itsUnreadable.empty() ? L"" : FeatureHeading(group.feature) + itsUnreadable;
     }
     Drift total;
     for (const auto& [hive, drift] : byUser) {

@@ -13,6 +13,13 @@
 
 namespace Velmora {
 
+struct BilingualText {
+    std::wstring_view en;
+    std::wstring_view ar;
+    // 1 English, anything else Arabic, as the window's language setting counts.
+    [[nodiscard]] std::wstring_view In(std::int32_t language) const { return language == 1 ? en : ar; }
+};
+
 enum class FeatureCategory : std::uint8_t {
     PrivacyDiagnostics,
     AdsSuggestions,
@@ -34,6 +41,7 @@ inline constexpr std::size_t kFeatureCategoryCount = 15;
 
 // "privacy-diagnostics", "ads-suggestions", …: the category's id in documents and JSON.
 [[nodiscard]] std::string_view CategoryId(FeatureCategory category);
+[[nodiscard]] BilingualText CategoryTitle(FeatureCategory category);
 
 // What a change can turn off that a person may use. The list is closed: a tag is added only with a
 // reason that none of these covers.
@@ -63,6 +71,8 @@ inline constexpr std::size_t kAffectsTagCount = 20;
 
 // "printing", "gaming", "store-apps", …
 [[nodiscard]] std::string_view TagId(AffectsTag tag);
+// What the tag names, in plain words: "Remote access to this PC".
+[[nodiscard]] BilingualText TagTitle(AffectsTag tag);
 [[nodiscard]] std::optional<AffectsTag> TagFromId(std::string_view id);
 
 // The RunController's tables, in its order.
@@ -109,11 +119,6 @@ struct BuiltInItemName {
     std::string_view name;
 };
 [[nodiscard]] BuiltInItemName BuiltInName(BuiltInItem item);
-
-struct BilingualText {
-    std::wstring_view en;
-    std::wstring_view ar;
-};
 
 // One thing a feature can turn off, with the reason in a line.
 struct FeatureWarning {

@@ -107,6 +107,9 @@ class CliTest(unittest.TestCase):
                          ["Essential", "Standard", "Maximum"])
         self.document("journals", expected=0)
         self.assertIn("Usage: velmora-cli", self.document("--help", expected=0)["usage"])
+        features = self.document("features", expected=0)["features"]
+        plan = self.document("plan", "maximum", expected=0)
+        self.assertTrue(all(entry["feature"] in {f["id"] for f in features} for entry in plan["entries"]))
         code, out, _ = self.cli("--version")
         self.assertEqual((code, out.strip()), (0, "velmora-cli " + self.document("status", expected=0)["programVersion"]))
 

@@ -38,6 +38,13 @@ TEST(FeatureTable, CoversEveryItemOnceWithValidIdsAndBothLanguages) {
         ADD_FAILURE() << problem;
     }
 
+    for (std::size_t category = 0; category < kFeatureCategoryCount; ++category) {
+        ExpectBothLanguages(CategoryTitle(static_cast<FeatureCategory>(category)), "a category's title");
+    }
+    for (std::size_t tag = 0; tag < kAffectsTagCount; ++tag) {
+        ExpectBothLanguages(TagTitle(static_cast<AffectsTag>(tag)), "a tag's title");
+        EXPECT_EQ(TagFromId(TagId(static_cast<AffectsTag>(tag))), static_cast<AffectsTag>(tag));
+    }
     const std::regex idPattern("[a-z0-9]+(-[a-z0-9]+)*");
     std::set<std::string_view> ids;
     for (const FeatureDefinition& feature : catalogue.Features()) {
