@@ -59,20 +59,6 @@ std::vector<ItemTarget> RowTargets(const RegistryDwordSetting& row) {
     return targets;
 }
 
-const std::vector<RegistryDwordSetting>* RegistryTable(const RunController& controller,
-                                                       CatalogueTable table) {
-    switch (table) {
-    case CatalogueTable::CommonRegistryTable:
-        return &controller.commonRegistryTable;
-    case CatalogueTable::StandardRegistryTable:
-        return &controller.standardRegistryTable;
-    case CatalogueTable::MaximumRegistryTable:
-        return &controller.maximumRegistryTable;
-    default:
-        return nullptr;
-    }
-}
-
 std::wstring TemplatePrefix(std::wstring_view name) {
     const std::size_t underscore = name.rfind(L'_');
     return underscore == std::wstring_view::npos ? std::wstring() : Lower(name.substr(0, underscore));
@@ -84,12 +70,13 @@ FeatureIndex::FeatureIndex(const RunController& controller) : catalogue_(control
     const auto table = [&](CatalogueTable which, std::size_t index) {
         return catalogue_.FeatureOfRow({which, index});
     };
-    for (const CatalogueTable which :
-         {CatalogueTable::CommonRegistryTable, CatalogueTable::StandardRegistryTable,
-          CatalogueTable::MaximumRegistryTable}) {
-        const auto& rows = *RegistryTable(controller, which);
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            for (const ItemTarget& target : RowTargets(rows[i])) {
+    const std::pair<CatalogueTable, const std::vector<RegistryDwordSetting>*> registryTables[] = {
+        {CatalogueTable::CommonRegistryTable, &controller.commonRegistryTable},
+        {CatalogueTable::StandardRegistryTable, &controller.standardRegistryTable},
+        {CatalogueTable::MaximumRegistryTable, &controller.maximumRegistryTable}};
+    for (const auto& [which, rows] : registryTables) {
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            for (const ItemTarget& target : RowTargets((*rows)[i])) {
                 Add(target, table(which, i));
             }
         }

@@ -1,11 +1,13 @@
 #include "catalogue.h"
 
 #include "common/text_encoding.h"
+#include "tweaks/feature_catalogue.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
 #include "tweaks/system_operations.h"
 #include "common/dispatcher_queue.h"
 
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -245,7 +247,7 @@ std::string DocumentProfile(const RunController& controller, SettingsProfile pro
     std::string text;
     int step = 1;
     for (auto it = system.changes.cbegin(); it != system.changes.cend();) {
-        text += "### Step " + std::to_string(step++) + "\n\n";
+        text += "#### Step " + std::to_string(step++) + "\n\n";
         if (!it->isRegistry) {
             text += it->action + "\n";
             ++it;
@@ -257,6 +259,185 @@ std::string DocumentProfile(const RunController& controller, SettingsProfile pro
         }
         text += "Registry values:\n\n" + RegistryTable(it, end) + "\n";
         it = end;
+    }
+    return text;
+}
+
+// ---- features ----
+
+std::string Bilingual(const BilingualText& text) {
+    return "{\"en\": " + JsonString(std::wstring(text.en)) +
+           ", \"ar\": " + JsonString(std::wstring(text.ar)) + "}";
+}
+
+std::string ProfileNames(const std::vector<SettingsProfile>& profiles, const char* separator, bool quoted) {
+    static const char* const kNames[] = {"Essential", "Standard", "Maximum"};
+    std::string text;
+    for (const SettingsProfile profile : profiles) {
+        text += (text.empty() ? "" : separator) + std::string(quoted ? "\"" : "") + kNames[profile] +
+                (quoted ? "\"" : "");
+    }
+    return text;
+}
+
+std::string FeatureJson(const FeatureCatalogue& catalogue, std::size_t feature) {
+    const FeatureDefinition& f = catalogue.Features()[feature];
+    std::string json = "    {\"id\": \"" + std::string(f.id) + "\", \"category\": \"" +
+                       std::string(CategoryId(f.category)) + "\",\n     \"title\": " + Bilingual(f.title) +
+                       ",\n     \"description\": " + Bilingual(f.description) + ",\n     \"affects\": [";
+    for (std::size_t i = 0; i < f.affects.size(); ++i) {
+        json += (i == 0 ? "" : ", ") + std::string("{\"tag\": \"") + std::string(TagId(f.affects[i].tag)) +
+                "\", \"reason\": " + Bilingual(f.affects[i].reason) + "}";
+    }
+    json += "], \"warnedProfiles\": [" + ProfileNames(catalogue.WarnedProfiles(feature), ", ", true) +
+            "],\n     \"profiles\": [" + ProfileNames(catalogue.ProfilesOf(feature), ", ", true) +
+            "], \"keepable\": " + (f.keepable ? "true" : "false") + ",\n     \"items\": [";
+    std::string items;
+    for (const TableRow& row : catalogue.RowsOf(feature)) {
+        items += (items.empty() ? "" : ", ") + std::string("{\"table\": \"") +
+                 std::string(TableName(row.table)) + "\", \"index\": " + std::to_string(row.index) + "}";
+    }
+    for (const BuiltInItem item : catalogue.BuiltInsOf(feature)) {
+        items += (items.empty() ? "" : ", ") + std::string("{\"kind\": \"") +
+                 std::string(BuiltInName(item).kind) + "\", \"name\": \"" +
+                 std::string(BuiltInName(item).name) + "\"}";
+    }
+    return json + items + "]}";
+}
+
+// What a built-in item does, in a sentence.
+std::string BuiltInText(BuiltInItem item) {
+    switch (item) {
+    case BuiltInItem::RecycleBin:
+        return "The Recycle Bin of the drive Windows lives on is emptied.";
+    case BuiltInItem::TempFolders:
+        return "The Windows folder's Temp and your own temporary folder are cleaned (see the run order below).";
+    case BuiltInItem::PrefetchFolder:
+        return "The Windows folder's Prefetch is cleaned.";
+    case BuiltInItem::ProcessorMaximum:
+        return "The maximum processor state of the active power scheme becomes 99 % wherever it is 100 %.";
+    case BuiltInItem::SvcHostSplitThreshold:
+        return "HKLM `SYSTEM\\CurrentControlSet\\Control`: SvcHostSplitThresholdInKB is sized to the installed "
+               "memory.";
+    case BuiltInItem::MemoryAdjustedSysMain:
+        return "Maximum: SysMain is disabled in its registry key when the PC has 16 GiB of memory or more.";
+    case BuiltInItem::MemoryAdjustedSpooler:
+        return "Maximum: Spooler is set to start on demand in its registry key.";
+    case BuiltInItem::MemoryAdjustedServer:
+        return "Maximum: LanmanServer is set to start on demand in its registry key.";
+    case BuiltInItem::EdgeUpdateTasks:
+        return "Scheduled tasks whose name begins with MicrosoftEdgeUpdateTaskMachineCore or "
+               "MicrosoftEdgeUpdateTaskMachineUA, in any folder, are disabled.";
+    case BuiltInItem::LogonBackgroundImage:
+        return "HKLM `SOFTWARE\\Policies\\Microsoft\\Windows\\System`: DisableLogonBackgroundImage is deleted before "
+               "the common table writes it afresh.";
+    case BuiltInItem::LegacyContextMenu:
+        return "Maximum sets HKCU `SOFTWARE\\CLASSES\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32` "
+               "(default) to an empty string; a lower profile deletes that key.";
+    case BuiltInItem::Transparency:
+        return "HKCU `Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize`: EnableTransparency is 0 "
+               "with Maximum, 1 with a lower profile.";
+    case BuiltInItem::AppOffloading:
+        return "Maximum sets HKLM `SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\InstallService\\Stubification\\" +
+               std::string(kSidPlaceholder) + "`: EnableAppOffloading to 0; a lower profile deletes it.";
+    case BuiltInItem::AppRemoval:
+        return "With Standard or Maximum, and only when you tick the option: the preinstalled apps below are "
+               "removed (see *Preinstalled apps*).";
+    case BuiltInItem::AppliedProfileRecord:
+        return "Velmora records the applied profile and its revision (AppliedTask, AppliedTaskBuild<Profile>).";
+    }
+    return {};
+}
+
+std::string FeatureItemsMarkdown(const RunController& c, const FeatureCatalogue& catalogue,
+                                 std::size_t feature) {
+    std::string registry;
+    std::string services;
+    std::string tasks;
+    std::string other;
+    for (const TableRow& row : catalogue.RowsOf(feature)) {
+        const std::string where = std::string(TableName(row.table)) + "[" + std::to_string(row.index) + "]";
+        const RegistryDwordSetting* setting = nullptr;
+        const char* profiles = "";
+        switch (row.table) {
+        case CatalogueTable::CommonRegistryTable:
+            setting = &c.commonRegistryTable[row.index];
+            profiles = "all three";
+            break;
+        case CatalogueTable::StandardRegistryTable:
+            setting = &c.standardRegistryTable[row.index];
+            profiles = "Standard, Maximum; Essential deletes it";
+            break;
+        case CatalogueTable::MaximumRegistryTable:
+            setting = &c.maximumRegistryTable[row.index];
+            profiles = "Maximum; Essential and Standard delete it";
+            break;
+        case CatalogueTable::ServiceTable:
+            services += "| " + where + " | " + Cell(c.serviceTable[row.index].name) + " | " +
+                        StartTypeName(c.serviceTable[row.index].code) + " |\n";
+            break;
+        case CatalogueTable::PerUserServiceTemplates:
+            services += "| " + where + " | " + Cell(c.perUserServiceTemplates[row.index].name) + " | " +
+                        StartTypeName(c.perUserServiceTemplates[row.index].code) + " |\n";
+            break;
+        case CatalogueTable::ScheduledTaskPaths:
+            tasks += "- " + Utf8(c.scheduledTaskPaths[row.index]) + " (disabled)\n";
+            break;
+        default:
+            other += "- `" + Utf8(RowName(c, row)) + "` (" + where + ")\n";
+            break;
+        }
+        if (setting != nullptr) {
+            const std::size_t colon = setting->spec.rfind(L':');
+            std::wstring value = setting->spec.substr(colon + 1);
+            registry += "| " + where + " | " + profiles + " | " + RootName(setting->root) + " | `" +
+                        Cell(setting->spec.substr(0, colon)) + "` | " +
+                        Cell(value.empty() ? L"(default)" : value) + " | " + std::to_string(setting->data) +
+                        " (REG_DWORD) |\n";
+        }
+    }
+    std::string text;
+    if (!registry.empty()) {
+        text +=
+            "| Row | Profiles | Root | Key | Value | Data |\n|---|---|---|---|---|---|\n" + registry + "\n";
+    }
+    if (!services.empty()) {
+        text += "| Row | Service | Start type |\n|---|---|---|\n" + services + "\n";
+    }
+    text += tasks.empty() ? "" : "Scheduled tasks:\n\n" + tasks + "\n";
+    text += other.empty() ? "" : other + "\n";
+    for (const BuiltInItem item : catalogue.BuiltInsOf(feature)) {
+        text += "- " + BuiltInText(item) + "\n";
+    }
+    return text + (catalogue.BuiltInsOf(feature).empty() ? "" : "\n");
+}
+
+std::string FeaturesMarkdown(const RunController& c) {
+    const FeatureCatalogue catalogue(c, MakeFeatureTable());
+    std::string text;
+    std::optional<FeatureCategory> category;
+    for (std::size_t feature = 0; feature < catalogue.Features().size(); ++feature) {
+        const FeatureDefinition& f = catalogue.Features()[feature];
+        if (category != f.category) {
+            category = f.category;
+            text += "### " + Utf8(std::wstring(CategoryTitle(f.category).en)) + "\n\n";
+        }
+        text += "#### " + Utf8(std::wstring(f.title.en)) + "\n\n`" + std::string(f.id) + "` · " +
+                ProfileNames(catalogue.ProfilesOf(feature), ", ", false) + "\n\n" +
+                Utf8(std::wstring(f.description.en)) + "\n\n";
+        const std::vector<SettingsProfile> warned = catalogue.WarnedProfiles(feature);
+        const std::string with =
+            warned == catalogue.ProfilesOf(feature) ? "" : " with " + ProfileNames(warned, " and ", false);
+        for (const FeatureWarning& warning : f.affects) {
+            text += "> **May turn off" + with + ": " + Utf8(std::wstring(TagTitle(warning.tag).en)) +
+                    "** (`" + std::string(TagId(warning.tag)) + "`). " +
+                    Utf8(std::wstring(warning.reason.en)) + "\n>\n";
+        }
+        if (!f.affects.empty()) {
+            text.resize(text.size() - 2); // the last quote line's continuation
+            text += "\n";
+        }
+        text += FeatureItemsMarkdown(c, catalogue, feature);
     }
     return text;
 }
@@ -276,8 +457,13 @@ std::string CatalogueJson(const RunController& c) {
     JsonArray(out, "standardRegistryTable", c.standardRegistryTable, RegistryRowJson, false);
     JsonArray(out, "ipv6DisableCommands", c.ipv6DisableCommands, text, false);
     JsonArray(out, "maximumRegistryTable", c.maximumRegistryTable, RegistryRowJson, false);
-    JsonArray(out, "preinstalledPackageNames", c.preinstalledPackageNames, text, true);
-    out << "}\n";
+    JsonArray(out, "preinstalledPackageNames", c.preinstalledPackageNames, text, false);
+    const FeatureCatalogue catalogue(c, MakeFeatureTable());
+    out << "  \"features\": [";
+    for (std::size_t feature = 0; feature < catalogue.Features().size(); ++feature) {
+        out << (feature == 0 ? "\n" : ",\n") << FeatureJson(catalogue, feature);
+    }
+    out << "\n  ]\n}\n";
     return out.str();
 }
 
@@ -295,11 +481,19 @@ std::string ProfilesMarkdown(const RunController& c) {
         std::string(kSidPlaceholder) +
         " stands for the security identifier of your account. A key that does not exist yet is created when a "
         "value is set in it.\n\n"
-        "- [Essential](#essential)\n- [Standard](#standard)\n- [Maximum](#maximum)\n"
-        "- [Preinstalled apps](#preinstalled-apps)\n\n";
+        "- [Features](#features): every change by what it does, with what it may turn off\n"
+        "- [In the order a run makes them](#in-the-order-a-run-makes-them): [Essential](#essential), "
+        "[Standard](#standard), [Maximum](#maximum)\n"
+        "- [Preinstalled apps](#preinstalled-apps)\n\n"
+        "## Features\n\n"
+        "Every change belongs to exactly one feature: what a person would call one change. Each feature names the "
+        "profiles that make it and, where it can turn off something you may use, says so. A feature's id "
+        "(`velmora-cli features`) is stable. Rows are named by their table and index, as in "
+        "[catalogue.json](catalogue.json).\n\n" +
+        FeaturesMarkdown(c) + "## In the order a run makes them\n\n";
     const char* names[] = {"Essential", "Standard", "Maximum"};
     for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
-        text += std::string("## ") + names[profile] + "\n\n" + DocumentProfile(c, profile);
+        text += std::string("### ") + names[profile] + "\n\n" + DocumentProfile(c, profile);
     }
     text +=
         "## Preinstalled apps\n\n"
