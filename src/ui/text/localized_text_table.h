@@ -142,7 +142,28 @@ inline constexpr std::int32_t ExportSaved = 118;
 inline constexpr std::int32_t ExportFailed = 119;
 inline constexpr std::int32_t ErrorText = 120;
 inline constexpr std::int32_t ErrorNumber = 121;
-inline constexpr std::int32_t Count = 122;
+inline constexpr std::int32_t ColumnFeature = 122;
+inline constexpr std::int32_t ColumnThisRun = 123;
+inline constexpr std::int32_t ColumnWarning = 124;
+inline constexpr std::int32_t FeatureInEffect = 125;
+inline constexpr std::int32_t FeaturePartlyInEffect = 126;
+inline constexpr std::int32_t FeatureUnreadable = 127;
+inline constexpr std::int32_t RunSets = 128;
+inline constexpr std::int32_t RunTakesBack = 129;
+inline constexpr std::int32_t RunSetsAndTakesBack = 130;
+inline constexpr std::int32_t RunNoChange = 131;
+inline constexpr std::int32_t RunEveryTime = 132;
+inline constexpr std::int32_t WarningMark = 133;
+inline constexpr std::int32_t MayTurnOff = 134;
+inline constexpr std::int32_t FeatureItems = 135;
+inline constexpr std::int32_t FeatureItemLine = 136;
+inline constexpr std::int32_t FeatureListCaption = 137;
+inline constexpr std::int32_t ReviewFeatureCounts = 138;
+inline constexpr std::int32_t ApplyWarningTitle = 139;
+inline constexpr std::int32_t ApplyWarningIntro = 140;
+inline constexpr std::int32_t ApplyWarningOutro = 141;
+inline constexpr std::int32_t NoFeature = 142;
+inline constexpr std::int32_t Count = 143;
 } // namespace TextId
 
 // `text` with the first "{name}" placeholder replaced by `value`.

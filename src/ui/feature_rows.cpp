@@ -1,0 +1,182 @@
+#include "ui/feature_rows.h"
+
+#include "ui/text/localized_text_table.h"
+
+#include <algorithm>
+
+namespace Velmora {
+namespace {
+
+// A planned entry the run deletes: a lower profile taking back what a higher one wrote.
+bool TakesBack(const PlanEntry& entry) {
+    const auto* value = std::get_if<RegistryValueState>(&entry.after);
+    const auto* key = std::get_if<RegistryKeyState>(&entry.after);
+    return (value && value->presence == Presence::Absent) || (key && key->presence == Presence::Absent);
+}
+
+std::wstring Count(std::size_t count) {
+    return std::to_wstring(count);
+}
+
+std::wstring_view InLanguage(const BilingualText& text, const LocalizedTextTable& texts) {
+    return text.In(texts.CurrentTextLanguage());
+}
+
+std::wstring Title(std::size_t feature, const FeatureIndex& features, const LocalizedTextTable& texts) {
+    return feature < features.Features().size()
+               ? std::wstring(InLanguage(features.Features()[feature].title, texts))
+               : texts.LookupText(TextId::NoFeature);
+}
+
+std::wstring NowText(const FeatureEntries& group, const LocalizedTextTable& texts) {
+    const PlanCounts& counts = group.counts;
+    if (counts.changes == 0) {
+        return texts.LookupText(TextId::DoneOnEveryApply);
+    }
+    if (counts.unreadable == counts.changes) {
+        return texts.LookupText(TextId::FeatureUnreadable);
+    }
+    if (counts.inEffect == counts.changes) {
+        return texts.LookupText(TextId::FeatureInEffect);
+    }
+    return FillText(FillText(texts.LookupText(TextId::FeaturePartlyInEffect), L"{n}", Count(counts.inEffect)),
+                    L"{m}", Count(counts.changes));
+}
+
+std::wstring RunText(const FeatureEntries& group, const LocalizedTextTable& texts) {
+    std::size_t sets = 0;
+    std::size_t takesBack = 0;
+    for (const PlanEntry* entry : group.entries) {
+        if (!entry->isAction && !entry->inEffect) {
+            (TakesBack(*entry) ? takesBack : sets) += 1;
+        }
+    }
+    if (sets > 0 && takesBack > 0) {
+        return FillText(FillText(texts.LookupText(TextId::RunSetsAndTakesBack), L"{n}", Count(sets)), L"{k}",
+                        Count(takesBack));
+    }
+    if (sets > 0) {
+        return FillText(texts.LookupText(TextId::RunSets), L"{n}", Count(sets));
+    }
+    if (takesBack > 0) {
+        return FillText(texts.LookupText(TextId::RunTakesBack), L"{n}", Count(takesBack));
+    }
+    return texts.LookupText(group.counts.actions > 0 ? TextId::RunEveryTime : TextId::RunNoChange);
+}
+
+} // namespace
+
+FeatureList MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features, bool onlyChanges) {
+    FeatureList list;
+    list.groups = GroupByFeature(plan, features);
+    std::optional<FeatureCategory> category;
+    for (std::size_t i = 0; i < list.groups.size(); ++i) {
+        const FeatureEntries& group = list.groups[i];
+        if (onlyChanges && !group.Changes()) {
+            continue;
+        }
+        const FeatureCategory its = group.feature < features.Features().size()
+                                        ? features.Features()[group.feature].category
+                                        : FeatureCategory::Apps;
+        if (category != its) {
+            category = its;
+            list.rows.push_back({true, its, 0});
+        }
+        list.rows.push_back({false, its, i});
+    }
+    return list;
+}
+
+std::vector<std::wstring> FeatureColumns(const LocalizedTextTable& texts) {
+    return {texts.LookupText(TextId::ColumnFeature), texts.LookupText(TextId::ColumnNow),
+            texts.LookupText(TextId::ColumnThisRun), texts.LookupText(TextId::ColumnWarning)};
+}
+
+bool WarnsForRun(const FeatureEntries& group, const FeatureIndex& features, SettingsProfile profile) {
+    if (group.feature >= features.Features().size() || !group.Changes()) {
+        return false;
+    }
+    const std::vector<SettingsProfile> warned = features.Catalogue().WarnedProfiles(group.feature);
+    return std::find(warned.begin(), warned.end(), profile) != warned.end();
+}
+
+ListRows FeatureListRows(const FeatureList& list, const FeatureIndex& features, SettingsProfile profile,
+                         const LocalizedTextTable& texts) {
+    ListRows rows;
+    rows.reserve(list.rows.size());
+    for (const FeatureList::Row& row : list.rows) {
+        if (row.heading) {
+            rows.push_back({std::wstring(InLanguage(CategoryTitle(row.category), texts)), {}, {}, {}});
+            continue;
+        }
+        const FeatureEntries& group = list.groups[row.group];
+        rows.push_back(
+            {Title(group.feature, features, texts), NowText(group, texts), RunText(group, texts),
+             WarnsForRun(group, features, profile) ? texts.LookupText(TextId::WarningMark) : std::wstring()});
+    }
+    return rows;
+}
+
+std::wstring FeatureDetailsText(const FeatureEntries& group, const FeatureIndex& features,
+                                SettingsProfile profile, bool onlyChanges, const LocalizedTextTable& texts) {
+    std::wstring text = Title(group.feature, features, texts) + L"\n";
+    if (group.feature < features.Features().size()) {
+        const FeatureDefinition& definition = features.Features()[group.feature];
+        text += std::wstring(InLanguage(definition.description, texts)) + L"\n";
+        if (WarnsForRun(group, features, profile)) {
+            text += L"\n" + texts.LookupText(TextId::MayTurnOff) + L"\n";
+            for (const FeatureWarning& warning : definition.affects) {
+                text += L"⚠ " + std::wstring(InLanguage(TagTitle(warning.tag), texts)) + L": " +
+                        std::wstring(InLanguage(warning.reason, texts)) + L"\n";
+            }
+        }
+    }
+    text += L"\n" + texts.LookupText(TextId::FeatureItems) + L"\n";
+    for (const PlanEntry* entry : group.entries) {
+        if (onlyChanges && entry->inEffect) {
+            continue;
+        }
+        std::wstring line = texts.LookupText(TextId::FeatureItemLine);
+        line = FillText(line, L"{step}", StepText(entry->step, texts));
+        line = FillText(line, L"{item}", ItemText(entry->target, texts));
+        line = FillText(line, L"{now}", entry->isAction ? std::wstring() : StateText(entry->current, texts));
+        text += L"• " + FillText(line, L"{after}", StateText(entry->after, texts)) + L"\n";
+    }
+    return text;
+}
+
+std::vector<std::size_t> WarningFeatures(const std::vector<FeatureEntries>& groups,
+                                         const FeatureIndex& features, SettingsProfile profile) {
+    std::vector<std::size_t> warning;
+    for (const FeatureEntries& group : groups) {
+        if (WarnsForRun(group, features, profile)) {
+            warning.push_back(group.feature);
+        }
+    }
+    std::sort(warning.begin(), warning.end());
+    return warning;
+}
+
+std::wstring TurnedOffText(const std::vector<std::size_t>& warningFeatures, const FeatureIndex& features,
+                           const LocalizedTextTable& texts) {
+    const std::wstring comma = texts.CurrentTextLanguage() == kLanguageEnglish ? L", " : L"، ";
+    std::wstring text;
+    for (std::size_t tag = 0; tag < kAffectsTagCount; ++tag) {
+        std::wstring titles;
+        for (const std::size_t feature : warningFeatures) {
+            const auto& affects = features.Features()[feature].affects;
+            if (std::any_of(affects.begin(), affects.end(), [&](const FeatureWarning& w) {
+                    return static_cast<std::size_t>(w.tag) == tag;
+                })) {
+                titles += (titles.empty() ? L"" : comma) + Title(feature, features, texts);
+            }
+        }
+        if (!titles.empty()) {
+            text += L"• " + std::wstring(InLanguage(TagTitle(static_cast<AffectsTag>(tag)), texts)) + L" (" +
+                    titles + L")\n";
+        }
+    }
+    return text;
+}
+
+} // namespace Velmora

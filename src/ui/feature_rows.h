@@ -1,0 +1,57 @@
+#pragma once
+
+// The Review page by feature, in words of the UI language: a heading row per category and a row per
+// feature (its title, its state now, what the run does to it, a warning mark), the selected feature's
+// description, warnings and items, and what a run will turn off, for the question before it.
+
+#include "engine/feature_items.h"
+#include "ui/plan_rows.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace Velmora {
+
+class LocalizedTextTable;
+
+struct FeatureList {
+    struct Row {
+        bool heading = false; // a category's title; otherwise a feature
+        FeatureCategory category = FeatureCategory::PrivacyDiagnostics;
+        std::size_t group = 0; // a feature: its index in `groups`
+    };
+    std::vector<FeatureEntries> groups; // every feature of the plan
+    std::vector<Row> rows;              // what is shown
+};
+
+// With `onlyChanges`, the features the run leaves as they are are left out.
+[[nodiscard]] FeatureList MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features,
+                                          bool onlyChanges);
+
+// Columns: feature, now, what the run does, warning mark.
+[[nodiscard]] std::vector<std::wstring> FeatureColumns(const LocalizedTextTable& texts);
+[[nodiscard]] ListRows FeatureListRows(const FeatureList& list, const FeatureIndex& features,
+                                       SettingsProfile profile, const LocalizedTextTable& texts);
+
+// Whether the run of `profile` turns off what the feature warns of: it warns for that profile, and the
+// run changes it.
+[[nodiscard]] bool WarnsForRun(const FeatureEntries& group, const FeatureIndex& features,
+                               SettingsProfile profile);
+
+// The selected feature in full: title, description, the warnings that apply to this run, and its items
+// with their state now and after (only those that change, with `onlyChanges`).
+[[nodiscard]] std::wstring FeatureDetailsText(const FeatureEntries& group, const FeatureIndex& features,
+                                              SettingsProfile profile, bool onlyChanges,
+                                              const LocalizedTextTable& texts);
+
+// One line per thing the run turns off, with the features that do it: "• Remote access to this PC
+// (Remote Desktop off, Remote Assistance off)". Empty when it turns off nothing.
+[[nodiscard]] std::wstring TurnedOffText(const std::vector<std::size_t>& warningFeatures,
+                                         const FeatureIndex& features, const LocalizedTextTable& texts);
+
+// The features of the plan that warn for its run, in table order.
+[[nodiscard]] std::vector<std::size_t> WarningFeatures(const std::vector<FeatureEntries>& groups,
+                                                       const FeatureIndex& features, SettingsProfile profile);
+
+} // namespace Velmora
