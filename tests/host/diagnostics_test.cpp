@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include <unistd.h>
 
 namespace {
 
@@ -16,7 +15,9 @@ using namespace Velmora;
 // Lines from many threads reach the file whole and in UTF-8, a line that brings its own line feed
 // ends once, and the file is made only for the first line. A sink that cannot open drops lines.
 TEST(FileDiagnosticSink, LinesFromManyThreadsArriveWholeOnceEachAsUtf8) {
-    const fs::path folder = fs::temp_directory_path() / ("velmora-diagnostics-" + std::to_string(::getpid()));
+    // A folder of this run's own (the test builds on Windows too, which has no getpid).
+    const auto run = std::chrono::steady_clock::now().time_since_epoch().count();
+    const fs::path folder = fs::temp_directory_path() / ("velmora-diagnostics-" + std::to_string(run));
     fs::remove_all(folder);
     const auto sink = std::make_shared<FileDiagnosticSink>(folder / "run.log");
     SetDiagnosticSink(sink);
