@@ -125,9 +125,10 @@ RegistryKeyState PlanningSystem::KeyNow(const RegistryKeyTarget& target) {
         if (KeyId(value.root, value.hiveSid, value.keyPath) != id) {
             continue;
         }
-        std::erase_if(state.values, [&](const RegistryNamedValue& held) {
-            return LowerName(held.name) == LowerName(value.valueName);
-        });
+        // Named here: before clang 16 a lambda cannot capture a structured binding.
+        const std::wstring name = LowerName(value.valueName);
+        std::erase_if(state.values,
+                      [&name](const RegistryNamedValue& held) { return LowerName(held.name) == name; });
         if (planned.presence == Presence::Present) {
             state.values.push_back({value.valueName, planned.type, planned.data});
         }

@@ -1,5 +1,6 @@
-// A stand-in for the console programs the command lists call (powershell, netsh, w32tm): the Wine
-// test installs copies of it under those names in the test prefix. Each start appends one record
+// A stand-in for the console programs the command lists call (powershell, netsh, w32tm): the command
+// test installs copies of it under those names in the test prefix under Wine, and on Windows has Windows
+// start it in their place as "<stand-in> --as NAME <their command line>". Each start appends one record
 // to the file named by VELMORA_RECORDER_LOG and exits with VELMORA_RECORDER_EXIT_CODE (default 0).
 //
 // Record, one line of UTF-8, fields separated by tabs:
@@ -47,13 +48,20 @@ int wmain() {
     if (!logPath.empty() && log) {
         wchar_t path[MAX_PATH];
         const std::wstring own(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+        std::wstring program = own.substr(own.find_last_of(L'\\') + 1);
+        std::wstring commandLine = ::GetCommandLineW();
+        if (const std::size_t as = commandLine.find(L" --as "); as != std::wstring::npos) {
+            const std::size_t end = commandLine.find(L' ', as + 6);
+            program = commandLine.substr(as + 6, end - (as + 6));
+            commandLine = end == std::wstring::npos ? std::wstring() : commandLine.substr(end + 1);
+        }
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         ::GetStartupInfoW(&startup);
-        const std::string record = ToUtf8(
-            own.substr(own.find_last_of(L'\\') + 1) + L"\t" + ::GetCommandLineW() + L"\t" +
-            std::to_wstring(ParentProcessId()) + L"\t" + std::to_wstring(startup.dwFlags) + L"\t" +
-            std::to_wstring(startup.wShowWindow) + L"\t" + std::to_wstring(::GetCurrentThreadId()) + L"\n");
+        const std::string record =
+            ToUtf8(program + L"\t" + commandLine + L"\t" + std::to_wstring(ParentProcessId()) + L"\t" +
+                   std::to_wstring(startup.dwFlags) + L"\t" + std::to_wstring(startup.wShowWindow) + L"\t" +
+                   std::to_wstring(::GetCurrentThreadId()) + L"\n");
         DWORD written = 0;
         ::WriteFile(log.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
     }

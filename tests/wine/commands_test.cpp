@@ -1,9 +1,13 @@
-// The command runners against the real cmd.exe; PowerShell, netsh and w32tm are replaced in the
-// prefix by a recording stand-in (velmora_command_recorder.exe) that logs how it was started.
+// The command runners against the real cmd.exe; PowerShell, netsh and w32tm are replaced by a recording
+// stand-in (velmora_command_recorder.exe) that logs how it was started. Under Wine the stand-in is
+// copied over the programs in the prefix's system folder; on Windows, whose system files only
+// TrustedInstaller may replace, it is named as each program's "Debugger" in Image File Execution
+// Options, and Windows starts it instead, with the program's command line after its own.
 
 #include "common/diagnostics.h"
 #include "common/text_encoding.h"
 #include "common/win32_handles.h"
+#include "support/this_pc.h"
 #include "system/commands.h"
 
 #include <gmock/gmock.h>
@@ -36,6 +40,16 @@ std::wstring TrimmedRight(std::wstring text) {
 
 constexpr wchar_t kWineDllOverrides[] = L"Software\\Wine\\DllOverrides";
 constexpr std::array<const wchar_t*, 3> kReplaced = {L"powershell.exe", L"netsh.exe", L"w32tm.exe"};
+const std::wstring kExecutionOptions =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\";
+
+// On Windows: what Windows starts in place of the program.
+void SetDebugger(const wchar_t* program, const std::wstring& command) {
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kExecutionOptions + program).c_str(), L"Debugger",
+                                REG_SZ, command.c_str(),
+                                static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
 
 class CommandRunner : public ::testing::Test {
 protected:
@@ -47,7 +61,10 @@ protected:
         wchar_t own[MAX_PATH];
         std::wstring recorder(own, ::GetModuleFileNameW(nullptr, own, MAX_PATH));
         recorder = recorder.substr(0, recorder.find_last_of(L'\\')) + L"\\velmora_command_recorder.exe";
-        for (size_t i = 0; i < programs.size(); ++i) {
+        for (size_t i = 0; i < programs.size() && !Testing::UnderWine(); ++i) {
+            SetDebugger(kReplaced[i], L"\"" + recorder + L"\" --as " + kReplaced[i]);
+        }
+        for (size_t i = 0; i < programs.size() && Testing::UnderWine(); ++i) {
             // Wine prefers its own built-in programs to files of the same name in the system folder.
             ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kWineDllOverrides, kReplaced[i], REG_SZ, L"native",
                                         sizeof L"native"),
@@ -66,7 +83,10 @@ protected:
 
     void TearDown() override {
         SetDiagnosticSink(nullptr);
-        for (size_t i = 0; i < programs.size(); ++i) {
+        for (size_t i = 0; i < programs.size() && !Testing::UnderWine(); ++i) {
+            ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, (kExecutionOptions + kReplaced[i]).c_str(), L"Debugger");
+        }
+        for (size_t i = 0; i < programs.size() && Testing::UnderWine(); ++i) {
             const std::wstring backup = programs[i] + L".velmora-original";
             ::DeleteFileW(programs[i].c_str());
             if (Exists(backup)) {
@@ -141,7 +161,11 @@ TEST_F(CommandRunner, EachListRunsInOneHiddenChildWithTheEntriesAsTheyStandAndGi
 TEST_F(CommandRunner, AnEmptyListStartsNothingAndAMissingInterpreterGivesNoExitCodeAndTheError) {
     EXPECT_EQ(RunCmdCommands({}), kNoExitCode);
     EXPECT_FALSE(Exists(log)) << "nothing was started";
-    ASSERT_TRUE(::DeleteFileW(powerShell.c_str()));
+    if (Testing::UnderWine()) {
+        ASSERT_TRUE(::DeleteFileW(powerShell.c_str()));
+    } else {
+        SetDebugger(kReplaced[0], L"C:\\velmora-no-such-program.exe"); // Windows then cannot start it
+    }
     EXPECT_EQ(RunPowerShellCommands({L"ipconfig /flushdns"}), kNoExitCode);
     EXPECT_THAT(lines->Lines(), ElementsAre(L"Failed to create PowerShell process. Error: 2"));
 }

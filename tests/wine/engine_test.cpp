@@ -1,6 +1,7 @@
-// The engine against Wine's real registry, service manager, task scheduler and file system: a PC that
+// The engine against the real registry, service manager, task scheduler and file system: a PC that
 // is not in its default state is planned, run, stopped half-way and restored, and must come back
-// exactly as it was (every hive exported and compared, service start types, task states, settings).
+// exactly as it was (under Wine every hive exported and compared, on Windows every key the run touches;
+// service start types, task states, settings).
 
 #include "bench/bench_parts_win32.h"
 #include "bench/fixtures_win32.h"
@@ -10,6 +11,7 @@
 #include "settings/local_settings.h"
 #include "support/pc_snapshot.h"
 #include "support/service_start_snapshot.h"
+#include "support/this_pc.h"
 #include "system/cleanup.h"
 #include "system/registry.h"
 #include "system/scheduled_tasks.h"
@@ -19,8 +21,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -57,6 +64,49 @@ std::vector<BYTE> Text(const std::wstring& text, bool doubleNull = false) {
         bytes.insert(bytes.end(), {0, 0});
     }
     return bytes;
+}
+
+// The status each run's restore point must end in. Wine only imitates System Restore, and Windows Server
+// has none (no srclient.dll). Where Windows has it, it is turned on for drive C: and allowed a point at
+// every call (SystemRestorePointCreationFrequency 0:
+// https://learn.microsoft.com/windows/win32/sr/calling-srsetrestorepoint), so that each run makes its own.
+RestorePointStatus PrepareSystemRestore() {
+    const std::wstring system = Bench::SystemFolderPath();
+    if (Testing::UnderWine() ||
+        ::GetFileAttributesW((system + L"\\srclient.dll").c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return RestorePointStatus::NotAvailable;
+    }
+    const DWORD always = 0;
+    EXPECT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE,
+                                L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SystemRestore",
+                                L"SystemRestorePointCreationFrequency", REG_DWORD, &always, sizeof always),
+              ERROR_SUCCESS);
+    // https://learn.microsoft.com/powershell/module/microsoft.powershell.management/enable-computerrestore
+    const auto enabled =
+        Bench::RunToExit(system + L"\\WindowsPowerShell\\v1.0\\powershell.exe",
+                         L"powershell.exe -NoProfile -Command \"Enable-ComputerRestore -Drive 'C:\\' "
+                         L"-ErrorAction Stop\"");
+    return enabled == 0u ? RestorePointStatus::Created : RestorePointStatus::Disabled;
+}
+
+// A file's owner and its access list as SDDL (e.g. "D:P(A;OICI;FA;;;SY)"), read independently of the store.
+std::pair<std::wstring, std::wstring> OwnerAndAccess(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    PSID owner = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                                nullptr, nullptr, &raw) != ERROR_SUCCESS) {
+        return {};
+    }
+    const UniqueLocalMemory descriptor(raw);
+    wchar_t* ownerText = nullptr;
+    wchar_t* accessText = nullptr;
+    ::ConvertSidToStringSidW(owner, &ownerText);
+    const UniqueLocalMemory ownedOwner(ownerText);
+    ::ConvertSecurityDescriptorToStringSecurityDescriptorW(raw, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                           &accessText, nullptr);
+    const UniqueLocalMemory ownedAccess(accessText);
+    return {ownerText != nullptr ? ownerText : L"", accessText != nullptr ? accessText : L""};
 }
 
 class Engine : public ::testing::Test {
@@ -109,17 +159,47 @@ protected:
         // Wine's shell records a known folder in the registry the first time one is asked for, which the
         // temporary-folder step does; asked once now, before any snapshot.
         static_cast<void>(TempFoldersToClean());
+        if (!Testing::UnderWine()) {
+            snapshotKeys = Testing::PlanKeys(PlanProfile(engine.Services(), controller, kMaximumProfile));
+            snapshotKeys.push_back({HKEY_CURRENT_USER, kSettingsKey, kSettingsKey, true});
+        }
+    }
+
+    // A journal as a user who is not an administrator would plant it: on Windows a copy that the group
+    // Users owns (another owner than the caller takes the restore privilege:
+    // https://learn.microsoft.com/windows/win32/api/aclapi/nf-aclapi-setnamedsecurityinfow); under Wine,
+    // which reports the process user as every file's owner, the journal itself with that owner reported
+    // to the store.
+    std::wstring PlantedByAUser(const std::wstring& journal) {
+        if (Testing::UnderWine()) {
+            foreignOwner = L"S-1-5-32-545";
+            return journal;
+        }
+        const std::wstring copy = std::wstring(kJournalFolder) + L"\\planted.json";
+        EXPECT_TRUE(::CopyFileW(journal.c_str(), copy.c_str(), FALSE)) << ::GetLastError();
+        BYTE users[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof users;
+        EXPECT_TRUE(::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size));
+        const EnabledPrivileges restore{SE_RESTORE_NAME, SE_TAKE_OWNERSHIP_NAME};
+        EXPECT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(copy.c_str()), SE_FILE_OBJECT,
+                                          OWNER_SECURITY_INFORMATION, users, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(OwnerAndAccess(copy).first, L"S-1-5-32-545");
+        return copy;
     }
 
     Testing::PcSnapshot Snapshot() {
-        return Testing::TakePcSnapshot(serviceNames, controller.scheduledTaskPaths);
+        return Testing::TakePcSnapshot(serviceNames, controller.scheduledTaskPaths, snapshotKeys);
     }
 
     RunReport Run(SettingsProfile profile) {
         RunReport report = RunProfile(engine.Services(), controller, profile);
         EXPECT_EQ(report.outcome, RunOutcome::Succeeded);
         EXPECT_TRUE(report.journalPath.ends_with(L".json")) << report.journalPath;
-        EXPECT_EQ(report.restorePoint.status, RestorePointStatus::NotAvailable);
+        EXPECT_EQ(report.restorePoint.status, expectedRestorePoint) << report.restorePoint.message;
+        if (expectedRestorePoint == RestorePointStatus::Created) {
+            EXPECT_GT(report.restorePoint.sequence, 0);
+        }
         return report;
     }
 
@@ -142,6 +222,8 @@ protected:
     std::unique_ptr<LocalSettingsValues> settings;
     std::wstring foreignOwner;
     WindowsEngine engine;
+    std::vector<Testing::SnapshotKey> snapshotKeys; // what the snapshots read on Windows
+    const RestorePointStatus expectedRestorePoint = PrepareSystemRestore();
 };
 
 TEST_F(Engine, PlanChangesNothingAndMaximumIsRestoredExactly) {
@@ -160,29 +242,45 @@ TEST_F(Engine, PlanChangesNothingAndMaximumIsRestoredExactly) {
 
     const RunReport run = Run(kMaximumProfile);
     EXPECT_NE(Testing::Differences(prepared, Snapshot()), L"");
+    // Under Wine only what Wine cannot do fails: the power values. Windows may refuse items of its own (a
+    // service or a value it protects): each is named, and may not be in effect afterwards.
+    std::set<std::wstring> refused;
     for (const RunItemResult& item : run.items) {
-        EXPECT_TRUE(item.succeeded || item.description.starts_with(L"Maximum processor state"))
-            << "only what Wine cannot do fails: " << item.description << " (error " << item.error << ")";
+        if (Testing::UnderWine()) {
+            EXPECT_TRUE(item.succeeded || item.description.starts_with(L"Maximum processor state"))
+                << "only what Wine cannot do fails: " << item.description << " (error " << item.error << ")";
+        } else if (!item.succeeded && !item.absent) {
+            refused.insert(item.description);
+            std::printf("refused by Windows: %ls (error %u)\n", item.description.c_str(),
+                        unsigned{item.error});
+        }
     }
 
-    // Right after Maximum every item of Maximum is in effect, except what Wine cannot show: the path the
-    // registry refuses, the power values, and the delayed flag of the per-user instance. And Wine has no
-    // Dnscache service: when a row of the run has just created its key, a second run would write its start
-    // type there.
+    // Right after Maximum every item of Maximum is in effect, except the path the registry refuses, and
+    // under Wine what it cannot show: the power values and the delayed flag of the per-user instance. And
+    // Wine has no Dnscache service: when a row of the run has just created its key, a second run would
+    // write its start type there.
     const ProfilePlan again = PlanProfile(engine.Services(), controller, kMaximumProfile);
     std::size_t dnscache = 0;
     for (const PlanEntry& entry : again.entries) {
-        const bool wineBlind = entry.description.starts_with(L"HKU\\\\Control Panel") ||
-                               entry.description.starts_with(L"Maximum processor state") ||
-                               entry.description == L"Service OneSyncSvc_5b3e1";
-        EXPECT_EQ(entry.readable, entry.isAction || !wineBlind) << entry.description;
-        dnscache += entry.description == L"Service Dnscache" && !entry.inEffect ? 1 : 0;
-        EXPECT_TRUE(entry.isAction || entry.inEffect || wineBlind || entry.description == L"Service Dnscache")
+        const bool refusedPath = entry.description.starts_with(L"HKU\\\\Control Panel");
+        const bool wineBlind =
+            Testing::UnderWine() && (entry.description.starts_with(L"Maximum processor state") ||
+                                     entry.description == L"Service OneSyncSvc_5b3e1");
+        const bool wineDnscache = Testing::UnderWine() && entry.description == L"Service Dnscache";
+        EXPECT_EQ(entry.readable, entry.isAction || !(refusedPath || wineBlind)) << entry.description;
+        dnscache += wineDnscache && !entry.inEffect ? 1 : 0;
+        EXPECT_TRUE(entry.isAction || entry.inEffect || refusedPath || wineBlind || wineDnscache ||
+                    refused.contains(entry.description))
             << "not in effect: " << entry.description;
     }
     const PlanCounts counts = CountPlan(again);
-    EXPECT_EQ(counts.unreadable, 3u);
-    EXPECT_EQ(counts.Drifted(), 2u + dnscache) << "the refused path and the power values";
+    EXPECT_EQ(counts.unreadable, Testing::UnderWine() ? 3u : 1u);
+    if (Testing::UnderWine()) {
+        EXPECT_EQ(counts.Drifted(), 2u + dnscache) << "the refused path and the power values";
+    } else {
+        EXPECT_LE(counts.Drifted(), 1u + refused.size()) << "the refused path and what Windows refused";
+    }
     EXPECT_EQ(counts.actions, 6u) << "cleanup x3, PowerShell, command interpreter x2";
 
     const RestoreResult restored = RestoreFrom(run.journalPath);
@@ -275,8 +373,7 @@ TEST_F(Engine, TwoRestoresGoTwoLevelsBackAndHostileJournalsChangeNothing) {
         EXPECT_TRUE(result.refused) << number;
         EXPECT_THAT(result.message, HasSubstr(journal.expected)) << number;
     }
-    foreignOwner = L"S-1-5-32-545"; // Wine reports the process user as every file's owner
-    EXPECT_THAT(RestoreJournal(engine.Services(), essential.journalPath).message,
+    EXPECT_THAT(RestoreJournal(engine.Services(), PlantedByAUser(essential.journalPath)).message,
                 HasSubstr(L"not written by an administrator"));
     foreignOwner.clear();
     EXPECT_THAT(RestoreJournal(engine.Services(), std::wstring(kJournalFolder) + L"\\missing.json").message,
@@ -330,6 +427,33 @@ TEST_F(Engine, ARunEndedHalfWayLeavesAJournalThatUndoesExactlyWhatWasDone) {
 
         RestoreFrom(journals.front());
         EXPECT_EQ(Testing::Differences(prepared, Snapshot()), L"") << "stopped at item " << stopAt;
+    }
+}
+
+// The journal folder and Velmora's folder above it: only SYSTEM and the administrators may do anything in
+// them, nothing inherited from above. Wine keeps no access lists and reports the process user as every
+// file's owner; Windows gives the folder to its creator or, for an elevated administrator, to the
+// Administrators group.
+TEST_F(Engine, TheJournalFolderBelongsToTheAdministratorsAndOnlyTheyAndSystemMayUseIt) {
+    std::wstring error;
+    const auto file = engine.Journals().Create(L"Essential", error);
+    ASSERT_TRUE(file) << error;
+    const std::wstring processSid = GetCurrentUserSid();
+    for (const std::wstring& folder :
+         {std::wstring(kJournalFolder), std::wstring(L"C:\\ProgramData\\Velmora")}) {
+        const auto [owner, access] = OwnerAndAccess(folder);
+        if (Testing::UnderWine()) {
+            EXPECT_EQ(owner, processSid) << folder;
+            continue;
+        }
+        EXPECT_THAT((std::vector<std::wstring>{L"S-1-5-32-544", L"S-1-5-18", processSid}),
+                    ::testing::Contains(owner))
+            << folder;
+        // "P": protected from inheritance ("AI" may stand beside it where the list was set on a folder
+        // there).
+        EXPECT_TRUE(access.starts_with(L"D:P")) << access;
+        EXPECT_TRUE(access.ends_with(L"(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)")) << access;
+        EXPECT_EQ(std::count(access.begin(), access.end(), L'('), 2) << access;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "support/pc_snapshot.h"
 #include "support/registry_reads.h"
 #include "support/service_start_snapshot.h"
+#include "support/this_pc.h"
 #include "system/app_offloading.h"
 #include "system/cleanup.h"
 #include "system/registry.h"
@@ -77,6 +78,9 @@ protected:
         UniqueRegistryKey seed;
         ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kSeedKey, 0, KEY_READ, seed.Put()), ERROR_SUCCESS);
         const EnabledPrivileges backup{SE_BACKUP_NAME};
+        // The PC's own Default profile and its hive are put back afterwards.
+        defaultExisted = std::filesystem::exists(std::filesystem::path(kFolders[2]));
+        ::MoveFileW((kFolders[2] + L"\\NTUSER.DAT").c_str(), (kFolders[2] + L"\\NTUSER.DAT.velmora").c_str());
         for (const std::wstring& folder : kFolders) {
             std::filesystem::create_directories(std::filesystem::path(folder));
             ::DeleteFileW((folder + L"\\NTUSER.DAT").c_str());
@@ -97,8 +101,12 @@ protected:
         }
         std::error_code ignored;
         for (const std::wstring& folder : kFolders) {
-            std::filesystem::remove_all(std::filesystem::path(folder), ignored);
+            if (folder != kFolders[2] || !defaultExisted) {
+                std::filesystem::remove_all(std::filesystem::path(folder), ignored);
+            }
         }
+        ::MoveFileExW((kFolders[2] + L"\\NTUSER.DAT.velmora").c_str(),
+                      (kFolders[2] + L"\\NTUSER.DAT").c_str(), MOVEFILE_REPLACE_EXISTING);
         std::filesystem::remove_all(kJournalFolder, ignored);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     }
@@ -110,22 +118,38 @@ protected:
                   ERROR_SUCCESS);
     }
 
-    // Without Wine's count of started service processes, which the run's commands move on.
-    static Testing::PcSnapshot Snapshot() {
-        Testing::PcSnapshot snapshot = Testing::TakePcSnapshot({}, {});
+    // Without Wine's count of started service processes, which the run's commands move on. On Windows, the
+    // keys an Essential run for these users touches.
+    Testing::PcSnapshot Snapshot(const TargetUserSet& users) {
+        std::vector<Testing::SnapshotKey> keys;
+        if (!Testing::UnderWine()) {
+            const TargetUserSet* const held = engine.Services().targetUsers;
+            engine.Services().targetUsers = &users;
+            keys = Testing::PlanKeys(PlanProfile(engine.Services(), controller, kEssentialProfile),
+                                     [&users](const std::wstring& sid) {
+                                         for (const TargetUser& user : users.users) {
+                                             if (user.hive == sid) {
+                                                 return user.hiveKey;
+                                             }
+                                         }
+                                         return std::wstring();
+                                     });
+            engine.Services().targetUsers = held;
+        }
+        Testing::PcSnapshot snapshot = Testing::TakePcSnapshot({}, {}, keys);
         std::erase_if(snapshot.registry, [](const std::wstring& entry) {
             return entry.find(L"\\ServiceCurrent]") != std::wstring::npos;
         });
         return snapshot;
     }
 
-    void RestoreExactly(const RunReport& run, const Testing::PcSnapshot& before) {
+    void RestoreExactly(const RunReport& run, const Testing::PcSnapshot& before, const TargetUserSet& users) {
         const RestoreResult restored = RestoreJournal(engine.Services(), run.journalPath);
         EXPECT_FALSE(restored.refused) << restored.message;
         for (const auto& failure : restored.failed) {
             ADD_FAILURE() << "not restored: " << failure.description << " (" << failure.reason << ")";
         }
-        EXPECT_EQ(Testing::Differences(before, Snapshot()), L"");
+        EXPECT_EQ(Testing::Differences(before, Snapshot(users)), L"");
         std::wstring error;
         const auto text = engine.Services().journals.ReadTrusted(restored.journalPath, error);
         EXPECT_TRUE(text && ParseJournal(*text, error))
@@ -141,7 +165,8 @@ protected:
             const auto* other = from == &a ? &b : &a;
             for (const std::wstring& entry : from->registry) {
                 if (entry.starts_with(prefix) && !other->registry.contains(entry) &&
-                    !entry.starts_with(L"[HKEY_USERS\\.Default\\Control Panel")) {
+                    !entry.starts_with(L"[HKEY_USERS\\.Default\\Control Panel") &&
+                    !entry.starts_with(L"[HKEY_USERS\\.DEFAULT\\Control Panel")) {
                     const std::wstring rest = entry.substr(prefix.size());
                     hives.insert(rest.substr(0, rest.find_first_of(L"\\]")));
                 }
@@ -164,13 +189,19 @@ protected:
     std::unique_ptr<LocalSettingsValues> settings;
     std::optional<std::wstring> interactive;
     WindowsEngine engine;
+    bool defaultExisted = false;
     const std::wstring processSid = GetCurrentUserSid();
 };
 
 TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEachBack) {
     TargetUserSet users = ResolveTargetUsers(engine.UserHives(), {TargetUsersKind::All, {}});
-    // Wine's own user is in the profile list too; its service accounts are not users.
-    ASSERT_EQ(users.users.size(), 3u);
+    // Wine's own user is in the profile list too; its service accounts are not users. Windows has the
+    // accounts of its own beside them.
+    if (Testing::UnderWine()) {
+        ASSERT_EQ(users.users.size(), 3u);
+    } else {
+        ASSERT_GE(users.users.size(), 3u);
+    }
     auto bySid = BySid(users);
     EXPECT_EQ(bySid[processSid].source, HiveSource::CurrentUser);
     const std::wstring annKey = bySid[kAnn].hiveKey;
@@ -178,13 +209,18 @@ TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEac
     for (const TargetUser& loaded : {bySid[kAnn], bySid[kBob]}) {
         EXPECT_EQ(loaded.source, HiveSource::LoadedByUs) << loaded.skipReason;
     }
-    EXPECT_THAT(users.TargetAccounts(), HasSubstr(L"velmora-ann, velmora-bob"));
+    EXPECT_THAT(users.TargetAccounts(),
+                HasSubstr(Testing::UnderWine() ? L"velmora-ann, velmora-bob" : L"velmora-bob"));
+    std::set<std::wstring> reachedHives; // every hive the run may change: the users' own, nothing else
+    for (const TargetUser& user : users.Reachable()) {
+        reachedHives.insert(user.source == HiveSource::CurrentUser ? processSid : user.hiveKey);
+    }
 
-    const Testing::PcSnapshot before = Snapshot();
+    const Testing::PcSnapshot before = Snapshot(users);
     engine.Services().targetUsers = &users;
     const RunReport run = RunProfile(engine.Services(), controller, kEssentialProfile);
     EXPECT_EQ(run.outcome, RunOutcome::Succeeded) << run.message;
-    ASSERT_EQ(run.users.size(), 3u);
+    ASSERT_EQ(run.users.size(), users.users.size());
     for (const UserRunOutcome& user : run.users) {
         EXPECT_EQ(user.failedWrites, 0u) << user.user.account;
     }
@@ -195,13 +231,13 @@ TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEac
                 << hive << L"\\" << row.spec;
         }
     }
-    EXPECT_EQ(ChangedHives(before, Snapshot()), (std::set<std::wstring>{processSid, annKey, bobKey}))
-        << "per-user rows reached another hive";
+    EXPECT_EQ(ChangedHives(before, Snapshot(users)), reachedHives) << "per-user rows reached another hive";
+    EXPECT_TRUE(reachedHives.contains(annKey) && reachedHives.contains(bobKey));
 
     // A recorded value whose key is gone by the restore: the key is made again, and the restore's journal
     // names it as the journal names every per-user key, not by the hive it was loaded under.
     ASSERT_EQ(::RegDeleteTreeW(HKEY_USERS, (annKey + L"\\" + KeyOf(userRows[0])).c_str()), ERROR_SUCCESS);
-    RestoreExactly(run, before);
+    RestoreExactly(run, before, users);
     engine.Services().targetUsers = nullptr;
     users = TargetUserSet();
     EXPECT_EQ(OwnLoadedHives(), std::vector<std::wstring>{}) << "a loaded hive was left behind";
@@ -246,7 +282,11 @@ TEST_F(EngineUsers, EachSelectionReachesItsHivesAndWhatCannotBeReachedIsSkippedW
         ASSERT_TRUE(held);
         const TargetUserSet all = ResolveTargetUsers(engine.UserHives(), {TargetUsersKind::All, {}});
         auto bySid = BySid(all);
-        ASSERT_EQ(bySid.size(), 4u);
+        if (Testing::UnderWine()) {
+            ASSERT_EQ(bySid.size(), 4u);
+        } else {
+            ASSERT_GE(bySid.size(), 4u); // and the accounts of Windows' own
+        }
         EXPECT_EQ(bySid[kAnn].source, HiveSource::LoadedByUs);
         EXPECT_EQ(bySid[kBob].source, HiveSource::Skipped);
         EXPECT_THAT(bySid[kBob].skipReason, HasSubstr(L"in use or locked (error 32)"));
@@ -310,16 +350,16 @@ TEST_F(EngineUsers, TheWindowWritesPerUserRowsToTheUserSignedInAtTheDesktopNotTo
     ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, KeyOf(row).c_str(), ValueOf(row).c_str(), REG_DWORD,
                                 "\x07\0\0\0", 4),
               ERROR_SUCCESS);
-    const Testing::PcSnapshot before = Snapshot();
+    const Testing::PcSnapshot before = Snapshot(windowUsers);
     const RunReport run = RunProfile(engine.Services(), controller, kEssentialProfile);
     EXPECT_EQ(run.outcome, RunOutcome::Succeeded) << run.message;
     EXPECT_EQ(Testing::ReadDword(HKEY_USERS, kAnn + L"\\" + KeyOf(row), ValueOf(row).c_str()), row.data);
     EXPECT_EQ(Testing::ReadDword(HKEY_CURRENT_USER, KeyOf(row), ValueOf(row).c_str()), 7u)
         << "a per-user row reached the elevated account's hive";
-    std::set<std::wstring> changed = ChangedHives(before, Snapshot());
+    std::set<std::wstring> changed = ChangedHives(before, Snapshot(windowUsers));
     changed.erase(processSid); // the settings record of the run
-    EXPECT_EQ(changed, std::set<std::wstring>{kAnn}) << Testing::Differences(before, Snapshot());
-    RestoreExactly(run, before);
+    EXPECT_EQ(changed, std::set<std::wstring>{kAnn}) << Testing::Differences(before, Snapshot(windowUsers));
+    RestoreExactly(run, before, windowUsers);
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyOf(row).c_str(), ValueOf(row).c_str());
 }
 

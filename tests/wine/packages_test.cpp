@@ -1,12 +1,17 @@
-// App removal against Wine's registry and COM. Wine has no package manager, so a run ends after the
-// store cache key; the matching and failure rules are tested on the host.
+// App removal against the real registry and COM. Wine has no package manager, so there a run ends
+// after the store cache key; the matching and failure rules are tested on the host.
 
+#include "bench/fixtures_win32.h"
+#include "common/text_encoding.h"
 #include "support/registry_reads.h"
+#include "support/this_pc.h"
 #include "system/packages.h"
 #include "tweaks/run_controller_tables.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -53,6 +58,45 @@ TEST(AppRemoval, TheWorkerDeletesOnlyTheCacheTreeAndOnlyInAMultithreadedApartmen
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_FALSE(KeyExists(kCache + L"DefaultAccount"));
+}
+
+// The names of the current user's main packages as PowerShell's Get-AppxPackage lists them, one a line.
+std::vector<std::wstring> AppxPackageNames() {
+    wchar_t temp[MAX_PATH] = {};
+    const std::wstring file = std::wstring(temp, ::GetTempPathW(MAX_PATH, temp)) + L"velmora-appx.txt";
+    const auto status = Bench::RunToExit(
+        Bench::SystemFolderPath() + L"\\WindowsPowerShell\\v1.0\\powershell.exe",
+        L"powershell.exe -NoProfile -Command \"(Get-AppxPackage -PackageTypeFilter Main).Name | "
+        L"Out-File -Encoding utf8 -FilePath '" +
+            file + L"'\"");
+    std::wistringstream lines(FromUtf8(Bench::ReadWholeFile(file).value_or(std::string())));
+    ::DeleteFileW(file.c_str());
+    std::vector<std::wstring> names;
+    for (std::wstring line; status == 0u && std::getline(lines, line);) {
+        std::erase_if(line, [](wchar_t c) { return c == L'\r' || c == L'\uFEFF'; });
+        if (!line.empty()) {
+            names.push_back(line);
+        }
+    }
+    return names;
+}
+
+// The current user's packages through the Windows Runtime's PackageManager, of which Wine registers
+// none. An empty security identifier stands for the current user
+// (https://learn.microsoft.com/uwp/api/windows.management.deployment.packagemanager.findpackagesforuser).
+TEST(AppRemoval, TheInstalledPackagesAreListedThroughThePackageManager) {
+    if (Testing::UnderWine()) {
+        EXPECT_EQ(MatchingInstalledPackages({L"Microsoft"}), std::nullopt);
+        return;
+    }
+    const std::vector<std::wstring> listed = AppxPackageNames();
+    ASSERT_FALSE(listed.empty()) << "Get-AppxPackage listed no package";
+    const std::optional<std::vector<std::wstring>> found = MatchingInstalledPackages(listed);
+    ASSERT_TRUE(found.has_value());
+    for (const std::wstring& name : listed) {
+        EXPECT_THAT(*found, ::testing::Contains(name));
+    }
+    EXPECT_EQ(MatchingInstalledPackages({L"Velmora.No.Such.Package"}), std::vector<std::wstring>{});
 }
 
 } // namespace

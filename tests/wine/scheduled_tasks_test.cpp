@@ -1,9 +1,12 @@
-// Disabling a task against Wine's Task Scheduler. (A whole run is watched end to end; the folder walk
-// is tested on the host, as Wine's registered-task collection cannot be counted.)
+// Disabling a task against the real Task Scheduler, and the walk over its folders. (A whole run is
+// watched end to end; the walk's order is tested on the host too, as Wine's registered-task collection
+// cannot be counted.)
 
+#include "bench/fixtures_win32.h"
 #include "common/com_values.h"
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
+#include "support/this_pc.h"
 #include "system/scheduled_tasks.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +27,7 @@ struct TaskState {
 
 constexpr wchar_t kRootTask[] = L"VelmoraRootTask";
 constexpr wchar_t kEdgeTask[] = L"MicrosoftEdgeUpdateTaskMachineCore{2F1A5E0C-7B9D-4C3E-9A61-0D8B4E2C7F13}";
+constexpr wchar_t kWalkTask[] = L"VelmoraWalkTaskA";
 
 // The test's own connection to the Task Scheduler's root folder, to set up tasks and look at them.
 class ScheduledTasks : public ::testing::Test {
@@ -39,12 +43,21 @@ protected:
     }
     void TearDown() override {
         SetDiagnosticSink(nullptr);
-        for (const wchar_t* name : {kRootTask, kEdgeTask}) {
+        for (const wchar_t* name : {kRootTask, kEdgeTask, kWalkTask}) {
             static_cast<void>(root->DeleteTask(MakeBstr(name).Get(), 0));
+        }
+        if (deeper) {
+            for (const wchar_t* name :
+                 {kEdgeTask, kWalkTask, L"VelmoraWalkTaskB{1}", L"OtherVelmoraWalkTask"}) {
+                static_cast<void>(deeper->DeleteTask(MakeBstr(name).Get(), 0));
+            }
+            deeper.Reset();
+            static_cast<void>(root->DeleteFolder(MakeBstr(L"\\VelmoraWalk\\Deeper").Get(), 0));
+            static_cast<void>(root->DeleteFolder(MakeBstr(L"\\VelmoraWalk").Get(), 0));
         }
     }
 
-    void Register(const std::wstring& name, bool enabled, bool hidden) {
+    void Register(const std::wstring& name, bool enabled, bool hidden, ITaskFolder* folder = nullptr) {
         const std::wstring xml =
             std::wstring(
                 L"<?xml version=\"1.0\"?>\n<Task version=\"1.2\" "
@@ -54,7 +67,8 @@ protected:
             (enabled ? L"true" : L"false") + L"</Enabled><Hidden>" + (hidden ? L"true" : L"false") +
             L"</Hidden></Settings>\n<Actions><Exec><Command>cmd.exe</Command></Exec></Actions>\n</Task>\n";
         UniqueComPointer<IRegisteredTask> task;
-        ASSERT_EQ(root->RegisterTask(MakeBstr(name).Get(), MakeBstr(xml).Get(), TASK_CREATE_OR_UPDATE,
+        ASSERT_EQ((folder != nullptr ? folder : root.Get())
+                      ->RegisterTask(MakeBstr(name).Get(), MakeBstr(xml).Get(), TASK_CREATE_OR_UPDATE,
                                      EmptyVariant(), EmptyVariant(), TASK_LOGON_NONE, EmptyVariant(),
                                      task.Put()),
                   S_OK);
@@ -82,6 +96,7 @@ protected:
 
     ComApartment apartment = InitializeComApartment(COINIT_MULTITHREADED);
     UniqueComPointer<ITaskFolder> root;
+    UniqueComPointer<ITaskFolder> deeper; // \VelmoraWalk\Deeper, made by the walk test
     std::shared_ptr<MemoryDiagnosticSink> lines = std::make_shared<MemoryDiagnosticSink>();
 };
 
@@ -107,6 +122,34 @@ TEST_F(ScheduledTasks, AMissingFolderOrTaskReportsFalseAndChangesNothing) {
     EXPECT_TRUE(lines->Lines()[0].starts_with(L"Failed to open folder '\\VelmoraTests\\Missing': -"));
     EXPECT_EQ(lines->Lines()[1], L"Failed to find task 'NoSuchVelmoraTask': -2147024894");
     EXPECT_TRUE(State(kRootTask).enabled);
+}
+
+// The walk covers every folder, hidden tasks included, and finds tasks by the beginning of their name,
+// a folder's own tasks before its subfolders'. Wine's registered-task collection cannot be counted
+// (get_Count: E_NOTIMPL), so there the walk finds nothing and no browser update task is disabled.
+TEST_F(ScheduledTasks, TheWalkFindsTasksByTheBeginningOfTheirNameInEveryFolderHiddenOnesIncluded) {
+    UniqueComPointer<ITaskFolder> walk;
+    ASSERT_EQ(root->CreateFolder(MakeBstr(L"VelmoraWalk").Get(), EmptyVariant(), walk.Put()), S_OK);
+    ASSERT_EQ(walk->CreateFolder(MakeBstr(L"Deeper").Get(), EmptyVariant(), deeper.Put()), S_OK);
+    Register(kWalkTask, true, true);
+    Register(L"VelmoraWalkTaskB{1}", true, false, deeper.Get());
+    Register(L"OtherVelmoraWalkTask", true, false, deeper.Get());
+    Register(kEdgeTask, true, true, deeper.Get());
+
+    const std::vector<std::wstring> found = FindTasksByName({L"VelmoraWalkTask"});
+    DisableEdgeUpdateTasks();
+
+    const std::optional<bool> edgeEnabled =
+        Bench::TaskEnabledState(std::wstring(L"VelmoraWalk\\Deeper\\") + kEdgeTask);
+    if (Testing::UnderWine()) {
+        EXPECT_EQ(found, std::vector<std::wstring>{});
+        EXPECT_EQ(edgeEnabled, std::optional<bool>(true));
+    } else {
+        EXPECT_EQ(found, (std::vector<std::wstring>{std::wstring(L"\\") + kWalkTask,
+                                                    L"\\VelmoraWalk\\Deeper\\VelmoraWalkTaskB{1}"}));
+        EXPECT_EQ(edgeEnabled, std::optional<bool>(false));
+    }
+    EXPECT_TRUE(State(kWalkTask).enabled) << "only the browser update tasks are disabled";
 }
 
 } // namespace

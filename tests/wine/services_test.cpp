@@ -4,6 +4,7 @@
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
 #include "support/registry_reads.h"
+#include "support/this_pc.h"
 #include "system/services.h"
 #include "tweaks/run_controller.h"
 
@@ -50,6 +51,19 @@ std::optional<DWORD> ScmStart(const std::wstring& service) {
     return config->dwStartType;
 }
 
+// The delayed flag the service manager reports; nullopt when it cannot be asked (Wine: error 124).
+std::optional<bool> ScmDelayed(const std::wstring& service) {
+    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle handle(::OpenServiceW(manager.Get(), service.c_str(), SERVICE_QUERY_CONFIG));
+    SERVICE_DELAYED_AUTO_START_INFO delayed{};
+    DWORD needed = 0;
+    if (!handle || !::QueryServiceConfig2W(handle.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                                           reinterpret_cast<BYTE*>(&delayed), sizeof delayed, &needed)) {
+        return std::nullopt;
+    }
+    return delayed.fDelayedAutostart != FALSE;
+}
+
 void DeleteTestService(const std::wstring& name) {
     const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     const UniqueServiceHandle service(::OpenServiceW(manager.Get(), name.c_str(), DELETE));
@@ -82,9 +96,6 @@ protected:
             DeleteTestService(name);
         }
     }
-    void Configure() {
-        ConfigureServiceStartTypes(controller.serviceTable, controller.perUserServiceTemplates);
-    }
 
     const std::vector<std::wstring> kTestServices = {
         L"OneSyncSvc_1a2b3",          L"WpnUserService_1a2b3", L"CDPUserSvc_1a2b3",
@@ -96,13 +107,19 @@ protected:
 };
 
 TEST_F(ServiceStep, PerUserInstancesGetTheirTemplatesStartTypeAndAMissingServiceIsSkippedNotCreated) {
-    ASSERT_TRUE(SetServiceStartInRegistry(L"CDPUserSvc_1a2b3", 5)); // a delayed flag set before
-    // Not "DiagTrack": a row of the common registry table gives that name a key of its own.
-    ASSERT_FALSE(ServiceKeyExists(L"RemoteRegistry"));
-    Configure();
-    EXPECT_FALSE(ServiceKeyExists(L"RemoteRegistry"));
+    // A delayed flag set before, in the registry and (where it can be) through the service manager.
+    ASSERT_TRUE(SetServiceStartInRegistry(L"CDPUserSvc_1a2b3", 5));
+    const std::uint32_t delayedSet = SetServiceDelayedFlagThroughManager(L"CDPUserSvc_1a2b3", true);
+    EXPECT_EQ(delayedSet,
+              static_cast<std::uint32_t>(Testing::UnderWine() ? ERROR_INVALID_LEVEL : ERROR_SUCCESS));
+    // A service no PC has, at the end of the table.
+    std::vector<ServiceStartEntry> table = controller.serviceTable;
+    table.push_back({L"VelmoraNoSuchService", 4});
+    ConfigureServiceStartTypes(table, controller.perUserServiceTemplates);
+    EXPECT_FALSE(ServiceKeyExists(L"VelmoraNoSuchService"));
     EXPECT_FALSE(ServiceKeyExists(L"BcastDVRUserService_1a2b3"));
-    EXPECT_THAT(lines->Lines(), Contains(L"\u26A0\uFE0F Failed to open key for RemoteRegistry (error 2)\n"));
+    EXPECT_THAT(lines->Lines(),
+                Contains(L"\u26A0\uFE0F Failed to open key for VelmoraNoSuchService (error 2)\n"));
     EXPECT_THAT(lines->Lines(),
                 Contains(L"\u26A0\uFE0F Failed to open key for webthreatdefusersvc_f00d (error 2)\n"))
         << "the last entry of the list was still tried";
@@ -119,10 +136,15 @@ TEST_F(ServiceStep, PerUserInstancesGetTheirTemplatesStartTypeAndAMissingService
         {L"CDPUserSvc_c0ffee", SERVICE_DISABLED, std::nullopt},
     };
     for (const auto& [name, start, delayed] : expected) {
-        // Wine refuses the delayed-start call of the service manager (error 124): only the registry has it.
         EXPECT_EQ(ScmStart(name), std::optional<DWORD>(start)) << "service manager";
         EXPECT_EQ(RegistryStart(name), std::optional<DWORD>(start)) << "registry";
         EXPECT_EQ(RegistryDelayed(name), delayed);
+        // Wine refuses the delayed-start calls of the service manager (error 124): only the registry has
+        // the flag. Windows' service manager holds it as set, any service may carry it
+        // (https://learn.microsoft.com/windows/win32/api/winsvc/ns-winsvc-service_delayed_auto_start_info).
+        EXPECT_EQ(ScmDelayed(name),
+                  Testing::UnderWine() ? std::nullopt : std::optional<bool>(delayed.value_or(0) != 0))
+            << name;
     }
     EXPECT_THAT(lines->Lines(), Contains(L"\u2705 Configured OneSyncSvc_1a2b3 successfully.\n"));
 }
@@ -133,18 +155,23 @@ TEST_F(ServiceStep, TheThresholdAndSysMainFollowTheInstalledMemoryAndSysMainIsNe
     ASSERT_TRUE(::GlobalMemoryStatusEx(&memory));
     const std::uint64_t started = (memory.ullTotalPhys / 1024 + 1048575) / 1048576;
     const auto gib = static_cast<DWORD>(std::clamp<std::uint64_t>(started, 1, 64));
+    // Wine has no SysMain; Windows has.
+    const bool sysMainThere = ServiceKeyExists(L"sysmain");
     SetSvcHostSplitThreshold();
     AdjustServicesForMemory();
     EXPECT_EQ(Testing::ReadDword(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control",
                                  L"SvcHostSplitThresholdInKB"),
               std::optional<DWORD>(gib * 1048576u + 20480u));
-    const std::wstring sysMainLine = L"\u26A0\uFE0F Failed to open key for sysmain (error 2)\n";
+    const std::wstring sysMainLine = sysMainThere
+                                         ? L"\u2705 Configured sysmain successfully.\n"
+                                         : L"\u26A0\uFE0F Failed to open key for sysmain (error 2)\n";
     if (gib >= 16) {
         EXPECT_THAT(lines->Lines(), Contains(sysMainLine));
+        EXPECT_EQ(RegistryStart(L"sysmain"), sysMainThere ? std::optional<DWORD>(4) : std::nullopt);
     } else {
         EXPECT_THAT(lines->Lines(), Not(Contains(sysMainLine)));
     }
-    EXPECT_FALSE(ServiceKeyExists(L"sysmain")) << "Wine has no SysMain; its key must not appear";
+    EXPECT_EQ(ServiceKeyExists(L"sysmain"), sysMainThere) << "its key is never created";
 }
 
 TEST_F(ServiceStep, RegistryStartTypesFollowTheCodesAndOnlyOneServiceKeyIsEverWritten) {

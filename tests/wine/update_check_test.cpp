@@ -1,6 +1,7 @@
-// The update check under Wine over WinHTTP, against a real HTTP server on this computer
-// (tests/e2e/feed_server.py, started by the test fixture), with the policy in the real registry.
+// The update check over WinHTTP, against a real HTTP server on this computer (tests/e2e/feed_server.py,
+// started by the test fixture), with the policy in the real registry.
 
+#include "bench/bench_parts_win32.h"
 #include "common/diagnostics.h"
 #include "settings/local_settings.h"
 #include "update/feed_download.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include <windows.h>
@@ -24,7 +26,9 @@ constexpr std::int32_t kToday = 20260315;
 class UpdateCheck : public testing::Test {
 protected:
     void SetUp() override {
-        std::ifstream portFile("V:\\update-feed-server.port");
+        // Written beside this program by the feed server fixture.
+        std::ifstream portFile(
+            std::filesystem::path(Bench::ExecutableFolder() + L"\\update-feed-server.port"));
         int port = 0;
         ASSERT_TRUE(portFile >> port) << "the feed server fixture did not run";
         server = L"http://127.0.0.1:" + std::to_wstring(port);
