@@ -195,4 +195,24 @@ std::vector<FeatureEntries> GroupByFeature(const ProfilePlan& plan, const Featur
     return groups;
 }
 
+bool WarnsForRun(const FeatureEntries& group, const FeatureIndex& features, SettingsProfile profile) {
+    if (group.feature >= features.Features().size() || !group.Changes()) {
+        return false;
+    }
+    const std::vector<SettingsProfile> warned = features.Catalogue().WarnedProfiles(group.feature);
+    return std::find(warned.begin(), warned.end(), profile) != warned.end();
+}
+
+std::vector<std::size_t> WarningFeatures(const std::vector<FeatureEntries>& groups,
+                                         const FeatureIndex& features, SettingsProfile profile) {
+    std::vector<std::size_t> warning;
+    for (const FeatureEntries& group : groups) {
+        if (WarnsForRun(group, features, profile)) {
+            warning.push_back(group.feature);
+        }
+    }
+    std::sort(warning.begin(), warning.end());
+    return warning;
+}
+
 } // namespace Velmora

@@ -50,4 +50,13 @@ struct FeatureEntries {
 [[nodiscard]] std::vector<FeatureEntries> GroupByFeature(const ProfilePlan& plan,
                                                          const FeatureIndex& features);
 
+// Whether the run of `profile` turns off what the feature warns of: it warns for that profile, and the
+// run changes it.
+[[nodiscard]] bool WarnsForRun(const FeatureEntries& group, const FeatureIndex& features,
+                               SettingsProfile profile);
+
+// The features of the plan that warn for its run, in table order.
+[[nodiscard]] std::vector<std::size_t> WarningFeatures(const std::vector<FeatureEntries>& groups,
+                                                       const FeatureIndex& features, SettingsProfile profile);
+
 } // namespace Velmora

@@ -1,6 +1,7 @@
 #include "engine/pc_status.h"
 
 #include "engine/engine.h"
+#include "engine/feature_items.h"
 #include "engine/journal_store.h"
 
 #include <cwctype>
@@ -72,7 +73,8 @@ JournalFindings ReadNewestJournals(JournalStore& store) {
     return found;
 }
 
-PcStatus ScanPc(EngineServices& services, const RunController& controller, SettingsProfile applied) {
+PcStatus ScanPc(EngineServices& services, const RunController& controller, SettingsProfile applied,
+                const FeatureIndex* features) {
     const std::shared_ptr<void> connections = services.reader.KeepConnections();
     JournalFindings journals = ReadNewestJournals(services.journals);
     PcStatus status;
@@ -82,6 +84,9 @@ PcStatus ScanPc(EngineServices& services, const RunController& controller, Setti
         ProfileStatus& entry = status.profiles[static_cast<std::size_t>(profile)];
         entry.profile = profile;
         entry.counts = CountPlan(plan);
+        if (features != nullptr) {
+            entry.warnings = WarningFeatures(GroupByFeature(plan, *features), *features, profile);
+        }
         const Journal* run = journals.lastSucceededRun ? &*journals.lastSucceededRun : nullptr;
         if (profile == applied && run != nullptr && run->header.profile == ProfileName(profile)) {
             entry.changedSinceRun = ChangedSinceRun(plan, *run);

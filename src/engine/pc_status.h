@@ -14,6 +14,7 @@
 
 namespace Velmora {
 
+class FeatureIndex;
 class JournalStore;
 class RunController;
 struct EngineServices;
@@ -23,6 +24,8 @@ struct ProfileStatus {
     PlanCounts counts;
     // For the applied profile: changes its last successful run made that are no longer in effect.
     std::size_t changedSinceRun = 0;
+    // The features whose warnings a run of this profile would make true now (WarningFeatures).
+    std::vector<std::size_t> warnings = {};
 };
 
 // A run whose journal a restore can put back: the newest one no later restore has put back already.
@@ -38,8 +41,9 @@ struct PcStatus {
 };
 
 // Plans the three profiles (without surveying the cleanups) and reads the newest journals.
+// With `features`, each profile's warnings too.
 [[nodiscard]] PcStatus ScanPc(EngineServices& services, const RunController& controller,
-                              SettingsProfile applied);
+                              SettingsProfile applied, const FeatureIndex* features = nullptr);
 
 // The entries of `plan` that the run of `journal` changed with success and that are no longer in
 // effect. What cannot be read now, and services Windows does not have (nothing can change those back),

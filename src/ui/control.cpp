@@ -113,9 +113,10 @@ void Control::SetColumns(std::vector<std::wstring> columns) {
     }
 }
 
-void Control::SetRows(std::vector<std::vector<std::wstring>> rows) {
-    if (rows_ != rows) {
+void Control::SetRows(std::vector<std::vector<std::wstring>> rows, std::vector<bool> headings) {
+    if (rows_ != rows || headingRows_ != headings) {
         rows_ = std::move(rows);
+        headingRows_ = std::move(headings);
         Changed(ControlProperty::Rows);
     }
 }

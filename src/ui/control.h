@@ -100,7 +100,7 @@ public:
     [[nodiscard]] bool IsChecked() const noexcept { return checked_; }
     void SetChecked(bool checked);
 
-    // ComboBox: raises SelectionChanged when the index changes; -1 is no selection.
+    // ComboBox and ListView: raises SelectionChanged when the index changes; -1 is no selection.
     [[nodiscard]] int SelectedIndex() const noexcept { return selectedIndex_; }
     void SetSelectedIndex(int index);
     [[nodiscard]] const std::vector<std::wstring>& Items() const noexcept { return items_; }
@@ -122,7 +122,11 @@ public:
     [[nodiscard]] const std::vector<std::wstring>& Columns() const noexcept { return columns_; }
     void SetColumns(std::vector<std::wstring> columns);
     [[nodiscard]] const std::vector<std::vector<std::wstring>>& Rows() const noexcept { return rows_; }
-    void SetRows(std::vector<std::vector<std::wstring>> rows);
+    // `headings`: the rows that title the ones below them (shown apart, as a group's title).
+    void SetRows(std::vector<std::vector<std::wstring>> rows, std::vector<bool> headings = {});
+    [[nodiscard]] bool IsHeadingRow(std::size_t row) const noexcept {
+        return row < headingRows_.size() && headingRows_[row];
+    }
 
     // ProgressRing: `done` of `total`; a total of 0 shows work whose extent is not known yet.
     [[nodiscard]] std::size_t ProgressDone() const noexcept { return progressDone_; }
@@ -170,6 +174,7 @@ private:
     double minWidth_ = 0.0;
     std::vector<std::wstring> columns_;
     std::vector<std::vector<std::wstring>> rows_;
+    std::vector<bool> headingRows_;
     std::size_t progressDone_ = 0;
     std::size_t progressTotal_ = 0;
     double actualWidth_ = 0.0;

@@ -66,8 +66,8 @@ std::wstring RunText(const FeatureEntries& group, const LocalizedTextTable& text
 
 } // namespace
 
-FeatureList MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features, bool onlyChanges) {
-    FeatureList list;
+FeatureListModel MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features, bool onlyChanges) {
+    FeatureListModel list;
     list.groups = GroupByFeature(plan, features);
     std::optional<FeatureCategory> category;
     for (std::size_t i = 0; i < list.groups.size(); ++i) {
@@ -92,19 +92,11 @@ std::vector<std::wstring> FeatureColumns(const LocalizedTextTable& texts) {
             texts.LookupText(TextId::ColumnThisRun), texts.LookupText(TextId::ColumnWarning)};
 }
 
-bool WarnsForRun(const FeatureEntries& group, const FeatureIndex& features, SettingsProfile profile) {
-    if (group.feature >= features.Features().size() || !group.Changes()) {
-        return false;
-    }
-    const std::vector<SettingsProfile> warned = features.Catalogue().WarnedProfiles(group.feature);
-    return std::find(warned.begin(), warned.end(), profile) != warned.end();
-}
-
-ListRows FeatureListRows(const FeatureList& list, const FeatureIndex& features, SettingsProfile profile,
+ListRows FeatureListRows(const FeatureListModel& list, const FeatureIndex& features, SettingsProfile profile,
                          const LocalizedTextTable& texts) {
     ListRows rows;
     rows.reserve(list.rows.size());
-    for (const FeatureList::Row& row : list.rows) {
+    for (const FeatureListModel::Row& row : list.rows) {
         if (row.heading) {
             rows.push_back({std::wstring(InLanguage(CategoryTitle(row.category), texts)), {}, {}, {}});
             continue;
@@ -143,18 +135,6 @@ std::wstring FeatureDetailsText(const FeatureEntries& group, const FeatureIndex&
         text += L"• " + FillText(line, L"{after}", StateText(entry->after, texts)) + L"\n";
     }
     return text;
-}
-
-std::vector<std::size_t> WarningFeatures(const std::vector<FeatureEntries>& groups,
-                                         const FeatureIndex& features, SettingsProfile profile) {
-    std::vector<std::size_t> warning;
-    for (const FeatureEntries& group : groups) {
-        if (WarnsForRun(group, features, profile)) {
-            warning.push_back(group.feature);
-        }
-    }
-    std::sort(warning.begin(), warning.end());
-    return warning;
 }
 
 std::wstring TurnedOffText(const std::vector<std::size_t>& warningFeatures, const FeatureIndex& features,

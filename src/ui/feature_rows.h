@@ -15,7 +15,7 @@ namespace Velmora {
 
 class LocalizedTextTable;
 
-struct FeatureList {
+struct FeatureListModel {
     struct Row {
         bool heading = false; // a category's title; otherwise a feature
         FeatureCategory category = FeatureCategory::PrivacyDiagnostics;
@@ -26,18 +26,13 @@ struct FeatureList {
 };
 
 // With `onlyChanges`, the features the run leaves as they are are left out.
-[[nodiscard]] FeatureList MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features,
-                                          bool onlyChanges);
+[[nodiscard]] FeatureListModel MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features,
+                                               bool onlyChanges);
 
 // Columns: feature, now, what the run does, warning mark.
 [[nodiscard]] std::vector<std::wstring> FeatureColumns(const LocalizedTextTable& texts);
-[[nodiscard]] ListRows FeatureListRows(const FeatureList& list, const FeatureIndex& features,
+[[nodiscard]] ListRows FeatureListRows(const FeatureListModel& list, const FeatureIndex& features,
                                        SettingsProfile profile, const LocalizedTextTable& texts);
-
-// Whether the run of `profile` turns off what the feature warns of: it warns for that profile, and the
-// run changes it.
-[[nodiscard]] bool WarnsForRun(const FeatureEntries& group, const FeatureIndex& features,
-                               SettingsProfile profile);
 
 // The selected feature in full: title, description, the warnings that apply to this run, and its items
 // with their state now and after (only those that change, with `onlyChanges`).
@@ -49,9 +44,5 @@ struct FeatureList {
 // (Remote Desktop off, Remote Assistance off)". Empty when it turns off nothing.
 [[nodiscard]] std::wstring TurnedOffText(const std::vector<std::size_t>& warningFeatures,
                                          const FeatureIndex& features, const LocalizedTextTable& texts);
-
-// The features of the plan that warn for its run, in table order.
-[[nodiscard]] std::vector<std::size_t> WarningFeatures(const std::vector<FeatureEntries>& groups,
-                                                       const FeatureIndex& features, SettingsProfile profile);
 
 } // namespace Velmora

@@ -78,6 +78,7 @@ void MainWindow::WireHandlers() {
     ReviewButton.Click = Guarded(&MainWindow::OnReviewClick);
     OnlyChangesCheckBox.Click = Guarded(&MainWindow::OnOnlyChangesClick);
     ExportButton.Click = Guarded(&MainWindow::OnExportClick);
+    FeatureList.SelectionChanged = Guarded(&MainWindow::OnFeatureSelected);
     RestoreButton.Click = Guarded(&MainWindow::OnRestoreClick);
     ShowDetailsButton.Click = Guarded(&MainWindow::OnShowDetailsClick);
     OpenLogFolderButton.Click = Guarded(&MainWindow::OnOpenLogFolderClick);
@@ -166,13 +167,13 @@ void MainWindow::RefreshTexts() {
     RestoreButton.SetText(Text(TextId::RestorePrevious));
     OnlyChangesCheckBox.SetText(Text(TextId::OnlyWhatChanges));
     ExportButton.SetText(Text(TextId::Export));
-    PlanList.SetText(Text(TextId::PlanListCaption));
-    PlanList.SetColumns(PlanColumns(services_.texts));
+    FeatureList.SetText(Text(TextId::FeatureListCaption));
+    FeatureList.SetColumns(FeatureColumns(services_.texts));
     ShowDetailsButton.SetText(Text(detailsShown_ ? TextId::HideDetails : TextId::ShowDetails));
     OpenLogFolderButton.SetText(Text(TextId::OpenLogFolder));
     DoneButton.SetText(Text(TextId::Done));
     DetailsList.SetText(Text(TextId::DetailsListCaption));
-    DetailsList.SetColumns(ResultColumns(services_.texts));
+    DetailsList.SetColumns(ResultColumns(services_.texts, restoreShown_));
 }
 
 void MainWindow::RefreshPages() {
@@ -408,6 +409,56 @@ bool MainWindow::ClaimRun() {
 }
 
 void MainWindow::StartApplyRun() {
+    const SettingsProfile profile = run.selectedProfile.load();
+    const std::vector<std::size_t> warnings = RunWarnings(profile);
+    if (warnings.empty()) {
+        BeginApplyRun();
+        return;
+    }
+    // What the run will turn off is said before it starts, never only afterwards.
+    const std::wstring content =
+        FillText(Text(TextId::ApplyWarningIntro), L"{profile}", Card(profile).Children()[0]->Text()) + L"\n" +
+        TurnedOffText(warnings, features, services_.texts) + L"\n" + Text(TextId::ApplyWarningOutro);
+    std::weak_ptr<MainWindow*> weak = self_;
+    DispatcherQueue& dispatcher = services_.dispatcher;
+    services_.platform.ShowDialog(
+        Question(TextId::ApplyWarningTitle, content, TextId::Apply, TextId::Cancel, true),
+        [weak, &dispatcher](DialogResult result) {
+            if (result == DialogResult::Primary) {
+                dispatcher.TryEnqueue([weak] {
+                    if (const auto self = weak.lock()) {
+                        (*self)->BeginApplyRun();
+                    }
+                });
+            }
+        });
+}
+
+std::vector<std::size_t> MainWindow::RunWarnings(SettingsProfile profile) const {
+    if (profile < kEssentialProfile || profile > kMaximumProfile) {
+        return {};
+    }
+    if (reviewPlan && reviewPlan->profile == profile) {
+        return WarningFeatures(GroupByFeature(*reviewPlan, features), features, profile);
+    }
+    if (pcStatus) {
+        return pcStatus->profiles[static_cast<std::size_t>(profile)].warnings;
+    }
+    // The PC not looked at yet: everything the profile can turn off (the apps only when they are removed).
+    const bool removal = RemoveAppsCheckBox.IsChecked() && RemoveAppsCheckBox.IsEnabled();
+    const auto removalFeature = features.Catalogue().FeatureOfBuiltIn(BuiltInItem::AppRemoval);
+    std::vector<std::size_t> warnings;
+    for (std::size_t feature = 0; feature < features.Features().size(); ++feature) {
+        const std::vector<SettingsProfile> warned = features.Catalogue().WarnedProfiles(feature);
+        if (std::find(warned.begin(), warned.end(), profile) != warned.end() &&
+            (removal || feature != removalFeature)) {
+            warnings.push_back(feature);
+        }
+    }
+    return warnings;
+}
+
+void MainWindow::BeginApplyRun() {
     if (!ClaimRun()) {
         return;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/feature_items.h"
 #include "engine/pc_status.h"
+#include "ui/feature_rows.h"
 #include "tweaks/apply_pipeline.h"
 #include "ui/page_state.h"
 #include "tweaks/run_controller.h"
@@ -164,7 +166,9 @@ public:
     Control OnlyChangesCheckBox{L"OnlyChangesCheckBox", ControlKind::CheckBox, &ReviewTools};
     Control ExportNoticeText{L"ExportNoticeText", ControlKind::TextBlock, &ReviewTools};
     Control ExportButton{L"ExportButton", ControlKind::Button, &ReviewTools};
-    Control PlanList{L"PlanList", ControlKind::ListView, &ReviewPage};
+    // The features of the plan by category; the selected one's description, warnings and items below it.
+    Control FeatureList{L"FeatureList", ControlKind::ListView, &ReviewPage};
+    Control FeatureDetailsText{L"FeatureDetailsText", ControlKind::TextBox, &ReviewPage};
     Control StatusArea{L"StatusArea", ControlKind::Panel, &ContentArea};
     Control ProgressPanel{L"ProgressPanel", ControlKind::Panel, &StatusArea};
     Control ApplyingTitleText{L"ApplyingTitleText", ControlKind::TextBlock, &ProgressPanel};
@@ -214,6 +218,7 @@ public:
     std::array<std::int32_t, 3> appliedProfileBuild{100, 100, 100};
     std::int32_t language = 0;
     RunController runController;
+    FeatureIndex features{runController};
 
     // What the Profiles page found on its last opening (none until the scan arrives), and the plan the
     // Review page shows.
@@ -221,6 +226,7 @@ public:
     bool pcCheckFailed = false;
     std::optional<ProfilePlan> reviewPlan;
     bool reviewFailed = false;
+    FeatureListModel reviewFeatures; // the plan by feature, as the list shows it
     // The run or restore under way, what it has reached, and what the last one left to show.
     WindowActivity activity = WindowActivity::None;
     std::optional<RunProgress> progress;
@@ -278,7 +284,12 @@ private:
     void OnTermsCheckBoxClick();
     void OnRemoveAppsChecked();
     void OnRemoveAppsContainerSizeChanged();
+    // Apply, Update and Reapply: asks first when the run will turn something off, then begins it.
     void StartApplyRun();
+    void BeginApplyRun();
+    // The features whose warnings the run of `profile` makes true: from the plan shown, else from the
+    // last look at the PC, else every feature that warns for the profile.
+    [[nodiscard]] std::vector<std::size_t> RunWarnings(SettingsProfile profile) const;
     void OnTryAgainClick();
     void OnCancelClick();
     void OnRestartClick();
@@ -296,6 +307,10 @@ private:
     void RefreshReviewPage();
     void OnReviewClick();
     void OnOnlyChangesClick();
+    void OnFeatureSelected();
+    void RefreshFeatureDetails();
+    // The feature of the selected row; the number of features when a heading or nothing is selected.
+    [[nodiscard]] std::size_t SelectedFeature() const;
     void OnExportClick();
 
     void ShowStatusPanel(Control* panel);

@@ -129,9 +129,11 @@ void MainWindow::LoadMarkup() {
     ExportNoticeText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
     ExportNoticeText.look.fill = true;
     ExportButton.look = ButtonLook(140, Alignment::End);
-    PlanList.look.fill = true;
-    PlanList.look.minHeight = 220;
-    PlanList.look.columnWeights = {14, 46, 20, 20};
+    FeatureList.look.fill = true;
+    FeatureList.look.minHeight = 200;
+    FeatureList.look.columnWeights = {46, 18, 20, 16};
+    FeatureDetailsText.look.height = 150; // the whole feature, wrapped and scrolled; nothing cut off
+    FeatureDetailsText.SetReadOnly(true);
 
     StatusArea.look = PageLook(56);
     StatusArea.look.spacing = 20;
@@ -171,14 +173,14 @@ void MainWindow::LoadMarkup() {
 
     // A page opens on its primary button, or on the input it needs first: the terms box until it is
     // ticked, the first card until a profile is chosen. While a run is under way, its progress.
-    // The Review page opens on its list, which the arrow keys scroll.
+    // The Review page opens on its list of features, whose arrow keys choose the feature shown below.
     pageKeys_ = {
         {&FailurePanel, {&TryAgainButton, &CancelButton}, {&TryAgainButton}, {&CancelButton}},
         {&SuccessPanel, {&RestartButton}, {&RestartButton}, {&DoneButton}},
         {&RestoreResultPanel, {&DoneButton}, {&DoneButton}, {&DoneButton}},
         {&ProgressPanel, {&ProgressRing}, {}, {}},
         {&ReviewPage,
-         {&PlanList, &ApplyButton, &ReapplyButton},
+         {&FeatureList, &ApplyButton, &ReapplyButton},
          {&ApplyButton, &ReapplyButton},
          {&BackButton}},
         {&WelcomePage, {&ContinueButton, &LanguageComboBox}, {&ContinueButton}, {}},

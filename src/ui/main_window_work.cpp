@@ -105,10 +105,11 @@ void MainWindow::StartNextRead() {
         };
     } else if (scanWanted_ && page == PageState::Profiles) {
         const SettingsProfile applied = appliedProfile;
-        work = [engine, &controller, &dispatcher, weak, opening, applied] {
+        const FeatureIndex& known = features;
+        work = [engine, &controller, &known, &dispatcher, weak, opening, applied] {
             std::optional<PcStatus> status;
             try {
-                status = engine->Scan(controller, applied);
+                status = engine->Scan(controller, applied, known);
             } catch (...) {
                 // Told as a scan that could not be made.
             }
@@ -191,17 +192,43 @@ void MainWindow::RefreshReviewPage() {
         account ? FillText(Text(TextId::ReviewAccount), L"{account}", reviewPlan->targetAccount) : L"");
     ReviewAccountText.SetVisibility(account ? V : C);
     if (reviewPlan) {
-        const PlanCounts counts = CountPlan(*reviewPlan);
-        std::wstring text = Text(TextId::ReviewCounts);
-        text = FillText(text, L"{total}", Count(reviewPlan->entries.size()));
-        text = FillText(text, L"{effect}", Count(counts.inEffect));
-        text = FillText(text, L"{change}", Count(counts.changes - counts.inEffect));
-        ReviewCountsText.SetText(FillText(text, L"{actions}", Count(counts.actions)));
-        PlanList.SetRows(PlanRows(*reviewPlan, OnlyChangesCheckBox.IsChecked(), services_.texts));
+        const std::size_t selectedFeature = SelectedFeature();
+        reviewFeatures = MakeFeatureList(*reviewPlan, features, OnlyChangesCheckBox.IsChecked());
+        std::size_t changing = 0;
+        std::size_t inEffect = 0;
+        for (const FeatureEntries& group : reviewFeatures.groups) {
+            (group.Changes() ? changing : inEffect) += 1;
+        }
+        std::wstring text = Text(TextId::ReviewFeatureCounts);
+        text = FillText(text, L"{features}", Count(reviewFeatures.groups.size()));
+        text = FillText(text, L"{change}", Count(changing));
+        text = FillText(text, L"{effect}", Count(inEffect));
+        ReviewCountsText.SetText(FillText(text, L"{items}", Count(reviewPlan->entries.size())));
+        std::vector<bool> headings;
+        for (const FeatureListModel::Row& row : reviewFeatures.rows) {
+            headings.push_back(row.heading);
+        }
+        FeatureList.SetRows(FeatureListRows(reviewFeatures, features, profile, services_.texts),
+                            std::move(headings));
+        // The same feature stays selected when the list is filtered or refreshed; else the first one.
+        int select = -1;
+        for (std::size_t i = 0; i < reviewFeatures.rows.size(); ++i) {
+            const FeatureListModel::Row& row = reviewFeatures.rows[i];
+            if (!row.heading && (select < 0 || reviewFeatures.groups[row.group].feature == selectedFeature)) {
+                select = static_cast<int>(i);
+                if (reviewFeatures.groups[row.group].feature == selectedFeature) {
+                    break;
+                }
+            }
+        }
+        FeatureList.SetSelectedIndex(select);
     } else {
         ReviewCountsText.SetText(Text(reviewFailed ? TextId::CheckFailed : TextId::CheckingPc));
-        PlanList.SetRows({});
+        reviewFeatures = {};
+        FeatureList.SetRows({});
+        FeatureList.SetSelectedIndex(-1);
     }
+    RefreshFeatureDetails();
     OnlyChangesCheckBox.SetEnabled(reviewPlan.has_value());
     ExportButton.SetEnabled(reviewPlan.has_value());
     ExportNoticeText.SetVisibility(ExportNoticeText.Text().empty() ? C : V);
@@ -218,6 +245,35 @@ void MainWindow::OnReviewClick() {
 
 void MainWindow::OnOnlyChangesClick() {
     RefreshUi(); // the box has its new state already
+}
+
+void MainWindow::OnFeatureSelected() {
+    RefreshFeatureDetails();
+}
+
+std::size_t MainWindow::SelectedFeature() const {
+    const int index = FeatureList.SelectedIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= reviewFeatures.rows.size() ||
+        reviewFeatures.rows[static_cast<std::size_t>(index)].heading) {
+        return features.Features().size();
+    }
+    return reviewFeatures.groups[reviewFeatures.rows[static_cast<std::size_t>(index)].group].feature;
+}
+
+void MainWindow::RefreshFeatureDetails() {
+    const int index = FeatureList.SelectedIndex();
+    std::wstring text;
+    if (index >= 0 && static_cast<std::size_t>(index) < reviewFeatures.rows.size()) {
+        const FeatureListModel::Row& row = reviewFeatures.rows[static_cast<std::size_t>(index)];
+        // A category's heading tells what its features are when it is reached with the arrow keys.
+        text = row.heading ? std::wstring(CategoryTitle(row.category).In(language))
+                           : Velmora::FeatureDetailsText(reviewFeatures.groups[row.group], features,
+                                                         run.selectedProfile.load(),
+                                                         OnlyChangesCheckBox.IsChecked(), services_.texts);
+    }
+    FeatureDetailsText.SetReadOnly(false);
+    FeatureDetailsText.SetText(text);
+    FeatureDetailsText.SetReadOnly(true);
 }
 
 void MainWindow::OnExportClick() {
@@ -443,8 +499,9 @@ void MainWindow::OnShowDetailsClick() {
     if (detailsShown_ && restoreShown_ && lastRestore) {
         rows = RestoreResultRows(*lastRestore, services_.texts, describe);
     } else if (detailsShown_ && lastReport) {
-        rows = RunResultRows(*lastReport, services_.texts, describe);
+        rows = RunResultRows(*lastReport, features, services_.texts, describe);
     }
+    DetailsList.SetColumns(ResultColumns(services_.texts, restoreShown_));
     DetailsList.SetRows(std::move(rows));
     DetailsList.SetVisibility(detailsShown_ ? V : C);
     RefreshResultTools();

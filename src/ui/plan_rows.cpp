@@ -1,5 +1,6 @@
 #include "ui/plan_rows.h"
 
+#include "engine/feature_items.h"
 #include "ui/text/localized_text_table.h"
 
 #include <algorithm>
@@ -206,12 +207,13 @@ ListRows PlanRows(const ProfilePlan& plan, bool onlyChanges, const LocalizedText
     return rows;
 }
 
-std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts) {
-    return {texts.LookupText(TextId::ColumnResult), texts.LookupText(TextId::ColumnStep),
+std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts, bool restore) {
+    return {texts.LookupText(TextId::ColumnResult),
+            texts.LookupText(restore ? TextId::ColumnStep : TextId::ColumnFeature),
             texts.LookupText(TextId::ColumnItem), texts.LookupText(TextId::ColumnDetails)};
 }
 
-ListRows RunResultRows(const RunReport& report, const LocalizedTextTable& texts,
+ListRows RunResultRows(const RunReport& report, const FeatureIndex& features, const LocalizedTextTable& texts,
                        const ErrorDescriber& describeError) {
     // Each item once, where it was first reached, with the outcome of its last change.
     std::vector<const RunItemResult*> items;
@@ -224,22 +226,37 @@ ListRows RunResultRows(const RunReport& report, const LocalizedTextTable& texts,
             items[at->second] = &item;
         }
     }
+    // By feature within each result, in the order the review shows the features.
+    const auto order = [&features](const RunItemResult* item) {
+        const std::size_t feature = features.FeatureOf(item->target).value_or(features.Features().size());
+        return std::pair{feature < features.Features().size()
+                             ? static_cast<int>(features.Features()[feature].category)
+                             : static_cast<int>(kFeatureCategoryCount),
+                         feature};
+    };
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const RunItemResult* a, const RunItemResult* b) { return order(a) < order(b); });
+    const auto featureTitle = [&](const RunItemResult* item) {
+        const auto feature = features.FeatureOf(item->target);
+        return feature ? std::wstring(features.Features()[*feature].title.In(texts.CurrentTextLanguage()))
+                       : texts.LookupText(TextId::NoFeature);
+    };
     std::array<ListRows, 4> groups; // failed, changed, in effect, not reached
     for (const RunItemResult* item : items) {
         const std::wstring name = ItemText(item->target, texts);
+        const std::wstring feature = featureTitle(item);
         // What was in effect already stays so even where its write was refused (a value to delete that
         // is not there).
         if (!item->done) {
-            groups[3].push_back(Row(TextId::ResultNotReached, item->step, name, {}, texts));
+            groups[3].push_back({texts.LookupText(TextId::ResultNotReached), feature, name, {}});
         } else if (item->absent || item->inEffectBefore) {
-            groups[2].push_back(Row(TextId::ResultInEffect, item->step, name, {}, texts));
+            groups[2].push_back({texts.LookupText(TextId::ResultInEffect), feature, name, {}});
         } else if (!item->succeeded) {
             groups[0].push_back(
-                Row(TextId::ResultFailed, item->step, name,
-                    item->error != 0 ? describeError(item->error) : texts.LookupText(TextId::NotAsExpected),
-                    texts));
+                {texts.LookupText(TextId::ResultFailed), feature, name,
+                 item->error != 0 ? describeError(item->error) : texts.LookupText(TextId::NotAsExpected)});
         } else {
-            groups[1].push_back(Row(TextId::ResultChanged, item->step, name, {}, texts));
+            groups[1].push_back({texts.LookupText(TextId::ResultChanged), feature, name, {}});
         }
     }
     ListRows rows;

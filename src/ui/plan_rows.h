@@ -12,6 +12,7 @@
 
 namespace Velmora {
 
+class FeatureIndex;
 class LocalizedTextTable;
 
 using ListRows = std::vector<std::vector<std::wstring>>;
@@ -32,12 +33,13 @@ using ListRows = std::vector<std::vector<std::wstring>>;
 // A Windows error in words (the UI language where Windows has it), with its number.
 using ErrorDescriber = std::function<std::wstring(std::uint32_t error)>;
 
-// Columns: result, step, item, details. The failed items first (with their error), then what the run
+// Columns: result, feature, item, details. The failed items first (with their error), then what the run
 // changed, then what was in effect already (when the run began, or where there was nothing to delete
-// or disable), then what it did not reach. Each item once, with its last outcome.
-[[nodiscard]] std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts);
-[[nodiscard]] ListRows RunResultRows(const RunReport& report, const LocalizedTextTable& texts,
-                                     const ErrorDescriber& describeError);
+// or disable), then what it did not reach; by feature within each. Each item once, with its last outcome.
+// A restore's details name the step of each item where a run's name its feature.
+[[nodiscard]] std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts, bool restore);
+[[nodiscard]] ListRows RunResultRows(const RunReport& report, const FeatureIndex& features,
+                                     const LocalizedTextTable& texts, const ErrorDescriber& describeError);
 // What could not be restored first, then what cannot come back, what was left alone, what was restored.
 [[nodiscard]] ListRows RestoreResultRows(const RestoreResult& result, const LocalizedTextTable& texts,
                                          const ErrorDescriber& describeError);

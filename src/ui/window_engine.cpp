@@ -47,9 +47,10 @@ bool EngineForWindow::StartWork(std::function<void()> work) {
     }
 }
 
-PcStatus EngineForWindow::Scan(const RunController& controller, SettingsProfile applied) {
+PcStatus EngineForWindow::Scan(const RunController& controller, SettingsProfile applied,
+                               const FeatureIndex& features) {
     const std::lock_guard lock(oneAtATime_);
-    return ScanPc(services_, controller, applied);
+    return ScanPc(services_, controller, applied, &features);
 }
 
 ProfilePlan EngineForWindow::PlanRun(const RunController& controller, SettingsProfile profile,

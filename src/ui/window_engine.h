@@ -18,7 +18,8 @@ public:
     // Starts `work` on a worker thread; false when none could be started.
     [[nodiscard]] virtual bool StartWork(std::function<void()> work) = 0;
 
-    [[nodiscard]] virtual PcStatus Scan(const RunController& controller, SettingsProfile applied) = 0;
+    [[nodiscard]] virtual PcStatus Scan(const RunController& controller, SettingsProfile applied,
+                                        const FeatureIndex& features) = 0;
     [[nodiscard]] virtual ProfilePlan PlanRun(const RunController& controller, SettingsProfile profile,
                                               const PlanOptions& options) = 0;
     // The journaled run of the pipeline; `report` says what it did once it returns.
@@ -35,7 +36,8 @@ public:
     explicit EngineForWindow(EngineServices& services) : services_(services) {}
 
     bool StartWork(std::function<void()> work) override;
-    PcStatus Scan(const RunController& controller, SettingsProfile applied) override;
+    PcStatus Scan(const RunController& controller, SettingsProfile applied,
+                  const FeatureIndex& features) override;
     ProfilePlan PlanRun(const RunController& controller, SettingsProfile profile,
                         const PlanOptions& options) override;
     std::int32_t Run(const ApplyRunContext& context, const RunOptions& options, RunReport& report) override;

@@ -3,6 +3,7 @@
 
 #include "ui/main_window.h"
 
+#include "common/text_encoding.h"
 #include "settings/local_settings.h"
 #include "ui/layout.h"
 #include "ui/window_placement.h"
@@ -69,6 +70,15 @@ protected:
         w.RemoveAppsCheckBox.RaiseClick();
         platform.pendingAnswer(answer);
         dispatcher.Drain();
+    }
+    // Apply, confirming what it will turn off: without a look at the PC, everything the profile can.
+    void PressApply(MainWindow& w) {
+        const std::size_t asked = platform.dialogs.size();
+        w.ApplyButton.RaiseClick();
+        if (platform.dialogs.size() > asked && platform.pendingAnswer) {
+            platform.pendingAnswer(DialogResult::Primary);
+            dispatcher.Drain();
+        }
     }
     void FinishRun() {
         timer.RunPending();
@@ -199,7 +209,7 @@ TEST_F(WindowTest, ThirteenFailedCountedWritesSucceedFourteenFailAndSuccessRecor
         system.dwordWriteSucceeds = [&, remaining](const RegistryDwordSetting& row) {
             return counted(row) ? (*remaining)-- <= 0 : !c.uncountedFail;
         };
-        w.ApplyButton.RaiseClick();
+        PressApply(w);
         EXPECT_EQ(Shown(w), "progress");
         FinishRun();
         EXPECT_EQ(Shown(w), c.revision != 0 ? "success" : "failure") << c.profile << " " << c.failures;
@@ -219,14 +229,14 @@ TEST_F(WindowTest, AppRemovalStartsOnlyForStandardOrMaximumWithTheBoxInEffectAnd
     EXPECT_FALSE(w.RemoveAppsCheckBox.IsEnabled());
     EXPECT_EQ(w.EssentialCardButton.Style(), L"AccentButtonStyle");
     EXPECT_EQ(w.MaximumCardButton.Style(), L"DefaultButtonStyle");
-    w.ApplyButton.RaiseClick();
+    PressApply(w);
     EXPECT_TRUE(platform.removals.empty());
     w.run.pageState = PageState::Profiles;
     w.RefreshUi();
     w.MaximumCardButton.RaiseClick();
     system.dwordWriteSucceeds = [](const RegistryDwordSetting& row) { return row.root != 2; };
     const int insertsBefore = settings.inserts;
-    w.ApplyButton.RaiseClick();
+    PressApply(w);
     EXPECT_TRUE(platform.removals.empty()) << "the removal starts with the run, not before its delay";
     FinishRun();
     ASSERT_EQ(platform.removals.size(), 1u);
@@ -244,23 +254,45 @@ TEST_F(WindowTest, AppRemovalStartsOnlyForStandardOrMaximumWithTheBoxInEffectAnd
     EXPECT_EQ(w.StatusArea.GetVisibility(), Visibility::Collapsed);
 }
 
+// What a run will turn off is asked before it starts; without a look at the PC, everything the profile can.
+TEST_F(WindowTest, ApplyAsksFirstWhatTheRunWillTurnOffAndCancelStartsNothing) {
+    MainWindow& w = OpenAcceptedInEnglish(kMaximumProfile);
+    w.ApplyButton.RaiseClick();
+    ASSERT_EQ(platform.dialogs.size(), 1u);
+    const ConfirmationDialog& asked = platform.dialogs[0];
+    EXPECT_EQ(asked.title, L"Before You Apply");
+    EXPECT_EQ(asked.primaryButtonText, L"Apply");
+    const std::wstring remoteDesktop(
+        w.features.Features()[*w.features.Catalogue().Find("remote-desktop-off")].title.en);
+    EXPECT_NE(asked.content.find(L"Maximum Settings will also turn off:\n"), std::wstring::npos);
+    const std::size_t remote = asked.content.find(L"• Remote access to this PC (");
+    ASSERT_NE(remote, std::wstring::npos) << ToUtf8(asked.content);
+    EXPECT_LT(asked.content.find(remoteDesktop, remote), asked.content.find(L"\n", remote));
+    EXPECT_EQ(asked.content.find(L"Store apps"), std::wstring::npos) << "the apps are not removed";
+    platform.pendingAnswer(DialogResult::None);
+    dispatcher.Drain();
+    EXPECT_EQ(Shown(w), "profiles back apply");
+    EXPECT_TRUE(timer.pending.empty()) << "nothing started";
+}
+
 TEST_F(WindowTest, WhileAnotherRunHoldsTheRunLockTheWindowSaysSoAndHoldsItOnlyUntilItsResultIsShown) {
     bool othersRun = true;
     int held = 0;
     claimRun = [&] { return !othersRun && ++held > 0; };
     releaseRun = [&] { held -= held > 0 ? 1 : 0; };
     MainWindow& w = OpenAcceptedInEnglish(kStandardProfile);
-    w.ApplyButton.RaiseClick();
+    PressApply(w);
     EXPECT_EQ(Shown(w), "profiles back apply") << "nothing started";
     EXPECT_TRUE(timer.pending.empty());
-    ASSERT_EQ(platform.dialogs.size(), 1u);
-    EXPECT_EQ(platform.dialogs[0].title, L"Another Velmora Run Is in Progress");
-    EXPECT_EQ(platform.dialogs[0].closeButtonText, L"OK");
-    EXPECT_TRUE(platform.dialogs[0].primaryButtonText.empty()) << "a notice, not a choice";
+    ASSERT_FALSE(platform.dialogs.empty());
+    EXPECT_EQ(platform.dialogs.back().title, L"Another Velmora Run Is in Progress");
+    EXPECT_EQ(platform.dialogs.back().closeButtonText, L"OK");
+    EXPECT_TRUE(platform.dialogs.back().primaryButtonText.empty()) << "a notice, not a choice";
+    const std::size_t asked = platform.dialogs.size();
 
     othersRun = false;
     system.dwordWriteSucceeds = [](const RegistryDwordSetting& row) { return row.root != 2; };
-    w.ApplyButton.RaiseClick();
+    PressApply(w);
     EXPECT_EQ(held, 1) << "held through the start delay";
     FinishRun();
     EXPECT_EQ(Shown(w), "failure");
@@ -268,11 +300,12 @@ TEST_F(WindowTest, WhileAnotherRunHoldsTheRunLockTheWindowSaysSoAndHoldsItOnlyUn
     othersRun = true; // Try Again finds the PC busy now
     w.TryAgainButton.RaiseClick();
     EXPECT_EQ(Shown(w), "failure");
-    EXPECT_EQ(platform.dialogs.size(), 2u);
+    EXPECT_EQ(platform.dialogs.size(), asked + 2) << "Apply's question, then Try Again's notice";
+    EXPECT_EQ(platform.dialogs.back().title, L"Another Velmora Run Is in Progress");
 }
 
 TEST_F(WindowTest, AResultArrivingAfterTheWindowIsGoneDoesNothing) {
-    OpenAcceptedInEnglish(kEssentialProfile).ApplyButton.RaiseClick();
+    PressApply(OpenAcceptedInEnglish(kEssentialProfile));
     timer.RunPending(); // the result is now queued for the UI thread
     window.reset();
     EXPECT_EQ(dispatcher.Drain(), 1)
@@ -304,7 +337,7 @@ TEST_F(WindowTest, EveryPageOpensOnItsPrimaryControlOrOnTheInputItNeedsFirst) {
          &w.BackButton},
         {"profiles, Standard chosen", [&] { w.StandardCardButton.RaiseClick(); }, &w.ApplyButton,
          &w.ApplyButton, &w.BackButton},
-        {"progress", [&] { w.ApplyButton.RaiseClick(); }, &w.ProgressRing, nullptr, nullptr},
+        {"progress", [&] { PressApply(w); }, &w.ProgressRing, nullptr, nullptr},
         {"failure", run, &w.TryAgainButton, &w.TryAgainButton, &w.CancelButton},
         {"progress again", [&] { w.TryAgainButton.RaiseClick(); }, &w.ProgressRing, nullptr, nullptr},
         {"failure again", run, &w.TryAgainButton, &w.TryAgainButton, &w.CancelButton},
@@ -313,7 +346,7 @@ TEST_F(WindowTest, EveryPageOpensOnItsPrimaryControlOrOnTheInputItNeedsFirst) {
         {"success",
          [&] {
              system.dwordWriteSucceeds = nullptr;
-             w.ApplyButton.RaiseClick();
+             PressApply(w);
              run();
          },
          &w.RestartButton, &w.RestartButton, nullptr},
@@ -369,7 +402,7 @@ TEST_F(WindowTest, TheFirstWindowFitsItsMonitorAndEveryPageKeepsItsButtonsInView
         },
         [&] {
             system.dwordWriteSucceeds = [](const RegistryDwordSetting&) { return false; };
-            w.ApplyButton.RaiseClick();
+            PressApply(w);
             timer.RunPending();
             dispatcher.Drain();
         },

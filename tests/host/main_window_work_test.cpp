@@ -5,6 +5,7 @@
 #include "support/fake_ui.h"
 #include "support/fake_window.h"
 #include "support/recording_system.h"
+#include "common/text_encoding.h"
 #include "ui/plan_rows.h"
 #include "ui/text/localized_text_table.h"
 
@@ -98,16 +99,21 @@ TEST_F(WindowWorkTest, CardsTellWhatIsInEffectAndTheAppliedOneWhatChangedSinceOn
     EXPECT_EQ(w.StandardChangedText.Text(), L"3 settings were changed since you applied it");
 }
 
-TEST_F(WindowWorkTest, TheReviewGroupsThePlanByStepFiltersWhatIsInEffectAndExportsIt) {
+TEST_F(WindowWorkTest, TheReviewListsFeaturesByCategoryShowsTheSelectedOneInFullAndFiltersWhatIsInEffect) {
+    const auto policy = [](const wchar_t* key, const wchar_t* name) {
+        return RegistryValueTarget{
+            2, std::wstring(L"SOFTWARE\\Policies\\Microsoft\\Windows\\") + key, name, {}};
+    };
     engine.plan.entries = {
-        Entry(ItemStep::Registry, Value(L"A"), AbsentValue(), DwordValue(1)),
-        Entry(ItemStep::Services, ServiceTarget{L"Spooler"},
-              ServiceState{Presence::Present, 2u, false, 0, Presence::Present, DwordValue(2), AbsentValue()},
-              ServiceState{Presence::Present, 3u, false, 0, Presence::Present, DwordValue(3), AbsentValue()}),
-        Entry(ItemStep::Registry, Value(L"B"), DwordValue(0), DwordValue(0)),
-        Entry(ItemStep::Cleanup, ActionTarget{ActionKind::CleanTempFolders, {}}, NoState{}, NoState{}),
-        Entry(ItemStep::Settings, SettingTarget{L"AppliedTask"}, SettingState{},
-              SettingState{SettingValue{1}})};
+        Entry(ItemStep::Registry, policy(L"AdvertisingInfo", L"DisabledByGroupPolicy"), AbsentValue(),
+              DwordValue(1)),
+        Entry(ItemStep::Registry, policy(L"Windows Error Reporting", L"Disabled"), AbsentValue(),
+              DwordValue(1)),
+        Entry(ItemStep::Registry,
+              RegistryValueTarget{
+                  2, L"SYSTEM\\CurrentControlSet\\Control\\FileSystem", L"LongPathsEnabled", {}},
+              DwordValue(1), DwordValue(1)),
+        Entry(ItemStep::Cleanup, ActionTarget{ActionKind::CleanTempFolders, {}}, NoState{}, NoState{})};
     engine.plan.targetAccount = L"kim";
     MainWindow& w = Open();
     Settle();
@@ -115,23 +121,42 @@ TEST_F(WindowWorkTest, TheReviewGroupsThePlanByStepFiltersWhatIsInEffectAndExpor
     EXPECT_EQ(w.ReviewCountsText.Text(), L"Checking this PC…");
     Settle();
     EXPECT_EQ(w.ReviewAccountText.Text(), L"Changes for the account kim");
-    EXPECT_EQ(w.ReviewCountsText.Text(),
-              L"5 items: 1 already in effect, 3 to change, 1 done on every apply.");
-    const ListRows all = w.PlanList.Rows();
-    ASSERT_EQ(all.size(), 5u);
-    EXPECT_EQ(all[0], (std::vector<std::wstring>{L"Registry", L"HKLM\\SOFTWARE\\Velmora: A", L"Not set",
-                                                 L"0x00000001 (1)"}));
-    EXPECT_EQ(all[1][1], L"HKLM\\SOFTWARE\\Velmora: B") << "grouped by step, in run order within it";
-    EXPECT_EQ(all[2], (std::vector<std::wstring>{L"Services", L"Spooler", L"Automatic", L"Manual"}));
-    EXPECT_EQ(all[3], (std::vector<std::wstring>{L"Cleanup", L"Clean the temporary folders", L"",
-                                                 L"Done on every apply"}));
-    EXPECT_EQ(all[4][0], L"Velmora settings");
-    EXPECT_EQ(w.FocusTarget(), &w.PlanList);
+    EXPECT_EQ(w.ReviewCountsText.Text(), L"4 features: 3 change, 1 are in effect already; 4 items in all.");
+    const auto feature = [&](const ItemTarget& target) {
+        return w.features.Features()[*w.features.FeatureOf(target)];
+    };
+    const ListRows rows = w.FeatureList.Rows();
+    ASSERT_EQ(rows.size(), 8u) << "a heading and a feature for each of the four categories";
+    EXPECT_EQ(rows[0][0], L"Privacy and diagnostics") << "the categories in their order";
+    EXPECT_EQ(rows[1],
+              (std::vector<std::wstring>{std::wstring(feature(engine.plan.entries[1].target).title.en),
+                                         L"0 of 1 in effect", L"Sets 1", L"\u26a0 May turn off"}));
+    EXPECT_EQ(rows[3][1] + L"|" + rows[3][3], L"0 of 1 in effect|") << "advertising warns of nothing";
+    EXPECT_EQ(rows[5][1] + L"|" + rows[5][2], L"In effect|No change");
+    EXPECT_EQ(rows[7][1] + L"|" + rows[7][2], L"Done on every apply|Runs each time");
+    EXPECT_TRUE(w.FeatureList.IsHeadingRow(0) && !w.FeatureList.IsHeadingRow(1));
+    EXPECT_EQ(w.FocusTarget(), &w.FeatureList);
     EXPECT_EQ(w.EscapeButton(), &w.BackButton);
 
+    // The first feature is shown in full: what it does, what it may turn off and why, its items.
+    EXPECT_EQ(w.FeatureList.SelectedIndex(), 1);
+    const FeatureDefinition& reporting = feature(engine.plan.entries[1].target);
+    const std::wstring details = w.FeatureDetailsText.Text();
+    EXPECT_NE(details.find(reporting.description.en), std::wstring::npos);
+    EXPECT_NE(details.find(reporting.affects[0].reason.en), std::wstring::npos);
+    EXPECT_NE(
+        details.find(L"Registry · HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting: "
+                     L"Disabled: Not set → 0x00000001 (1)"),
+        std::wstring::npos)
+        << ToUtf8(details);
+    w.FeatureList.SetSelectedIndex(3);
+    EXPECT_NE(w.FeatureDetailsText.Text().find(feature(engine.plan.entries[0].target).description.en),
+              std::wstring::npos);
+
+    // Only what changes: the feature in effect goes, with its heading; the selection stays.
     w.OnlyChangesCheckBox.RaiseClick();
-    EXPECT_EQ(w.PlanList.Rows().size(), 4u);
-    EXPECT_NE(w.PlanList.Rows()[1][1], L"HKLM\\SOFTWARE\\Velmora: B");
+    EXPECT_EQ(w.FeatureList.Rows().size(), 6u);
+    EXPECT_EQ(w.FeatureList.Rows()[w.FeatureList.SelectedIndex()][0], rows[3][0]);
 
     for (const auto& [path, format] : {std::pair{L"C:\\plan.reg", ExportFormat::Registry},
                                        std::pair{L"C:\\plan.json", ExportFormat::Json}}) {
@@ -150,8 +175,11 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
     kept.inEffectBefore = true; // in effect when the run began
     RunItemResult absent = Done(L"Missing", false, 2);
     absent.absent = true; // nothing there to delete
-    engine.report.items = {Done(L"Denied", false, 5), kept,  Done(L"Odd", false), Done(L"New", true),
-                           Done(L"Odd", true),        absent};
+    RunItemResult advertising = Done(L"", true);
+    advertising.target = RegistryValueTarget{
+        2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\AdvertisingInfo", L"DisabledByGroupPolicy", {}};
+    engine.report.items = {Done(L"Denied", false, 5), kept,   Done(L"Odd", false), Done(L"New", true),
+                           Done(L"Odd", true),        absent, advertising};
     MainWindow& w = Open();
     Settle();
     w.ReapplyButton.RaiseClick();
@@ -167,14 +195,16 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
 
     w.ShowDetailsButton.RaiseClick();
     const ListRows details = w.DetailsList.Rows();
-    ASSERT_EQ(details.size(), 5u) << "each item once, with its last outcome";
-    EXPECT_EQ(details[0],
-              (std::vector<std::wstring>{L"Failed", L"Registry", L"HKLM\\SOFTWARE\\Velmora: Denied",
-                                         L"Access is denied (error 5)"}));
-    EXPECT_EQ(details[1][0], L"Changed");
-    EXPECT_EQ(details[1][2], L"HKLM\\SOFTWARE\\Velmora: Odd") << "failed once, then written";
-    EXPECT_EQ(details[3][0], L"Already in effect");
-    EXPECT_EQ(details[4][0], L"Already in effect") << "an item that was not there is no failure";
+    ASSERT_EQ(details.size(), 6u) << "each item once, with its last outcome";
+    EXPECT_EQ(details[0], (std::vector<std::wstring>{L"Failed", L"Other", L"HKLM\\SOFTWARE\\Velmora: Denied",
+                                                     L"Access is denied (error 5)"}));
+    EXPECT_EQ(details[1][0] + L"|" + details[1][1],
+              L"Changed|" +
+                  std::wstring(w.features.Features()[*w.features.FeatureOf(advertising.target)].title.en))
+        << "by feature within each result";
+    EXPECT_EQ(details[2][2], L"HKLM\\SOFTWARE\\Velmora: Odd") << "failed once, then written";
+    EXPECT_EQ(details[4][0], L"Already in effect");
+    EXPECT_EQ(details[5][0], L"Already in effect") << "an item that was not there is no failure";
     engine.report.items = {Done(L"Gone", false, 0x80070002u)};
     w.OpenLogFolderButton.RaiseClick();
     EXPECT_EQ(platform.logFolderShown, 1);
@@ -184,6 +214,7 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
     EXPECT_FALSE(w.StatusArea.IsShown());
     EXPECT_EQ(w.appliedProfile, kStandardProfile);
     EXPECT_EQ(engine.pending.size(), 1u) << "the cards are checked again after the run";
+    Settle(); // the look at the PC says what a run would turn off: nothing here
 
     w.ReapplyButton.RaiseClick();
     timer.RunPending();
@@ -193,6 +224,7 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
 
     // A run that stops on an unexpected error before it has shown a result ends on the failure panel.
     w.DoneButton.RaiseClick();
+    Settle();
     engine.duringRun = [](const RunOptions&) { throw std::runtime_error("unexpected"); };
     w.ReapplyButton.RaiseClick();
     timer.RunPending();
@@ -203,6 +235,7 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
 
 TEST_F(WindowWorkTest, ClosingDuringARunAsksStopsTheRunOutOfSightAndEndsWhenItHasStopped) {
     MainWindow& w = Open();
+    Settle();
     EXPECT_TRUE(w.OnCloseRequested()) << "nothing under way";
     w.ReapplyButton.RaiseClick();
     EXPECT_FALSE(w.OnCloseRequested());
@@ -235,6 +268,7 @@ TEST_F(WindowWorkTest, ClosingDuringARunAsksStopsTheRunOutOfSightAndEndsWhenItHa
     platform = FakePlatform();
     engine.duringRun = nullptr;
     MainWindow& again = Open();
+    Settle();
     again.ReapplyButton.RaiseClick();
     EXPECT_FALSE(again.OnCloseRequested());
     Answer(DialogResult::Primary);

@@ -252,7 +252,8 @@ TEST_F(EngineUsers, AllUsersGetEveryPerUserRowInTheirOwnHiveAndARestoreBringsEac
 // A hive a Velmora process loaded and left behind when it was ended from outside is unloaded at the next
 // start; one whose process still runs (this one) is left alone.
 TEST_F(EngineUsers, AHiveLeftLoadedByAnEndedVelmoraProcessIsUnloadedAtTheNextStart) {
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     std::wstring command = L"cmd.exe /c exit";
     ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,

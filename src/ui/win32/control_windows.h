@@ -52,6 +52,8 @@ public:
     // A list's drawing notification (NM_CUSTOMDRAW): the cells are drawn here, right to left as the
     // list reads; returns the answer to the list.
     [[nodiscard]] LRESULT DrawListCell(NMLVCUSTOMDRAW& draw) const;
+    // A list's selection changed on screen: the control learns its new row.
+    void ListSelectionChanged(HWND list) const;
 
     // A list's request for the text of one cell (LVN_GETDISPINFO of a list that holds no data itself).
     void FillListCell(NMLVDISPINFOW& request) const;
@@ -81,6 +83,7 @@ private:
     void SetColours(const Control& control, HWND window) const;
     void ShowRows(const Control& control, HWND list) const;
     void ShowProgress(const Control& control, HWND bar) const;
+    void SelectRow(const Control& control, HWND list) const;
     void SizeColumns(const Control& control, HWND list) const;
     void SetScrollPosition(HWND panel, int position);
 

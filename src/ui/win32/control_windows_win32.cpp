@@ -326,6 +326,8 @@ void ControlWindows::Update(const Control& control, ControlProperty property) {
     case ControlProperty::SelectedIndex:
         if (control.Kind() == ControlKind::ComboBox) {
             ::SendMessageW(window, CB_SETCURSEL, static_cast<WPARAM>(control.SelectedIndex()), 0);
+        } else if (control.Kind() == ControlKind::ListView) {
+            SelectRow(control, window);
         }
         break;
     case ControlProperty::Style:
@@ -398,6 +400,7 @@ void ControlWindows::ShowRows(const Control& control, HWND list) const {
     SizeColumns(control, list);
     const auto rows = static_cast<WPARAM>(control.Rows().size());
     ::SendMessageW(list, LVM_SETITEMCOUNT, rows, 0);
+    SelectRow(control, list);
     if (rows > 0 && ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) < 0) {
         // The arrow keys start at the first row.
         LVITEMW state{};
@@ -406,6 +409,24 @@ void ControlWindows::ShowRows(const Control& control, HWND list) const {
         ::SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
     }
     ::InvalidateRect(list, nullptr, TRUE);
+}
+
+void ControlWindows::SelectRow(const Control& control, HWND list) const {
+    const int row = control.SelectedIndex();
+    const int shown =
+        static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (row == shown) {
+        return;
+    }
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = 0;
+    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    if (row >= 0 && static_cast<std::size_t>(row) < control.Rows().size()) {
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+        ::SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    }
 }
 
 void ControlWindows::SizeColumns(const Control& control, HWND list) const {
@@ -479,8 +500,19 @@ LRESULT ControlWindows::DrawListCell(NMLVCUSTOMDRAW& draw) const {
     const std::wstring text = row < rows.size() && column < rows[row].size() ? rows[row][column] : L"";
     const bool selected = ::SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) != 0;
     painter_.DrawListCell(draw.nmcd.hdc, cell, text, selected, ::GetFocus() == list,
-                          control->EffectiveFlowDirection() == FlowDirection::RightToLeft);
+                          control->EffectiveFlowDirection() == FlowDirection::RightToLeft,
+                          control->IsHeadingRow(row));
     return CDRF_SKIPDEFAULT;
+}
+
+void ControlWindows::ListSelectionChanged(HWND list) const {
+    // Asked of the list rather than read from the notification: an owner-data list reports some changes
+    // for all its rows at once.
+    Control* control = ControlOf(list);
+    if (control != nullptr && control->Kind() == ControlKind::ListView) {
+        control->SetSelectedIndex(
+            static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
+    }
 }
 
 void ControlWindows::FillListCell(NMLVDISPINFOW& request) const {

@@ -348,6 +348,10 @@ LRESULT MainWindowView::HandleMessage(HWND window, UINT message, WPARAM wParam, 
         if (request->hdr.code == NM_CUSTOMDRAW) {
             return windows_.DrawListCell(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
         }
+        if (request->hdr.code == LVN_ITEMCHANGED || request->hdr.code == LVN_ODSTATECHANGED) {
+            windows_.ListSelectionChanged(request->hdr.hwndFrom);
+            return 0;
+        }
         break;
     }
     case WM_VSCROLL:

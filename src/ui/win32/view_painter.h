@@ -39,8 +39,9 @@ public:
     // A text control's own window, in its colours, wrapped or (with a fixed height) centred on one line.
     void DrawTextBlock(HDC dc, const RECT& rect, const Control& text) const;
     // One cell of a list, on one line; a selected row in the accent colour while the list has the focus.
+    // A heading row (a group's title) is drawn apart, in the card title's font.
     void DrawListCell(HDC dc, const RECT& cell, const std::wstring& text, bool selected, bool focused,
-                      bool rightToLeft) const;
+                      bool rightToLeft, bool heading) const;
     // One column heading of a list (the header control draws nothing itself).
     void DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text, bool rightToLeft) const;
     // Around a focused control, outside its rectangle (given in its parent's client coordinates).

@@ -184,14 +184,16 @@ void ViewPainter::DrawTextBlock(HDC dc, const RECT& rect, const Control& text) c
 }
 
 void ViewPainter::DrawListCell(HDC dc, const RECT& cell, const std::wstring& text, bool selected,
-                               bool focused, bool rightToLeft) const {
+                               bool focused, bool rightToLeft, bool heading) const {
     const COLORREF background = !selected ? theme_.card : focused ? theme_.accent : theme_.cardBorder;
     const UniqueGdiObject brush(::CreateSolidBrush(background));
     ::FillRect(dc, &cell, static_cast<HBRUSH>(brush.Get()));
     RECT place{cell.left + Scale(6), cell.top, cell.right - Scale(6), cell.bottom};
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, selected && focused ? theme_.accentText : theme_.text);
-    const HGDIOBJ oldFont = ::SelectObject(dc, Font(FontRole::Body));
+    ::SetTextColor(dc, selected && focused ? theme_.accentText
+                       : heading           ? theme_.secondaryText
+                                           : theme_.text);
+    const HGDIOBJ oldFont = ::SelectObject(dc, Font(heading ? FontRole::CardTitle : FontRole::Body));
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place,
                 DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
                     (ReadsRightToLeft(text, rightToLeft) ? DT_RTLREADING : 0));

@@ -80,7 +80,7 @@ public:
         pending.push_back(std::move(work));
         return true;
     }
-    PcStatus Scan(const RunController&, SettingsProfile applied) override {
+    PcStatus Scan(const RunController&, SettingsProfile applied, const FeatureIndex&) override {
         ++scans;
         scannedFor = applied;
         return status;
