@@ -118,9 +118,9 @@ void TimingSystemOperations::SetSvcHostSplitThreshold() {
     inner_.SetSvcHostSplitThreshold();
 }
 
-void TimingSystemOperations::AdjustServicesForMemory() {
+void TimingSystemOperations::AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) {
     const CallTimer timer(*this, RunStep::Services);
-    inner_.AdjustServicesForMemory();
+    inner_.AdjustServicesForMemory(leaveAlone);
 }
 
 void TimingSystemOperations::DisableEdgeUpdateTasks() {

@@ -1,6 +1,7 @@
 #include "engine/detection_marker.h"
 
 #include "common/text_encoding.h"
+#include "engine/choices.h"
 #include "engine/engine.h"
 #include "settings/local_settings.h"
 #include "tweaks/apply_pipeline.h"
@@ -14,6 +15,8 @@ constexpr RegistryRoot kLocalMachine = 2;
 constexpr std::uint32_t kErrorDirNotEmpty = 145;
 constexpr std::array<const wchar_t*, 5> kMarkerValues = {L"AppliedProfile", L"Revision", L"AppliedUtc",
                                                          L"Result", L"Version"};
+// Written when they hold something, deleted otherwise.
+constexpr std::array<const wchar_t*, 3> kMarkerChoiceValues = {L"Keep", L"Include", L"Build"};
 
 std::wstring Text(StateReader& reader, const wchar_t* name) {
     return TextOf(reader.ReadRegistryValue(kLocalMachine, kDetectionMarkerKey, name)).value_or(L"");
@@ -23,7 +26,7 @@ std::wstring Text(StateReader& reader, const wchar_t* name) {
 
 bool UpdateDetectionMarker(StateWriter& writer, const LocalSettingsValues& settings, MarkerResult result,
                            const std::string& utcTimestamp, const std::wstring& programVersion,
-                           std::uint32_t& error) {
+                           const MarkerChoices* choices, std::uint32_t& error) {
     error = 0;
     const auto keep = [&error](WriteOutcome outcome) {
         if (!outcome.succeeded && error == 0) {
@@ -34,6 +37,9 @@ bool UpdateDetectionMarker(StateWriter& writer, const LocalSettingsValues& setti
     const std::wstring name = ProfileName(profile);
     if (name.empty()) {
         for (const wchar_t* value : kMarkerValues) {
+            keep(writer.DeleteRegistryValue(kLocalMachine, kDetectionMarkerKey, value));
+        }
+        for (const wchar_t* value : kMarkerChoiceValues) {
             keep(writer.DeleteRegistryValue(kLocalMachine, kDetectionMarkerKey, value));
         }
         const WriteOutcome removed = writer.DeleteRegistryKeyIfEmpty(kLocalMachine, kDetectionMarkerKey);
@@ -52,6 +58,21 @@ bool UpdateDetectionMarker(StateWriter& writer, const LocalSettingsValues& setti
         keep(writer.WriteRegistryValue(kLocalMachine, kDetectionMarkerKey, kMarkerValues[i], data[i].type,
                                        data[i].data));
     }
+    const auto list = [&](const wchar_t* value, const std::vector<std::wstring>& ids) {
+        keep(ids.empty() ? writer.DeleteRegistryValue(kLocalMachine, kDetectionMarkerKey, value)
+                         : writer.WriteRegistryValue(kLocalMachine, kDetectionMarkerKey, value, kRegMultiSz,
+                                                     MultiStringBytes(ids)));
+    };
+    if (choices == nullptr) {
+        return error == 0;
+    }
+    list(kMarkerChoiceValues[0], choices->keep);
+    list(kMarkerChoiceValues[1], choices->include);
+    if (!choices->windowsBuild.empty()) {
+        const RegistryValueState build = StringValue(choices->windowsBuild);
+        keep(writer.WriteRegistryValue(kLocalMachine, kDetectionMarkerKey, kMarkerChoiceValues[2], build.type,
+                                       build.data));
+    }
     return error == 0;
 }
 
@@ -65,6 +86,13 @@ std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader) {
     marker.appliedUtc = Text(reader, kMarkerValues[2]);
     marker.result = Text(reader, kMarkerValues[3]);
     marker.version = Text(reader, kMarkerValues[4]);
+    const auto list = [&](const wchar_t* value) {
+        return MultiStrings(reader.ReadRegistryValue(kLocalMachine, kDetectionMarkerKey, value))
+            .value_or(std::vector<std::wstring>{});
+    };
+    marker.keep = list(kMarkerChoiceValues[0]);
+    marker.include = list(kMarkerChoiceValues[1]);
+    marker.windowsBuild = Text(reader, kMarkerChoiceValues[2]);
     return marker;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Velmora {
 
@@ -29,13 +30,27 @@ struct DetectionMarker {
     std::wstring appliedUtc; // "2026-01-31T12:00:00Z"
     std::wstring result;     // "Succeeded", "Restored"
     std::wstring version;    // of the program that wrote it
+    // The features the run kept as they are ("Keep"), and those it included besides the profile
+    // ("Include"), by id: a detection rule notices when a PC's choices changed.
+    std::vector<std::wstring> keep;
+    std::vector<std::wstring> include;
+    std::wstring windowsBuild; // "CurrentBuild.UBR" of Windows when the run was made ("Build")
+};
+
+// What a run adds to the marker besides the applied state.
+struct MarkerChoices {
+    std::vector<std::wstring> keep;
+    std::vector<std::wstring> include;
+    std::wstring windowsBuild; // empty: left out
 };
 
 // Writes the marker from what the settings say is applied, or removes its values (and the key, once
-// empty) when they say nothing is. False with the Win32 error when a write was refused.
+// empty) when they say nothing is; the choices' values only where `choices` are given (a run). False with
+// the Win32 error when a write was refused.
 [[nodiscard]] bool UpdateDetectionMarker(StateWriter& writer, const LocalSettingsValues& settings,
                                          MarkerResult result, const std::string& utcTimestamp,
-                                         const std::wstring& programVersion, std::uint32_t& error);
+                                         const std::wstring& programVersion, const MarkerChoices* choices,
+                                         std::uint32_t& error);
 
 // The marker as the registry holds it; nullopt when it has no AppliedProfile value (or it is not text).
 [[nodiscard]] std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader);

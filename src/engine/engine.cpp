@@ -17,7 +17,7 @@ namespace {
 std::array<std::size_t, kItemStepCount> StepTotals(const ProfilePlan& plan) {
     std::array<std::size_t, kItemStepCount> totals{};
     for (const PlanEntry& entry : plan.entries) {
-        ++totals[static_cast<std::size_t>(entry.step)];
+        totals[static_cast<std::size_t>(entry.step)] += entry.kept ? 0 : 1;
     }
     return totals;
 }
@@ -81,10 +81,11 @@ std::int32_t NotStarted(const ApplyRunContext& context, RunReport& report, std::
     return PostFailure(context);
 }
 
-void UpdateMarker(EngineServices& services, MarkerResult result, std::uint32_t& error) {
+void UpdateMarker(EngineServices& services, MarkerResult result, const MarkerChoices* choices,
+                  std::uint32_t& error) {
     if (!UpdateDetectionMarker(services.writer, services.settings, result,
                                UtcTimestamp(services.journals.NowUtcSeconds()), services.programVersion,
-                               error)) {
+                               choices, error)) {
         Diagnose(L"The detection marker HKLM\\" + std::wstring(kDetectionMarkerKey) +
                  L" could not be written: error " + std::to_wstring(error));
     }
@@ -139,7 +140,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         std::optional<ProfilePlan> before;
         if (options.progress) {
             before = Plan(context.controller, profile, services.reader, services.settings,
-                          PlanOptions{false, false, services.targetUsers});
+                          PlanOptions{false, false, services.targetUsers, options.choices});
             control.stepTotals = StepTotals(*before);
         }
 
@@ -155,6 +156,9 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         const std::wstring processSid = services.reader.CurrentUserSid();
         header.userSid = processSid;
         header.restorePoint = out.restorePoint.message;
+        if (options.choices != nullptr) {
+            header.keep = options.choices->choices.KeptIds(options.choices->features);
+        }
         std::wstring error;
         JournalRecorder recorder(services.journals.Create(name, error), header);
         if (!recorder.Ok()) {
@@ -172,12 +176,18 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         RoutedStateReader routedReader(services.reader, route);
         JournalingSystem journaling(routedSystem, routedReader, services.settings, recorder, control);
         PerUserFanOut perUser(journaling, route);
+        // The kept features are left out above the fan-out: for every user alike, before the journal.
+        std::optional<ChoiceFilter> kept;
+        if (options.choices != nullptr && !options.choices->choices.Empty()) {
+            kept.emplace(perUser, *options.choices);
+        }
+        SystemOperations& steps = kept ? static_cast<SystemOperations&>(*kept) : perUser;
         std::int32_t applyOutcome = 0;
         {
             const ApplyRunContext run{
                 context.controller,
                 context.selectedProfile,
-                perUser,
+                steps,
                 context.dispatcher,
                 context.storeSetting
                     ? std::function<void(std::wstring_view, std::int32_t)>(
@@ -188,7 +198,12 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
                 context.showSuccess,
                 context.showFailure};
             bool stoppedEarly = false;
-            if (options.appRemoval && profile != kEssentialProfile && options.startAppRemoval) {
+            const bool removalKept =
+                options.choices != nullptr &&
+                options.choices->Keeps(
+                    ActionTarget{ActionKind::RemoveApps, context.controller.preinstalledPackageNames});
+            if (options.appRemoval && profile != kEssentialProfile && options.startAppRemoval &&
+                !removalKept) {
                 try {
                     // Only now, with the restore point made and the journal open: the removal works on
                     // the account this process runs as, so its cache key is journaled in that hive.
@@ -219,7 +234,11 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         out.users = UserOutcomes(services.targetUsers, route, perUser);
         out.message = OutcomeMessage(out.outcome, applyOutcome);
         if (out.outcome == RunOutcome::Succeeded) {
-            UpdateMarker(services, MarkerResult::Succeeded, out.markerError);
+            MarkerChoices marked;
+            if (options.choices != nullptr) {
+                marked.keep = options.choices->choices.KeptIds(options.choices->features);
+            }
+            UpdateMarker(services, MarkerResult::Succeeded, &marked, out.markerError);
         }
         return applyOutcome;
     } catch (...) {
@@ -283,7 +302,7 @@ RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journ
     RestoreResult result = Restore(context, journalPath);
     result.users = std::move(reached);
     if (!result.refused) {
-        UpdateMarker(services, MarkerResult::Restored, result.markerError);
+        UpdateMarker(services, MarkerResult::Restored, nullptr, result.markerError);
     }
     return result;
 }

@@ -3,6 +3,7 @@
 // The engine both front ends use: a profile's run journaled and preceded by a restore point, its
 // plan, and the restore of a journal. The window and the command line hold no logic of their own here.
 
+#include "engine/choice_filter.h"
 #include "engine/journaling_system.h"
 #include "engine/plan.h"
 #include "engine/restore.h"
@@ -49,6 +50,8 @@ struct RunOptions {
     // Starts the removal over its own copy of the fragments, beside the run; called once the restore point
     // is made and the journal is open, never before. Without it the removal is not started.
     std::function<bool(std::vector<std::wstring>)> startAppRemoval;
+    // The features kept as they are: left out of the run, recorded in its journal and the marker.
+    const RunChoices* choices = nullptr;
 };
 
 enum class RunOutcome : std::uint8_t {

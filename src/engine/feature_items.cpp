@@ -177,13 +177,7 @@ std::vector<FeatureEntries> GroupByFeature(const ProfilePlan& plan, const Featur
     for (const PlanEntry& entry : plan.entries) {
         FeatureEntries& group = groups[features.FeatureOf(entry.target).value_or(count)];
         group.entries.push_back(&entry);
-        if (entry.isAction) {
-            ++group.counts.actions;
-        } else {
-            ++group.counts.changes;
-            group.counts.inEffect += entry.inEffect ? 1 : 0;
-            group.counts.unreadable += entry.readable ? 0 : 1;
-        }
+        CountEntry(group.counts, entry);
     }
     std::erase_if(groups, [](const FeatureEntries& group) { return group.entries.empty(); });
     const auto category = [&](const FeatureEntries& group) {

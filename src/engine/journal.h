@@ -30,9 +30,11 @@ struct JournalHeader {
     std::wstring profile; // "Essential", "Standard", "Maximum"; "Restore" for a restore
     std::string startedUtc;
     std::wstring programVersion;
-    std::wstring userSid;         // the user the run ran as; root-1 items name their hive themselves
-    std::wstring restoredJournal; // a restore: the journal it put back
-    std::wstring restorePoint;    // what System Restore did, in words
+    std::wstring userSid;                // the user the run ran as; root-1 items name their hive themselves
+    std::wstring restoredJournal;        // a restore: the journal it put back
+    std::wstring restorePoint;           // what System Restore did, in words
+    std::vector<std::wstring> keep = {}; // a run: the features it kept as they are, by id
+    std::vector<std::wstring> only = {}; // a restore: the features it put back, by id; empty: all of them
 };
 
 struct JournalOutcome {

@@ -1,6 +1,7 @@
 #include "engine/journal.h"
 
 #include "common/text_encoding.h"
+#include "engine/choices.h"
 #include "engine/journal_fields.h"
 #include "engine/target_users.h"
 #include "system/services.h"
@@ -15,6 +16,26 @@ namespace Velmora {
 namespace {
 
 using namespace JournalFields;
+
+// A list of feature ids, as a header records the choices of a run or the features a restore put back.
+std::vector<std::wstring> FeatureIds(const Json& record, const char* name) {
+    std::vector<std::wstring> ids;
+    if (!record.contains(name)) {
+        return ids;
+    }
+    const Json& list = Field(record, name);
+    if (!list.is_array() || list.size() > kMaxChoiceIds) {
+        throw Malformed(std::string("\"") + name + "\" is not a list of feature ids");
+    }
+    for (const Json& id : list) {
+        std::wstring text = Text(id, name, kMaxChoiceIdChars);
+        if (!IsFeatureIdForm(text)) {
+            throw Malformed(std::string("\"") + name + "\" holds something that is not a feature id");
+        }
+        ids.push_back(std::move(text));
+    }
+    return ids;
+}
 
 class JournalBuilder {
 public:
@@ -82,6 +103,8 @@ private:
         if (!header.userSid.empty() && !IsJournalSid(header.userSid)) {
             throw Malformed("\"userSid\" is not a security identifier");
         }
+        header.keep = FeatureIds(record, "keep");
+        header.only = FeatureIds(record, "only");
     }
 
     void ReadChange(const Json& record) {

@@ -166,6 +166,14 @@ std::string HeaderRecord(const JournalHeader& header) {
     if (!header.restorePoint.empty()) {
         json["restorePoint"] = ToUtf8(header.restorePoint);
     }
+    for (const auto& [name, ids] : {std::pair{"keep", &header.keep}, std::pair{"only", &header.only}}) {
+        if (!ids->empty()) {
+            json[name] = OrderedJson::array();
+            for (const std::wstring& id : *ids) {
+                json[name].push_back(ToUtf8(id));
+            }
+        }
+    }
     return json.dump();
 }
 

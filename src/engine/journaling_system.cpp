@@ -218,10 +218,10 @@ void JournalingSystem::SetSvcHostSplitThreshold() {
     After(*seq, done, 0);
 }
 
-void JournalingSystem::AdjustServicesForMemory() {
+void JournalingSystem::AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) {
     // Without the memory size every service it may touch is recorded.
     const std::vector<ServiceStartEntry> adjustments =
-        ServiceAdjustmentsForMemory(reader_.InstalledMemoryGiB().value_or(64));
+        WithoutServices(ServiceAdjustmentsForMemory(reader_.InstalledMemoryGiB().value_or(64)), leaveAlone);
     std::vector<Expected> expected;
     for (const ServiceStartEntry& entry : adjustments) {
         const ServiceTarget target{entry.name};
@@ -231,7 +231,7 @@ void JournalingSystem::AdjustServicesForMemory() {
             expected.push_back({*seq, target, after});
         }
     }
-    real_.AdjustServicesForMemory();
+    real_.AdjustServicesForMemory(leaveAlone);
     CheckExpected(expected);
 }
 

@@ -1,5 +1,6 @@
 #include "engine/plan.h"
 
+#include "engine/choice_filter.h"
 #include "engine/planning_system.h"
 #include "system/services.h"
 #include "tweaks/apply_pipeline.h"
@@ -103,15 +104,22 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
     ProfilePlan plan{profile, system.TakeEntries(), options.users ? options.users->TargetAccounts() : L"",
                      options.users ? options.users->users : route.Targets()};
     for (PlanEntry& entry : plan.entries) {
+        if (options.choices != nullptr && options.choices->Keeps(entry.target)) {
+            // Left as it is: what it holds now is what it holds after the run.
+            entry.kept = true;
+            entry.after = entry.current;
+        }
         entry.readable = entry.isAction || EntryReadable(entry.current, entry.after);
-        entry.inEffect = !entry.isAction && InEffect(entry.current, entry.after);
+        entry.inEffect = !entry.isAction && !entry.kept && InEffect(entry.current, entry.after);
     }
     return plan;
 }
 
-namespace {
-
-void Count(PlanCounts& counts, const PlanEntry& entry) {
+void CountEntry(PlanCounts& counts, const PlanEntry& entry) {
+    if (entry.kept) {
+        ++counts.kept;
+        return;
+    }
     if (entry.isAction) {
         ++counts.actions;
         return;
@@ -121,12 +129,10 @@ void Count(PlanCounts& counts, const PlanEntry& entry) {
     counts.unreadable += entry.readable ? 0 : 1;
 }
 
-} // namespace
-
 PlanCounts CountPlan(const ProfilePlan& plan) {
     PlanCounts counts;
     for (const PlanEntry& entry : plan.entries) {
-        Count(counts, entry);
+        CountEntry(counts, entry);
     }
     return counts;
 }
@@ -140,7 +146,7 @@ std::vector<UserPlanCounts> CountPlanPerUser(const ProfilePlan& plan) {
         if (found == perUser.end()) {
             found = perUser.insert(perUser.end(), {hive, {}});
         }
-        Count(found->counts, entry);
+        CountEntry(found->counts, entry);
     }
     return perUser;
 }

@@ -18,6 +18,7 @@ namespace Velmora {
 
 class LocalSettingsValues;
 class RunController;
+struct RunChoices;
 
 struct PlanEntry {
     ItemStep step = ItemStep::Registry;
@@ -29,6 +30,7 @@ struct PlanEntry {
     bool readable = true;  // the current state of every part the run changes could be read
     bool inEffect = false; // the run would change nothing here (never for an action)
     ActionFacts facts;     // actions only
+    bool kept = false;     // its feature is kept as it is: the run leaves it (`after` is `current`)
 };
 
 struct ProfilePlan {
@@ -45,6 +47,8 @@ struct PlanOptions {
     bool appRemoval = false;   // the preinstalled apps are removed beside the run
     // Whose hives the per-user items reach; null: the process's own (HKEY_CURRENT_USER).
     const TargetUserSet* users = nullptr;
+    // The features kept as they are: their entries are listed as kept, with their state now.
+    const RunChoices* choices = nullptr;
 };
 
 // Plans the profile's run. Writes nothing.
@@ -52,15 +56,17 @@ struct PlanOptions {
                                const LocalSettingsValues& settings, const PlanOptions& options = {});
 
 // "N of M changes in effect": M counts the items with a state (actions are done anew by every run);
-// for the applied profile, the ones not in effect are its drift.
+// for the applied profile, the ones not in effect are its drift. Kept items count apart, in nothing else.
 struct PlanCounts {
     std::size_t changes = 0;
     std::size_t inEffect = 0;
     std::size_t unreadable = 0;
     std::size_t actions = 0;
+    std::size_t kept = 0;
     [[nodiscard]] std::size_t Drifted() const { return changes - inEffect; }
 };
 [[nodiscard]] PlanCounts CountPlan(const ProfilePlan& plan);
+void CountEntry(PlanCounts& counts, const PlanEntry& entry);
 
 // The counts per user: the per-user items of each target user's hive (with its app offloading
 // override), and, under an empty hive name first, the items of the machine.

@@ -250,9 +250,10 @@ void PlanningSystem::SetSvcHostSplitThreshold() {
     PlanValue(ItemStep::Services, target, DwordValue(SvcHostSplitThresholdKB(*gib)));
 }
 
-void PlanningSystem::AdjustServicesForMemory() {
+void PlanningSystem::AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) {
     if (const auto gib = reader_.InstalledMemoryGiB()) {
-        for (const ServiceStartEntry& entry : ServiceAdjustmentsForMemory(*gib)) {
+        for (const ServiceStartEntry& entry :
+             WithoutServices(ServiceAdjustmentsForMemory(*gib), leaveAlone)) {
             PlanService(entry, false);
         }
     }

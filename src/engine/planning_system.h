@@ -27,7 +27,7 @@ public:
     void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
                                     const std::vector<ServiceStartEntry>& perUserTemplates) override;
     void SetSvcHostSplitThreshold() override;
-    void AdjustServicesForMemory() override;
+    void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) override;
     void DisableEdgeUpdateTasks() override;
     bool DisableScheduledTask(const std::wstring& taskPath) override;
     std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>& commands) override;

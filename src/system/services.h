@@ -61,6 +61,10 @@ struct ServiceStartType {
 // SvcHostSplitThresholdInKB for that many GiB.
 [[nodiscard]] std::uint32_t SvcHostSplitThresholdKB(std::uint32_t installedGiB) noexcept;
 
+// `entries` without the services named in `names`, compared without regard to case.
+[[nodiscard]] std::vector<ServiceStartEntry> WithoutServices(std::vector<ServiceStartEntry> entries,
+                                                             const std::vector<std::wstring>& names);
+
 // The registry start types AdjustServicesForMemory writes for that many GiB, in order.
 [[nodiscard]] std::vector<ServiceStartEntry> ServiceAdjustmentsForMemory(std::uint32_t installedGiB);
 
@@ -90,7 +94,7 @@ bool SetServiceStartInRegistry(const std::wstring& name, ServiceStartCode code);
 void SetSvcHostSplitThreshold();
 
 // Maximum only: "Spooler" and "LanmanServer" manual, "sysmain" disabled from 16 GiB, in the registry.
-void AdjustServicesForMemory();
+void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone = {});
 
 // Installed memory of this PC in whole or started GiB, as the two steps above count it; nullopt
 // when the system does not say.

@@ -1,5 +1,8 @@
 #include "system/services.h"
 
+#include <algorithm>
+#include <cwctype>
+
 namespace Velmora {
 
 void AddPerUserServiceSuffixes(std::wstring_view serviceName, ServiceSuffixSet& suffixes) {
@@ -90,6 +93,22 @@ std::vector<ServiceStartEntry> ServiceAdjustmentsForMemory(std::uint32_t install
     adjustments.push_back({L"Spooler", 3});
     adjustments.push_back({L"LanmanServer", 3});
     return adjustments;
+}
+
+std::vector<ServiceStartEntry> WithoutServices(std::vector<ServiceStartEntry> entries,
+                                               const std::vector<std::wstring>& names) {
+    const auto lower = [](std::wstring_view text) {
+        std::wstring out(text);
+        for (wchar_t& c : out) {
+            c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+        }
+        return out;
+    };
+    std::erase_if(entries, [&](const ServiceStartEntry& entry) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const std::wstring& name) { return lower(name) == lower(entry.name); });
+    });
+    return entries;
 }
 
 bool IsServiceKeyName(std::wstring_view name) noexcept {

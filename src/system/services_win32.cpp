@@ -159,12 +159,13 @@ void SetSvcHostSplitThreshold() {
                  : L"\u274C Failed to set registry value. Error: " + ErrorText(written));
 }
 
-void AdjustServicesForMemory() {
+void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) {
     const std::optional<std::uint64_t> bytes = TotalPhysicalBytes();
     if (!bytes) {
         return;
     }
-    for (const ServiceStartEntry& entry : ServiceAdjustmentsForMemory(InstalledMemoryGiB(*bytes))) {
+    for (const ServiceStartEntry& entry :
+         WithoutServices(ServiceAdjustmentsForMemory(InstalledMemoryGiB(*bytes)), leaveAlone)) {
         SetServiceStartInRegistry(entry.name, entry.code);
     }
 }

@@ -35,8 +35,8 @@ void Win32SystemOperations::SetSvcHostSplitThreshold() {
     Velmora::SetSvcHostSplitThreshold();
 }
 
-void Win32SystemOperations::AdjustServicesForMemory() {
-    Velmora::AdjustServicesForMemory();
+void Win32SystemOperations::AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) {
+    Velmora::AdjustServicesForMemory(leaveAlone);
 }
 
 void Win32SystemOperations::DisableEdgeUpdateTasks() {

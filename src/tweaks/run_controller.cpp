@@ -79,7 +79,7 @@ void RunController::UndoMaximumTweaks(SystemOperations& system) const {
 }
 
 std::int32_t RunController::ApplyMaximumTweaks(SystemOperations& system) const {
-    system.AdjustServicesForMemory();
+    system.AdjustServicesForMemory({});
     system.SetAppOffloadingDisabled(system.GetCurrentUserSid(), true);
     system.RunCmdCommands(ipv6DisableCommands);
     system.SetRegistryString(LegacyContextMenuRecord());

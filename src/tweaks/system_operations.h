@@ -26,7 +26,8 @@ public:
     virtual void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
                                             const std::vector<ServiceStartEntry>& perUserTemplates) = 0;
     virtual void SetSvcHostSplitThreshold() = 0;
-    virtual void AdjustServicesForMemory() = 0;
+    // The memory adjustment of the services, except the services named in `leaveAlone` (kept as they are).
+    virtual void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) = 0;
 
     // Scheduled tasks
     virtual void DisableEdgeUpdateTasks() = 0;
@@ -70,7 +71,9 @@ public:
         inner_.ConfigureServiceStartTypes(services, perUserTemplates);
     }
     void SetSvcHostSplitThreshold() override { inner_.SetSvcHostSplitThreshold(); }
-    void AdjustServicesForMemory() override { inner_.AdjustServicesForMemory(); }
+    void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) override {
+        inner_.AdjustServicesForMemory(leaveAlone);
+    }
     void DisableEdgeUpdateTasks() override { inner_.DisableEdgeUpdateTasks(); }
     bool DisableScheduledTask(const std::wstring& taskPath) override {
         return inner_.DisableScheduledTask(taskPath);

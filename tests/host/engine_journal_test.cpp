@@ -209,8 +209,8 @@ public:
     void SetSvcHostSplitThreshold() override {
         VELMORA_CHECKED(SetSvcHostSplitThreshold());
     }
-    void AdjustServicesForMemory() override {
-        VELMORA_CHECKED(AdjustServicesForMemory());
+    void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) override {
+        VELMORA_CHECKED(AdjustServicesForMemory(leaveAlone));
     }
     void DisableEdgeUpdateTasks() override {
         VELMORA_CHECKED(DisableEdgeUpdateTasks());

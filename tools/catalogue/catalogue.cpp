@@ -152,7 +152,7 @@ public:
         Add("HKLM SYSTEM\\CurrentControlSet\\Control: SvcHostSplitThresholdInKB is set to the installed memory in "
             "whole or started GiB (at most 64), in KB, plus 20480.\n");
     }
-    void AdjustServicesForMemory() override {
+    void AdjustServicesForMemory(const std::vector<std::wstring>&) override {
         Add("In the services' registry keys: Spooler and LanmanServer become manual; SysMain becomes disabled when "
             "the PC has 16 GiB of memory or more (counted in whole or started GiB).\n");
     }

@@ -33,7 +33,13 @@ public:
         Record("ConfigureServiceStartTypes");
     }
     void SetSvcHostSplitThreshold() override { Record("SetSvcHostSplitThreshold"); }
-    void AdjustServicesForMemory() override { Record("AdjustServicesForMemory"); }
+    void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) override {
+        std::string call = "AdjustServicesForMemory";
+        for (const std::wstring& name : leaveAlone) {
+            call += " -" + std::string(name.begin(), name.end());
+        }
+        Record(call);
+    }
     void DisableEdgeUpdateTasks() override { Record("DisableEdgeUpdateTasks"); }
     bool DisableScheduledTask(const std::wstring&) override { return Record("DisableScheduledTask"); }
     std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>&) override {
@@ -50,9 +56,9 @@ public:
     bool SetAppOffloadingDisabled(const std::wstring&, bool) override { return Record("SetAppOffloading"); }
 
 private:
-    bool Record(const char* call) {
+    bool Record(std::string call) {
         std::lock_guard lock(mutex_);
-        calls_.emplace_back(call);
+        calls_.push_back(std::move(call));
         return true;
     }
 

@@ -1,0 +1,203 @@
+#include "engine/choices.h"
+
+#include "common/diagnostics.h"
+#include "common/text_encoding.h"
+#include "engine/journal_fields.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace Velmora {
+namespace {
+
+std::wstring SourceText(ChoiceSource source) {
+    const std::string_view name = ChoiceSourceName(source);
+    return std::wstring(name.begin(), name.end());
+}
+
+void ReadFrom(StateReader& reader, std::wstring_view key, ChoiceSource source, const FeatureIndex& features,
+              Choices& choices) {
+    const RegistryValueState value = reader.ReadRegistryValue(2, std::wstring(key), std::wstring(kKeepValue));
+    if (value.presence == Presence::Absent) {
+        return;
+    }
+    const auto ids = MultiStrings(value);
+    if (!ids) {
+        choices.ignored.push_back(L"HKLM\\" + std::wstring(key) + L": " + std::wstring(kKeepValue) + L" (" +
+                                  SourceText(source) + L"): not a list of feature ids");
+        return;
+    }
+    AddChoices(choices, features, *ids, source);
+}
+
+} // namespace
+
+std::string_view ChoiceSourceName(ChoiceSource source) {
+    switch (source) {
+    case ChoiceSource::Stored:
+        return "stored";
+    case ChoiceSource::CommandLine:
+        return "commandLine";
+    case ChoiceSource::Policy:
+        return "policy";
+    }
+    return "stored";
+}
+
+bool IsFeatureIdForm(std::wstring_view id) {
+    if (id.empty() || id.size() > kMaxChoiceIdChars || id.front() == L'-' || id.back() == L'-' ||
+        id.find(L"--") != std::wstring_view::npos) {
+        return false;
+    }
+    return std::all_of(id.begin(), id.end(), [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'-';
+    });
+}
+
+std::vector<std::wstring> Choices::KeptIds(const FeatureIndex& features) const {
+    std::vector<std::wstring> ids;
+    for (const auto& [feature, source] : kept) {
+        const std::string_view id = features.Features()[feature].id;
+        ids.emplace_back(id.begin(), id.end());
+    }
+    return ids;
+}
+
+void AddChoices(Choices& choices, const FeatureIndex& features, const std::vector<std::wstring>& ids,
+                ChoiceSource source) {
+    for (const std::wstring& id : ids) {
+        const std::optional<std::size_t> feature =
+            IsFeatureIdForm(id) ? features.Catalogue().Find(ToUtf8(id)) : std::nullopt;
+        std::wstring why;
+        if (!feature) {
+            why = L"no such feature";
+        } else if (!features.Features()[*feature].keepable) {
+            why = L"every run writes it";
+        }
+        if (!why.empty()) {
+            const std::wstring noted = (IsFeatureIdForm(id) ? id : std::wstring(L"(not a feature id)")) +
+                                       L" (" + SourceText(source) + L"): " + why;
+            Diagnose(L"A choice was ignored: " + noted);
+            choices.ignored.push_back(noted);
+            continue;
+        }
+        auto [at, added] = choices.kept.emplace(*feature, source);
+        if (!added && at->second < source) {
+            at->second = source;
+        }
+    }
+}
+
+std::optional<std::vector<std::wstring>> MultiStrings(const RegistryValueState& value) {
+    if (value.presence != Presence::Present || value.type != kRegMultiSz || value.data.size() % 2 != 0 ||
+        value.data.size() > (kMaxChoiceIds * (kMaxChoiceIdChars + 1) + 1) * 2) {
+        return std::nullopt;
+    }
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+        text += static_cast<wchar_t>(value.data[i] | (value.data[i + 1] << 8));
+    }
+    // Strings end at a NUL; an empty one ends the list, as does the end of the data.
+    std::vector<std::wstring> strings;
+    std::wstring current;
+    for (const wchar_t c : text) {
+        if (c != L'\0') {
+            current += c;
+            continue;
+        }
+        if (current.empty()) {
+            break;
+        }
+        strings.push_back(std::move(current));
+        current.clear();
+    }
+    if (!current.empty()) {
+        strings.push_back(std::move(current));
+    }
+    return strings.size() <= kMaxChoiceIds ? std::optional<std::vector<std::wstring>>(std::move(strings))
+                                           : std::nullopt;
+}
+
+std::vector<std::uint8_t> MultiStringBytes(const std::vector<std::wstring>& strings) {
+    std::vector<std::uint8_t> bytes;
+    const auto put = [&bytes](wchar_t c) {
+        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>((c >> 8) & 0xFF));
+    };
+    for (const std::wstring& text : strings) {
+        for (const wchar_t c : text) {
+            put(c);
+        }
+        put(L'\0');
+    }
+    put(L'\0');
+    return bytes;
+}
+
+Choices ReadChoices(StateReader& reader, const FeatureIndex& features) {
+    Choices choices;
+    ReadFrom(reader, kChoicesKey, ChoiceSource::Stored, features, choices);
+    ReadFrom(reader, kChoicesPolicyKey, ChoiceSource::Policy, features, choices);
+    return choices;
+}
+
+WriteOutcome WriteStoredChoices(StateWriter& writer, const std::vector<std::wstring>& keptIds) {
+    if (keptIds.empty()) {
+        return writer.DeleteRegistryValue(2, std::wstring(kChoicesKey), std::wstring(kKeepValue));
+    }
+    return writer.WriteRegistryValue(2, std::wstring(kChoicesKey), std::wstring(kKeepValue), kRegMultiSz,
+                                     MultiStringBytes(keptIds));
+}
+
+std::optional<std::vector<std::wstring>> ParseChoicesFile(std::string_view text, std::wstring& error) {
+    using Json = nlohmann::json;
+    if (text.size() > kMaxChoicesFileBytes) {
+        error =
+            L"it is larger than any choices file (" + std::to_wstring(kMaxChoicesFileBytes / 1024) + L" KB)";
+        return std::nullopt;
+    }
+    if (!JournalFields::NestingWithin(text, 4)) {
+        error = L"it is nested deeper than a choices file";
+        return std::nullopt;
+    }
+    const Json document = Json::parse(text.begin(), text.end(), nullptr, false);
+    if (document.is_discarded() || !document.is_object()) {
+        error = L"it is not a JSON object";
+        return std::nullopt;
+    }
+    const auto version = document.find("schemaVersion");
+    if (version == document.end() || !version->is_number_unsigned() || version->get<std::uint64_t>() != 1) {
+        error = L"it has no \"schemaVersion\" 1";
+        return std::nullopt;
+    }
+    std::vector<std::wstring> ids;
+    const auto keep = document.find("keep");
+    if (keep == document.end()) {
+        return ids;
+    }
+    if (!keep->is_array() || keep->size() > kMaxChoiceIds) {
+        error = L"\"keep\" is not a list of feature ids";
+        return std::nullopt;
+    }
+    for (const Json& id : *keep) {
+        const std::wstring name =
+            id.is_string() ? FromUtf8(id.get_ref<const std::string&>()) : std::wstring();
+        if (!IsFeatureIdForm(name)) {
+            error = L"\"keep\" holds something that is not a feature id";
+            return std::nullopt;
+        }
+        ids.push_back(name);
+    }
+    return ids;
+}
+
+std::string ChoicesFileText(const std::vector<std::wstring>& keptIds) {
+    nlohmann::ordered_json document{{"schemaVersion", 1}, {"keep", nlohmann::ordered_json::array()}};
+    for (const std::wstring& id : keptIds) {
+        document["keep"].push_back(ToUtf8(id));
+    }
+    return document.dump(2) + "\n";
+}
+
+} // namespace Velmora
