@@ -1,5 +1,7 @@
 #include "cli/arguments.h"
 
+#include "engine/choices.h"
+
 #include <algorithm>
 #include <array>
 #include <cwctype>
@@ -18,7 +20,7 @@ struct CommandSpec {
     std::uint8_t maxPositional;
 };
 
-constexpr std::array<CommandSpec, 7> kCommands = {{
+constexpr std::array<CommandSpec, 8> kCommands = {{
     {Command::Profiles, L"profiles", 0, 0},
     {Command::Plan, L"plan", 1, 1},
     {Command::Apply, L"apply", 1, 1},
@@ -26,11 +28,13 @@ constexpr std::array<CommandSpec, 7> kCommands = {{
     {Command::Restore, L"restore", 0, 1},
     {Command::Journals, L"journals", 0, 0},
     {Command::Features, L"features", 0, 0},
+    {Command::Choices, L"choices", 0, 1},
 }};
 
 constexpr unsigned kAll = Bit(Command::Profiles) | Bit(Command::Plan) | Bit(Command::Apply) |
                           Bit(Command::Status) | Bit(Command::Restore) | Bit(Command::Journals) |
-                          Bit(Command::Features);
+                          Bit(Command::Features) | Bit(Command::Choices);
+constexpr unsigned kChoosing = Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status);
 
 struct OptionSpec {
     std::wstring_view name;
@@ -39,13 +43,16 @@ struct OptionSpec {
     std::optional<std::wstring> Arguments::*value = nullptr;
 };
 
-const std::array<OptionSpec, 6> kOptions = {{
+const std::array<OptionSpec, 9> kOptions = {{
     {L"--json", kAll, &Arguments::json, nullptr},
     {L"--remove-apps", Bit(Command::Apply), &Arguments::removeApps, nullptr},
     {L"--no-restore-point", Bit(Command::Apply), &Arguments::noRestorePoint, nullptr},
     {L"--restart", Bit(Command::Apply), &Arguments::restart, nullptr},
     {L"--report", Bit(Command::Apply), nullptr, &Arguments::reportPath},
     {L"--users", Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status), nullptr, &Arguments::users},
+    {L"--keep", kChoosing | Bit(Command::Choices), nullptr, &Arguments::keep},
+    {L"--choices", kChoosing, nullptr, &Arguments::choicesFile},
+    {L"--only", Bit(Command::Restore), nullptr, &Arguments::only},
 }};
 
 // The longest account name Windows accepts ("DOMAIN\name", or a UPN), with room to spare.
@@ -99,6 +106,27 @@ std::optional<std::vector<TargetUsers>> ParseUsers(std::wstring_view value, std:
     return selections;
 }
 
+// Feature ids separated by commas, each in the form ids have; whether they name features is checked
+// by the command, which knows them.
+std::optional<std::vector<std::wstring>> ParseFeatureIds(std::wstring_view value, std::wstring& error) {
+    std::vector<std::wstring> ids;
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        const std::size_t end = std::min(value.find(L',', start), value.size());
+        std::wstring id(value.substr(start, end - start));
+        start = end + 1;
+        if (!IsFeatureIdForm(id) || ids.size() >= kMaxChoiceIds) {
+            error =
+                L"\"" + std::wstring(value.substr(0, 200)) +
+                L"\" is not a list of feature ids: give ids as velmora-cli features lists them, separated by "
+                L"commas without spaces.";
+            return std::nullopt;
+        }
+        ids.push_back(std::move(id));
+    }
+    return ids;
+}
+
 } // namespace
 
 std::string_view CommandName(Command command) {
@@ -121,6 +149,8 @@ std::string_view CommandName(Command command) {
         return "journals";
     case Command::Features:
         return "features";
+    case Command::Choices:
+        return "choices";
     }
     return "help";
 }
@@ -231,6 +261,27 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& args) {
         arguments.profile = *profile;
     } else if (command->command == Command::Restore && !positional.empty()) {
         arguments.journal = positional[0];
+    } else if (command->command == Command::Choices && !positional.empty()) {
+        arguments.choicesAction = Lower(positional[0]);
+        if (arguments.choicesAction != L"set" && arguments.choicesAction != L"clear") {
+            return Refuse(parsed, L"Unknown choices action \"" + positional[0] + L"\": set or clear.");
+        }
+    }
+    if (command->command == Command::Choices &&
+        (arguments.choicesAction == L"set") != arguments.keep.has_value()) {
+        return Refuse(parsed, L"choices set needs --keep, and --keep goes with choices only as choices set.");
+    }
+    for (const auto& [given, ids] :
+         {std::pair{&arguments.keep, &arguments.keepIds}, std::pair{&arguments.only, &arguments.onlyIds}}) {
+        if (!*given) {
+            continue;
+        }
+        std::wstring error;
+        auto split = ParseFeatureIds(**given, error);
+        if (!split) {
+            return Refuse(parsed, error);
+        }
+        *ids = std::move(*split);
     }
     if (arguments.users) {
         std::wstring error;

@@ -23,7 +23,8 @@ enum class Command : std::uint8_t {
     Status,
     Restore,
     Journals,
-    Features
+    Features,
+    Choices
 };
 
 [[nodiscard]] std::string_view CommandName(Command command);
@@ -36,9 +37,15 @@ struct Arguments {
     bool removeApps = false;
     bool noRestorePoint = false;
     bool restart = false;
-    std::optional<std::wstring> reportPath; // as given; checked when it is written
-    std::optional<std::wstring> users;      // plan, apply, status: --users as given
-    std::vector<TargetUsers> userSelection; // --users parsed, in the order given; empty without it
+    std::optional<std::wstring> reportPath;  // as given; checked when it is written
+    std::optional<std::wstring> users;       // plan, apply, status: --users as given
+    std::vector<TargetUsers> userSelection;  // --users parsed, in the order given; empty without it
+    std::optional<std::wstring> keep;        // plan, apply, status, choices set: --keep as given
+    std::optional<std::wstring> choicesFile; // plan, apply, status: --choices FILE
+    std::optional<std::wstring> only;        // restore: --only as given
+    std::vector<std::wstring> keepIds;       // --keep split at its commas
+    std::vector<std::wstring> onlyIds;       // --only split at its commas
+    std::wstring choicesAction;              // choices: empty, "set" or "clear"
 };
 
 struct ParsedArguments {

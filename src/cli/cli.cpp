@@ -76,39 +76,49 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
     Session session{arguments, platform};
     Answer answer;
     try {
-        switch (arguments.command) {
-        case Command::Help:
-            if (!arguments.json) {
-                platform.WriteOut(Usage());
-                return kExitDone;
+        // What the run, the plan or the count leaves as it is, read once for the whole command.
+        const bool chooses = arguments.command == Command::Profiles || arguments.command == Command::Plan ||
+                             arguments.command == Command::Apply || arguments.command == Command::Status;
+        if (std::optional<Answer> refused = chooses ? ReadSessionChoices(session) : std::nullopt) {
+            answer = std::move(*refused);
+        } else {
+            switch (arguments.command) {
+            case Command::Help:
+                if (!arguments.json) {
+                    platform.WriteOut(Usage());
+                    return kExitDone;
+                }
+                answer.message = L"velmora-cli's commands and options; \"usage\" holds them in words.";
+                answer.fields["usage"] = U8(Usage());
+                break;
+            case Command::Version:
+                answer.message = L"velmora-cli " + platform.Engine().programVersion;
+                break;
+            case Command::Profiles:
+                answer = ProfilesCommand(session);
+                break;
+            case Command::Plan:
+                answer = PlanCommand(session);
+                break;
+            case Command::Apply:
+                answer = ApplyCommand(session);
+                break;
+            case Command::Status:
+                answer = StatusCommand(session);
+                break;
+            case Command::Restore:
+                answer = RestoreCommand(session);
+                break;
+            case Command::Journals:
+                answer = JournalsCommand(session);
+                break;
+            case Command::Features:
+                answer = FeaturesCommand(session);
+                break;
+            case Command::Choices:
+                answer = ChoicesCommand(session);
+                break;
             }
-            answer.message = L"velmora-cli's commands and options; \"usage\" holds them in words.";
-            answer.fields["usage"] = U8(Usage());
-            break;
-        case Command::Version:
-            answer.message = L"velmora-cli " + platform.Engine().programVersion;
-            break;
-        case Command::Profiles:
-            answer = ProfilesCommand(session);
-            break;
-        case Command::Plan:
-            answer = PlanCommand(session);
-            break;
-        case Command::Apply:
-            answer = ApplyCommand(session);
-            break;
-        case Command::Status:
-            answer = StatusCommand(session);
-            break;
-        case Command::Restore:
-            answer = RestoreCommand(session);
-            break;
-        case Command::Journals:
-            answer = JournalsCommand(session);
-            break;
-        case Command::Features:
-            answer = FeaturesCommand(session);
-            break;
         }
     } catch (...) {
         answer = Refusal(kExitFailed, L"velmora-cli stopped on an unexpected error.");

@@ -41,6 +41,10 @@ public:
     [[nodiscard]] virtual std::wstring FullPath(const std::wstring& path) = 0;
     // Whether Velmora may write its report to this absolute path; the reason when not.
     [[nodiscard]] virtual bool CheckReportPath(const std::wstring& path, std::wstring& error) = 0;
+    // A choices file (--choices): its bytes, at most kMaxChoicesFileBytes, from a plain file that is no link;
+    // false with the reason.
+    [[nodiscard]] virtual bool ReadChoicesFile(const std::wstring& path, std::string& text,
+                                               std::wstring& error) = 0;
     // Puts the report in place; checks the path again as it writes.
     [[nodiscard]] virtual bool WriteReport(const std::wstring& path, const std::string& document,
                                            std::wstring& error) = 0;

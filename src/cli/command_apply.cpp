@@ -73,7 +73,9 @@ Answer ApplyCommand(Session& session) {
     }
 
     const std::wstring name = ProfileName(args.profile);
+    const RunChoices choices = SessionChoices(session);
     RunOptions options;
+    options.choices = &choices;
     options.cancel = &platform.CancelRequested();
     options.restorePoint = !args.noRestorePoint;
     options.appRemoval = args.removeApps;

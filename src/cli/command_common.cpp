@@ -102,7 +102,66 @@ std::wstring FeatureHeading(std::size_t feature) {
 }
 
 ProfilePlan PlanOf(Session& session, SettingsProfile profile, bool surveyActions) {
-    return PlanProfile(session.platform.Engine(), Controller(), profile, {surveyActions, false});
+    const RunChoices choices = SessionChoices(session);
+    return PlanProfile(session.platform.Engine(), Controller(), profile,
+                       {surveyActions, false, nullptr, &choices});
+}
+
+RunChoices SessionChoices(const Session& session) {
+    return {Features(), session.choices};
+}
+
+std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids, const std::wstring& where) {
+    for (const std::wstring& id : ids) {
+        const auto feature = Features().Catalogue().Find(U8(id));
+        if (!feature || !Features().Features()[*feature].keepable) {
+            return Refusal(kExitBadArguments, where + L" names \"" + id +
+                                                  L"\", which is no feature that can be kept " +
+                                                  L"(velmora-cli features lists them). Nothing was changed.");
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Answer> ReadSessionChoices(Session& session) {
+    session.choices = ReadChoices(session.platform.Engine().reader, Features());
+    if (auto refused = RefuseUnknownFeatures(session.args.keepIds, L"--keep")) {
+        return refused;
+    }
+    AddChoices(session.choices, Features(), session.args.keepIds, ChoiceSource::CommandLine);
+    if (session.args.choicesFile) {
+        std::string text;
+        std::wstring error;
+        const std::wstring path = session.platform.FullPath(*session.args.choicesFile);
+        std::optional<std::vector<std::wstring>> ids;
+        if (!path.empty() && session.platform.ReadChoicesFile(path, text, error)) {
+            ids = ParseChoicesFile(text, error);
+        }
+        if (!ids) {
+            return Refusal(kExitBadArguments,
+                           L"The choices file \"" + *session.args.choicesFile + L"\" cannot be used: " +
+                               (error.empty() ? L"it is no file path" : error) + L". Nothing was changed.");
+        }
+        if (auto refused = RefuseUnknownFeatures(*ids, L"The choices file")) {
+            return refused;
+        }
+        AddChoices(session.choices, Features(), *ids, ChoiceSource::CommandLine);
+    }
+    return std::nullopt;
+}
+
+std::wstring KeptNote(const Choices& choices) {
+    return choices.Empty() ? L""
+                           : L" " + std::to_wstring(choices.kept.size()) +
+                                 L" features are kept as they are and counted in none of these.";
+}
+
+Json KeptJson(const Choices& choices) {
+    Json kept = Json::array();
+    for (const auto& [feature, source] : choices.kept) {
+        kept.push_back({{"id", Features().Features()[feature].id}, {"source", ChoiceSourceName(source)}});
+    }
+    return kept;
 }
 
 std::wstring Lower(std::wstring text) {

@@ -4,6 +4,7 @@
 // that turn engine results into words and JSON.
 
 #include "cli/cli.h"
+#include "engine/choice_filter.h"
 #include "engine/plan.h"
 
 #include <nlohmann/json.hpp>
@@ -35,6 +36,8 @@ struct Answer {
 struct Session {
     const Arguments& args;
     CliPlatform& platform;
+    // The stored and policy choices, with --keep and --choices for this command (ReadSessionChoices).
+    Choices choices = {};
 };
 
 [[nodiscard]] std::string U8(std::wstring_view text);
@@ -54,6 +57,16 @@ struct Session {
 [[nodiscard]] std::optional<Answer> Claim(Session& session, RunClaim& claim);
 
 [[nodiscard]] const RunController& Controller();
+// Reads the session's choices: the stored and the policy ones, whose unknown ids are ignored, and those
+// of --keep and --choices FILE, which are refused (87) when they name no feature that can be kept.
+[[nodiscard]] std::optional<Answer> ReadSessionChoices(Session& session);
+// Checks ids given on the command line or in a file: nullopt, or the refusal.
+[[nodiscard]] std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids,
+                                                          const std::wstring& where);
+[[nodiscard]] RunChoices SessionChoices(const Session& session);
+[[nodiscard]] Json KeptJson(const Choices& choices);
+// " K features are kept as they are." after a count; empty when none is.
+[[nodiscard]] std::wstring KeptNote(const Choices& choices);
 [[nodiscard]] const FeatureIndex& Features();
 // The feature an entry belongs to, by id; null for none.
 [[nodiscard]] Json FeatureId(const ItemTarget& target);
@@ -69,5 +82,6 @@ struct Session {
 [[nodiscard]] Answer RestoreCommand(Session& session);
 [[nodiscard]] Answer JournalsCommand(Session& session);
 [[nodiscard]] Answer FeaturesCommand(Session& session);
+[[nodiscard]] Answer ChoicesCommand(Session& session);
 
 } // namespace Velmora::Cli

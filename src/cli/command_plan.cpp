@@ -35,7 +35,8 @@ Answer ProfilesCommand(Session& session) {
                             {"revision", revision},
                             {"settings", counts.changes - takenBack},
                             {"takenBack", takenBack},
-                            {"actions", counts.actions}});
+                            {"actions", counts.actions},
+                            {"kept", counts.kept}});
         answer.details += Padded(U8(ProfileName(profile)), 10) + L" revision " + std::to_wstring(revision) +
                           L"  sets " + std::to_wstring(counts.changes - takenBack) +
                           L" settings, takes back " + std::to_wstring(takenBack) +
@@ -53,7 +54,7 @@ Json PlanEntryJson(const PlanEntry& entry) {
     Json json{{"step", StepName(entry.step)},       {"description", U8(entry.description)},
               {"feature", FeatureId(entry.target)}, {"item", ItemJson(entry.target)},
               {"action", entry.isAction},           {"readable", entry.readable},
-              {"inEffect", entry.inEffect}};
+              {"inEffect", entry.inEffect},         {"kept", entry.kept}};
     if (entry.isAction) {
         Json folders = Json::array();
         for (const std::wstring& folder : entry.facts.folders) {
@@ -74,11 +75,9 @@ Json PlanEntryJson(const PlanEntry& entry) {
 }
 
 Json CountsJson(const PlanCounts& counts) {
-    return {{"settings", counts.changes},
-            {"toChange", counts.changes - counts.inEffect - counts.unreadable},
-            {"inEffect", counts.inEffect},
-            {"unreadable", counts.unreadable},
-            {"actions", counts.actions}};
+    return {{"settings", counts.changes},  {"toChange", counts.changes - counts.inEffect - counts.unreadable},
+            {"inEffect", counts.inEffect}, {"unreadable", counts.unreadable},
+            {"actions", counts.actions},   {"kept", counts.kept}};
 }
 
 } // namespace
@@ -99,8 +98,13 @@ Answer PlanCommand(Session& session) {
     for (const PlanEntry& entry : plan.entries) {
         entries.push_back(PlanEntryJson(entry));
     }
-    // In words, each feature's items under its title.
+    // In words, each feature's items under its title; the kept features by their titles only.
+    std::wstring kept;
     for (const FeatureEntries& group : GroupByFeature(plan, Features())) {
+        if (group.counts.kept > 0) {
+            kept += FeatureHeading(group.feature);
+            continue;
+        }
         std::wstring itsChanges;
         std::wstring itsUnreadable;
         std::wstring itsActions;
@@ -125,14 +129,17 @@ Answer PlanCommand(Session& session) {
                      std::to_wstring(counts.changes) + L" settings would change, " +
                      std::to_wstring(counts.inEffect) + L" are already in effect, " +
                      std::to_wstring(counts.unreadable) + L" could not be read. Nothing was changed." +
-                     LeftOutNote(targets);
-    answer.details = (changes.empty() ? L"" : L"Changes (current \u2192 new):\n" + changes) +
-                     (actions.empty() ? L"" : L"Done by every run:\n" + actions) +
-                     (unreadable.empty() ? L"" : L"Could not be read:\n" + unreadable);
+                     KeptNote(session.choices) + LeftOutNote(targets);
+    answer.details =
+        (changes.empty() ? L"" : L"Changes (current \u2192 new):\n" + changes) +
+        (actions.empty() ? L"" : L"Done by every run:\n" + actions) +
+        (kept.empty() ? L"" : L"Kept as they are (this run neither sets nor takes them back):\n" + kept) +
+        (unreadable.empty() ? L"" : L"Could not be read:\n" + unreadable);
     answer.fields["profile"] = ProfileJson(profile);
     answer.fields["revision"] = kCurrentProfileBuild[static_cast<std::size_t>(profile)];
     answer.fields["counts"] = CountsJson(counts);
     answer.fields["entries"] = std::move(entries);
+    answer.fields["keep"] = KeptJson(session.choices);
     const std::vector<UserPlanCounts> perUser = CountPlanPerUser(plan);
     const auto countsOf = [&perUser](const std::wstring& hive) {
         const auto found = std::find_if(perUser.begin(), perUser.end(),

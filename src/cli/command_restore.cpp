@@ -62,7 +62,23 @@ Answer RestoreCommand(Session& session) {
         path = *resolved;
     }
 
-    const RestoreResult result = RestoreJournal(engine, path, {}, &platform.CancelRequested());
+    // --only: those features' items go back to what the PC held before the run, and stay kept from then on.
+    if (auto refused = RefuseUnknownFeatures(session.args.onlyIds, L"--only")) {
+        return *refused;
+    }
+    std::optional<RestoreOnly> only;
+    if (!session.args.onlyIds.empty()) {
+        only.emplace(RestoreOnly{Features(), {}});
+        for (const std::wstring& id : session.args.onlyIds) {
+            only->only.push_back(*Features().Catalogue().Find(U8(id)));
+        }
+    }
+    const RestoreResult result =
+        RestoreJournal(engine, path, {}, &platform.CancelRequested(), only ? &*only : nullptr);
+    std::optional<WriteOutcome> keptNow;
+    if (only && !result.refused && !result.cancelled) {
+        keptNow = AddStoredChoices(engine.reader, engine.writer, session.args.onlyIds);
+    }
     Answer answer;
     answer.fields["journal"] = U8(path);
     if (result.refused) {
@@ -104,6 +120,19 @@ Answer RestoreCommand(Session& session) {
     answer.fields["removedKeys"] = Texts(result.removedKeys);
     answer.fields["restoreJournal"] = result.journalPath.empty() ? Json() : Json(U8(result.journalPath));
     answer.fields["markerWritten"] = result.markerError == 0;
+    if (only) {
+        answer.fields["only"] = Json::array();
+        for (const std::wstring& id : session.args.onlyIds) {
+            answer.fields["only"].push_back(U8(id));
+        }
+        answer.fields["keptNow"] = keptNow && keptNow->succeeded;
+        answer.details +=
+            keptNow && keptNow->succeeded
+                ? L"The features put back are kept as they are from now on, so that no run undoes "
+                  L"them (velmora-cli choices shows them).\n"
+                : L"Warning: the features put back could not be kept as they are; the next run will "
+                  L"set them again.\n";
+    }
     ReportUsers(answer, nullptr, result.users, [](const TargetUser&, Json&) { return std::wstring(); });
     return answer;
 }

@@ -98,8 +98,8 @@ Answer StatusCommand(Session& session) {
     Json unreadable = Json::array();
     const ProfilePlan plan = PlanOf(session, applied.profile, false);
     for (const PlanEntry& entry : plan.entries) {
-        if (entry.isAction || IsSetting(entry)) {
-            continue;
+        if (entry.isAction || IsSetting(entry) || entry.kept) {
+            continue; // a kept feature has no drift: nothing sets it
         }
         Drift& drift = byUser[ItemUser(entry.target)];
         ++drift.settings;
@@ -130,7 +130,7 @@ Answer StatusCommand(Session& session) {
         std::wstring itsDrift;
         std::wstring itsUnreadable;
         for (const PlanEntry* entry : group.entries) {
-            if (entry->isAction || IsSetting(*entry)) {
+            if (entry->isAction || IsSetting(*entry) || entry->kept) {
                 continue;
             }
             if (!entry->readable) {
@@ -154,7 +154,8 @@ Answer StatusCommand(Session& session) {
                      (applied.revision ? std::to_wstring(*applied.revision) : std::wstring(L"unknown")) +
                      L"); " + std::to_wstring(drifted.size()) + L" of its " +
                      std::to_wstring(total.settings) + L" settings have drifted, " +
-                     std::to_wstring(unreadable.size()) + L" could not be read." + LeftOutNote(targets);
+                     std::to_wstring(unreadable.size()) + L" could not be read." + KeptNote(session.choices) +
+                     LeftOutNote(targets);
     if (!applied.revision || static_cast<std::int32_t>(*applied.revision) != current) {
         answer.details += L"This version of Velmora carries revision " + std::to_wstring(current) + L" of " +
                           name + L": apply it again to update.\n";
@@ -170,6 +171,7 @@ Answer StatusCommand(Session& session) {
     answer.fields["drifted"] = std::move(drifted);
     answer.fields["unreadable"] = std::move(unreadable);
     answer.fields["machineDrift"] = DriftJson(byUser[L""]);
+    answer.fields["keep"] = KeptJson(session.choices);
     ReportUsers(answer, &targets, targets.Users(), [&](const TargetUser& user, Json& json) -> std::wstring {
         if (!user.Reachable()) {
             return L"";

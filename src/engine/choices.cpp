@@ -150,6 +150,21 @@ WriteOutcome WriteStoredChoices(StateWriter& writer, const std::vector<std::wstr
                                      MultiStringBytes(keptIds));
 }
 
+std::vector<std::wstring> StoredChoiceIds(StateReader& reader) {
+    return MultiStrings(reader.ReadRegistryValue(2, std::wstring(kChoicesKey), std::wstring(kKeepValue)))
+        .value_or(std::vector<std::wstring>{});
+}
+
+WriteOutcome AddStoredChoices(StateReader& reader, StateWriter& writer, const std::vector<std::wstring>& ids) {
+    std::vector<std::wstring> stored = StoredChoiceIds(reader);
+    for (const std::wstring& id : ids) {
+        if (std::find(stored.begin(), stored.end(), id) == stored.end()) {
+            stored.push_back(id);
+        }
+    }
+    return WriteStoredChoices(writer, stored);
+}
+
 std::optional<std::vector<std::wstring>> ParseChoicesFile(std::string_view text, std::wstring& error) {
     using Json = nlohmann::json;
     if (text.size() > kMaxChoicesFileBytes) {

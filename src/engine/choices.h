@@ -62,6 +62,11 @@ void AddChoices(Choices& choices, const FeatureIndex& features, const std::vecto
 
 // Replaces the stored choices (deletes the value when nothing is kept).
 [[nodiscard]] WriteOutcome WriteStoredChoices(StateWriter& writer, const std::vector<std::wstring>& keptIds);
+// The stored choices as ids, whatever they name; empty when none or unreadable.
+[[nodiscard]] std::vector<std::wstring> StoredChoiceIds(StateReader& reader);
+// Adds ids to the stored choices, each once, keeping those stored already.
+[[nodiscard]] WriteOutcome AddStoredChoices(StateReader& reader, StateWriter& writer,
+                                            const std::vector<std::wstring>& ids);
 
 // A choices file: {"schemaVersion": 1, "keep": ["id", ...]}. Its ids as they are (unknown ones are the
 // caller's to judge); nullopt with the reason when it is not such a file. At most 64 KB are read.

@@ -8,6 +8,7 @@
 #include "tweaks/run_controller.h"
 #include "common/dispatcher_queue.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -279,7 +280,8 @@ ProfilePlan PlanProfile(EngineServices& services, const RunController& controlle
 }
 
 RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
-                             const ProgressObserver& progress, const std::atomic<bool>* cancel) {
+                             const ProgressObserver& progress, const std::atomic<bool>* cancel,
+                             const RestoreOnly* only) {
     // Hives loaded for this restore; unloaded when it returns.
     std::vector<TargetUserSet> loaded;
     std::vector<TargetUser> reached;
@@ -299,6 +301,16 @@ RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journ
     }
     RestoreContext context{services.reader,         services.writer, services.settings, services.journals,
                            services.programVersion, progress,        std::move(reach),  cancel};
+    if (only != nullptr) {
+        context.only = [only](const ItemTarget& target) {
+            const auto feature = only->features.FeatureOf(target);
+            return feature && std::find(only->only.begin(), only->only.end(), *feature) != only->only.end();
+        };
+        for (const std::size_t feature : only->only) {
+            const std::string_view id = only->features.Features()[feature].id;
+            context.onlyIds.emplace_back(id.begin(), id.end());
+        }
+    }
     RestoreResult result = Restore(context, journalPath);
     result.users = std::move(reached);
     if (!result.refused) {

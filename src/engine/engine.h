@@ -113,9 +113,16 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
 // Per-user items go back to the hive they were recorded for: one the services' target users hold, one
 // Windows has loaded, or one loaded from its profile for the restore and unloaded afterwards. Then
 // brings the detection marker in line with the applied state the restored settings record.
+// With `only` (and the features), only those features' items are put back: a feature put back to the
+// PC's own previous values, itself journaled so that it can be taken back too.
+struct RestoreOnly {
+    const FeatureIndex& features;
+    std::vector<std::size_t> only;
+};
 [[nodiscard]] RestoreResult RestoreJournal(EngineServices& services, const std::wstring& journalPath,
                                            const ProgressObserver& progress = {},
-                                           const std::atomic<bool>* cancel = nullptr);
+                                           const std::atomic<bool>* cancel = nullptr,
+                                           const RestoreOnly* only = nullptr);
 
 // "Essential", "Standard", "Maximum"; empty for anything else.
 [[nodiscard]] std::wstring ProfileName(SettingsProfile profile);

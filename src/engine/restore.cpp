@@ -428,7 +428,8 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
     std::vector<const JournalEntry*> items;
     std::map<std::wstring, bool> seen;
     for (const JournalEntry& entry : journal->entries) {
-        if (seen.emplace(ItemIdentity(entry.target), true).second) {
+        if ((!context.only || context.only(entry.target)) &&
+            seen.emplace(ItemIdentity(entry.target), true).second) {
             items.push_back(&entry);
         }
     }
@@ -440,6 +441,7 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
     header.programVersion = context.programVersion;
     header.userSid = context.reader.CurrentUserSid();
     header.restoredJournal = journalPath;
+    header.only = context.onlyIds;
     JournalRecorder own(context.journals.Create(L"Restore", error), header);
     if (!own.Ok()) {
         return Refused(L"The restore's own journal could not be written: " + error);
@@ -464,7 +466,9 @@ RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath) 
             restorer.Item(**it);
         }
         for (auto it = journal->entries.rbegin(); it != journal->entries.rend() && !result.cancelled; ++it) {
-            restorer.CreatedKeys(*it);
+            if (!context.only || context.only(it->target)) {
+                restorer.CreatedKeys(*it);
+            }
         }
     } catch (const std::exception&) {
         endState = JournalEndState::Failed;

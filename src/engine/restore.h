@@ -57,6 +57,10 @@ struct RestoreContext {
     ProgressObserver progress = {};            // told of each item as it is put back
     HiveReacher reachHive = {};                // empty: only the process's own hive is reached
     const std::atomic<bool>* cancel = nullptr; // set from another thread to stop between two items
+    // A restore of some features only: the items it puts back (all when empty), and their ids for its
+    // journal.
+    std::function<bool(const ItemTarget&)> only = {};
+    std::vector<std::wstring> onlyIds = {};
 };
 
 [[nodiscard]] RestoreResult Restore(RestoreContext& context, const std::wstring& journalPath);

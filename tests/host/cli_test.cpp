@@ -16,6 +16,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace {
 
 using namespace Velmora;
@@ -131,6 +133,12 @@ public:
         why = WhyNotAReportPath(path).value_or(L"");
         return why.empty();
     }
+    bool ReadChoicesFile(const std::wstring& path, std::string& text, std::wstring& error) override {
+        const auto found = files.find(path);
+        error = found == files.end() ? L"it is not there" : L"";
+        text = found == files.end() ? "" : found->second;
+        return found != files.end();
+    }
     bool WriteReport(const std::wstring& path, const std::string& document, std::wstring&) override {
         events.push_back("report");
         reports[path] = document;
@@ -154,6 +162,7 @@ public:
     }
 
     bool elevated = true;
+    std::map<std::wstring, std::string> files; // what --choices reads
     ClaimOutcome claim = ClaimOutcome::Held;
     int stopAfter = 0; // Ctrl+C at this progress line
     int shown = 0;
