@@ -14,6 +14,7 @@
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
 #include "system/packages.h"
+#include "system/plain_file.h"
 #include "system/restart.h"
 
 #include <windows.h>
@@ -119,31 +120,7 @@ public:
     }
 
     bool ReadChoicesFile(const std::wstring& path, std::string& text, std::wstring& error) override {
-        // Opened as it is, never through a link, and no bigger than any choices file.
-        const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        BY_HANDLE_FILE_INFORMATION information{};
-        if (!file || !::GetFileInformationByHandle(file.Get(), &information)) {
-            error = L"it cannot be opened (error " + std::to_wstring(::GetLastError()) + L")";
-            return false;
-        }
-        if ((information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-            error = L"it is a link or a folder";
-            return false;
-        }
-        if (information.nFileSizeHigh != 0 || information.nFileSizeLow > kMaxChoicesFileBytes) {
-            error = L"it is larger than any choices file";
-            return false;
-        }
-        text.resize(information.nFileSizeLow);
-        DWORD read = 0;
-        if (!text.empty() &&
-            (!::ReadFile(file.Get(), text.data(), information.nFileSizeLow, &read, nullptr) ||
-             read != information.nFileSizeLow)) {
-            error = L"it cannot be read (error " + std::to_wstring(::GetLastError()) + L")";
-            return false;
-        }
-        return true;
+        return ReadPlainFile(path, kMaxChoicesFileBytes, text, error);
     }
 
     bool WriteReport(const std::wstring& path, const std::string& document, std::wstring& error) override {

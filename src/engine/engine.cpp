@@ -110,6 +110,27 @@ std::wstring OutcomeMessage(RunOutcome outcome, std::int32_t applyOutcome) {
 
 } // namespace
 
+std::optional<RunReport> ReadRunJournal(EngineServices& services, const std::wstring& journalPath,
+                                        std::wstring& error) {
+    const std::optional<std::string> text = services.journals.ReadTrusted(journalPath, error);
+    const std::optional<Journal> journal = text ? ParseJournal(*text, error) : std::nullopt;
+    if (!journal) {
+        return std::nullopt;
+    }
+    if (journal->header.kind != JournalKind::Run) {
+        error = L"it is the journal of a restore";
+        return std::nullopt;
+    }
+    RunReport report;
+    report.outcome = journal->end && journal->end->state == JournalEndState::Succeeded ? RunOutcome::Succeeded
+                     : journal->end && journal->end->state == JournalEndState::Cancelled ? RunOutcome::Cancelled
+                                                                                         : RunOutcome::Failed;
+    report.journalPath = journalPath;
+    report.items = ItemResults(journal->entries, nullptr);
+    report.message = journal->header.profile;
+    return report;
+}
+
 std::wstring ProfileName(SettingsProfile profile) {
     switch (profile) {
     case kEssentialProfile:

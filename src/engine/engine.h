@@ -124,6 +124,11 @@ struct RestoreOnly {
                                            const std::atomic<bool>* cancel = nullptr,
                                            const RestoreOnly* only = nullptr);
 
+// What a journaled run did, read back from its journal: its items with their outcomes (for the "Changes
+// made" view); nullopt with the reason when the journal cannot be read or is a restore's.
+[[nodiscard]] std::optional<RunReport> ReadRunJournal(EngineServices& services, const std::wstring& journalPath,
+                                                      std::wstring& error);
+
 // "Essential", "Standard", "Maximum"; empty for anything else.
 [[nodiscard]] std::wstring ProfileName(SettingsProfile profile);
 

@@ -38,8 +38,8 @@ std::size_t ChangedSinceRun(const ProfilePlan& plan, const Journal& journal) {
     }
     std::size_t count = 0;
     for (const PlanEntry& entry : plan.entries) {
-        if (!entry.isAction && entry.readable && !entry.inEffect && !ServiceWindowsLacks(entry.current) &&
-            changed.contains(ItemIdentity(entry.target))) {
+        if (!entry.isAction && !entry.kept && entry.readable && !entry.inEffect &&
+            !ServiceWindowsLacks(entry.current) && changed.contains(ItemIdentity(entry.target))) {
             ++count;
         }
     }
@@ -79,8 +79,14 @@ PcStatus ScanPc(EngineServices& services, const RunController& controller, Setti
     JournalFindings journals = ReadNewestJournals(services.journals);
     PcStatus status;
     status.restorable = std::move(journals.restorable);
+    if (features != nullptr) {
+        status.choices = ReadChoices(services.reader, *features);
+    }
+    const std::optional<RunChoices> choices =
+        features != nullptr ? std::optional<RunChoices>(RunChoices{*features, status.choices}) : std::nullopt;
     for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
-        const ProfilePlan plan = PlanProfile(services, controller, profile, {false, false});
+        const ProfilePlan plan = PlanProfile(services, controller, profile,
+                                             {false, false, nullptr, choices ? &*choices : nullptr});
         ProfileStatus& entry = status.profiles[static_cast<std::size_t>(profile)];
         entry.profile = profile;
         entry.counts = CountPlan(plan);

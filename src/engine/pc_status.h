@@ -4,6 +4,7 @@
 // how many of the changes the applied profile's last run made have been undone since (by Windows or
 // another program), and the newest run a restore can take back. Reads only.
 
+#include "engine/choices.h"
 #include "engine/journal.h"
 #include "engine/plan.h"
 
@@ -38,10 +39,12 @@ struct RestorableRun {
 struct PcStatus {
     std::array<ProfileStatus, 3> profiles; // Essential, Standard, Maximum
     std::optional<RestorableRun> restorable;
+    // The choices of this PC (with the features), which the counts and warnings leave out.
+    Choices choices;
 };
 
 // Plans the three profiles (without surveying the cleanups) and reads the newest journals.
-// With `features`, each profile's warnings too.
+// With `features`, the PC's choices too, left out of the counts, and each profile's warnings.
 [[nodiscard]] PcStatus ScanPc(EngineServices& services, const RunController& controller,
                               SettingsProfile applied, const FeatureIndex* features = nullptr);
 

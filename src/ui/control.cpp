@@ -121,6 +121,20 @@ void Control::SetRows(std::vector<std::vector<std::wstring>> rows, std::vector<b
     }
 }
 
+void Control::SetRowChecks(std::vector<RowCheck> checks) {
+    if (rowChecks_ != checks) {
+        rowChecks_ = std::move(checks);
+        Changed(ControlProperty::Rows);
+    }
+}
+
+void Control::RaiseRowToggled(std::size_t row) {
+    const RowCheck check = RowCheckOf(row);
+    if (enabled_ && RowToggled && (check == RowCheck::Unchecked || check == RowCheck::Checked)) {
+        RowToggled(row);
+    }
+}
+
 void Control::SetProgress(std::size_t done, std::size_t total) {
     if (progressDone_ != done || progressTotal_ != total) {
         progressDone_ = done;

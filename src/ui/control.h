@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@ namespace Velmora {
 enum class Visibility { Visible, Collapsed };
 enum class FlowDirection { LeftToRight, RightToLeft };
 enum class ControlKind { Panel, TextBlock, Button, CheckBox, ComboBox, TextBox, ProgressRing, ListView };
+// A list row's check box: none, or its state; a locked one cannot be changed by the user.
+enum class RowCheck : std::uint8_t { None, Unchecked, Checked, LockedUnchecked };
 
 // How a control looks and where it goes: what the window's markup says about it, set before the
 // platform shows it and not changed afterwards. Lengths are in device-independent pixels (1/96 inch).
@@ -44,6 +47,8 @@ struct ControlLook {
     bool arrowKeysChoose = false;
     // A list's columns share its width in these proportions.
     std::vector<double> columnWeights;
+    // A list whose rows have check boxes (RowCheck).
+    bool rowChecks = false;
 };
 
 // The properties of a control that the window logic reads and writes.
@@ -127,6 +132,14 @@ public:
     [[nodiscard]] bool IsHeadingRow(std::size_t row) const noexcept {
         return row < headingRows_.size() && headingRows_[row];
     }
+    // ListView: a check box per row (native list check boxes; Space or a click on one toggles it).
+    [[nodiscard]] RowCheck RowCheckOf(std::size_t row) const noexcept {
+        return row < rowChecks_.size() ? rowChecks_[row] : RowCheck::None;
+    }
+    [[nodiscard]] bool HasRowChecks() const noexcept { return !rowChecks_.empty(); }
+    void SetRowChecks(std::vector<RowCheck> checks);
+    // The user toggled a row's check box: raises RowToggled, which decides what the row shows next.
+    void RaiseRowToggled(std::size_t row);
 
     // ProgressRing: `done` of `total`; a total of 0 shows work whose extent is not known yet.
     [[nodiscard]] std::size_t ProgressDone() const noexcept { return progressDone_; }
@@ -152,6 +165,7 @@ public:
     std::function<void()> Unchecked;
     std::function<void()> SelectionChanged;
     std::function<void()> SizeChanged;
+    std::function<void(std::size_t row)> RowToggled;
 
 private:
     void Changed(ControlProperty property);
@@ -175,6 +189,7 @@ private:
     std::vector<std::wstring> columns_;
     std::vector<std::vector<std::wstring>> rows_;
     std::vector<bool> headingRows_;
+    std::vector<RowCheck> rowChecks_;
     std::size_t progressDone_ = 0;
     std::size_t progressTotal_ = 0;
     double actualWidth_ = 0.0;

@@ -92,8 +92,25 @@ std::vector<std::wstring> FeatureColumns(const LocalizedTextTable& texts) {
             texts.LookupText(TextId::ColumnThisRun), texts.LookupText(TextId::ColumnWarning)};
 }
 
+std::vector<RowCheck> FeatureRowChecks(const FeatureListModel& list, const FeatureIndex& features,
+                                       const Choices& choices) {
+    std::vector<RowCheck> checks;
+    checks.reserve(list.rows.size());
+    for (const FeatureListModel::Row& row : list.rows) {
+        const std::size_t feature = row.heading ? features.Features().size() : list.groups[row.group].feature;
+        if (feature >= features.Features().size() || !features.Features()[feature].keepable) {
+            checks.push_back(RowCheck::None);
+        } else if (choices.LockedByPolicy(feature)) {
+            checks.push_back(RowCheck::LockedUnchecked);
+        } else {
+            checks.push_back(choices.Keeps(feature) ? RowCheck::Unchecked : RowCheck::Checked);
+        }
+    }
+    return checks;
+}
+
 ListRows FeatureListRows(const FeatureListModel& list, const FeatureIndex& features, SettingsProfile profile,
-                         const LocalizedTextTable& texts) {
+                         const Choices& choices, const LocalizedTextTable& texts) {
     ListRows rows;
     rows.reserve(list.rows.size());
     for (const FeatureListModel::Row& row : list.rows) {
@@ -102,20 +119,40 @@ ListRows FeatureListRows(const FeatureListModel& list, const FeatureIndex& featu
             continue;
         }
         const FeatureEntries& group = list.groups[row.group];
-        rows.push_back(
-            {Title(group.feature, features, texts), NowText(group, texts), RunText(group, texts),
-             WarnsForRun(group, features, profile) ? texts.LookupText(TextId::WarningMark) : std::wstring()});
+        const bool kept = choices.Keeps(group.feature);
+        rows.push_back({Title(group.feature, features, texts), NowText(group, texts),
+                        kept
+                            ? texts.LookupText(choices.LockedByPolicy(group.feature) ? TextId::RunKeptByPolicy
+                                                                                     : TextId::RunKept)
+                            : RunText(group, texts),
+                        !kept && WarnsForRun(group, features, profile) ? texts.LookupText(TextId::WarningMark)
+                                                                       : std::wstring()});
     }
     return rows;
 }
 
 std::wstring FeatureDetailsText(const FeatureEntries& group, const FeatureIndex& features,
-                                SettingsProfile profile, bool onlyChanges, const LocalizedTextTable& texts) {
+                                SettingsProfile profile, const Choices& choices, bool onlyChanges,
+                                const LocalizedTextTable& texts) {
     std::wstring text = Title(group.feature, features, texts) + L"\n";
+    const bool kept = choices.Keeps(group.feature);
     if (group.feature < features.Features().size()) {
         const FeatureDefinition& definition = features.Features()[group.feature];
         text += std::wstring(InLanguage(definition.description, texts)) + L"\n";
-        if (WarnsForRun(group, features, profile)) {
+        if (kept) {
+            // Why people keep it: what the change would turn off.
+            text += L"\n" +
+                    texts.LookupText(choices.LockedByPolicy(group.feature) ? TextId::KeptByPolicyDetails
+                                                                           : TextId::KeptDetails) +
+                    L"\n";
+            if (!definition.affects.empty()) {
+                text += texts.LookupText(TextId::KeptReason) + L"\n";
+            }
+            for (const FeatureWarning& warning : definition.affects) {
+                text += L"• " + std::wstring(InLanguage(TagTitle(warning.tag), texts)) + L": " +
+                        std::wstring(InLanguage(warning.reason, texts)) + L"\n";
+            }
+        } else if (WarnsForRun(group, features, profile)) {
             text += L"\n" + texts.LookupText(TextId::MayTurnOff) + L"\n";
             for (const FeatureWarning& warning : definition.affects) {
                 text += L"⚠ " + std::wstring(InLanguage(TagTitle(warning.tag), texts)) + L": " +
@@ -132,7 +169,9 @@ std::wstring FeatureDetailsText(const FeatureEntries& group, const FeatureIndex&
         line = FillText(line, L"{step}", StepText(entry->step, texts));
         line = FillText(line, L"{item}", ItemText(entry->target, texts));
         line = FillText(line, L"{now}", entry->isAction ? std::wstring() : StateText(entry->current, texts));
-        text += L"• " + FillText(line, L"{after}", StateText(entry->after, texts)) + L"\n";
+        // A kept feature's items stay as they are now.
+        text += L"• " + FillText(line, L"{after}", StateText(kept ? entry->current : entry->after, texts)) +
+                L"\n";
     }
     return text;
 }

@@ -4,7 +4,9 @@
 // feature (its title, its state now, what the run does to it, a warning mark), the selected feature's
 // description, warnings and items, and what a run will turn off, for the question before it.
 
+#include "engine/choices.h"
 #include "engine/feature_items.h"
+#include "ui/control.h"
 #include "ui/plan_rows.h"
 
 #include <cstddef>
@@ -31,14 +33,20 @@ struct FeatureListModel {
 
 // Columns: feature, now, what the run does, warning mark.
 [[nodiscard]] std::vector<std::wstring> FeatureColumns(const LocalizedTextTable& texts);
+// A kept feature says so where the others say what the run does to them.
 [[nodiscard]] ListRows FeatureListRows(const FeatureListModel& list, const FeatureIndex& features,
-                                       SettingsProfile profile, const LocalizedTextTable& texts);
+                                       SettingsProfile profile, const Choices& choices,
+                                       const LocalizedTextTable& texts);
+// A feature's row is ticked when the run makes it, clear when it is kept, locked when a policy keeps it;
+// a category's heading has no box, nor has what every run must write.
+[[nodiscard]] std::vector<RowCheck> FeatureRowChecks(const FeatureListModel& list,
+                                                     const FeatureIndex& features, const Choices& choices);
 
 // The selected feature in full: title, description, the warnings that apply to this run, and its items
 // with their state now and after (only those that change, with `onlyChanges`).
 [[nodiscard]] std::wstring FeatureDetailsText(const FeatureEntries& group, const FeatureIndex& features,
-                                              SettingsProfile profile, bool onlyChanges,
-                                              const LocalizedTextTable& texts);
+                                              SettingsProfile profile, const Choices& choices,
+                                              bool onlyChanges, const LocalizedTextTable& texts);
 
 // One line per thing the run turns off, with the features that do it: "• Remote access to this PC
 // (Remote Desktop off, Remote Assistance off)". Empty when it turns off nothing.

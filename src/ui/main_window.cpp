@@ -79,6 +79,16 @@ void MainWindow::WireHandlers() {
     OnlyChangesCheckBox.Click = Guarded(&MainWindow::OnOnlyChangesClick);
     ExportButton.Click = Guarded(&MainWindow::OnExportClick);
     FeatureList.SelectionChanged = Guarded(&MainWindow::OnFeatureSelected);
+    FeatureList.RowToggled = [weak = std::weak_ptr<MainWindow*>(self_)](std::size_t row) {
+        if (const auto self = weak.lock()) {
+            (*self)->OnFeatureToggled(row);
+        }
+    };
+    ExportChoicesButton.Click = Guarded(&MainWindow::OnExportChoicesClick);
+    ImportChoicesButton.Click = Guarded(&MainWindow::OnImportChoicesClick);
+    PutBackButton.Click = Guarded(&MainWindow::OnPutBackClick);
+    DetailsList.SelectionChanged = Guarded(&MainWindow::OnDetailsSelected);
+    ChangesMadeButton.Click = Guarded(&MainWindow::OnChangesMadeClick);
     RestoreButton.Click = Guarded(&MainWindow::OnRestoreClick);
     ShowDetailsButton.Click = Guarded(&MainWindow::OnShowDetailsClick);
     OpenLogFolderButton.Click = Guarded(&MainWindow::OnOpenLogFolderClick);
@@ -167,6 +177,10 @@ void MainWindow::RefreshTexts() {
     RestoreButton.SetText(Text(TextId::RestorePrevious));
     OnlyChangesCheckBox.SetText(Text(TextId::OnlyWhatChanges));
     ExportButton.SetText(Text(TextId::Export));
+    ExportChoicesButton.SetText(Text(TextId::ExportChoices));
+    ImportChoicesButton.SetText(Text(TextId::ImportChoices));
+    PutBackButton.SetText(Text(TextId::PutBack));
+    ChangesMadeButton.SetText(Text(TextId::ChangesMade));
     FeatureList.SetText(Text(TextId::FeatureListCaption));
     FeatureList.SetColumns(FeatureColumns(services_.texts));
     ShowDetailsButton.SetText(Text(detailsShown_ ? TextId::HideDetails : TextId::ShowDetails));
@@ -438,10 +452,14 @@ std::vector<std::size_t> MainWindow::RunWarnings(SettingsProfile profile) const 
     if (profile < kEssentialProfile || profile > kMaximumProfile) {
         return {};
     }
+    const auto notKept = [this](std::vector<std::size_t> warnings) {
+        std::erase_if(warnings, [this](std::size_t feature) { return choices.Keeps(feature); });
+        return warnings;
+    };
     if (reviewPlan && reviewPlan->profile == profile) {
-        return WarningFeatures(GroupByFeature(*reviewPlan, features), features, profile);
+        return notKept(WarningFeatures(GroupByFeature(*reviewPlan, features), features, profile));
     }
-    if (pcStatus) {
+    if (pcStatus && !choicesEdited) {
         return pcStatus->profiles[static_cast<std::size_t>(profile)].warnings;
     }
     // The PC not looked at yet: everything the profile can turn off (the apps only when they are removed).
@@ -451,7 +469,7 @@ std::vector<std::size_t> MainWindow::RunWarnings(SettingsProfile profile) const 
     for (std::size_t feature = 0; feature < features.Features().size(); ++feature) {
         const std::vector<SettingsProfile> warned = features.Catalogue().WarnedProfiles(feature);
         if (std::find(warned.begin(), warned.end(), profile) != warned.end() &&
-            (removal || feature != removalFeature)) {
+            (removal || feature != removalFeature) && !choices.Keeps(feature)) {
             warnings.push_back(feature);
         }
     }
@@ -462,6 +480,7 @@ void MainWindow::BeginApplyRun() {
     if (!ClaimRun()) {
         return;
     }
+    SaveEditedChoices(); // the choices apply to every profile from this run on
     run.pageState = PageState::Applying;
     refreshedPage_ = PageState::Applying;
     for (Control* control : {&BackButton, &ContinueButton, &ApplyButton, &ProfilesPage, &SuccessPanel,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/dispatcher_queue.h"
 #include "engine/engine.h"
 #include "engine/feature_items.h"
 #include "engine/pc_status.h"
@@ -41,6 +42,13 @@ struct ConfirmationDialog {
 };
 enum class DialogResult { Primary, None };
 
+// A choices file to write (save) or to read: its path; nullopt when the user cancels.
+struct ChoicesFileDialog {
+    bool save = false;
+    std::wstring title;
+    std::wstring filter; // the name of the file type
+};
+
 // The Save As question of the plan's export.
 enum class ExportFormat { Json, Registry };
 struct ExportDialog {
@@ -68,6 +76,10 @@ public:
     // Asks where to save a file (modal); nullopt when the user cancels.
     [[nodiscard]] virtual std::optional<ExportTarget> AskExportFile(const ExportDialog& dialog) = 0;
     [[nodiscard]] virtual bool SaveFile(const std::wstring& path, const std::string& bytes) = 0;
+    [[nodiscard]] virtual std::optional<std::wstring> AskChoicesFile(const ChoicesFileDialog& dialog) = 0;
+    // A small file someone may have handed over: never through a link; false with the reason.
+    [[nodiscard]] virtual bool ReadSmallFile(const std::wstring& path, std::size_t maxBytes,
+                                             std::string& bytes, std::wstring& error) = 0;
     // Shows the folder of the run logs to the user.
     virtual void OpenLogFolder() = 0;
     // A Windows error (an HRESULT for tasks) as Windows words it in the UI language, where it can.
@@ -157,6 +169,7 @@ public:
     Control ProfileTools{L"ProfileTools", ControlKind::Panel, &ProfilesPage};
     Control CheckStateText{L"CheckStateText", ControlKind::TextBlock, &ProfileTools};
     Control RestoreButton{L"RestoreButton", ControlKind::Button, &ProfileTools};
+    Control ChangesMadeButton{L"ChangesMadeButton", ControlKind::Button, &ProfileTools};
     // The plan of the selected profile, before it is applied.
     Control ReviewPage{L"ReviewPage", ControlKind::Panel, &ContentArea};
     Control ReviewTitleText{L"ReviewTitleText", ControlKind::TextBlock, &ReviewPage};
@@ -166,6 +179,8 @@ public:
     Control OnlyChangesCheckBox{L"OnlyChangesCheckBox", ControlKind::CheckBox, &ReviewTools};
     Control ExportNoticeText{L"ExportNoticeText", ControlKind::TextBlock, &ReviewTools};
     Control ExportButton{L"ExportButton", ControlKind::Button, &ReviewTools};
+    Control ExportChoicesButton{L"ExportChoicesButton", ControlKind::Button, &ReviewTools};
+    Control ImportChoicesButton{L"ImportChoicesButton", ControlKind::Button, &ReviewTools};
     // The features of the plan by category; the selected one's description, warnings and items below it.
     Control FeatureList{L"FeatureList", ControlKind::ListView, &ReviewPage};
     Control FeatureDetailsText{L"FeatureDetailsText", ControlKind::TextBox, &ReviewPage};
@@ -192,6 +207,7 @@ public:
     // Under the result of a run or a restore.
     Control ResultTools{L"ResultTools", ControlKind::Panel, &StatusArea};
     Control ShowDetailsButton{L"ShowDetailsButton", ControlKind::Button, &ResultTools};
+    Control PutBackButton{L"PutBackButton", ControlKind::Button, &ResultTools};
     Control OpenLogFolderButton{L"OpenLogFolderButton", ControlKind::Button, &ResultTools};
     Control DoneButton{L"DoneButton", ControlKind::Button, &ResultTools};
     Control DetailsList{L"DetailsList", ControlKind::ListView, &StatusArea};
@@ -227,6 +243,10 @@ public:
     std::optional<ProfilePlan> reviewPlan;
     bool reviewFailed = false;
     FeatureListModel reviewFeatures; // the plan by feature, as the list shows it
+    // What the next run keeps as it is: the PC's choices as the last look found them, with the changes
+    // made on the Review page (saved when Apply is pressed).
+    Choices choices;
+    bool choicesEdited = false;
     // The run or restore under way, what it has reached, and what the last one left to show.
     WindowActivity activity = WindowActivity::None;
     std::optional<RunProgress> progress;
@@ -308,6 +328,14 @@ private:
     void OnReviewClick();
     void OnOnlyChangesClick();
     void OnFeatureSelected();
+    void OnFeatureToggled(std::size_t row);
+    void OnExportChoicesClick();
+    void OnImportChoicesClick();
+    void SaveEditedChoices();
+    void OnPutBackClick();
+    void OnDetailsSelected();
+    // The feature a row of the details list names; none for a heading, a restore or nothing selected.
+    [[nodiscard]] std::optional<std::size_t> DetailsFeature() const;
     void RefreshFeatureDetails();
     // The feature of the selected row; the number of features when a heading or nothing is selected.
     [[nodiscard]] std::size_t SelectedFeature() const;
@@ -318,7 +346,10 @@ private:
     void OnRunProgress(const RunProgress& reached);
     void OnRunEnded(RunReport report);
     void OnRestoreClick();
-    void StartRestore(const std::wstring& journalPath);
+    // With `only`, one feature's items: put back, and kept as they are from then on.
+    void StartRestore(const std::wstring& journalPath, std::optional<std::size_t> only = std::nullopt);
+    void OnChangesMadeClick();
+    void OnRunRead(std::optional<RunReport> report);
     void OnRestored(RestoreResult result);
     void OnShowDetailsClick();
     void OnOpenLogFolderClick();
@@ -345,10 +376,26 @@ private:
     bool scanWanted_ = false;
     bool reviewWanted_ = false;
     bool restoreShown_ = false; // the status area tells of a restore, not a run
+    bool changesShown_ = false; // the status area shows what the newest run changed, to put a feature back
+    std::optional<std::size_t> puttingBack_;                  // the feature the restore under way puts back
+    std::vector<std::optional<std::size_t>> detailsFeatures_; // the feature of each row of the details
     bool detailsShown_ = false;
     std::shared_ptr<std::atomic<bool>> cancel_; // of the run under way
     // Handlers and posted closures hold a weak reference to this; it ends with the window.
     std::shared_ptr<MainWindow*> self_;
 };
+
+template <typename Argument>
+std::function<void(Argument)> MainWindow::PostTo(void (MainWindow::*handler)(Argument)) {
+    std::weak_ptr<MainWindow*> weak = self_;
+    DispatcherQueue& dispatcher = services_.dispatcher;
+    return [weak, handler, &dispatcher](Argument argument) {
+        dispatcher.TryEnqueue([weak, handler, argument = std::move(argument)]() mutable {
+            if (const auto self = weak.lock()) {
+                ((*self)->*handler)(std::move(argument));
+            }
+        });
+    };
+}
 
 } // namespace Velmora::implementation

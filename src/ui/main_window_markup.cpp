@@ -55,11 +55,12 @@ ControlLook RowLook(double spacing, Alignment alignment = Alignment::Stretch) {
 void MainWindow::LoadMarkup() {
     LanguageComboBox.SetItems({L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", L"English"});
     for (Control* hidden :
-         {&StatusArea,           &ProgressPanel,        &SuccessPanel,        &FailurePanel,
-          &EssentialUpdateBadge, &StandardUpdateBadge,  &MaximumUpdateBadge,  &AlreadyAppliedPanel,
-          &ReviewPage,           &ReviewButton,         &RestoreResultPanel,  &ResultTools,
-          &DetailsList,          &ProfileTools,         &EssentialStatusText, &StandardStatusText,
-          &MaximumStatusText,    &EssentialChangedText, &StandardChangedText, &MaximumChangedText}) {
+         {&StatusArea,           &ProgressPanel,       &SuccessPanel,        &FailurePanel,
+          &EssentialUpdateBadge, &StandardUpdateBadge, &MaximumUpdateBadge,  &AlreadyAppliedPanel,
+          &ReviewPage,           &ReviewButton,        &RestoreResultPanel,  &ResultTools,
+          &DetailsList,          &ProfileTools,        &EssentialStatusText, &StandardStatusText,
+          &PutBackButton,        &ChangesMadeButton,   &MaximumStatusText,   &EssentialChangedText,
+          &StandardChangedText,  &MaximumChangedText}) {
         hidden->SetVisibility(C);
     }
     // The check box's own caption is the app-removal text.
@@ -116,6 +117,7 @@ void MainWindow::LoadMarkup() {
     CheckStateText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
     CheckStateText.look.fill = true;
     RestoreButton.look = ButtonLook(0, Alignment::End);
+    ChangesMadeButton.look = ButtonLook(0, Alignment::End);
 
     ReviewPage.look = PageLook(24);
     ReviewPage.look.spacing = 12;
@@ -129,9 +131,12 @@ void MainWindow::LoadMarkup() {
     ExportNoticeText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
     ExportNoticeText.look.fill = true;
     ExportButton.look = ButtonLook(140, Alignment::End);
+    ExportChoicesButton.look = ButtonLook(0, Alignment::End);
+    ImportChoicesButton.look = ButtonLook(0, Alignment::End);
     FeatureList.look.fill = true;
     FeatureList.look.minHeight = 200;
     FeatureList.look.columnWeights = {46, 18, 20, 16};
+    FeatureList.look.rowChecks = true;    // ticked: this run makes it; clear: kept as it is
     FeatureDetailsText.look.height = 150; // the whole feature, wrapped and scrolled; nothing cut off
     FeatureDetailsText.SetReadOnly(true);
 
@@ -152,7 +157,7 @@ void MainWindow::LoadMarkup() {
     ProgressRing.look.alignment = Alignment::Center;
     ProgressStepText.look = TextLook(FontRole::Body, Alignment::Center);
     ResultTools.look = RowLook(16, Alignment::Center);
-    for (Control* button : {&ShowDetailsButton, &OpenLogFolderButton, &DoneButton}) {
+    for (Control* button : {&ShowDetailsButton, &PutBackButton, &OpenLogFolderButton, &DoneButton}) {
         button->look = ButtonLook(160, Alignment::Start);
     }
     DetailsList.look.fill = true;

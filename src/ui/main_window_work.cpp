@@ -41,19 +41,6 @@ std::wstring ErrorCode(std::uint32_t error) {
 
 } // namespace
 
-template <typename Argument>
-std::function<void(Argument)> MainWindow::PostTo(void (MainWindow::*handler)(Argument)) {
-    std::weak_ptr<MainWindow*> weak = self_;
-    DispatcherQueue& dispatcher = services_.dispatcher;
-    return [weak, handler, &dispatcher](Argument argument) {
-        dispatcher.TryEnqueue([weak, handler, argument = std::move(argument)]() mutable {
-            if (const auto self = weak.lock()) {
-                ((*self)->*handler)(std::move(argument));
-            }
-        });
-    };
-}
-
 // ---- reading the PC for the Profiles and Review pages ----
 
 void MainWindow::OnPageOpened(PageState page) {
@@ -134,6 +121,9 @@ void MainWindow::OnScanned(std::uint64_t opening, std::optional<PcStatus> status
     readBusy_ = false;
     if (opening == opening_ && run.pageState.load() == PageState::Profiles) {
         pcStatus = std::move(status);
+        if (pcStatus && !choicesEdited) {
+            choices = pcStatus->choices;
+        }
         pcCheckFailed = !pcStatus.has_value();
         RefreshUi();
     }
@@ -178,6 +168,7 @@ void MainWindow::RefreshCardStatus() {
     CheckStateText.SetText(state);
     CheckStateText.SetVisibility(state.empty() ? C : V);
     RestoreButton.SetVisibility(pcStatus && pcStatus->restorable ? V : C);
+    ChangesMadeButton.SetVisibility(pcStatus && pcStatus->restorable ? V : C);
     ProfileTools.SetVisibility(!state.empty() || (pcStatus && pcStatus->restorable) ? V : C);
 }
 
@@ -208,8 +199,14 @@ void MainWindow::RefreshReviewPage() {
         for (const FeatureListModel::Row& row : reviewFeatures.rows) {
             headings.push_back(row.heading);
         }
-        FeatureList.SetRows(FeatureListRows(reviewFeatures, features, profile, services_.texts),
+        FeatureList.SetRows(FeatureListRows(reviewFeatures, features, profile, choices, services_.texts),
                             std::move(headings));
+        FeatureList.SetRowChecks(FeatureRowChecks(reviewFeatures, features, choices));
+        if (!choices.Empty()) {
+            ReviewCountsText.SetText(
+                ReviewCountsText.Text() + L" " +
+                FillText(Text(TextId::FeaturesKept), L"{k}", Count(choices.kept.size())));
+        }
         // The same feature stays selected when the list is filtered or refreshed; else the first one.
         int select = -1;
         for (std::size_t i = 0; i < reviewFeatures.rows.size(); ++i) {
@@ -226,11 +223,14 @@ void MainWindow::RefreshReviewPage() {
         ReviewCountsText.SetText(Text(reviewFailed ? TextId::CheckFailed : TextId::CheckingPc));
         reviewFeatures = {};
         FeatureList.SetRows({});
+        FeatureList.SetRowChecks({});
         FeatureList.SetSelectedIndex(-1);
     }
     RefreshFeatureDetails();
     OnlyChangesCheckBox.SetEnabled(reviewPlan.has_value());
     ExportButton.SetEnabled(reviewPlan.has_value());
+    ExportChoicesButton.SetEnabled(reviewPlan.has_value());
+    ImportChoicesButton.SetEnabled(reviewPlan.has_value());
     ExportNoticeText.SetVisibility(ExportNoticeText.Text().empty() ? C : V);
 }
 
@@ -268,7 +268,7 @@ void MainWindow::RefreshFeatureDetails() {
         // A category's heading tells what its features are when it is reached with the arrow keys.
         text = row.heading ? std::wstring(CategoryTitle(row.category).In(language))
                            : Velmora::FeatureDetailsText(reviewFeatures.groups[row.group], features,
-                                                         run.selectedProfile.load(),
+                                                         run.selectedProfile.load(), choices,
                                                          OnlyChangesCheckBox.IsChecked(), services_.texts);
     }
     FeatureDetailsText.SetReadOnly(false);
@@ -359,6 +359,11 @@ void MainWindow::RefreshResultTools() {
                          (restoreShown_ ? lastRestore && !lastRestore->refused : lastReport.has_value());
     ShowDetailsButton.SetEnabled(details);
     ShowDetailsButton.SetText(Text(detailsShown_ ? TextId::HideDetails : TextId::ShowDetails));
+    ShowDetailsButton.SetVisibility(changesShown_ ? C : V);
+    // One feature of a run put back: from its details, or from the changes the newest run made.
+    const bool canPutBack = detailsShown_ && !restoreShown_ && lastReport && !lastReport->journalPath.empty();
+    PutBackButton.SetVisibility(canPutBack ? V : C);
+    PutBackButton.SetEnabled(activity == WindowActivity::None && DetailsFeature().has_value());
     // A failed run goes back to the profiles with its own Cancel.
     DoneButton.SetVisibility(failure ? C : V);
 }
@@ -419,11 +424,13 @@ void MainWindow::OnRestoreClick() {
     });
 }
 
-void MainWindow::StartRestore(const std::wstring& journalPath) {
+void MainWindow::StartRestore(const std::wstring& journalPath, std::optional<std::size_t> only) {
     WindowEngine* engine = services_.engine;
     if (engine == nullptr || activity != WindowActivity::None || closing || !ClaimRun()) {
         return;
     }
+    puttingBack_ = only;
+    changesShown_ = false;
     run.pageState = PageState::Applying;
     refreshedPage_ = PageState::Applying;
     for (Control* control : {&BackButton, &ContinueButton, &ApplyButton, &ProfilesPage, &AlreadyAppliedPanel,
@@ -441,11 +448,17 @@ void MainWindow::StartRestore(const std::wstring& journalPath) {
     ProgressStepText.SetText(Text(TextId::Preparing));
     const std::function<void(const RunProgress&)> reached = PostTo(&MainWindow::OnRunProgress);
     const std::function<void(RestoreResult)> restored = PostTo(&MainWindow::OnRestored);
-    const bool started = engine->StartWork([engine, journalPath, reached, restored] {
+    std::optional<RestoreOnly> feature;
+    if (only) {
+        feature.emplace(RestoreOnly{features, {*only}});
+    }
+    const bool started = engine->StartWork([engine, journalPath, reached, restored, feature] {
         RestoreResult result;
         try {
             ProgressPoster poster(reached);
-            result = engine->Restore(journalPath, [&poster](const RunProgress& item) { poster.Offer(item); });
+            result = engine->Restore(
+                journalPath, [&poster](const RunProgress& item) { poster.Offer(item); },
+                feature ? &*feature : nullptr);
         } catch (...) {
             result.refused = true;
             result.message = L"The restore stopped on an unexpected error.";
@@ -482,6 +495,16 @@ void MainWindow::OnRestored(RestoreResult result) {
         message = FillText(FillText(message, L"{failed}", Count(result.failed.size())), L"{gone}",
                            Count(result.cannotComeBack.size()));
     }
+    // A feature put back stays as it is from now on, so that the next Apply does not undo it.
+    if (puttingBack_ && !result.refused && !result.cancelled && services_.engine != nullptr) {
+        const std::string_view id = features.Features()[*puttingBack_].id;
+        if (services_.engine->KeepToo({std::wstring(id.begin(), id.end())}).succeeded) {
+            choices.kept.try_emplace(*puttingBack_, ChoiceSource::Stored);
+            message += L" " + FillText(Text(TextId::PutBackDone), L"{feature}",
+                                       std::wstring(features.Features()[*puttingBack_].title.In(language)));
+        }
+    }
+    puttingBack_.reset();
     RestoreResultMessageText.SetText(message);
     lastRestore = std::move(result);
     ShowStatusPanel(&RestoreResultPanel);
@@ -489,6 +512,7 @@ void MainWindow::OnRestored(RestoreResult result) {
 
 void MainWindow::OnShowDetailsClick() {
     detailsShown_ = !detailsShown_;
+    detailsFeatures_.clear();
     const ErrorDescriber describe = [this](std::uint32_t error) {
         const std::wstring words = services_.platform.ErrorMessage(error, language);
         return words.empty() ? FillText(Text(TextId::ErrorNumber), L"{code}", ErrorCode(error))
@@ -499,7 +523,7 @@ void MainWindow::OnShowDetailsClick() {
     if (detailsShown_ && restoreShown_ && lastRestore) {
         rows = RestoreResultRows(*lastRestore, services_.texts, describe);
     } else if (detailsShown_ && lastReport) {
-        rows = RunResultRows(*lastReport, features, services_.texts, describe);
+        rows = RunResultRows(*lastReport, features, services_.texts, describe, &detailsFeatures_);
     }
     DetailsList.SetColumns(ResultColumns(services_.texts, restoreShown_));
     DetailsList.SetRows(std::move(rows));
@@ -512,6 +536,7 @@ void MainWindow::OnOpenLogFolderClick() {
 }
 
 void MainWindow::OnDoneClick() {
+    changesShown_ = false;
     ReloadAppliedState();
     run.pageState = PageState::Profiles;
     restoreShown_ = false;

@@ -214,7 +214,8 @@ std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts, bool re
 }
 
 ListRows RunResultRows(const RunReport& report, const FeatureIndex& features, const LocalizedTextTable& texts,
-                       const ErrorDescriber& describeError) {
+                       const ErrorDescriber& describeError,
+                       std::vector<std::optional<std::size_t>>* rowFeatures) {
     // Each item once, where it was first reached, with the outcome of its last change.
     std::vector<const RunItemResult*> items;
     std::map<std::wstring, std::size_t> index;
@@ -242,14 +243,18 @@ ListRows RunResultRows(const RunReport& report, const FeatureIndex& features, co
                        : texts.LookupText(TextId::NoFeature);
     };
     std::array<ListRows, 4> groups; // failed, changed, in effect, not reached
+    std::array<std::vector<std::optional<std::size_t>>, 4> groupFeatures;
     for (const RunItemResult* item : items) {
         const std::wstring name = ItemText(item->target, texts);
         const std::wstring feature = featureTitle(item);
+        std::size_t group = 1;
         // What was in effect already stays so even where its write was refused (a value to delete that
         // is not there).
         if (!item->done) {
+            group = 3;
             groups[3].push_back({texts.LookupText(TextId::ResultNotReached), feature, name, {}});
         } else if (item->absent || item->inEffectBefore) {
+            group = 2;
             groups[2].push_back({texts.LookupText(TextId::ResultInEffect), feature, name, {}});
         } else if (!item->succeeded) {
             groups[0].push_back(
@@ -258,10 +263,14 @@ ListRows RunResultRows(const RunReport& report, const FeatureIndex& features, co
         } else {
             groups[1].push_back({texts.LookupText(TextId::ResultChanged), feature, name, {}});
         }
+        groupFeatures[group].push_back(features.FeatureOf(item->target));
     }
     ListRows rows;
-    for (ListRows& group : groups) {
-        std::move(group.begin(), group.end(), std::back_inserter(rows));
+    for (std::size_t group = 0; group < groups.size(); ++group) {
+        std::move(groups[group].begin(), groups[group].end(), std::back_inserter(rows));
+        if (rowFeatures != nullptr) {
+            rowFeatures->insert(rowFeatures->end(), groupFeatures[group].begin(), groupFeatures[group].end());
+        }
     }
     return rows;
 }

@@ -38,8 +38,10 @@ using ErrorDescriber = std::function<std::wstring(std::uint32_t error)>;
 // or disable), then what it did not reach; by feature within each. Each item once, with its last outcome.
 // A restore's details name the step of each item where a run's name its feature.
 [[nodiscard]] std::vector<std::wstring> ResultColumns(const LocalizedTextTable& texts, bool restore);
+// `rowFeatures`, when given, gets the feature of each row.
 [[nodiscard]] ListRows RunResultRows(const RunReport& report, const FeatureIndex& features,
-                                     const LocalizedTextTable& texts, const ErrorDescriber& describeError);
+                                     const LocalizedTextTable& texts, const ErrorDescriber& describeError,
+                                     std::vector<std::optional<std::size_t>>* rowFeatures = nullptr);
 // What could not be restored first, then what cannot come back, what was left alone, what was restored.
 [[nodiscard]] ListRows RestoreResultRows(const RestoreResult& result, const LocalizedTextTable& texts,
                                          const ErrorDescriber& describeError);

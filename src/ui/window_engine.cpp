@@ -70,9 +70,23 @@ std::int32_t EngineForWindow::Run(const ApplyRunContext& context, const RunOptio
     return outcome;
 }
 
-RestoreResult EngineForWindow::Restore(const std::wstring& journalPath, const ProgressObserver& progress) {
+RestoreResult EngineForWindow::Restore(const std::wstring& journalPath, const ProgressObserver& progress,
+                                       const RestoreOnly* only) {
     const std::lock_guard lock(oneAtATime_);
-    return RestoreJournal(services_, journalPath, progress);
+    return RestoreJournal(services_, journalPath, progress, nullptr, only);
+}
+
+std::optional<RunReport> EngineForWindow::ReadRun(const std::wstring& journalPath, std::wstring& error) {
+    const std::lock_guard lock(oneAtATime_);
+    return ReadRunJournal(services_, journalPath, error);
+}
+
+WriteOutcome EngineForWindow::SaveChoices(const std::vector<std::wstring>& keptIds) {
+    return WriteStoredChoices(services_.writer, keptIds);
+}
+
+WriteOutcome EngineForWindow::KeepToo(const std::vector<std::wstring>& ids) {
+    return AddStoredChoices(services_.reader, services_.writer, ids);
 }
 
 } // namespace Velmora

@@ -25,8 +25,16 @@ public:
     // The journaled run of the pipeline; `report` says what it did once it returns.
     virtual std::int32_t Run(const ApplyRunContext& context, const RunOptions& options,
                              RunReport& report) = 0;
+    // With `only`, those features' items alone (put back to what the PC held before the run).
     [[nodiscard]] virtual RestoreResult Restore(const std::wstring& journalPath,
-                                                const ProgressObserver& progress) = 0;
+                                                const ProgressObserver& progress,
+                                                const RestoreOnly* only = nullptr) = 0;
+    [[nodiscard]] virtual std::optional<RunReport> ReadRun(const std::wstring& journalPath,
+                                                           std::wstring& error) = 0;
+    // Replaces the PC's stored choices.
+    [[nodiscard]] virtual WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) = 0;
+    // Adds to them (a feature put back stays as it is).
+    [[nodiscard]] virtual WriteOutcome KeepToo(const std::vector<std::wstring>& ids) = 0;
 };
 
 // The engine itself behind the window. One piece of work at a time: a scan never overlaps a run, a
@@ -41,7 +49,11 @@ public:
     ProfilePlan PlanRun(const RunController& controller, SettingsProfile profile,
                         const PlanOptions& options) override;
     std::int32_t Run(const ApplyRunContext& context, const RunOptions& options, RunReport& report) override;
-    RestoreResult Restore(const std::wstring& journalPath, const ProgressObserver& progress) override;
+    RestoreResult Restore(const std::wstring& journalPath, const ProgressObserver& progress,
+                          const RestoreOnly* only) override;
+    std::optional<RunReport> ReadRun(const std::wstring& journalPath, std::wstring& error) override;
+    WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override;
+    WriteOutcome KeepToo(const std::vector<std::wstring>& ids) override;
 
 private:
     EngineServices& services_; // not owned

@@ -163,7 +163,24 @@ inline constexpr std::int32_t ApplyWarningTitle = 139;
 inline constexpr std::int32_t ApplyWarningIntro = 140;
 inline constexpr std::int32_t ApplyWarningOutro = 141;
 inline constexpr std::int32_t NoFeature = 142;
-inline constexpr std::int32_t Count = 143;
+inline constexpr std::int32_t RunKept = 143;
+inline constexpr std::int32_t RunKeptByPolicy = 144;
+inline constexpr std::int32_t FeaturesKept = 145;
+inline constexpr std::int32_t KeptDetails = 146;
+inline constexpr std::int32_t KeptByPolicyDetails = 147;
+inline constexpr std::int32_t KeptReason = 148;
+inline constexpr std::int32_t ExportChoices = 149;
+inline constexpr std::int32_t ImportChoices = 150;
+inline constexpr std::int32_t ChoicesFileTitle = 151;
+inline constexpr std::int32_t ChoicesFilter = 152;
+inline constexpr std::int32_t ChoicesImported = 153;
+inline constexpr std::int32_t ChoicesRefused = 154;
+inline constexpr std::int32_t PutBack = 155;
+inline constexpr std::int32_t PutBackDone = 156;
+inline constexpr std::int32_t ChangesMade = 157;
+inline constexpr std::int32_t ChangesMadeTitle = 158;
+inline constexpr std::int32_t ChangesMadeMessage = 159;
+inline constexpr std::int32_t Count = 160;
 } // namespace TextId
 
 // `text` with the first "{name}" placeholder replaced by `value`.

@@ -54,6 +54,8 @@ public:
     [[nodiscard]] LRESULT DrawListCell(NMLVCUSTOMDRAW& draw) const;
     // A list's selection changed on screen: the control learns its new row.
     void ListSelectionChanged(HWND list) const;
+    // A click on a row's check box, or Space on the focused row: the control's RowToggled decides.
+    void ListCheckToggled(const NMHDR& notice) const;
 
     // A list's request for the text of one cell (LVN_GETDISPINFO of a list that holds no data itself).
     void FillListCell(NMLVDISPINFOW& request) const;

@@ -227,7 +227,9 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
         ShowProgress(control, child);
         break;
     case ControlKind::ListView:
-        ::SendMessageW(child, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+        ::SendMessageW(child, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                       LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP |
+                           (control.look.rowChecks ? LVS_EX_CHECKBOXES : 0));
         ::SetWindowTheme(ListView_GetHeader(child), L"", L"");
         ::SetWindowSubclass(child, &ListProcedure, 1, reinterpret_cast<DWORD_PTR>(&painter_));
         SetColours(control, child);
@@ -499,10 +501,40 @@ LRESULT ControlWindows::DrawListCell(NMLVCUSTOMDRAW& draw) const {
     const auto& rows = control->Rows();
     const std::wstring text = row < rows.size() && column < rows[row].size() ? rows[row][column] : L"";
     const bool selected = ::SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) != 0;
+    if (column == 0 && control->HasRowChecks()) {
+        // The list leaves the check box to the row's own drawing, which this replaces.
+        RECT bounds{};
+        bounds.left = LVIR_BOUNDS;
+        ::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+        const RECT box{bounds.left, cell.top, cell.left, cell.bottom};
+        painter_.DrawRowCheck(draw.nmcd.hdc, box, control->RowCheckOf(row));
+    }
     painter_.DrawListCell(draw.nmcd.hdc, cell, text, selected, ::GetFocus() == list,
                           control->EffectiveFlowDirection() == FlowDirection::RightToLeft,
                           control->IsHeadingRow(row));
     return CDRF_SKIPDEFAULT;
+}
+
+void ControlWindows::ListCheckToggled(const NMHDR& notice) const {
+    Control* control = ControlOf(notice.hwndFrom);
+    if (control == nullptr || !control->HasRowChecks()) {
+        return;
+    }
+    int row = -1;
+    if (notice.code == NM_CLICK) {
+        LVHITTESTINFO hit{};
+        hit.pt = reinterpret_cast<const NMITEMACTIVATE&>(notice).ptAction;
+        if (::SendMessageW(notice.hwndFrom, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)) >= 0 &&
+            (hit.flags & LVHT_ONITEMSTATEICON) != 0) {
+            row = hit.iItem;
+        }
+    } else if (notice.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(notice).wVKey == VK_SPACE) {
+        row = static_cast<int>(
+            ::SendMessageW(notice.hwndFrom, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    }
+    if (row >= 0) {
+        control->RaiseRowToggled(static_cast<std::size_t>(row));
+    }
 }
 
 void ControlWindows::ListSelectionChanged(HWND list) const {
@@ -517,11 +549,22 @@ void ControlWindows::ListSelectionChanged(HWND list) const {
 
 void ControlWindows::FillListCell(NMLVDISPINFOW& request) const {
     const Control* control = ControlOf(request.hdr.hwndFrom);
-    if (control == nullptr || (request.item.mask & LVIF_TEXT) == 0 || request.item.cchTextMax <= 0) {
+    if (control == nullptr) {
+        return;
+    }
+    const auto row = static_cast<size_t>(request.item.iItem);
+    if ((request.item.mask & LVIF_STATE) != 0 && request.item.iSubItem == 0 && control->HasRowChecks()) {
+        // The check box, which screen readers read as the row's checked state: image 1 clear, 2 ticked.
+        const RowCheck check = control->RowCheckOf(row);
+        request.item.state = INDEXTOSTATEIMAGEMASK(check == RowCheck::None      ? 0
+                                                   : check == RowCheck::Checked ? 2
+                                                                                : 1);
+        request.item.stateMask |= LVIS_STATEIMAGEMASK;
+    }
+    if ((request.item.mask & LVIF_TEXT) == 0 || request.item.cchTextMax <= 0) {
         return;
     }
     const auto& rows = control->Rows();
-    const auto row = static_cast<size_t>(request.item.iItem);
     const auto column = static_cast<size_t>(request.item.iSubItem);
     const std::wstring* text = row < rows.size() && column < rows[row].size() ? &rows[row][column] : nullptr;
     ::lstrcpynW(request.item.pszText, text != nullptr ? text->c_str() : L"", request.item.cchTextMax);

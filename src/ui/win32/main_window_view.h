@@ -54,6 +54,9 @@ public:
     std::optional<implementation::ExportTarget>
     AskExportFile(const implementation::ExportDialog& dialog) override;
     bool SaveFile(const std::wstring& path, const std::string& bytes) override;
+    std::optional<std::wstring> AskChoicesFile(const implementation::ChoicesFileDialog& dialog) override;
+    bool ReadSmallFile(const std::wstring& path, std::size_t maxBytes, std::string& bytes,
+                       std::wstring& error) override;
     void OpenLogFolder() override;
     std::wstring ErrorMessage(std::uint32_t error, std::int32_t language) override;
     void HideWindow() override;

@@ -1,5 +1,6 @@
 #include "ui/win32/main_window_view.h"
 
+#include "system/plain_file.h"
 #include "ui/layout.h"
 #include "ui/win32/confirmation_dialog.h"
 #include "ui/win32/theme.h"
@@ -271,6 +272,15 @@ bool MainWindowView::SaveFile(const std::wstring& path, const std::string& bytes
     return WriteWholeFile(path, bytes);
 }
 
+std::optional<std::wstring> MainWindowView::AskChoicesFile(const implementation::ChoicesFileDialog& dialog) {
+    return AskJsonFileName(window_, dialog);
+}
+
+bool MainWindowView::ReadSmallFile(const std::wstring& path, std::size_t maxBytes, std::string& bytes,
+                                   std::wstring& error) {
+    return ReadPlainFile(path, maxBytes, bytes, error);
+}
+
 void MainWindowView::OpenLogFolder() {
     if (openLogFolder) {
         openLogFolder();
@@ -351,6 +361,10 @@ LRESULT MainWindowView::HandleMessage(HWND window, UINT message, WPARAM wParam, 
         if (request->hdr.code == LVN_ITEMCHANGED || request->hdr.code == LVN_ODSTATECHANGED) {
             windows_.ListSelectionChanged(request->hdr.hwndFrom);
             return 0;
+        }
+        if (request->hdr.code == NM_CLICK || request->hdr.code == LVN_KEYDOWN) {
+            windows_.ListCheckToggled(request->hdr);
+            break;
         }
         break;
     }

@@ -42,6 +42,8 @@ public:
     // A heading row (a group's title) is drawn apart, in the card title's font.
     void DrawListCell(HDC dc, const RECT& cell, const std::wstring& text, bool selected, bool focused,
                       bool rightToLeft, bool heading) const;
+    // A list row's check box in the rectangle before its first cell; nothing for RowCheck::None.
+    void DrawRowCheck(HDC dc, const RECT& area, RowCheck check) const;
     // One column heading of a list (the header control draws nothing itself).
     void DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text, bool rightToLeft) const;
     // Around a focused control, outside its rectangle (given in its parent's client coordinates).

@@ -200,6 +200,22 @@ void ViewPainter::DrawListCell(HDC dc, const RECT& cell, const std::wstring& tex
     ::SelectObject(dc, oldFont);
 }
 
+void ViewPainter::DrawRowCheck(HDC dc, const RECT& area, RowCheck check) const {
+    const UniqueGdiObject background(::CreateSolidBrush(theme_.card));
+    ::FillRect(dc, &area, static_cast<HBRUSH>(background.Get()));
+    if (check == RowCheck::None) {
+        return;
+    }
+    const int size =
+        std::min(Scale(14), static_cast<int>(std::min(area.right - area.left, area.bottom - area.top)));
+    RECT box{(area.left + area.right - size) / 2, (area.top + area.bottom - size) / 2, 0, 0};
+    box.right = box.left + size;
+    box.bottom = box.top + size;
+    ::DrawFrameControl(dc, &box, DFC_BUTTON,
+                       DFCS_BUTTONCHECK | DFCS_FLAT | (check == RowCheck::Checked ? DFCS_CHECKED : 0) |
+                           (check == RowCheck::LockedUnchecked ? DFCS_INACTIVE : 0));
+}
+
 void ViewPainter::DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text,
                                   bool rightToLeft) const {
     ::FillRect(dc, &rect, static_cast<HBRUSH>(windowBrush_.Get()));

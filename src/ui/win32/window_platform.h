@@ -18,6 +18,10 @@ namespace Velmora::Win32 {
 [[nodiscard]] std::optional<implementation::ExportTarget>
 AskSaveFileName(HWND owner, const implementation::ExportDialog& dialog);
 
+// The Save As or the Open dialog over `owner` for one JSON file; nullopt when cancelled.
+[[nodiscard]] std::optional<std::wstring> AskJsonFileName(HWND owner,
+                                                          const implementation::ChoicesFileDialog& dialog);
+
 // Replaces the file with `bytes`, flushed to the disk. False when it cannot be written whole.
 [[nodiscard]] bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 

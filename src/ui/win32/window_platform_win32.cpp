@@ -61,6 +61,27 @@ std::optional<implementation::ExportTarget> AskSaveFileName(HWND owner,
     return target;
 }
 
+std::optional<std::wstring> AskJsonFileName(HWND owner, const implementation::ChoicesFileDialog& dialog) {
+    std::wstring filter = dialog.filter + L" (*.json)";
+    filter += L'\0';
+    filter += L"*.json";
+    filter += L'\0';
+    std::vector<wchar_t> file(MAX_PATH * 4, L'\0');
+    OPENFILENAMEW ask{};
+    ask.lStructSize = sizeof ask;
+    ask.hwndOwner = owner;
+    ask.lpstrFilter = filter.c_str();
+    ask.nFilterIndex = 1;
+    ask.lpstrFile = file.data();
+    ask.nMaxFile = static_cast<DWORD>(file.size());
+    ask.lpstrTitle = dialog.title.c_str();
+    ask.lpstrDefExt = L"json";
+    ask.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
+                (dialog.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    const BOOL chosen = dialog.save ? ::GetSaveFileNameW(&ask) : ::GetOpenFileNameW(&ask);
+    return chosen ? std::optional<std::wstring>(file.data()) : std::nullopt;
+}
+
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -32,6 +32,19 @@ public:
     }
     void RestartComputer() override { ++restarts; }
     std::optional<ExportTarget> AskExportFile(const ExportDialog&) override { return exportTo; }
+    std::optional<std::wstring> AskChoicesFile(const ChoicesFileDialog& dialog) override {
+        choicesAsked.push_back(dialog);
+        return choicesFile;
+    }
+    bool ReadSmallFile(const std::wstring& path, std::size_t maxBytes, std::string& bytes,
+                       std::wstring& error) override {
+        const auto found = saved.find(path);
+        error = found == saved.end()              ? L"it is not there"
+                : found->second.size() > maxBytes ? L"it is too large"
+                                                  : L"";
+        bytes = found == saved.end() ? std::string() : found->second;
+        return error.empty();
+    }
     bool SaveFile(const std::wstring& path, const std::string& bytes) override {
         saved[path] = bytes;
         return true;
@@ -45,6 +58,8 @@ public:
 
     std::optional<ExportTarget> exportTo;
     std::map<std::wstring, std::string> saved;
+    std::optional<std::wstring> choicesFile; // the answer to the next choices file question
+    std::vector<ChoicesFileDialog> choicesAsked;
     int logFolderShown = 0;
     bool hidden = false;
     bool ended = false;
@@ -101,10 +116,25 @@ public:
         out = report;
         return RunApplyPipeline(context);
     }
-    RestoreResult Restore(const std::wstring& journalPath, const ProgressObserver& observer) override {
+    RestoreResult Restore(const std::wstring& journalPath, const ProgressObserver& observer,
+                          const RestoreOnly* only) override {
         restored.push_back(journalPath);
+        restoredOnly.push_back(only != nullptr ? only->only : std::vector<std::size_t>{});
         observer(RunProgress{ItemStep::Services, 1, 1, 1, 1});
         return restoreResult;
+    }
+    std::optional<RunReport> ReadRun(const std::wstring& journalPath, std::wstring&) override {
+        RunReport read = report;
+        read.journalPath = journalPath;
+        return read;
+    }
+    WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override {
+        storedChoices = keptIds;
+        return {true, 0};
+    }
+    WriteOutcome KeepToo(const std::vector<std::wstring>& ids) override {
+        storedChoices.insert(storedChoices.end(), ids.begin(), ids.end());
+        return {true, 0};
     }
     // Runs the work started so far, on the calling thread; returns how much ran.
     int RunPending() {
@@ -124,6 +154,8 @@ public:
     RestoreResult restoreResult;
     std::vector<std::function<void()>> pending;
     std::vector<std::wstring> restored;
+    std::vector<std::vector<std::size_t>> restoredOnly;
+    std::vector<std::wstring> storedChoices;
     int scans = 0;
     int runs = 0;
     SettingsProfile scannedFor = kNoProfile;
