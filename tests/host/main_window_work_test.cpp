@@ -311,4 +311,53 @@ TEST_F(WindowWorkTest, RestoreAsksFirstShowsWhatCouldNotComeBackAndTheAppliedSta
     EXPECT_FALSE(w.ResultTools.IsShown());
 }
 
+// A feature is kept by clearing its row (a policy's stays locked), the choice is saved when Apply is pressed,
+// and a feature of the run is put back from its details and stays kept.
+TEST_F(WindowWorkTest, ClearedFeaturesAreKeptSavedOnApplyAndOneFeatureIsPutBackFromTheDetails) {
+    const RegistryValueTarget advertising{
+        2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\AdvertisingInfo", L"DisabledByGroupPolicy", {}};
+    const RegistryValueTarget reporting{
+        2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Error Reporting", L"Disabled", {}};
+    engine.plan.entries = {Entry(ItemStep::Registry, advertising, AbsentValue(), DwordValue(1)),
+                           Entry(ItemStep::Registry, reporting, AbsentValue(), DwordValue(1))};
+    MainWindow& w = Open();
+    const std::size_t reportingFeature = *w.features.FeatureOf(reporting);
+    engine.status.choices.kept.emplace(reportingFeature, ChoiceSource::Policy);
+    Settle();
+    w.ReviewButton.RaiseClick();
+    Settle();
+    // Rows: privacy heading, error reporting (locked by the policy), ads heading, advertising.
+    EXPECT_EQ(w.FeatureList.RowCheckOf(0), RowCheck::None);
+    EXPECT_EQ(w.FeatureList.RowCheckOf(1), RowCheck::LockedUnchecked);
+    EXPECT_EQ(w.FeatureList.Rows()[1][2], L"Kept: set by your organisation");
+    EXPECT_EQ(w.FeatureList.RowCheckOf(3), RowCheck::Checked);
+    w.FeatureList.RaiseRowToggled(1);
+    EXPECT_EQ(w.FeatureList.RowCheckOf(1), RowCheck::LockedUnchecked) << "a policy's choice stays";
+    w.FeatureList.RaiseRowToggled(3);
+    EXPECT_EQ(w.FeatureList.RowCheckOf(3), RowCheck::Unchecked);
+    EXPECT_NE(w.ReviewCountsText.Text().find(L"2 features kept as they are."), std::wstring::npos);
+    EXPECT_NE(w.FeatureDetailsText.Text().find(L"Kept as it is"), std::wstring::npos);
+    w.ReapplyButton.RaiseClick(); // nothing left to warn of: both features are kept
+    EXPECT_EQ(engine.storedChoices, std::vector<std::wstring>{L"advertising-id-off"})
+        << "the policy keeps its own";
+
+    RunItemResult changed{ItemStep::Registry, advertising, DescribeItem(advertising), true, true, 0,
+                          std::nullopt};
+    engine.report.items = {changed};
+    engine.report.journalPath = L"J\\run.json";
+    timer.RunPending();
+    dispatcher.Drain();
+    w.ShowDetailsButton.RaiseClick();
+    EXPECT_FALSE(w.PutBackButton.IsEnabled()) << "no feature chosen yet";
+    w.DetailsList.SetSelectedIndex(0);
+    ASSERT_TRUE(w.PutBackButton.IsEnabled());
+    engine.storedChoices.clear();
+    w.PutBackButton.RaiseClick();
+    Settle();
+    ASSERT_EQ(engine.restored, std::vector<std::wstring>{L"J\\run.json"});
+    EXPECT_EQ(engine.restoredOnly[0], std::vector<std::size_t>{*w.features.FeatureOf(advertising)});
+    EXPECT_EQ(engine.storedChoices, std::vector<std::wstring>{L"advertising-id-off"}) << "kept from now on";
+    EXPECT_NE(w.RestoreResultMessageText.Text().find(L"is kept as it is from now on"), std::wstring::npos);
+}
+
 } // namespace
