@@ -10,13 +10,6 @@
 #include "ui/window_engine.h"
 
 namespace Velmora::implementation {
-namespace {
-
-constexpr Visibility V = Visibility::Visible;
-constexpr Visibility C = Visibility::Collapsed;
-
-} // namespace
-
 void MainWindow::OnFeatureToggled(std::size_t row) {
     if (row >= reviewFeatures.rows.size() || reviewFeatures.rows[row].heading) {
         return;
@@ -161,7 +154,7 @@ void MainWindow::OnRunRead(std::optional<RunReport> report) {
     refreshedPage_ = PageState::Applying;
     for (Control* control : {&BackButton, &ContinueButton, &ApplyButton, &ProfilesPage, &AlreadyAppliedPanel,
                              &ReviewPage, &ReviewButton}) {
-        control->SetVisibility(C);
+        control->SetVisibility(Visibility::Collapsed);
     }
     restoreShown_ = false;
     changesShown_ = true;
