@@ -51,7 +51,7 @@ const std::array<OptionSpec, 9> kOptions = {{
     {L"--report", Bit(Command::Apply), nullptr, &Arguments::reportPath},
     {L"--users", Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status), nullptr, &Arguments::users},
     {L"--keep", kChoosing | Bit(Command::Choices), nullptr, &Arguments::keep},
-    {L"--choices", kChoosing, nullptr, &Arguments::choicesFile},
+    {L"--choices", kChoosing | Bit(Command::Choices), nullptr, &Arguments::choicesFile},
     {L"--only", Bit(Command::Restore), nullptr, &Arguments::only},
 }};
 
@@ -174,12 +174,14 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& args) {
     parsed.json = std::find(args.begin(), args.end(), L"--json") != args.end();
     if (std::any_of(args.begin(), args.end(), IsHelp)) {
         parsed.arguments = Arguments{};
+        parsed.arguments->json = parsed.json;
         return parsed;
     }
     if (std::find(args.begin(), args.end(), L"--version") != args.end()) {
         parsed.command = Command::Version;
         parsed.arguments = Arguments{};
         parsed.arguments->command = Command::Version;
+        parsed.arguments->json = parsed.json;
         return parsed;
     }
 
@@ -268,8 +270,9 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& args) {
         }
     }
     if (command->command == Command::Choices &&
-        (arguments.choicesAction == L"set") != arguments.keep.has_value()) {
-        return Refuse(parsed, L"choices set needs --keep, and --keep goes with choices only as choices set.");
+        (arguments.choicesAction == L"set") != (arguments.keep || arguments.choicesFile)) {
+        return Refuse(parsed, L"choices set needs --keep or --choices, and they go with choices only as "
+                              L"choices set.");
     }
     for (const auto& [given, ids] :
          {std::pair{&arguments.keep, &arguments.keepIds}, std::pair{&arguments.only, &arguments.onlyIds}}) {
@@ -299,20 +302,29 @@ std::wstring Usage() {
     return L"Usage: velmora-cli COMMAND [OPTIONS]\n"
            L"\n"
            L"  profiles                         the three profiles and how many changes each makes\n"
-           L"  plan PROFILE [--users USERS]     what PROFILE would change on this PC; changes nothing\n"
-           L"  apply PROFILE [--users USERS] [--remove-apps] [--no-restore-point] [--restart] [--report FILE]\n"
+           L"  plan PROFILE [--users USERS] [--keep IDS] [--choices FILE]\n"
+           L"                                   what PROFILE would change on this PC; changes nothing\n"
+           L"  apply PROFILE [--users USERS] [--keep IDS] [--choices FILE] [--remove-apps]\n"
+           L"        [--no-restore-point] [--restart] [--report FILE]\n"
            L"                                   applies PROFILE (needs elevation)\n"
-           L"  status [--users USERS]           the applied profile and the settings that have drifted\n"
-           L"  restore [JOURNAL]                restores the newest journal, or the one named (needs elevation)\n"
+           L"  status [--users USERS] [--keep IDS] [--choices FILE]\n"
+           L"                                   the applied profile and the settings that have drifted\n"
+           L"  restore [JOURNAL] [--only IDS]   restores the newest journal, or the one named; with --only,\n"
+           L"                                   only those features, which are kept from then on (needs elevation)\n"
            L"  journals                         lists the journals (needs elevation)\n"
            L"  features                         the features: what each change is, in words, and what it may\n"
            L"                                   turn off\n"
+           L"  choices [set --keep IDS | set --choices FILE | clear]\n"
+           L"                                   the features this PC keeps as they are, stored and by policy;\n"
+           L"                                   set and clear change the stored ones (needs elevation)\n"
            L"  --version, --help\n"
            L"\n"
            L"PROFILE is essential, standard or maximum. USERS names whose per-user settings a command\n"
            L"reaches: current (the account velmora-cli runs as; the default, but never as SYSTEM), all (every\n"
            L"user profile), default (the Default profile, which accounts made later start from), an account or\n"
-           L"a SID; several with commas, e.g. all,default. Every command takes --json: one JSON document on\n"
+           L"a SID; several with commas, e.g. all,default. IDS are feature ids (see features) with commas; a\n"
+           L"kept feature is neither set nor taken back. --keep and --choices (a file exported from the window)\n"
+           L"add to the stored choices for that command only. Every command takes --json: one JSON document on\n"
            L"standard output. Exit codes: 0 done; 3010 done, restart recommended; 1641 restart started;\n"
            L"1603 failed; 1618 another Velmora run is in progress; 1602 cancelled; 87 bad arguments;\n"
            L"740 needs elevation. See docs/cli.md.\n";

@@ -47,6 +47,8 @@ TEST(CliArguments, AcceptTheDocumentedFormsAndRefuseTheRestWithAReason) {
         {{L"plan", L"standard", L"--users=ALL,default,PC\\ann"}, nullptr},
         {{L"status", L"--users", L"all,,default"}, L"is not a list of users"},
         {{L"restore", L"--users", L"all"}, L"--users does not go with restore"},
+        {{L"choices", L"set", L"--choices", L"c.json"}, nullptr},
+        {{L"choices", L"--choices", L"c.json"}, L"choices set needs --keep or --choices"},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = ParseArguments(c.args);
@@ -63,6 +65,9 @@ TEST(CliArguments, AcceptTheDocumentedFormsAndRefuseTheRestWithAReason) {
     EXPECT_EQ(apply.reportPath, L"C:\\r.json");
     EXPECT_EQ(ParseArguments(cases[1].args).arguments->journal, L"x.json");
     EXPECT_EQ(ParseArguments(cases[2].args).arguments->command, Command::Help);
+    // Help and the version are documents too when asked for.
+    EXPECT_TRUE(ParseArguments({L"--help", L"--json"}).arguments->json);
+    EXPECT_TRUE(ParseArguments({L"--json", L"--version"}).arguments->json);
     const std::vector<TargetUsers> users = ParseArguments(cases[12].args).arguments->userSelection;
     ASSERT_EQ(users.size(), 3u);
     EXPECT_EQ(std::vector({users[0].kind, users[1].kind, users[2].kind}),
