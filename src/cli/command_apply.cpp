@@ -116,6 +116,12 @@ Answer ApplyCommand(Session& session) {
                           L" counted registry writes failed (14 or more fail a run); the journal holds every "
                           L"item with its outcome.\n";
     }
+    if (!session.choices.Empty()) {
+        answer.details += L"Kept as they are, neither set nor taken back:\n";
+        for (const std::wstring& id : session.choices.KeptIds(Features())) {
+            answer.details += L"  " + id + L"\n";
+        }
+    }
     answer.details += L"Restore point: " + report.restorePoint.message + L"\n";
     if (!report.journalPath.empty()) {
         answer.details += L"Journal: " + report.journalPath + L"\n";
@@ -135,6 +141,7 @@ Answer ApplyCommand(Session& session) {
     answer.fields["items"] = report.items.size();
     answer.fields["markerWritten"] = succeeded && report.markerError == 0;
     answer.fields["restartRequested"] = answer.exitCode == kExitRestartStarted;
+    answer.fields["keep"] = KeptJson(session.choices);
     // The run reports its users in the order of the targets, with the writes each failed.
     const std::vector<TargetUser>& users = targets.Users();
     std::size_t index = 0;

@@ -1,5 +1,7 @@
 #include "cli/command_common.h"
 
+#include <algorithm>
+
 #include "cli/arguments.h"
 #include "cli/exit_codes.h"
 #include "common/text_encoding.h"
@@ -17,8 +19,17 @@ Answer ChoicesCommand(Session& session) {
         if (auto refused = RefuseUnknownFeatures(session.args.keepIds, L"--keep")) {
             return *refused;
         }
-        const WriteOutcome written = WriteStoredChoices(
-            engine.writer, action == L"set" ? session.args.keepIds : std::vector<std::wstring>{});
+        std::vector<std::wstring> named = session.args.keepIds;
+        if (auto refused = ReadChoicesFileIds(session, named)) {
+            return *refused;
+        }
+        std::vector<std::wstring> keep; // once each, in the order named
+        for (std::wstring& id : named) {
+            if (std::find(keep.begin(), keep.end(), id) == keep.end()) {
+                keep.push_back(std::move(id));
+            }
+        }
+        const WriteOutcome written = WriteStoredChoices(engine.writer, keep);
         if (!written.succeeded) {
             return Refusal(kExitFailed, L"The choices could not be stored in HKLM\\" +
                                             std::wstring(kChoicesKey) + L" (error " +

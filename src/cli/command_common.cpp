@@ -123,30 +123,40 @@ std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids
     return std::nullopt;
 }
 
+std::optional<Answer> ReadChoicesFileIds(Session& session, std::vector<std::wstring>& ids) {
+    if (!session.args.choicesFile) {
+        return std::nullopt;
+    }
+    std::string text;
+    std::wstring error;
+    const std::wstring path = session.platform.FullPath(*session.args.choicesFile);
+    std::optional<std::vector<std::wstring>> read;
+    if (!path.empty() && session.platform.ReadChoicesFile(path, text, error)) {
+        read = ParseChoicesFile(text, error);
+    }
+    if (!read) {
+        return Refusal(kExitBadArguments,
+                       L"The choices file \"" + *session.args.choicesFile + L"\" cannot be used: " +
+                           (error.empty() ? L"it is no file path" : error) + L". Nothing was changed.");
+    }
+    if (auto refused = RefuseUnknownFeatures(*read, L"The choices file")) {
+        return refused;
+    }
+    ids.insert(ids.end(), read->begin(), read->end());
+    return std::nullopt;
+}
+
 std::optional<Answer> ReadSessionChoices(Session& session) {
     session.choices = ReadChoices(session.platform.Engine().reader, Features());
     if (auto refused = RefuseUnknownFeatures(session.args.keepIds, L"--keep")) {
         return refused;
     }
     AddChoices(session.choices, Features(), session.args.keepIds, ChoiceSource::CommandLine);
-    if (session.args.choicesFile) {
-        std::string text;
-        std::wstring error;
-        const std::wstring path = session.platform.FullPath(*session.args.choicesFile);
-        std::optional<std::vector<std::wstring>> ids;
-        if (!path.empty() && session.platform.ReadChoicesFile(path, text, error)) {
-            ids = ParseChoicesFile(text, error);
-        }
-        if (!ids) {
-            return Refusal(kExitBadArguments,
-                           L"The choices file \"" + *session.args.choicesFile + L"\" cannot be used: " +
-                               (error.empty() ? L"it is no file path" : error) + L". Nothing was changed.");
-        }
-        if (auto refused = RefuseUnknownFeatures(*ids, L"The choices file")) {
-            return refused;
-        }
-        AddChoices(session.choices, Features(), *ids, ChoiceSource::CommandLine);
+    std::vector<std::wstring> fromFile;
+    if (auto refused = ReadChoicesFileIds(session, fromFile)) {
+        return refused;
     }
+    AddChoices(session.choices, Features(), fromFile, ChoiceSource::CommandLine);
     return std::nullopt;
 }
 

@@ -60,6 +60,8 @@ struct Session {
 // Reads the session's choices: the stored and the policy ones, whose unknown ids are ignored, and those
 // of --keep and --choices FILE, which are refused (87) when they name no feature that can be kept.
 [[nodiscard]] std::optional<Answer> ReadSessionChoices(Session& session);
+// Adds the ids of the --choices file, if one is named, to ids; a refusal when it cannot be used.
+[[nodiscard]] std::optional<Answer> ReadChoicesFileIds(Session& session, std::vector<std::wstring>& ids);
 // Checks ids given on the command line or in a file: nullopt, or the refusal.
 [[nodiscard]] std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids,
                                                           const std::wstring& where);
