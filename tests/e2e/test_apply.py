@@ -24,7 +24,7 @@ class ApplyTest(VelmoraTestCase):
         seed_settings(self.sandbox, language=1)
         app = self.start()
         app.click("Essential Settings")
-        app.click("Apply")
+        app.apply()
         app.wait_for("Operation Failed", RUN_TIMEOUT_MS)
         self.assertTrue(app.visible("Try Again"))
         self.assertIsNone(read_setting(self.sandbox, "AppliedTask"), "a failed run stores nothing")
@@ -47,9 +47,9 @@ class ApplyTest(VelmoraTestCase):
         seed_settings(self.sandbox, language=1)
         app = self.start()
         app.click("Standard Settings")
-        app.click("Apply")
+        app.apply()
         app.wait_for("Applying Settings...", 5000)
-        # The window holds the run lock from Apply on, its start delay included.
+        # The window holds the run lock from the run's start on, its start delay included.
         code, _, err = run_cli(self.sandbox, "apply", "essential")
         self.assertEqual(code, 1618, err)
         self.assertIn("Another Velmora run is in progress", err)

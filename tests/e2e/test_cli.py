@@ -50,7 +50,10 @@ class CliTest(unittest.TestCase):
 
     def restore(self):
         """Restores the newest journal: 3010 when it had to change something, 0 when all was in place."""
-        code, out, err = self.cli("restore", "--json")
+        return self.restore_named()
+
+    def restore_named(self, *journal):
+        code, out, err = self.cli("restore", *journal, "--json")
         restored = json.loads(out)
         jsonschema.validate(restored, SCHEMA)
         self.assertEqual(restored["outcome"], "succeeded", restored.get("failures"))
@@ -175,7 +178,11 @@ class CliTest(unittest.TestCase):
         for r in json.loads(self.sandbox.read("drive_c/" + applied["journal"][3:].replace("\\", "/")))["records"]:
             if r["type"] == "change" and r["item"].get("hiveSid"):
                 per_user.setdefault(r["item"]["hiveSid"], set()).add((r["item"]["key"].lower(), r["item"].get("value")))
-        self.assertEqual(per_user, {ann: rows, bob: rows, WINE_USER: rows}, "per-user rows reached another hive, or not all")
+        # Bob's class keys live in his UsrClass.dat, which Windows links in only while he is signed in.
+        unlinked = {row for row in rows if row[0].startswith("software\\classes\\")}
+        self.assertTrue(unlinked)
+        self.assertEqual(per_user, {ann: rows, bob: rows - unlinked, WINE_USER: rows},
+                         "per-user rows reached another hive, or not all")
         changed = {line.split("\\")[1].split("]")[0] for line in self.registry() ^ before
                    if line.startswith("[HKEY_USERS\\") and not line.startswith("[HKEY_USERS\\.Default\\Control Panel")}
         self.assertEqual(changed, {ann, WINE_USER}, "a hive was left loaded, or another one changed")
@@ -219,6 +226,107 @@ class CliTest(unittest.TestCase):
         self.assertEqual(sorted(self.registry() ^ prepared), [], "the restore did not bring the prepared state back")
         self.assertIsNone(read_registry(self.sandbox, MARKER, "AppliedProfile"), "no profile is applied any more")
         self.assertIsNone(self.document("status", expected=0)["applied"])
+        self.reg("delete", TELEMETRY[0], "/v", TELEMETRY[1], "/f")
+        self.reg("delete", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/f")
+
+    def test_kept_features_stay_as_they_are_and_one_feature_is_put_back_exactly(self):
+        """Two features kept in the store (a value, a service) and one by policy: Maximum, then Essential,
+        leave them as the PC had them. Then, after a Maximum that keeps nothing, restore --only puts back one
+        feature, and a full restore of that run still gives back the state before it exactly."""
+        spooler = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Spooler"
+        self.addCleanup(self.sandbox.run, "wine", "reg", "delete", "HKLM\\SOFTWARE\\Policies\\Velmora", "/f")
+        self.reg("add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_SZ", "/d", "custom", "/f")
+        self.reg("add", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/t", "REG_DWORD", "/d", "7", "/f")
+        reset_settings(self.sandbox)
+        self.sandbox.run("wine", "reg", "delete", MARKER, "/f")
+        self.reg("add", "HKCU\\Software\\Velmora\\LocalSettings", "/v", "appLanguage", "/t", "REG_DWORD", "/d", "1", "/f")
+        self.cli("choices", "clear")
+        prepared_plan = self.document("plan", "maximum", expected=0)["entries"]
+        feature = {(e["item"].get("key"), e["item"].get("value", e["item"].get("name"))): e["feature"] for e in prepared_plan}
+        telemetry, reporting = (feature[(key[5:], value)] for key, value in (TELEMETRY, ERROR_REPORTING))
+        printing = feature[(None, "Spooler")]
+        prepared = self.registry()
+
+        def values():
+            return (read_registry(self.sandbox, *TELEMETRY), read_registry(self.sandbox, *ERROR_REPORTING),
+                    read_registry(self.sandbox, spooler, "Start"))
+
+        as_prepared = ("custom", "0x7", values()[2])
+
+        def changed_since(before):
+            return sorted(line for line in self.registry() ^ before if "\\Velmora\\Choices]" not in line)
+
+        # Stored and policy choices; an id a later version may have removed is ignored, never fatal.
+        self.reg("add", "HKLM\\SOFTWARE\\Policies\\Velmora", "/v", "Keep", "/t", "REG_MULTI_SZ", "/d",
+                 reporting + "\\0removed-later-feature", "/f")
+        stored = self.document("choices", "set", "--keep", f"{telemetry},{printing}", expected=0)
+        self.assertTrue(stored["changed"])
+        self.assertEqual({(k["id"], k["source"]) for k in stored["keep"]},
+                         {(telemetry, "stored"), (printing, "stored"), (reporting, "policy")})
+        self.assertTrue(any("removed-later-feature" in why for why in stored["ignored"]))
+        journals = self.document("journals", expected=0)["journals"]
+
+        # Ids given on the command line are checked, and a choices file that is damaged, hostile, too large
+        # or a link is refused before anything runs.
+        files = {"types": '{"schemaVersion": 1, "keep": "%s"}' % telemetry,
+                 "version": '{"schemaVersion": "1", "keep": []}',
+                 "unknown": '{"schemaVersion": 1, "keep": ["no-such-feature"]}',
+                 "large": '{"schemaVersion": 1, "keep": [' + " " * (10 << 20) + "]}",
+                 "target": '{"schemaVersion": 1, "keep": ["%s"]}' % telemetry}
+        for name, text in files.items():
+            self.sandbox.write(f"drive_c/velmora-choices-{name}.json", text)
+        link = SANDBOX / "prefix" / "drive_c" / "velmora-choices-link.json"
+        link.unlink(missing_ok=True)
+        link.symlink_to("velmora-choices-target.json")
+        for args, says in [(("--keep", "no-such-feature"), '"no-such-feature", which is no feature'),
+                           *((("--choices", f"C:\\velmora-choices-{name}.json"), "cannot be used" if name != "unknown"
+                              else "which is no feature") for name in ("types", "version", "unknown", "large", "link"))]:
+            code, _, err = self.cli("apply", "essential", *args)
+            self.assertEqual(code, 87, args)
+            self.assertIn(says, err)
+        self.assertEqual(self.cli("choices", "set", "--keep", "no-such-feature")[0], 87)
+        self.assertEqual(self.document("journals", expected=0)["journals"], journals, "a refused run changed something")
+        self.assertEqual(self.document("choices", expected=0)["keep"], stored["keep"])
+        self.assertEqual({k["source"] for k in self.document("plan", "essential", "--choices", "C:\\velmora-choices-target.json",
+                                                             expected=0)["keep"]}, {"stored", "policy"})
+
+        # Kept features are neither set nor taken back, in either direction.
+        runs = []
+        for profile in ("maximum", "essential"):
+            applied = self.document("apply", profile, expected=3010)
+            runs.insert(0, applied["journal"])
+            self.assertEqual(applied["keep"], stored["keep"])
+            self.assertEqual(values(), as_prepared, profile)
+            plan = self.document("plan", profile, expected=0)["entries"]
+            kept = [e for e in plan if e["feature"] in (telemetry, printing, reporting)]
+            self.assertTrue(kept and all(e["kept"] and e["currentText"] == e["afterText"] for e in kept if not e["action"]))
+        status = self.document("status", expected=0)
+        self.assertEqual(status["keep"], stored["keep"])
+        self.assertFalse([d for d in status["drifted"] if d["feature"] in (telemetry, printing, reporting)])
+        self.assertEqual(read_registry(self.sandbox, MARKER, "Keep"), "\\0".join(k["id"] for k in stored["keep"]))
+        for journal in runs:
+            self.restore_named(journal)
+        self.cli("choices", "clear")
+        self.reg("delete", "HKLM\\SOFTWARE\\Policies\\Velmora", "/f")
+        self.assertEqual(changed_since(prepared), [], "the two restores did not bring the prepared state back")
+
+        # One feature put back after a Maximum that kept nothing, and kept from then on.
+        run = self.document("apply", "maximum", expected=3010)
+        self.assertNotEqual(values(), as_prepared)
+        after_run = self.registry()
+        _, _, spooler_after = values()
+        code, out, err = self.cli("restore", run["journal"], "--only", telemetry, "--json")
+        put_back = json.loads(out)
+        jsonschema.validate(put_back, SCHEMA)
+        self.assertEqual((code, put_back["outcome"], put_back["only"], put_back["keptNow"]),
+                         (3010, "succeeded", [telemetry], True), err)
+        self.assertEqual(values()[0], "custom")
+        self.assertEqual(values()[2], spooler_after)
+        self.assertTrue(all("DataCollection" in line for line in changed_since(after_run)), changed_since(after_run))
+        self.assertEqual([k["id"] for k in self.document("choices", expected=0)["keep"]], [telemetry])
+        self.restore_named(run["journal"])
+        self.cli("choices", "clear")
+        self.assertEqual(changed_since(prepared), [], "a full restore after a put-back missed the state before the run")
         self.reg("delete", TELEMETRY[0], "/v", TELEMETRY[1], "/f")
         self.reg("delete", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/f")
 

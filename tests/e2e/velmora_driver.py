@@ -163,6 +163,12 @@ class Velmora:
         button = self.probe("find", _hex(title), _hex(caption)) if found and found[0]["found"] else []
         return bool(button and button[0]["found"] and self.click_at(button[0]))
 
+    def apply(self, apply="Apply", title="Before You Apply", shot=None):
+        """Clicks `apply`, then the same button of the question that first names what the run will turn
+        off (photographed when `shot` names the picture); False when no question opened."""
+        self.click(apply)
+        return self.click_in_dialog(title, apply, shot)
+
     def screenshot(self, name):
         path = ARTIFACTS / f"{name}.png"
         self.sandbox.x11("import", "-window", "root", str(path))
