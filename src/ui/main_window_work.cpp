@@ -311,32 +311,37 @@ PipelineRunner MainWindow::EngineRunner(bool appRemoval) {
     DispatcherQueue& dispatcher = services_.dispatcher;
     const std::function<void(const RunProgress&)> reached = PostTo(&MainWindow::OnRunProgress);
     WindowPlatform& platform = services_.platform;
-    return
-        [cancel, &engine, weak, &dispatcher, reached, appRemoval, &platform](const ApplyRunContext& context) {
-            RunReport report;
-            std::int32_t outcome = kFailureThreshold - 1;
-            try {
-                if (!cancel->load()) { // closed during the start delay: nothing is changed
-                    ProgressPoster poster(reached);
-                    RunOptions options;
-                    options.cancel = cancel.get();
-                    options.progress = [&poster](const RunProgress& item) { poster.Offer(item); };
-                    options.appRemoval = appRemoval;
-                    options.startAppRemoval = [&platform](std::vector<std::wstring> names) {
-                        return platform.StartAppRemoval(std::move(names));
-                    };
-                    outcome = engine.Run(context, options, report);
-                }
-            } catch (...) {
-                report.message = L"The run stopped on an unexpected error.";
+    const FeatureIndex& known = features;
+    return [cancel, &engine, weak, &dispatcher, reached, appRemoval, &platform,
+            &known](const ApplyRunContext& context) {
+        RunReport report;
+        std::int32_t outcome = kFailureThreshold - 1;
+        try {
+            if (!cancel->load()) { // closed during the start delay: nothing is changed
+                ProgressPoster poster(reached);
+                RunOptions options;
+                options.cancel = cancel.get();
+                options.progress = [&poster](const RunProgress& item) { poster.Offer(item); };
+                options.appRemoval = appRemoval;
+                options.startAppRemoval = [&platform](std::vector<std::wstring> names) {
+                    return platform.StartAppRemoval(std::move(names));
+                };
+                // The features kept as they are, as stored when Apply was pressed (Try Again too).
+                const Choices stored = engine.ReadChoices(known);
+                const RunChoices kept{known, stored};
+                options.choices = &kept;
+                outcome = engine.Run(context, options, report);
             }
-            dispatcher.TryEnqueue([weak, report = std::move(report)]() mutable {
-                if (const auto self = weak.lock()) {
-                    (*self)->OnRunEnded(std::move(report));
-                }
-            });
-            return outcome;
-        };
+        } catch (...) {
+            report.message = L"The run stopped on an unexpected error.";
+        }
+        dispatcher.TryEnqueue([weak, report = std::move(report)]() mutable {
+            if (const auto self = weak.lock()) {
+                (*self)->OnRunEnded(std::move(report));
+            }
+        });
+        return outcome;
+    };
 }
 
 void MainWindow::ShowStatusPanel(Control* panel) {

@@ -81,6 +81,10 @@ std::optional<RunReport> EngineForWindow::ReadRun(const std::wstring& journalPat
     return ReadRunJournal(services_, journalPath, error);
 }
 
+Choices EngineForWindow::ReadChoices(const FeatureIndex& features) {
+    return Velmora::ReadChoices(services_.reader, features);
+}
+
 WriteOutcome EngineForWindow::SaveChoices(const std::vector<std::wstring>& keptIds) {
     return WriteStoredChoices(services_.writer, keptIds);
 }

@@ -31,6 +31,8 @@ public:
                                                 const RestoreOnly* only = nullptr) = 0;
     [[nodiscard]] virtual std::optional<RunReport> ReadRun(const std::wstring& journalPath,
                                                            std::wstring& error) = 0;
+    // The PC's choices as a run finds them: stored, and set by policy.
+    [[nodiscard]] virtual Choices ReadChoices(const FeatureIndex& features) = 0;
     // Replaces the PC's stored choices.
     [[nodiscard]] virtual WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) = 0;
     // Adds to them (a feature put back stays as it is).
@@ -52,6 +54,7 @@ public:
     RestoreResult Restore(const std::wstring& journalPath, const ProgressObserver& progress,
                           const RestoreOnly* only) override;
     std::optional<RunReport> ReadRun(const std::wstring& journalPath, std::wstring& error) override;
+    Choices ReadChoices(const FeatureIndex& features) override;
     WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override;
     WriteOutcome KeepToo(const std::vector<std::wstring>& ids) override;
 

@@ -107,6 +107,7 @@ public:
     }
     std::int32_t Run(const ApplyRunContext& context, const RunOptions& options, RunReport& out) override {
         ++runs;
+        keptInRun = options.choices != nullptr ? options.choices->choices.kept : decltype(keptInRun){};
         for (const RunProgress& each : progress) {
             options.progress(each);
         }
@@ -128,6 +129,11 @@ public:
         read.journalPath = journalPath;
         return read;
     }
+    Choices ReadChoices(const FeatureIndex& features) override {
+        Choices answer = status.choices;
+        AddChoices(answer, features, storedChoices, ChoiceSource::Stored);
+        return answer;
+    }
     WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override {
         storedChoices = keptIds;
         return {true, 0};
@@ -148,6 +154,7 @@ public:
 
     PcStatus status;
     ProfilePlan plan;
+    std::map<std::size_t, ChoiceSource> keptInRun; // the choices the last run was given
     std::vector<RunProgress> progress;
     std::function<void(const RunOptions&)> duringRun;
     RunReport report;
