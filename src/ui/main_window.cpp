@@ -452,27 +452,34 @@ std::vector<std::size_t> MainWindow::RunWarnings(SettingsProfile profile) const 
     if (profile < kEssentialProfile || profile > kMaximumProfile) {
         return {};
     }
-    const auto notKept = [this](std::vector<std::size_t> warnings) {
-        std::erase_if(warnings, [this](std::size_t feature) { return choices.Keeps(feature); });
-        return warnings;
-    };
-    if (reviewPlan && reviewPlan->profile == profile) {
-        return notKept(WarningFeatures(GroupByFeature(*reviewPlan, features), features, profile));
-    }
-    if (pcStatus && !choicesEdited) {
-        return pcStatus->profiles[static_cast<std::size_t>(profile)].warnings;
-    }
-    // The PC not looked at yet: everything the profile can turn off (the apps only when they are removed).
     const bool removal = RemoveAppsCheckBox.IsChecked() && RemoveAppsCheckBox.IsEnabled();
     const auto removalFeature = features.Catalogue().FeatureOfBuiltIn(BuiltInItem::AppRemoval);
-    std::vector<std::size_t> warnings;
-    for (std::size_t feature = 0; feature < features.Features().size(); ++feature) {
+    const auto warnedFor = [&](std::size_t feature) {
         const std::vector<SettingsProfile> warned = features.Catalogue().WarnedProfiles(feature);
-        if (std::find(warned.begin(), warned.end(), profile) != warned.end() &&
-            (removal || feature != removalFeature) && !choices.Keeps(feature)) {
-            warnings.push_back(feature);
+        return std::find(warned.begin(), warned.end(), profile) != warned.end();
+    };
+    std::vector<std::size_t> warnings;
+    if (reviewPlan && reviewPlan->profile == profile) {
+        warnings = WarningFeatures(GroupByFeature(*reviewPlan, features), features, profile);
+    } else if (pcStatus && !choicesEdited) {
+        warnings = pcStatus->profiles[static_cast<std::size_t>(profile)].warnings;
+    } else {
+        // The PC not looked at yet: everything the profile can turn off.
+        for (std::size_t feature = 0; feature < features.Features().size(); ++feature) {
+            if (warnedFor(feature)) {
+                warnings.push_back(feature);
+            }
         }
     }
+    // The app removal is no setting a look at the PC finds in effect: it is named whenever its box is
+    // ticked, and never otherwise.
+    if (removalFeature) {
+        std::erase(warnings, *removalFeature);
+        if (removal && warnedFor(*removalFeature)) {
+            warnings.push_back(*removalFeature);
+        }
+    }
+    std::erase_if(warnings, [this](std::size_t feature) { return choices.Keeps(feature); });
     return warnings;
 }
 

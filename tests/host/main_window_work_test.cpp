@@ -69,6 +69,29 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
+// On a PC where nothing Maximum turns off would change any more, Apply starts at once; with the app removal
+// ticked it names the apps first, since removing them is never in effect beforehand.
+TEST_F(WindowWorkTest, TheAppRemovalIsNamedBeforeTheRunWheneverItsBoxIsTicked) {
+    engine.status.profiles = {ProfileStatus{0, {10, 10, 0, 0}, 0}, ProfileStatus{1, {12, 12, 0, 0}, 0},
+                              ProfileStatus{2, {20, 20, 0, 0}, 0}};
+    MainWindow& w = Open();
+    Settle();
+    w.MaximumCardButton.RaiseClick();
+    w.RemoveAppsCheckBox.RaiseClick();
+    ASSERT_EQ(platform.dialogs.size(), 1u);
+    Answer(DialogResult::Primary); // the removal's own confirmation
+    ASSERT_TRUE(w.RemoveAppsCheckBox.IsChecked());
+    w.ApplyButton.RaiseClick();
+    ASSERT_EQ(platform.dialogs.size(), 2u);
+    EXPECT_EQ(platform.dialogs[1].title, L"Before You Apply");
+    EXPECT_NE(platform.dialogs[1].content.find(L"Store apps"), std::wstring::npos)
+        << ToUtf8(platform.dialogs[1].content);
+    Answer(DialogResult::None);
+    w.RemoveAppsCheckBox.RaiseClick(); // cleared: nothing left to name
+    w.ApplyButton.RaiseClick();
+    EXPECT_EQ(platform.dialogs.size(), 2u) << "the run starts without a question";
+}
+
 TEST_F(WindowWorkTest, CardsTellWhatIsInEffectAndTheAppliedOneWhatChangedSinceOnlyForTheirOwnOpening) {
     engine.status.profiles = {ProfileStatus{0, {10, 4, 0, 3}, 0}, ProfileStatus{1, {12, 11, 0, 3}, 1},
                               ProfileStatus{2, {20, 5, 0, 3}, 0}};
@@ -347,6 +370,9 @@ TEST_F(WindowWorkTest, ClearedFeaturesAreKeptSavedOnApplyAndOneFeatureIsPutBackF
     engine.report.journalPath = L"J\\run.json";
     timer.RunPending();
     dispatcher.Drain();
+    const std::map<std::size_t, ChoiceSource> keptInRun{
+        {reportingFeature, ChoiceSource::Policy}, {*w.features.FeatureOf(advertising), ChoiceSource::Stored}};
+    EXPECT_EQ(engine.keptInRun, keptInRun) << "the run leaves both as they are";
     w.ShowDetailsButton.RaiseClick();
     EXPECT_FALSE(w.PutBackButton.IsEnabled()) << "no feature chosen yet";
     w.DetailsList.SetSelectedIndex(0);

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace Velmora::Win32 {
 namespace {
 
@@ -49,6 +51,20 @@ LRESULT CALLBACK TextProcedure(HWND text, UINT message, WPARAM wParam, LPARAM lP
     return 0;
 }
 
+// How tall `text` is once wrapped to `width`: a long list of what a run turns off is shown whole.
+int WrappedHeight(HFONT font, const std::wstring& text, int width, bool rtl) {
+    const UniqueMemoryDeviceContext dc(::CreateCompatibleDC(nullptr));
+    if (!dc) {
+        return 0;
+    }
+    const HGDIOBJ oldFont = ::SelectObject(dc.Get(), font);
+    RECT area{0, 0, width, 0};
+    ::DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &area,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | (rtl ? DT_RTLREADING : 0));
+    ::SelectObject(dc.Get(), oldFont);
+    return static_cast<int>(area.bottom);
+}
+
 } // namespace
 
 ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owner, const Theme& theme,
@@ -62,11 +78,23 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
 
     const bool rtl = dialog_.flowDirection == FlowDirection::RightToLeft;
     const int width = Scale(560);
-    const int height = Scale(300);
+    const int margin = Scale(20);
+    // The content's own height beyond the room a short message has, up to what the screen can show.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &monitor);
+    const int screenRoom = static_cast<int>(monitor.rcWork.bottom - monitor.rcWork.top) - Scale(300);
+    // Measured a little narrower than it is shown (the frame takes some of the width): never too short.
+    const int measured = WrappedHeight(static_cast<HFONT>(bodyFont_.Get()), dialog_.content,
+                                       width - 2 * margin - Scale(16), rtl);
+    const int contentHeight = std::clamp(measured + Scale(4), Scale(110), std::max(Scale(110), screenRoom));
+    const int height = Scale(300) - Scale(110) + contentHeight;
     RECT ownerRect{};
     ::GetWindowRect(owner_, &ownerRect);
     const int x = ownerRect.left + ((ownerRect.right - ownerRect.left) - width) / 2;
-    const int y = ownerRect.top + ((ownerRect.bottom - ownerRect.top) - height) / 2;
+    const int y =
+        std::max(static_cast<int>(monitor.rcWork.top),
+                 static_cast<int>(ownerRect.top + ((ownerRect.bottom - ownerRect.top) - height) / 2));
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | (rtl ? WS_EX_LAYOUTRTL : 0);
     window_ = ::CreateWindowExW(exStyle, kClassName, dialog_.title.c_str(),
                                 WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, x, y, width, height,
@@ -76,15 +104,25 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
     }
     RECT client{};
     ::GetClientRect(window_, &client);
-    const int margin = Scale(20);
     const int inner = client.right - 2 * margin;
     const DWORD textExStyle = rtl ? WS_EX_RTLREADING : 0;
     HWND title =
         ::CreateWindowExW(textExStyle, L"STATIC", dialog_.title.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER,
                           margin, margin, inner, Scale(32), window_, nullptr, instance, nullptr);
-    HWND content =
-        ::CreateWindowExW(textExStyle, L"STATIC", dialog_.content.c_str(), WS_CHILD | WS_VISIBLE, margin,
-                          margin + Scale(44), inner, Scale(110), window_, nullptr, instance, nullptr);
+    // Text taller than the screen has room for scrolls, in a read-only box the keyboard reaches too.
+    const bool scrolls = measured + Scale(4) > contentHeight;
+    std::wstring words = dialog_.content;
+    if (scrolls) {
+        for (std::size_t at = words.find(L'\n'); at != std::wstring::npos; at = words.find(L'\n', at + 2)) {
+            words.insert(at, 1, L'\r');
+        }
+    }
+    HWND content = ::CreateWindowExW(
+        textExStyle | (scrolls && rtl ? WS_EX_LEFTSCROLLBAR : 0), scrolls ? L"EDIT" : L"STATIC",
+        words.c_str(),
+        WS_CHILD | WS_VISIBLE |
+            (scrolls ? WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | (rtl ? ES_RIGHT : 0) : 0),
+        margin, margin + Scale(44), inner, contentHeight, window_, nullptr, instance, nullptr);
     const int buttonWidth = (inner - Scale(12)) / 2;
     const int buttonTop = client.bottom - margin - Scale(36);
     // A notice without a choice has its close button alone.
@@ -100,7 +138,9 @@ ConfirmationDialogWindow::ConfirmationDialogWindow(HINSTANCE instance, HWND owne
                                margin + buttonWidth + Scale(12), buttonTop, buttonWidth, Scale(36), window_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCloseId)), instance, nullptr);
     ::SetWindowSubclass(title, &TextProcedure, 1, 0);
-    ::SetWindowSubclass(content, &TextProcedure, 1, 0);
+    if (!scrolls) {
+        ::SetWindowSubclass(content, &TextProcedure, 1, 0);
+    }
     ::SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), FALSE);
     for (HWND child : {content, primary_, close_}) {
         if (child != nullptr) {

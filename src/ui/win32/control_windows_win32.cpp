@@ -230,6 +230,11 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
         ::SendMessageW(child, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                        LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP |
                            (control.look.rowChecks ? LVS_EX_CHECKBOXES : 0));
+        if (control.look.rowChecks) {
+            // An owner-data list keeps no state images of its own: without this, asking the list for a row's
+            // check box (as screen readers do) finds none.
+            ::SendMessageW(child, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
+        }
         ::SetWindowTheme(ListView_GetHeader(child), L"", L"");
         ::SetWindowSubclass(child, &ListProcedure, 1, reinterpret_cast<DWORD_PTR>(&painter_));
         SetColours(control, child);
