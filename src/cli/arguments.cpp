@@ -20,7 +20,7 @@ struct CommandSpec {
     std::uint8_t maxPositional;
 };
 
-constexpr std::array<CommandSpec, 8> kCommands = {{
+constexpr std::array<CommandSpec, 9> kCommands = {{
     {Command::Profiles, L"profiles", 0, 0},
     {Command::Plan, L"plan", 1, 1},
     {Command::Apply, L"apply", 1, 1},
@@ -29,12 +29,14 @@ constexpr std::array<CommandSpec, 8> kCommands = {{
     {Command::Journals, L"journals", 0, 0},
     {Command::Features, L"features", 0, 0},
     {Command::Choices, L"choices", 0, 1},
+    {Command::Check, L"check", 0, 0},
 }};
 
 constexpr unsigned kAll = Bit(Command::Profiles) | Bit(Command::Plan) | Bit(Command::Apply) |
                           Bit(Command::Status) | Bit(Command::Restore) | Bit(Command::Journals) |
-                          Bit(Command::Features) | Bit(Command::Choices);
-constexpr unsigned kChoosing = Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status);
+                          Bit(Command::Features) | Bit(Command::Choices) | Bit(Command::Check);
+constexpr unsigned kChoosing =
+    Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status) | Bit(Command::Check);
 
 struct OptionSpec {
     std::wstring_view name;
@@ -49,7 +51,7 @@ const std::array<OptionSpec, 9> kOptions = {{
     {L"--no-restore-point", Bit(Command::Apply), &Arguments::noRestorePoint, nullptr},
     {L"--restart", Bit(Command::Apply), &Arguments::restart, nullptr},
     {L"--report", Bit(Command::Apply), nullptr, &Arguments::reportPath},
-    {L"--users", Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status), nullptr, &Arguments::users},
+    {L"--users", kChoosing, nullptr, &Arguments::users},
     {L"--keep", kChoosing | Bit(Command::Choices), nullptr, &Arguments::keep},
     {L"--choices", kChoosing | Bit(Command::Choices), nullptr, &Arguments::choicesFile},
     {L"--only", Bit(Command::Restore), nullptr, &Arguments::only},
@@ -151,6 +153,8 @@ std::string_view CommandName(Command command) {
         return "features";
     case Command::Choices:
         return "choices";
+    case Command::Check:
+        return "check";
     }
     return "help";
 }
@@ -317,6 +321,8 @@ std::wstring Usage() {
            L"  choices [set --keep IDS | set --choices FILE | clear]\n"
            L"                                   the features this PC keeps as they are, stored and by policy;\n"
            L"                                   set and clear change the stored ones (needs elevation)\n"
+           L"  check [--users USERS]            exit 0 when the applied profile holds, 1 when something drifted\n"
+           L"                                   or none is applied (for detection scripts)\n"
            L"  --version, --help\n"
            L"\n"
            L"PROFILE is essential, standard or maximum. USERS names whose per-user settings a command\n"

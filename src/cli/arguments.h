@@ -24,7 +24,8 @@ enum class Command : std::uint8_t {
     Restore,
     Journals,
     Features,
-    Choices
+    Choices,
+    Check
 };
 
 [[nodiscard]] std::string_view CommandName(Command command);

@@ -78,7 +78,8 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
     try {
         // What the run, the plan or the count leaves as it is, read once for the whole command.
         const bool chooses = arguments.command == Command::Profiles || arguments.command == Command::Plan ||
-                             arguments.command == Command::Apply || arguments.command == Command::Status;
+                             arguments.command == Command::Apply || arguments.command == Command::Status ||
+                             arguments.command == Command::Check;
         if (std::optional<Answer> refused = chooses ? ReadSessionChoices(session) : std::nullopt) {
             answer = std::move(*refused);
         } else {
@@ -105,6 +106,9 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
                 break;
             case Command::Status:
                 answer = StatusCommand(session);
+                break;
+            case Command::Check:
+                answer = CheckCommand(session);
                 break;
             case Command::Restore:
                 answer = RestoreCommand(session);

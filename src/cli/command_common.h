@@ -85,5 +85,7 @@ struct Session {
 [[nodiscard]] Answer JournalsCommand(Session& session);
 [[nodiscard]] Answer FeaturesCommand(Session& session);
 [[nodiscard]] Answer ChoicesCommand(Session& session);
+// status in one line, for detection scripts: exit 0 when the applied profile holds, else 1.
+[[nodiscard]] Answer CheckCommand(Session& session);
 
 } // namespace Velmora::Cli

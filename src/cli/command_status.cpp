@@ -1,6 +1,7 @@
 #include "cli/command_common.h"
 
 #include "cli/arguments.h"
+#include "cli/exit_codes.h"
 #include "cli/item_text.h"
 #include "cli/targets.h"
 #include "common/text_encoding.h"
@@ -180,6 +181,31 @@ Answer StatusCommand(Session& session) {
         json["drift"] = DriftJson(mine);
         return L"; " + std::to_wstring(mine.drifted) + L" of " + std::to_wstring(mine.settings) + L" drifted";
     });
+    return answer;
+}
+
+Answer CheckCommand(Session& session) {
+    Answer answer = StatusCommand(session);
+    if (answer.exitCode != kExitDone || answer.fields.contains("error")) {
+        return answer;
+    }
+    answer.details.clear(); // one line, for the log of the tool that runs it
+    const Json& applied = answer.fields["applied"];
+    if (applied.is_null()) {
+        answer.exitCode = kExitDoesNotHold;
+        answer.message = L"No profile is applied on this PC.";
+    } else {
+        const std::wstring name = FromUtf8(applied["profile"].get<std::string>());
+        const auto drifted = answer.fields["drift"]["drifted"].get<std::size_t>();
+        if (drifted == 0) {
+            answer.message = name + L" is applied and holds.";
+        } else {
+            answer.exitCode = kExitDoesNotHold;
+            answer.message = name + L" is applied, but " + std::to_wstring(drifted) +
+                             L" of its settings have drifted; applying it again sets them again.";
+        }
+    }
+    answer.fields["holds"] = answer.exitCode == kExitDone;
     return answer;
 }
 

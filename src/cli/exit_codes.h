@@ -6,6 +6,7 @@
 namespace Velmora::Cli {
 
 inline constexpr int kExitDone = 0;               // done, no restart needed
+inline constexpr int kExitDoesNotHold = 1;        // check: something drifted, or no profile is applied
 inline constexpr int kExitBadArguments = 87;      // ERROR_INVALID_PARAMETER
 inline constexpr int kExitNeedsElevation = 740;   // ERROR_ELEVATION_REQUIRED
 inline constexpr int kExitCancelled = 1602;       // ERROR_INSTALL_USEREXIT

@@ -49,6 +49,8 @@ TEST(CliArguments, AcceptTheDocumentedFormsAndRefuseTheRestWithAReason) {
         {{L"restore", L"--users", L"all"}, L"--users does not go with restore"},
         {{L"choices", L"set", L"--choices", L"c.json"}, nullptr},
         {{L"choices", L"--choices", L"c.json"}, L"choices set needs --keep or --choices"},
+        {{L"check", L"--users", L"all", L"--json"}, nullptr},
+        {{L"check", L"standard"}, L"Unexpected argument \"standard\""},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = ParseArguments(c.args);
