@@ -3,6 +3,7 @@
 
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
+#include "support/links_on_windows.h"
 #include "support/this_pc.h"
 #include "system/cleanup.h"
 
@@ -120,54 +121,6 @@ struct Scene {
     }
 };
 
-// The links of the wine.links.setup fixture, which makes them from the Unix side under Wine (Wine has no
-// call that makes one), made on Windows with the call Windows has, and taken away again as links.
-const std::wstring kLinkTargets = L"C:\\velmora-link-targets";
-const std::wstring kLinkNest = kSystemTemp + L"\\velmora-link-nest";
-const std::wstring kLinkedTemp = L"C:\\velmora-linked-temp";
-const std::pair<std::wstring, std::wstring> kLinks[] = {
-    {kSystemTemp + L"\\velmora-link-folder", kLinkTargets + L"\\folder"},
-    {kSystemTemp + L"\\velmora-link-empty", kLinkTargets + L"\\empty"},
-    {kSystemTemp + L"\\velmora-link-file", kLinkTargets + L"\\file.txt"},
-    {kLinkNest + L"\\sub\\velmora-link-folder", kLinkTargets + L"\\folder"},
-    {kLinkedTemp + L"\\Temp", kLinkTargets + L"\\folder"},
-};
-
-class LinksOnWindows {
-public:
-    LinksOnWindows() {
-        if (Testing::UnderWine()) {
-            return;
-        }
-        for (const std::wstring& folder :
-             {kLinkTargets, kLinkTargets + L"\\folder", kLinkTargets + L"\\folder\\inner",
-              kLinkTargets + L"\\empty", kLinkNest, kLinkNest + L"\\sub", kLinkedTemp}) {
-            MakeFolder(folder);
-        }
-        for (const wchar_t* file : {L"\\folder\\keep.txt", L"\\folder\\inner\\deep.txt", L"\\file.txt"}) {
-            MakeFile(kLinkTargets + file);
-        }
-        for (const auto& [link, target] : kLinks) {
-            const DWORD flags = target.ends_with(L".txt") ? 0 : SYMBOLIC_LINK_FLAG_DIRECTORY;
-            EXPECT_TRUE(::CreateSymbolicLinkW(link.c_str(), target.c_str(), flags)) << ::GetLastError();
-        }
-    }
-    ~LinksOnWindows() {
-        if (Testing::UnderWine()) {
-            return;
-        }
-        for (const auto& [link, target] : kLinks) {
-            static_cast<void>(target.ends_with(L".txt") ? ::DeleteFileW(link.c_str())
-                                                        : ::RemoveDirectoryW(link.c_str()));
-        }
-        for (const std::wstring& folder : {kLinkTargets, kLinkNest, kLinkedTemp}) {
-            RemoveTree(folder);
-        }
-    }
-    LinksOnWindows(const LinksOnWindows&) = delete;
-    LinksOnWindows& operator=(const LinksOnWindows&) = delete;
-};
-
 class Cleanup : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -269,7 +222,7 @@ TEST_F(Cleanup, AUserFolderThatIsTheSystemTempFolderIsCleanedTwice) {
 // Refused as named: the profile, a Temp folder among the documents. Refused as opened: a "Temp"
 // that is a link to a folder of ordinary files.
 TEST_F(Cleanup, TmpPointedAtAFolderOfTheUsersOwnLeavesEveryFileInPlace) {
-    const LinksOnWindows made;
+    const Testing::LinksOnWindows made;
     const std::wstring profile = Variable(L"USERPROFILE");
     wchar_t documents[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents)));
@@ -363,7 +316,7 @@ TEST_F(Cleanup, AnEmptyMissingOrNotAFolderPathIsReportedAndLeft) {
 // names differently from the entry it listed, so every target survives; under Wine the links stay
 // (each counts as an error), on Windows they are removed as links.
 TEST_F(Cleanup, LinksInsideTheTempFolderLeaveTheirTargetsUntouched) {
-    const LinksOnWindows made;
+    const Testing::LinksOnWindows made;
     const std::wstring links = kSystemTemp + L"\\velmora-link-folder";
     const DWORD attributes = ::GetFileAttributesW(links.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "made by the ctest fixture wine.links.setup";

@@ -1,9 +1,10 @@
-// The report file through folder handles, on Wine's real file system: missing folders are made and a
-// report in place is replaced; a link on the path or at the file's name (Unix links made by the
-// wine.links.setup fixture) is refused and what it leads to is left alone; a folder swapped for another
-// once it was opened does not move the write.
+// The report file through folder handles, on the real file system: missing folders are made and a
+// report in place is replaced; a link on the path or at the file's name (under Wine, Unix links made by
+// the wine.links.setup fixture; on Windows, links the test makes) is refused and what it leads to is left
+// alone; a folder swapped for another once it was opened does not move the write.
 
 #include "cli/report_path_win32.h"
+#include "support/links_on_windows.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,10 +40,9 @@ TEST(ReportFile, MakesItsFoldersReplacesAReportAndNeverGoesThroughALink) {
     EXPECT_EQ(std::distance(fs::directory_iterator(kRoot / L"new" / L"deeper"), {}), 1)
         << "no file left beside it";
 
-    wchar_t windows[MAX_PATH] = {};
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    const fs::path temp = fs::path(windows) / L"Temp";
-    const fs::path targets = L"C:\\velmora-link-targets";
+    const Velmora::Testing::LinksOnWindows made;
+    const fs::path temp = Velmora::Testing::SystemTempFolder();
+    const fs::path targets = Velmora::Testing::kLinkTargets;
     ASSERT_TRUE(fs::exists(temp / L"velmora-link-folder")) << "made by the ctest fixture wine.links.setup";
     for (const fs::path& linked :
          {temp / L"velmora-link-folder" / L"r.json", temp / L"velmora-link-folder" / L"made" / L"r.json",

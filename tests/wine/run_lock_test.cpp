@@ -43,11 +43,12 @@ TEST(RunLock, OneHolderAtATimeAndAnAbandonedLockIsTakenOver) {
     EXPECT_EQ(TryOnAnotherThread(false), RunLockState::Busy);
 }
 
-// Made first by a standard user's account (Wine, unlike Windows, lets a test name any owner): held or
-// not, open to administrators or not, a mutex or not, it is never used, and the lock works again once
-// it is gone.
+// Made first by a standard user's account: held or not, open to administrators or not, a mutex or not,
+// it is never used, and the lock works again once it is gone. Windows lets an administrator name another
+// account as an object's owner only with the restore privilege on; Wine lets anyone.
 TEST(RunLock, AnObjectOfItsNameThatNoAdministratorMadeIsRefusedWithItsOwner) {
     constexpr wchar_t kUser[] = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+    const Velmora::EnabledPrivileges restore({SE_RESTORE_NAME});
     const struct {
         const wchar_t* dacl;
         bool mutex;
