@@ -257,6 +257,7 @@ ListRows RunResultRows(const RunReport& report, const FeatureIndex& features, co
             group = 2;
             groups[2].push_back({texts.LookupText(TextId::ResultInEffect), feature, name, {}});
         } else if (!item->succeeded) {
+            group = 0;
             groups[0].push_back(
                 {texts.LookupText(TextId::ResultFailed), feature, name,
                  item->error != 0 ? describeError(item->error) : texts.LookupText(TextId::NotAsExpected)});

@@ -228,6 +228,11 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
     EXPECT_EQ(details[2][2], L"HKLM\\SOFTWARE\\Velmora: Odd") << "failed once, then written";
     EXPECT_EQ(details[4][0], L"Already in effect");
     EXPECT_EQ(details[5][0], L"Already in effect") << "an item that was not there is no failure";
+    // Put Back follows the feature of the row selected, failures first as they are shown.
+    w.DetailsList.SetSelectedIndex(0);
+    EXPECT_FALSE(w.PutBackButton.IsEnabled()) << "a row of no feature";
+    w.DetailsList.SetSelectedIndex(1);
+    EXPECT_TRUE(w.PutBackButton.IsEnabled());
     engine.report.items = {Done(L"Gone", false, 0x80070002u)};
     w.OpenLogFolderButton.RaiseClick();
     EXPECT_EQ(platform.logFolderShown, 1);
