@@ -110,7 +110,7 @@ class AcceptanceTest(VelmoraTestCase):
         self.prepare_run()
         app.screenshot(f"{tag}-{profile.lower()}-selected")
         # What the run turns off is asked about first; Maximum turns off some things people use.
-        asked = app.apply(texts["apply"], texts["before"], f"{tag}-{profile.lower()}-before")
+        asked = app.apply(texts["apply"], texts["before"], shot=f"{tag}-{profile.lower()}-before")
         self.assertTrue(asked or profile != "Maximum", "Maximum named what it turns off before it ran")
         app.wait_for(texts["applying"], 5000)
         app.screenshot(f"{tag}-{profile.lower()}-applying")

@@ -216,16 +216,21 @@ class CliTest(unittest.TestCase):
         status = self.document("status", expected=0)
         self.assertEqual(status["applied"]["profile"], "Standard")
         self.assertEqual(status["drift"]["drifted"], 0, status["drifted"])
+        code, out, _ = self.cli("check")  # one line, for a detection script's log
+        self.assertEqual((code, out.splitlines()), (0, ["Standard is applied and holds."]))
         self.reg("add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_DWORD", "/d", "3", "/f")
         drifted = self.document("status", expected=0)["drifted"]
         self.assertEqual([(d["item"]["key"], d["item"]["value"], d["currentText"], d["expectedText"]) for d in drifted],
                          [(TELEMETRY[0][5:], TELEMETRY[1], "3", "0")])
+        self.assertFalse(self.document("check", expected=1)["holds"])
 
         restored = self.restore()
         self.assertEqual(restored["journal"], applied["journal"])
         self.assertEqual(sorted(self.registry() ^ prepared), [], "the restore did not bring the prepared state back")
         self.assertIsNone(read_registry(self.sandbox, MARKER, "AppliedProfile"), "no profile is applied any more")
         self.assertIsNone(self.document("status", expected=0)["applied"])
+        code, out, _ = self.cli("check")
+        self.assertEqual((code, out.splitlines()), (1, ["No profile is applied on this PC."]))
         self.reg("delete", TELEMETRY[0], "/v", TELEMETRY[1], "/f")
         self.reg("delete", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/f")
 
@@ -235,6 +240,7 @@ class CliTest(unittest.TestCase):
         feature, and a full restore of that run still gives back the state before it exactly."""
         spooler = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Spooler"
         self.addCleanup(self.sandbox.run, "wine", "reg", "delete", "HKLM\\SOFTWARE\\Policies\\Velmora", "/f")
+        self.addCleanup(self.cli, "choices", "clear")
         self.reg("add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_SZ", "/d", "custom", "/f")
         self.reg("add", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/t", "REG_DWORD", "/d", "7", "/f")
         reset_settings(self.sandbox)
@@ -254,7 +260,9 @@ class CliTest(unittest.TestCase):
         as_prepared = ("custom", "0x7", values()[2])
 
         def changed_since(before):
-            return sorted(line for line in self.registry() ^ before if "\\Velmora\\Choices]" not in line)
+            # The store of choices (and the key it lies in) stays once made; only its value goes.
+            return sorted(line for line in self.registry() ^ before
+                          if "\\Velmora\\Choices]" not in line and not line.endswith("\\Software\\Velmora]"))
 
         # Stored and policy choices; an id a later version may have removed is ignored, never fatal.
         self.reg("add", "HKLM\\SOFTWARE\\Policies\\Velmora", "/v", "Keep", "/t", "REG_MULTI_SZ", "/d",
@@ -266,8 +274,9 @@ class CliTest(unittest.TestCase):
         self.assertTrue(any("removed-later-feature" in why for why in stored["ignored"]))
         journals = self.document("journals", expected=0)["journals"]
 
-        # Ids given on the command line are checked, and a choices file that is damaged, hostile, too large
-        # or a link is refused before anything runs.
+        # Ids given on the command line are checked, and a choices file that is damaged, hostile or too large
+        # is refused before anything runs. (Wine shows a link to a file as a plain file, so a link is not
+        # tried here.)
         files = {"types": '{"schemaVersion": 1, "keep": "%s"}' % telemetry,
                  "version": '{"schemaVersion": "1", "keep": []}',
                  "unknown": '{"schemaVersion": 1, "keep": ["no-such-feature"]}',
@@ -275,20 +284,20 @@ class CliTest(unittest.TestCase):
                  "target": '{"schemaVersion": 1, "keep": ["%s"]}' % telemetry}
         for name, text in files.items():
             self.sandbox.write(f"drive_c/velmora-choices-{name}.json", text)
-        link = SANDBOX / "prefix" / "drive_c" / "velmora-choices-link.json"
-        link.unlink(missing_ok=True)
-        link.symlink_to("velmora-choices-target.json")
         for args, says in [(("--keep", "no-such-feature"), '"no-such-feature", which is no feature'),
                            *((("--choices", f"C:\\velmora-choices-{name}.json"), "cannot be used" if name != "unknown"
-                              else "which is no feature") for name in ("types", "version", "unknown", "large", "link"))]:
+                              else "which is no feature") for name in ("types", "version", "unknown", "large"))]:
             code, _, err = self.cli("apply", "essential", *args)
             self.assertEqual(code, 87, args)
             self.assertIn(says, err)
         self.assertEqual(self.cli("choices", "set", "--keep", "no-such-feature")[0], 87)
+        # The same choices again from a file and --keep together; an id named twice is stored once.
+        self.cli("choices", "set", "--keep", f"{telemetry},{printing}", "--choices", "C:\\velmora-choices-target.json")
         self.assertEqual(self.document("journals", expected=0)["journals"], journals, "a refused run changed something")
         self.assertEqual(self.document("choices", expected=0)["keep"], stored["keep"])
+        # A stored feature named again for one command counts as named on the command line.
         self.assertEqual({k["source"] for k in self.document("plan", "essential", "--choices", "C:\\velmora-choices-target.json",
-                                                             expected=0)["keep"]}, {"stored", "policy"})
+                                                             expected=0)["keep"]}, {"commandLine", "stored", "policy"})
 
         # Kept features are neither set nor taken back, in either direction.
         runs = []
@@ -322,7 +331,11 @@ class CliTest(unittest.TestCase):
                          (3010, "succeeded", [telemetry], True), err)
         self.assertEqual(values()[0], "custom")
         self.assertEqual(values()[2], spooler_after)
-        self.assertTrue(all("DataCollection" in line for line in changed_since(after_run)), changed_since(after_run))
+        # Only that feature's values changed, and the marker says a restore ran; Maximum is still applied.
+        marker = tuple(f'[HKEY_LOCAL_MACHINE\\Software\\Velmora] "{name}"' for name in ("AppliedUtc", "Result"))
+        changed = changed_since(after_run)
+        self.assertTrue(all("DataCollection" in line or line.startswith(marker) for line in changed), changed)
+        self.assertEqual(read_registry(self.sandbox, MARKER, "AppliedProfile"), "Maximum")
         self.assertEqual([k["id"] for k in self.document("choices", expected=0)["keep"]], [telemetry])
         self.restore_named(run["journal"])
         self.cli("choices", "clear")

@@ -1,19 +1,25 @@
-"""A user with a keyboard only, from the first start through the terms to a successful Standard run:
-in English with the light theme, in Arabic (right to left) with the dark one. After every page
-change the focus must be on the page's expected control, and that control on screen."""
+"""A user with a keyboard only, from the first start through the terms and the review, where one feature is
+kept as it is, to a successful Standard run, and one feature put back from its details: in English with the
+light theme, in Arabic (right to left) with the dark one. After every page change the focus must be on the
+page's expected control, and that control on screen."""
 
+import json
 import unittest
 
-from velmora_driver import VelmoraTestCase, read_setting
+from velmora_driver import VelmoraTestCase, read_registry, read_setting, run_cli
 
 RUN_TIMEOUT = 120
+TELEMETRY = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\DataCollection", "AllowTelemetry")
+CHOICES = ("HKLM\\SOFTWARE\\Velmora\\Choices", "Keep")
+UPDATE_POLICY = "HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\WindowsUpdate\\AU"
 PERSONALIZE = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"
 
 ENGLISH = {"lang": "en_US.UTF-8", "dark": False, "tag": "keys-en", "continue": "Continue", "agree": "Agree",
            "back": "Back", "terms_box": "I have read and agree to the Velmora End-User License Agreement.",
            "essential": "Essential Settings", "standard": "Standard Settings", "apply": "Apply",
            "restart": "Restart PC Now", "next_card": "Right", "cancel": "Cancel", "details": "Show Details",
-           "details_list": "Details of the result", "review": "Review Changes", "plan": "Planned changes",
+           "details_list": "Details of the result", "review": "Review Changes", "features": "Features",
+           "before": "Before You Apply", "put_back": "Put Back", "done": "Done",
            "reapply": "Reapply Settings",
            "dialog": "Confirm Deletion of Pre-installed Apps",
            "remove_apps": "Removes system bloatware (preinstalled apps) to make your system cleaner and more "
@@ -22,7 +28,8 @@ ARABIC = {"lang": "ar_SA.UTF-8", "dark": True, "tag": "keys-ar", "continue": "م
           "back": "رجوع", "terms_box": "لقد قرأت ووافقت على اتفاقية استخدام برنامج Velmora (Velmora).",
           "essential": "الإعدادات الأساسية", "standard": "الإعدادات القياسية", "apply": "تطبيق",
           "restart": "إعادة تشغيل الجهاز الآن", "next_card": "Left", "cancel": "إلغاء", "details": "عرض التفاصيل",
-          "details_list": "تفاصيل النتيجة", "review": "مراجعة التغييرات", "plan": "التغييرات المخطّطة",
+          "details_list": "تفاصيل النتيجة", "review": "مراجعة التغييرات", "features": "الميزات",
+          "before": "قبل التطبيق", "put_back": "إرجاع", "done": "تم",
           "reapply": "إعادة تطبيق الإعدادات",
           "dialog": "تأكيد حذف التطبيقات المثبته مسبقا",
           "remove_apps": "إزالة التطبيقات المدمجة (Bloatware) لجعل النظام أنظف وأكثر خصوصية. يمكنك إعادة تثبيت أي تطبيق "
@@ -32,7 +39,9 @@ ARABIC = {"lang": "ar_SA.UTF-8", "dark": True, "tag": "keys-ar", "continue": "م
 class KeyboardOnlyTest(VelmoraTestCase):
     def tearDown(self):
         super().tearDown()
-        self.tool("delete-tree", "SOFTWARE\\Policies")
+        self.sandbox.run("wine", "reg", "delete", "HKLM\\SOFTWARE\\Policies", "/f")
+        self.sandbox.run("wine", "reg", "delete", CHOICES[0], "/f")
+        self.sandbox.run("wine", "reg", "delete", TELEMETRY[0], "/v", TELEMETRY[1], "/f")
         self.sandbox.run("wine", "reg", "delete", PERSONALIZE, "/v", "AppsUseLightTheme", "/f")
 
     def expect_focus(self, what, caption=None, window_class=None, timeout=10):
@@ -52,6 +61,10 @@ class KeyboardOnlyTest(VelmoraTestCase):
         return focus
 
     def walk(self, texts):
+        # Something Standard turns off that a person may use, not in effect yet: Apply asks about it. The
+        # first feature of the review holds a value of this PC's own, for the run to keep.
+        self.sandbox.run("wine", "reg", "delete", UPDATE_POLICY, "/v", "AUOptions", "/f")
+        self.sandbox.run("wine", "reg", "add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_DWORD", "/d", "3", "/f")
         if texts["dark"]:
             self.sandbox.run("wine", "reg", "add", PERSONALIZE, "/v", "AppsUseLightTheme", "/t", "REG_DWORD",
                              "/d", "0", "/f")
@@ -97,30 +110,75 @@ class KeyboardOnlyTest(VelmoraTestCase):
         self.expect_focus("Continue again", texts["continue"])
         app.keys("Return")
         self.expect_focus("Apply, with Standard still chosen", texts["apply"])
+        # The review opens on its features; Space clears the selected one, which the run then keeps as it is.
+        app.keys("shift+Tab")
+        self.expect_focus("Review Changes", texts["review"])
+        app.keys("Return")
+        self.expect_focus("the features", texts["features"], timeout=60)
+        app.wait_until(lambda: app.rows(texts["features"]), 60, "the features")
+        ticked = [row[-1] for row in app.rows(texts["features"])]
+        app.keys("space")
+        cleared = lambda: [i for i, row in enumerate(app.rows(texts["features"])) if row[-1] != ticked[i]]
+        app.wait_until(lambda: len(cleared()) == 1, what="one feature cleared by Space")
+        self.assertIs(ticked[cleared()[0]], True)
+        app.screenshot(f"{tag}-4-review-kept")
+        before = self.items()
+
+        # Enter presses the page's Apply; what the run turns off is asked first, on the safe answer.
+        app.keys("Return")
+        question = "hex:" + texts["before"].encode().hex()
+        on = lambda caption: (app.probe("focus", question) or [{}])[0].get("text") == caption
+        app.wait_until(lambda: on(texts["cancel"]), what="the focus on the question's Cancel")
+        app.screenshot(f"{tag}-5-before-you-apply")
+        app.keys("shift+Tab")
+        app.wait_until(lambda: on(texts["apply"]), what="the focus on the question's Apply")
         app.keys("Return")
         self.expect_focus("the progress", window_class="msctls_progress32")
-        app.screenshot(f"{tag}-4-progress")
+        app.screenshot(f"{tag}-6-progress")
         self.expect_focus("Restart PC Now", texts["restart"], timeout=RUN_TIMEOUT)
-        app.screenshot(f"{tag}-5-success")
+        app.screenshot(f"{tag}-7-success")
         self.assertEqual(read_setting(self.sandbox, "AppliedTask"), "0x1")
+        self.assertEqual(read_registry(self.sandbox, *CHOICES), "diagnostic-data-minimum")
+        self.assertEqual(read_registry(self.sandbox, *TELEMETRY), "0x3", "the kept feature is as it was")
 
-        # The run's details, and back to the profiles with Escape (Done).
+        # From the run's details, one feature is put back to what it was before the run, and kept.
         app.keys("Tab")
         self.expect_focus("Show Details", texts["details"])
         app.keys("Return")
         app.wait_until(lambda: app.rows(texts["details_list"]), what="the details")
+        self.tab_to(texts["details_list"])
+        app.keys("Down")
+        self.tab_to(texts["put_back"])
+        app.wait_until(lambda: app.find(texts["put_back"])["enabled"], what="Put Back for the selected feature")
+        app.keys("Return")
+        self.expect_focus("Done", texts["done"], timeout=RUN_TIMEOUT)
+        app.screenshot(f"{tag}-8-put-back")
+        kept = read_registry(self.sandbox, *CHOICES).split("\\0")
+        self.assertEqual(len(kept), 2, kept)
+        after = self.items()
+        self.assertEqual(after[kept[1]], before[kept[1]], "the feature put back is as it was before the run")
+
+        # Back to the profiles with Escape (Done).
         app.keys("Escape")
         self.expect_focus("Reapply, on the profiles again", texts["reapply"], timeout=30)
-        # The review of the plan opens on its list, which the arrow keys move through; Escape leaves it.
-        app.keys("shift+Tab")
-        self.expect_focus("Review Changes", texts["review"])
-        app.keys("Return")
-        self.expect_focus("the plan", texts["plan"], timeout=60)
-        app.wait_until(lambda: app.rows(texts["plan"]), 60, "the plan's rows")
-        app.keys("Down", "Down")
-        app.screenshot(f"{tag}-6-review")
-        app.keys("Escape")
-        self.expect_focus("Reapply, after the review", texts["reapply"])
+
+    def items(self):
+        """Each feature's items of Standard with their values now, from velmora-cli's plan."""
+        code, out, err = run_cli(self.sandbox, "plan", "standard", "--json")
+        self.assertEqual(code, 0, err)
+        features = {}
+        for entry in json.loads(out)["entries"]:
+            features.setdefault(entry["feature"], {})[json.dumps(entry["item"], sort_keys=True)] = entry.get("currentText")
+        return features
+
+    def tab_to(self, caption, presses=10):
+        """Tab until the control captioned `caption` has the focus, as a person would."""
+        for _ in range(presses):
+            focus = self.app.focused()
+            if focus is not None and focus["text"] == caption:
+                return
+            self.app.keys("Tab")
+        self.expect_focus(caption, caption)
 
     def test_english_light(self):
         self.walk(ENGLISH)

@@ -130,7 +130,8 @@ class Velmora:
         return self.probe("list", _hex(title))
 
     def rows(self, caption, title=WINDOW_TITLE):
-        """The rows of the list view captioned `caption`, each a list of its cells."""
+        """The rows of the list view captioned `caption`, each a list of its cells; a list with check boxes
+        adds each row's box last (True ticked, False clear, None for a row without one)."""
         result = self.sandbox.run("wine", "V:\\velmora_probe.exe", "rows", _hex(title), _hex(caption), lang=self.lang)
         return [json.loads(line) for line in result.stdout.splitlines() if line.startswith("[")]
 
@@ -163,11 +164,30 @@ class Velmora:
         button = self.probe("find", _hex(title), _hex(caption)) if found and found[0]["found"] else []
         return bool(button and button[0]["found"] and self.click_at(button[0]))
 
-    def apply(self, apply="Apply", title="Before You Apply", shot=None):
-        """Clicks `apply`, then the same button of the question that first names what the run will turn
+    def apply(self, button="Apply", title="Before You Apply", answer=None, shot=None):
+        """Clicks `button`, then `answer` (Apply) in the question that first names what the run will turn
         off (photographed when `shot` names the picture); False when no question opened."""
-        self.click(apply)
-        return self.click_in_dialog(title, apply, shot)
+        self.click(button)
+        return self.click_in_dialog(title, answer or button, shot)
+
+    def click_row(self, caption, index, title=WINDOW_TITLE):
+        """Clicks the text of row `index` of the list view captioned `caption`, scrolled into view first."""
+        found = self.probe("row-rect", _hex(title), _hex(caption), str(index))
+        if not found or not found[0]["found"]:
+            raise AssertionError(f"no row {index} in the list {caption!r}")
+        return self.click_at(found[0])
+
+    def select_row(self, caption, index, title=WINDOW_TITLE):
+        """Selects row `index` of a list view as a person far down a list would: a click on its first row,
+        then Home and the Down arrow."""
+        self.click_row(caption, 0, title)
+        self.keys("Home", *["Down"] * index)
+        selected = lambda: (self.probe("row-rect", _hex(title), _hex(caption), str(index)) or [{}])[0].get("selected")
+        self.wait_until(lambda: selected() == index, what=f"row {index} of {caption!r} to be selected")
+
+    def text_containing(self, part, window_class="Edit"):
+        """The text of the first control of that class whose text holds `part`, or ''."""
+        return next((c["text"] for c in self.controls() if c.get("class") == window_class and part in c["text"]), "")
 
     def screenshot(self, name):
         path = ARTIFACTS / f"{name}.png"

@@ -19,6 +19,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -39,16 +40,30 @@ std::wstring DecodeArgument(const std::wstring& argument) {
     return FromUtf8(bytes);
 }
 
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::wstring ClassName(HWND window) {
     wchar_t name[256] = {};
     ::GetClassNameW(window, name, 256);
     return name;
+}
+
+// A window's caption as the system keeps it, which asks nothing of a window that may be busy; an edit
+// control keeps its text itself, so that one is asked for it (with a time limit).
+std::wstring WindowText(HWND window) {
+    if (ClassName(window) == L"Edit") {
+        DWORD_PTR length = 0;
+        if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
+            return {};
+        }
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        DWORD_PTR copied = 0;
+        ::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                              SMTO_ABORTIFHUNG, 2000, &copied);
+        text.resize(std::min(static_cast<size_t>(copied), text.size() - 1));
+        return text;
+    }
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
 }
 
 // Quotes and backslashes escaped, control characters written as \u escapes.
@@ -151,6 +166,7 @@ void PrintRows(HWND list) {
         ::VirtualAllocEx(process.Get(), nullptr, sizeof(LVITEMW) + kChars * 2, MEM_COMMIT, PAGE_READWRITE));
     const auto rows = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
     const auto columns = ::SendMessageW(ListView_GetHeader(list), HDM_GETITEMCOUNT, 0, 0);
+    const bool checks = (::SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES) != 0;
     for (LRESULT row = 0; lent != nullptr && row < rows; ++row) {
         std::string line = "[";
         for (LRESULT column = 0; column < columns; ++column) {
@@ -165,9 +181,43 @@ void PrintRows(HWND list) {
             line += column == 0 ? "" : ",";
             line += JsonString(text);
         }
+        if (checks) { // the row's check box last: ticked, clear, or null for a row without one
+            const auto image =
+                ::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK) >> 12;
+            line += image == 2 ? ",true" : image == 1 ? ",false" : ",null";
+        }
         std::printf("%s]\n", line.c_str());
     }
     ::VirtualFreeEx(process.Get(), lent, 0, MEM_RELEASE);
+    std::fflush(stdout);
+}
+
+// Where a row's text is on screen, scrolled into view first as a person would; for a click on it.
+void PrintRowRect(HWND list, int row) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(list, &processId);
+    const Velmora::UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    auto* lent = static_cast<RECT*>(
+        ::VirtualAllocEx(process.Get(), nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE));
+    RECT rect{LVIR_LABEL, 0, 0, 0};
+    ::SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    const bool read =
+        lent != nullptr && ::WriteProcessMemory(process.Get(), lent, &rect, sizeof rect, nullptr) &&
+        ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(lent)) &&
+        ::ReadProcessMemory(process.Get(), lent, &rect, sizeof rect, nullptr);
+    if (lent != nullptr) {
+        ::VirtualFreeEx(process.Get(), lent, 0, MEM_RELEASE);
+    }
+    if (!read) {
+        std::printf("{\"found\":false}\n");
+        return;
+    }
+    ::MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf(
+        "{\"found\":true,\"rect\":[%ld,%ld,%ld,%ld],\"selected\":%d}\n", std::min(rect.left, rect.right),
+        rect.top, std::max(rect.left, rect.right), rect.bottom,
+        static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
     std::fflush(stdout);
 }
 
@@ -175,7 +225,9 @@ void PrintRows(HWND list) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: velmora_probe wait-window|find|list|focus|close|record TITLE [...]\n");
+        std::fprintf(
+            stderr,
+            "usage: velmora_probe wait-window|find|list|rows|row-rect|focus|close|record TITLE [...]\n");
         return 2;
     }
     const std::wstring command = argv[1];
@@ -218,6 +270,12 @@ int wmain(int argc, wchar_t** argv) {
     } else if (top != nullptr && command == L"rows" && argc > 3) {
         if (HWND list = Find(top, DecodeArgument(argv[3]))) {
             PrintRows(list);
+            return 0;
+        }
+        return 1;
+    } else if (top != nullptr && command == L"row-rect" && argc > 4) {
+        if (HWND list = Find(top, DecodeArgument(argv[3]))) {
+            PrintRowRect(list, static_cast<int>(std::wcstol(argv[4], nullptr, 10)));
             return 0;
         }
         return 1;
