@@ -47,14 +47,16 @@ inline std::wstring ServiceManagerStart(const std::wstring& name) {
     return L"start " + std::to_wstring(config->dwStartType);
 }
 
-// Velmora's own record of the applied profile, which every run and restore writes anew (time included):
-// not part of the state a run changes and a restore gives back.
-inline bool IsDetectionMarker(const std::wstring& keyLine) {
+// Velmora's own record of the applied profile, which every run and restore writes anew (time included),
+// and the service manager's counter: not part of the state a run changes and a restore gives back.
+inline bool IsBookkeepingKey(const std::wstring& keyLine) {
     std::wstring lower = keyLine;
     for (wchar_t& c : lower) {
         c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
     }
-    return lower == L"[hkey_local_machine\\software\\velmora]";
+    // Wine's service manager counts every service process it starts here: the PC's own bookkeeping.
+    return lower == L"[hkey_local_machine\\software\\velmora]" ||
+           lower == L"[hkey_local_machine\\system\\currentcontrolset\\control\\servicecurrent]";
 }
 
 // The entries of one exported hive; a value continued over several lines is one entry.
@@ -87,7 +89,7 @@ inline void AddExport(const std::wstring& hive, std::set<std::wstring>& entries)
             continue;
         }
         if (pending.starts_with(L"[")) {
-            key = IsDetectionMarker(pending) ? L"" : pending;
+            key = IsBookkeepingKey(pending) ? L"" : pending;
             if (!key.empty()) {
                 entries.insert(key);
             }
