@@ -64,7 +64,8 @@ class CliTest(unittest.TestCase):
         self.assertEqual(self.sandbox.run("wine", "reg", *args).returncode, 0, args)
 
     def registry(self):
-        """Every key and value of the three hives, as reg.exe exports them."""
+        """Every key and value of the three hives, as reg.exe exports them, but Wine's count of the service
+        processes it started, which changes on its own."""
         entries = set()
         for hive in ("HKLM", "HKCU", "HKU"):
             self.reg("export", hive, f"C:\\velmora-{hive}.reg", "/y")
@@ -74,7 +75,7 @@ class CliTest(unittest.TestCase):
                 if line.startswith("["):
                     key = line
                     entries.add(key)
-                elif line and key:
+                elif line and key and not key.endswith("\\Control\\ServiceCurrent]"):
                     entries.add(key + " " + line)
         return entries
 
