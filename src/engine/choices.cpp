@@ -155,7 +155,8 @@ std::vector<std::wstring> StoredChoiceIds(StateReader& reader) {
         .value_or(std::vector<std::wstring>{});
 }
 
-WriteOutcome AddStoredChoices(StateReader& reader, StateWriter& writer, const std::vector<std::wstring>& ids) {
+WriteOutcome AddStoredChoices(StateReader& reader, StateWriter& writer,
+                              const std::vector<std::wstring>& ids) {
     std::vector<std::wstring> stored = StoredChoiceIds(reader);
     for (const std::wstring& id : ids) {
         if (std::find(stored.begin(), stored.end(), id) == stored.end()) {

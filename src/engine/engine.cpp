@@ -123,8 +123,9 @@ std::optional<RunReport> ReadRunJournal(EngineServices& services, const std::wst
     }
     RunReport report;
     report.outcome = journal->end && journal->end->state == JournalEndState::Succeeded ? RunOutcome::Succeeded
-                     : journal->end && journal->end->state == JournalEndState::Cancelled ? RunOutcome::Cancelled
-                                                                                         : RunOutcome::Failed;
+                     : journal->end && journal->end->state == JournalEndState::Cancelled
+                         ? RunOutcome::Cancelled
+                         : RunOutcome::Failed;
     report.journalPath = journalPath;
     report.items = ItemResults(journal->entries, nullptr);
     report.message = journal->header.profile;

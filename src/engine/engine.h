@@ -126,8 +126,8 @@ struct RestoreOnly {
 
 // What a journaled run did, read back from its journal: its items with their outcomes (for the "Changes
 // made" view); nullopt with the reason when the journal cannot be read or is a restore's.
-[[nodiscard]] std::optional<RunReport> ReadRunJournal(EngineServices& services, const std::wstring& journalPath,
-                                                      std::wstring& error);
+[[nodiscard]] std::optional<RunReport> ReadRunJournal(EngineServices& services,
+                                                      const std::wstring& journalPath, std::wstring& error);
 
 // "Essential", "Standard", "Maximum"; empty for anything else.
 [[nodiscard]] std::wstring ProfileName(SettingsProfile profile);

@@ -5,8 +5,8 @@
 namespace Velmora {
 
 bool ReadPlainFile(const std::wstring& path, std::size_t maxBytes, std::string& bytes, std::wstring& error) {
-    const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
     if (!file || !::GetFileInformationByHandle(file.Get(), &information)) {
         error = L"it cannot be opened (error " + std::to_wstring(::GetLastError()) + L")";
