@@ -20,7 +20,7 @@ struct CommandSpec {
     std::uint8_t maxPositional;
 };
 
-constexpr std::array<CommandSpec, 9> kCommands = {{
+constexpr std::array<CommandSpec, 10> kCommands = {{
     {Command::Profiles, L"profiles", 0, 0},
     {Command::Plan, L"plan", 1, 1},
     {Command::Apply, L"apply", 1, 1},
@@ -30,11 +30,13 @@ constexpr std::array<CommandSpec, 9> kCommands = {{
     {Command::Features, L"features", 0, 0},
     {Command::Choices, L"choices", 0, 1},
     {Command::Check, L"check", 0, 0},
+    {Command::Repair, L"repair", 0, 0},
 }};
 
 constexpr unsigned kAll = Bit(Command::Profiles) | Bit(Command::Plan) | Bit(Command::Apply) |
                           Bit(Command::Status) | Bit(Command::Restore) | Bit(Command::Journals) |
-                          Bit(Command::Features) | Bit(Command::Choices) | Bit(Command::Check);
+                          Bit(Command::Features) | Bit(Command::Choices) | Bit(Command::Check) |
+                          Bit(Command::Repair);
 constexpr unsigned kChoosing =
     Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status) | Bit(Command::Check);
 
@@ -50,8 +52,8 @@ const std::array<OptionSpec, 9> kOptions = {{
     {L"--remove-apps", Bit(Command::Apply), &Arguments::removeApps, nullptr},
     {L"--no-restore-point", Bit(Command::Apply), &Arguments::noRestorePoint, nullptr},
     {L"--restart", Bit(Command::Apply), &Arguments::restart, nullptr},
-    {L"--report", Bit(Command::Apply), nullptr, &Arguments::reportPath},
-    {L"--users", kChoosing, nullptr, &Arguments::users},
+    {L"--report", Bit(Command::Apply) | Bit(Command::Repair), nullptr, &Arguments::reportPath},
+    {L"--users", kChoosing | Bit(Command::Repair), nullptr, &Arguments::users},
     {L"--keep", kChoosing | Bit(Command::Choices), nullptr, &Arguments::keep},
     {L"--choices", kChoosing | Bit(Command::Choices), nullptr, &Arguments::choicesFile},
     {L"--only", Bit(Command::Restore), nullptr, &Arguments::only},
@@ -155,6 +157,8 @@ std::string_view CommandName(Command command) {
         return "choices";
     case Command::Check:
         return "check";
+    case Command::Repair:
+        return "repair";
     }
     return "help";
 }
@@ -323,6 +327,9 @@ std::wstring Usage() {
            L"                                   set and clear change the stored ones (needs elevation)\n"
            L"  check [--users USERS]            exit 0 when the applied profile holds, 1 when something drifted\n"
            L"                                   or none is applied (for detection scripts)\n"
+           L"  repair [--users USERS] [--report FILE]\n"
+           L"                                   sets again what no longer holds of the applied profile, with\n"
+           L"                                   the stored choices (needs elevation)\n"
            L"  --version, --help\n"
            L"\n"
            L"PROFILE is essential, standard or maximum. USERS names whose per-user settings a command\n"
@@ -331,9 +338,9 @@ std::wstring Usage() {
            L"a SID; several with commas, e.g. all,default. IDS are feature ids (see features) with commas; a\n"
            L"kept feature is neither set nor taken back. --keep and --choices (a file exported from the window)\n"
            L"add to the stored choices for that command only. Every command takes --json: one JSON document on\n"
-           L"standard output. Exit codes: 0 done; 3010 done, restart recommended; 1641 restart started;\n"
-           L"1603 failed; 1618 another Velmora run is in progress; 1602 cancelled; 87 bad arguments;\n"
-           L"740 needs elevation. See docs/cli.md.\n";
+           L"standard output. Exit codes: 0 done (repair: nothing had drifted); 3010 done, restart\n"
+           L"recommended; 1641 restart started; 1603 failed; 1618 another Velmora run is in progress;\n"
+           L"1602 cancelled; 87 bad arguments; 740 needs elevation. See docs/cli.md.\n";
 }
 
 } // namespace Velmora::Cli

@@ -25,7 +25,8 @@ enum class Command : std::uint8_t {
     Journals,
     Features,
     Choices,
-    Check
+    Check,
+    Repair
 };
 
 [[nodiscard]] std::string_view CommandName(Command command);

@@ -79,7 +79,7 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
         // What the run, the plan or the count leaves as it is, read once for the whole command.
         const bool chooses = arguments.command == Command::Profiles || arguments.command == Command::Plan ||
                              arguments.command == Command::Apply || arguments.command == Command::Status ||
-                             arguments.command == Command::Check;
+                             arguments.command == Command::Check || arguments.command == Command::Repair;
         if (std::optional<Answer> refused = chooses ? ReadSessionChoices(session) : std::nullopt) {
             answer = std::move(*refused);
         } else {
@@ -110,6 +110,9 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
             case Command::Check:
                 answer = CheckCommand(session);
                 break;
+            case Command::Repair:
+                answer = RepairCommand(session);
+                break;
             case Command::Restore:
                 answer = RestoreCommand(session);
                 break;
@@ -128,7 +131,9 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
         answer = Refusal(kExitFailed, L"velmora-cli stopped on an unexpected error.");
     }
     const int code = Deliver(platform, arguments.command, arguments.json, answer,
-                             arguments.command == Command::Apply ? arguments.reportPath : std::nullopt);
+                             arguments.command == Command::Apply || arguments.command == Command::Repair
+                                 ? arguments.reportPath
+                                 : std::nullopt);
     if (code == kExitBadArguments) {
         platform.WriteError(L"\n" + Usage());
     }

@@ -33,42 +33,14 @@ std::string_view RestorePointName(RestorePointStatus status) {
     return kNames[static_cast<std::size_t>(status)];
 }
 
-int ApplyExitCode(RunOutcome outcome, bool restart) {
-    switch (outcome) {
-    case RunOutcome::Succeeded:
-        return restart ? kExitRestartStarted : kExitRestartRequired;
-    case RunOutcome::Cancelled:
-        return kExitCancelled;
-    case RunOutcome::Failed:
-    case RunOutcome::NotStarted:
-        break;
-    }
-    return kExitFailed;
-}
-
 } // namespace
 
 Answer ApplyCommand(Session& session) {
     const Arguments& args = session.args;
     CliPlatform& platform = session.platform;
-    if (auto refused = RequireElevation(session, L"changes this PC")) {
-        return *refused;
-    }
-    if (args.reportPath) {
-        std::wstring error;
-        const std::wstring full = platform.FullPath(*args.reportPath);
-        if (full.empty() || !platform.CheckReportPath(full, error)) {
-            return Refusal(kExitBadArguments,
-                           L"The report cannot be written to \"" + *args.reportPath + L"\": " +
-                               (full.empty() ? L"it is not a file path" : error) + L". Nothing was changed.");
-        }
-    }
     RunClaim claim;
-    if (auto refused = Claim(session, claim)) {
-        return *refused;
-    }
     Targets targets(platform.Engine());
-    if (auto refused = ResolveTargets(session, true, targets)) {
+    if (auto refused = PrepareRun(session, claim, targets)) {
         return *refused;
     }
 
@@ -95,22 +67,12 @@ Answer ApplyCommand(Session& session) {
     Answer answer;
     answer.ran = true;
     const bool succeeded = report.outcome == RunOutcome::Succeeded;
-    answer.exitCode = ApplyExitCode(report.outcome, args.restart && succeeded);
-    switch (report.outcome) {
-    case RunOutcome::Succeeded:
-        answer.message = name + L" applied (revision " +
-                         std::to_wstring(kCurrentProfileBuild[static_cast<std::size_t>(args.profile)]) +
-                         L"). " + (args.restart ? L"Restarting the PC now." : L"A restart is recommended.");
-        break;
-    case RunOutcome::Cancelled:
-        answer.message = L"Stopped. The journal holds every change made until then; velmora-cli restore puts "
-                         L"them back.";
-        break;
-    case RunOutcome::Failed:
-    case RunOutcome::NotStarted:
-        answer.message = report.message;
-        break;
-    }
+    answer.exitCode =
+        RunExitCode(report.outcome, args.restart && succeeded ? kExitRestartStarted : kExitRestartRequired);
+    answer.message = RunOutcomeMessage(
+        report, name + L" applied (revision " +
+                    std::to_wstring(kCurrentProfileBuild[static_cast<std::size_t>(args.profile)]) + L"). " +
+                    (args.restart ? L"Restarting the PC now." : L"A restart is recommended."));
     if (report.outcome != RunOutcome::NotStarted) {
         answer.details += std::to_wstring(report.applyOutcome < 0 ? -report.applyOutcome : 0) +
                           L" counted registry writes failed (14 or more fail a run); the journal holds every "

@@ -4,8 +4,11 @@
 #include "cli/exit_codes.h"
 #include "cli/item_text.h"
 #include "common/text_encoding.h"
+#include "engine/detection_marker.h"
 #include "engine/engine.h"
 #include "engine/feature_items.h"
+#include "settings/local_settings.h"
+#include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
 
 #include <algorithm>
@@ -44,12 +47,75 @@ std::wstring Line(const PlanEntry& entry, const std::wstring& tail) {
     return L"  " + Padded(StepName(entry.step), 9) + L" " + entry.description + tail + L"\n";
 }
 
+AppliedProfile FindAppliedProfile(const std::optional<DetectionMarker>& marker,
+                                  const LocalSettingsValues& settings) {
+    if (marker) {
+        if (const auto profile = ProfileFromName(marker->appliedProfile)) {
+            return {*profile, marker->revision, "marker"};
+        }
+    }
+    const SettingsProfile profile = ReadInt32Setting(settings, SettingKeys::AppliedTask, kNoProfileApplied);
+    if (ProfileName(profile).empty()) {
+        return {};
+    }
+    return {profile,
+            static_cast<std::uint32_t>(
+                ReadInt32Setting(settings, ProfileBuildSettingKey(profile), kProfileNeverApplied)),
+            "settings"};
+}
+
+std::wstring WindowsUpdatedNote(const std::wstring& before, const std::wstring& now, std::size_t turnedBack) {
+    if (before.empty() || now.empty() || before == now) {
+        return {};
+    }
+    return L"Windows was updated since (" + before + L" \u2192 " + now + L"): " +
+           std::to_wstring(turnedBack) + L" settings were turned back";
+}
+
 Answer Refusal(int exitCode, std::wstring message) {
     Answer answer;
     answer.exitCode = exitCode;
     answer.message = std::move(message);
     answer.fields["error"] = U8(answer.message);
     return answer;
+}
+
+std::wstring RunOutcomeMessage(const RunReport& report, std::wstring succeeded) {
+    switch (report.outcome) {
+    case RunOutcome::Succeeded:
+        return succeeded;
+    case RunOutcome::Cancelled:
+        return L"Stopped. The journal holds every change made until then; velmora-cli restore puts them back.";
+    case RunOutcome::Failed:
+    case RunOutcome::NotStarted:
+        break;
+    }
+    return report.message;
+}
+
+int RunExitCode(RunOutcome outcome, int succeededCode) {
+    switch (outcome) {
+    case RunOutcome::Succeeded:
+        return succeededCode;
+    case RunOutcome::Cancelled:
+        return kExitCancelled;
+    case RunOutcome::Failed:
+    case RunOutcome::NotStarted:
+        break;
+    }
+    return kExitFailed;
+}
+
+std::optional<Answer> RefuseReportPath(Session& session) {
+    const std::optional<std::wstring>& report = session.args.reportPath;
+    std::wstring error;
+    const std::wstring full = report ? session.platform.FullPath(*report) : std::wstring();
+    if (!report || (!full.empty() && session.platform.CheckReportPath(full, error))) {
+        return std::nullopt;
+    }
+    return Refusal(kExitBadArguments, L"The report cannot be written to \"" + *report + L"\": " +
+                                          (full.empty() ? L"it is not a file path" : error) +
+                                          L". Nothing was changed.");
 }
 
 std::optional<Answer> RequireElevation(Session& session, std::wstring_view why) {

@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "engine/choice_filter.h"
+#include "engine/engine.h"
 #include "engine/plan.h"
 
 #include <nlohmann/json.hpp>
@@ -15,6 +16,8 @@
 
 namespace Velmora {
 class FeatureIndex;
+class LocalSettingsValues;
+struct DetectionMarker;
 class RunController;
 } // namespace Velmora
 
@@ -76,6 +79,24 @@ struct Session {
 [[nodiscard]] std::wstring FeatureHeading(std::size_t feature);
 [[nodiscard]] ProfilePlan PlanOf(Session& session, SettingsProfile profile, bool surveyActions);
 
+// The profile this PC holds: as the detection marker names it, or else as Velmora's settings record it.
+struct AppliedProfile {
+    SettingsProfile profile = kNoProfile;
+    std::optional<std::uint32_t> revision;
+    std::string_view source; // "marker" or "settings"
+};
+[[nodiscard]] AppliedProfile FindAppliedProfile(const std::optional<DetectionMarker>& marker,
+                                                const LocalSettingsValues& settings);
+// "Windows was updated since (a → b): N settings were turned back"; empty when the build is the same
+// or either is unknown.
+[[nodiscard]] std::wstring WindowsUpdatedNote(const std::wstring& before, const std::wstring& now,
+                                              std::size_t turnedBack);
+// The words and the exit code of a run's outcome; `succeeded` and `succeededCode` for a run that succeeded.
+[[nodiscard]] std::wstring RunOutcomeMessage(const RunReport& report, std::wstring succeeded);
+[[nodiscard]] int RunExitCode(RunOutcome outcome, int succeededCode);
+// Refuses a --report path that cannot be written (87), before anything is changed.
+[[nodiscard]] std::optional<Answer> RefuseReportPath(Session& session);
+
 // The commands.
 [[nodiscard]] Answer ProfilesCommand(Session& session);
 [[nodiscard]] Answer PlanCommand(Session& session);
@@ -87,5 +108,7 @@ struct Session {
 [[nodiscard]] Answer ChoicesCommand(Session& session);
 // status in one line, for detection scripts: exit 0 when the applied profile holds, else 1.
 [[nodiscard]] Answer CheckCommand(Session& session);
+// Sets again what no longer holds of the applied profile: 0 nothing had drifted, 3010 repaired.
+[[nodiscard]] Answer RepairCommand(Session& session);
 
 } // namespace Velmora::Cli

@@ -7,6 +7,8 @@
 #include "common/text_encoding.h"
 #include "engine/engine.h"
 #include "engine/journal.h"
+#include "engine/journal_fields.h"
+#include "engine/journal_store.h"
 
 #include <algorithm>
 
@@ -43,15 +45,20 @@ Answer RestoreCommand(Session& session) {
     EngineServices& engine = platform.Engine();
     const std::vector<std::wstring> journals = engine.journals.List();
     std::wstring path;
+    // Without a name, the newest journal that is no repair's: taking back a repair would only bring back
+    // what Windows or someone else turned back.
+    const auto newest = std::find_if(journals.begin(), journals.end(), [](const std::wstring& journal) {
+        return JournalKindOfName(journal) != JournalKind::Repair;
+    });
     if (session.args.journal.empty()) {
-        if (journals.empty()) {
+        if (newest == journals.end()) {
             Answer answer;
             answer.message =
                 L"There is no journal to restore in " + platform.JournalFolder() + L". Nothing was changed.";
             answer.fields["outcome"] = "nothingToRestore";
             return answer;
         }
-        path = journals.front();
+        path = *newest;
     } else {
         std::wstring error;
         const auto resolved =
@@ -173,15 +180,18 @@ Answer JournalsCommand(Session& session) {
         const auto text = engine.journals.ReadTrusted(path, error);
         const auto journal = text ? ParseJournal(*text, error) : std::nullopt;
         if (journal) {
-            const bool run = journal->header.kind == JournalKind::Run;
+            const JournalKind kind = journal->header.kind;
+            const bool ofProfile = kind != JournalKind::Restore;
             const std::string_view state = journal->end ? EndName(journal->end->state) : "unfinished";
-            entry["kind"] = run ? "run" : "restore";
-            entry["profile"] = run ? Json(U8(journal->header.profile)) : Json();
+            entry["kind"] = JournalFields::kKindNames[static_cast<std::size_t>(kind)];
+            entry["profile"] = ofProfile ? Json(U8(journal->header.profile)) : Json();
             entry["startedUtc"] = journal->header.startedUtc;
             entry["state"] = state;
             entry["changes"] = journal->entries.size();
-            words = (run ? L"run of " + journal->header.profile : std::wstring(L"restore")) + L", " +
-                    FromUtf8(state) + L", " + std::to_wstring(journal->entries.size()) + L" changes";
+            words = (kind == JournalKind::Run      ? L"run of " + journal->header.profile
+                     : kind == JournalKind::Repair ? L"repair of " + journal->header.profile
+                                                   : std::wstring(L"restore")) +
+                    L", " + FromUtf8(state) + L", " + std::to_wstring(journal->entries.size()) + L" changes";
         } else {
             entry["error"] = U8(error);
             words = L"unreadable: " + error;

@@ -8,35 +8,13 @@
 #include "engine/detection_marker.h"
 #include "engine/engine.h"
 #include "engine/feature_items.h"
+#include "engine/repair_filter.h"
 #include "settings/local_settings.h"
-#include "tweaks/apply_pipeline.h"
 
 #include <algorithm>
 
 namespace Velmora::Cli {
 namespace {
-
-struct AppliedState {
-    SettingsProfile profile = kNoProfile;
-    std::optional<std::uint32_t> revision;
-    std::string_view source; // "marker" or "settings"
-};
-
-AppliedState FindApplied(const std::optional<DetectionMarker>& marker, const LocalSettingsValues& settings) {
-    if (marker) {
-        if (const auto profile = ProfileFromName(marker->appliedProfile)) {
-            return {*profile, marker->revision, "marker"};
-        }
-    }
-    const SettingsProfile profile = ReadInt32Setting(settings, SettingKeys::AppliedTask, kNoProfileApplied);
-    if (ProfileName(profile).empty()) {
-        return {};
-    }
-    return {profile,
-            static_cast<std::uint32_t>(
-                ReadInt32Setting(settings, ProfileBuildSettingKey(profile), kProfileNeverApplied)),
-            "settings"};
-}
 
 // The drift of the applied profile's settings, over the PC or one user's hive.
 struct Drift {
@@ -62,7 +40,7 @@ Answer StatusCommand(Session& session) {
         return *refused;
     }
     const std::optional<DetectionMarker> marker = ReadDetectionMarker(engine.reader);
-    const AppliedState applied = FindApplied(marker, engine.settings);
+    const AppliedProfile applied = FindAppliedProfile(marker, engine.settings);
     Answer answer;
     answer.fields["marker"] = marker ? Json{{"appliedProfile", U8(marker->appliedProfile)},
                                             {"revision", marker->revision ? Json(*marker->revision) : Json()},
@@ -110,7 +88,7 @@ Answer StatusCommand(Session& session) {
                                   {"description", U8(entry.description)},
                                   {"feature", FeatureId(entry.target)},
                                   {"item", ItemJson(entry.target)}});
-        } else if (entry.inEffect) {
+        } else if (!Drifted(entry)) {
             ++drift.inEffect;
         } else {
             ++drift.drifted;
@@ -136,7 +114,7 @@ Answer StatusCommand(Session& session) {
             }
             if (!entry->readable) {
                 itsUnreadable += L"  " + Line(*entry, L": " + DescribeState(entry->current));
-            } else if (!entry->inEffect) {
+            } else if (Drifted(*entry)) {
                 itsDrift += L"  " + Line(*entry, L": now " + DescribeState(entry->current) + L", " + name +
                                                      L" sets " + DescribeState(entry->after));
             }
@@ -157,6 +135,16 @@ Answer StatusCommand(Session& session) {
                      std::to_wstring(total.settings) + L" settings have drifted, " +
                      std::to_wstring(unreadable.size()) + L" could not be read." + KeptNote(session.choices) +
                      LeftOutNote(targets);
+    // The build the last run or repair found, against this one: what a Windows update turned back.
+    const std::wstring buildThen = marker ? marker->windowsBuild : std::wstring();
+    const std::wstring buildNow = ReadWindowsBuild(engine.reader);
+    const std::wstring updated = WindowsUpdatedNote(buildThen, buildNow, drifted.size());
+    answer.fields["windowsBuild"] = {{"atLastRun", buildThen.empty() ? Json() : Json(U8(buildThen))},
+                                     {"now", buildNow.empty() ? Json() : Json(U8(buildNow))},
+                                     {"updatedSince", !updated.empty()}};
+    if (!updated.empty()) {
+        answer.message += L" " + updated + L".";
+    }
     if (!applied.revision || static_cast<std::int32_t>(*applied.revision) != current) {
         answer.details += L"This version of Velmora carries revision " + std::to_wstring(current) + L" of " +
                           name + L": apply it again to update.\n";

@@ -151,4 +151,17 @@ std::size_t Skipped(const std::vector<TargetUser>& users) {
         std::count_if(users.begin(), users.end(), [](const TargetUser& user) { return !user.Reachable(); }));
 }
 
+std::optional<Answer> PrepareRun(Session& session, RunClaim& claim, Targets& targets) {
+    if (auto refused = RequireElevation(session, L"changes this PC")) {
+        return refused;
+    }
+    if (auto refused = RefuseReportPath(session)) {
+        return refused;
+    }
+    if (auto refused = Claim(session, claim)) {
+        return refused;
+    }
+    return ResolveTargets(session, true, targets);
+}
+
 } // namespace Velmora::Cli

@@ -44,6 +44,10 @@ private:
 // SYSTEM without --users is refused; a plan leaves the per-user items out and says why.
 [[nodiscard]] std::optional<Answer> ResolveTargets(Session& session, bool runs, Targets& targets);
 
+// What a run checks before it changes anything, in this order: elevation, the report path, the run lock
+// (held in `claim` from then on) and the users; the refusal of the first that fails.
+[[nodiscard]] std::optional<Answer> PrepareRun(Session& session, RunClaim& claim, Targets& targets);
+
 // Adds `users` (each with `extra(user, json)`) and, with targets, `userSelection` to the document,
 // and the same in words to the details. A restore has no targets: it reaches the hives its journal names.
 using UserExtra = std::function<std::wstring(const TargetUser& user, Json& json)>;

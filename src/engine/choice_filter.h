@@ -1,12 +1,10 @@
 #pragma once
 
-// A run with features kept as they are: the pipeline runs as ever, and this leaves the kept features'
-// calls out before they reach the journal, as if those items were not in the profile. A counted write
-// left out counts as done, so the failure rule is over the items that run; a list is passed on without
-// the kept rows.
+// A run with features kept as they are: their items are left out of the run above the journal, for
+// every user alike.
 
 #include "engine/choices.h"
-#include "tweaks/system_operations.h"
+#include "engine/item_filter.h"
 
 namespace Velmora {
 
@@ -17,34 +15,18 @@ struct RunChoices {
     [[nodiscard]] bool Keeps(const ItemTarget& target) const;
 };
 
-class ChoiceFilter final : public ForwardingSystemOperations {
+class ChoiceFilter final : public ItemFilter {
 public:
-    ChoiceFilter(SystemOperations& inner, const RunChoices& choices)
-        : ForwardingSystemOperations(inner), choices_(choices) {}
+    ChoiceFilter(SystemOperations& inner, const RunChoices& choices) : ItemFilter(inner), choices_(choices) {}
 
-    bool SetRegistryDword(RegistryDwordSetting setting) override;
-    bool SetRegistryString(RegistryStringSetting setting) override;
-    bool DeleteRegistryEntry(RegistryDwordSetting setting) override;
-    bool DeleteRegistryTree(RegistryDwordSetting setting) override;
-    void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
-                                    const std::vector<ServiceStartEntry>& perUserTemplates) override;
-    void SetSvcHostSplitThreshold() override;
-    void AdjustServicesForMemory(const std::vector<std::wstring>& leaveAlone) override;
     void DisableEdgeUpdateTasks() override;
-    bool DisableScheduledTask(const std::wstring& taskPath) override;
-    std::uint32_t RunPowerShellCommands(const std::vector<std::wstring>& commands) override;
-    std::uint32_t RunCmdCommands(const std::vector<std::wstring>& commands) override;
-    void TunePowerScheme() override;
-    void EmptyRecycleBin() override;
-    void CleanTempFolders() override;
-    void CleanPrefetchFolder() override;
-    bool SetAppOffloadingDisabled(const std::wstring& userSid, bool disable) override;
 
 private:
-    [[nodiscard]] bool Keeps(const std::optional<ItemTarget>& target) const {
-        return target && choices_.Keeps(*target);
+    [[nodiscard]] bool LeavesOut(const ItemTarget& target) const override { return choices_.Keeps(target); }
+    // A template names its instances' feature.
+    [[nodiscard]] bool LeavesOutTemplate(const std::wstring& name) const override {
+        return choices_.Keeps(ServiceTarget{name});
     }
-    [[nodiscard]] std::vector<ServiceStartEntry> Running(const std::vector<ServiceStartEntry>& entries) const;
 
     const RunChoices& choices_;
 };

@@ -6,6 +6,7 @@
 #include "settings/local_settings.h"
 #include "tweaks/apply_pipeline.h"
 
+#include <algorithm>
 #include <array>
 
 namespace Velmora {
@@ -74,6 +75,33 @@ bool UpdateDetectionMarker(StateWriter& writer, const LocalSettingsValues& setti
                                        build.data));
     }
     return error == 0;
+}
+
+std::wstring ReadWindowsBuild(StateReader& reader) {
+    constexpr wchar_t kVersionKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    const std::optional<std::wstring> build =
+        TextOf(reader.ReadRegistryValue(kLocalMachine, kVersionKey, L"CurrentBuild"));
+    // Only digits: the value is shown and compared, and anything else is no build of Windows.
+    const auto digits = [](const std::wstring& text) {
+        return !text.empty() && text.size() <= 10 &&
+               std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    };
+    if (!build || !digits(*build)) {
+        return {};
+    }
+    const std::optional<std::uint32_t> revision =
+        DwordOf(reader.ReadRegistryValue(kLocalMachine, kVersionKey, L"UBR"));
+    return revision ? *build + L"." + std::to_wstring(*revision) : *build;
+}
+
+std::uint32_t RecordWindowsBuild(StateWriter& writer, const std::wstring& build) {
+    if (build.empty()) {
+        return 0;
+    }
+    const RegistryValueState value = StringValue(build);
+    const WriteOutcome outcome = writer.WriteRegistryValue(kLocalMachine, kDetectionMarkerKey,
+                                                           kMarkerChoiceValues[2], value.type, value.data);
+    return outcome.succeeded ? 0 : (outcome.error == 0 ? 1 : outcome.error);
 }
 
 std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader) {

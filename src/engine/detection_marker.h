@@ -52,6 +52,13 @@ struct MarkerChoices {
                                          const std::wstring& programVersion, const MarkerChoices* choices,
                                          std::uint32_t& error);
 
+// "CurrentBuild.UBR" of the running Windows ("26100.3194"), "CurrentBuild" where Windows records no
+// update revision; empty when not even the build can be read.
+[[nodiscard]] std::wstring ReadWindowsBuild(StateReader& reader);
+
+// A repair's mark: the marker's "Build" alone, left as it was when `build` is empty. The Win32 error, or 0.
+[[nodiscard]] std::uint32_t RecordWindowsBuild(StateWriter& writer, const std::wstring& build);
+
 // The marker as the registry holds it; nullopt when it has no AppliedProfile value (or it is not text).
 [[nodiscard]] std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader);
 

@@ -4,6 +4,7 @@
 #include "engine/detection_marker.h"
 #include "engine/journal.h"
 #include "engine/journal_recorder.h"
+#include "engine/repair_filter.h"
 #include "settings/local_settings.h"
 #include "tweaks/run_controller.h"
 #include "common/dispatcher_queue.h"
@@ -117,7 +118,7 @@ std::optional<RunReport> ReadRunJournal(EngineServices& services, const std::wst
     if (!journal) {
         return std::nullopt;
     }
-    if (journal->header.kind != JournalKind::Run) {
+    if (journal->header.kind == JournalKind::Restore) {
         error = L"it is the journal of a restore";
         return std::nullopt;
     }
@@ -160,19 +161,41 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         const std::shared_ptr<void> connections = services.reader.KeepConnections();
         RunControl control{options.cancel, options.progress, {}, services.lastError};
         // A run with progress plans first: the plan gives each step's total, and what was in effect.
+        // A repair plans to find what no longer holds.
         std::optional<ProfilePlan> before;
-        if (options.progress) {
+        if (options.progress || options.repair) {
             before = Plan(context.controller, profile, services.reader, services.settings,
                           PlanOptions{false, false, services.targetUsers, options.choices});
             control.stepTotals = StepTotals(*before);
         }
+        const std::wstring windowsBuild = ReadWindowsBuild(services.reader);
+        if (options.repair) {
+            for (const PlanEntry& entry : before->entries) {
+                if (Drifted(entry)) {
+                    out.drifted.push_back(entry.target);
+                }
+            }
+            const std::optional<DetectionMarker> marker = ReadDetectionMarker(services.reader);
+            out.buildBefore = marker ? marker->windowsBuild : std::wstring();
+            out.buildNow = windowsBuild;
+            if (out.drifted.empty()) {
+                out.outcome = RunOutcome::Succeeded;
+                out.message = name + L" holds: nothing to repair.";
+                return 0;
+            }
+        }
 
-        out.restorePoint = options.restorePoint ? BeginRestorePoint(services.restorePoints, name)
-                                                : RestorePointReport{RestorePointStatus::Skipped, 0, 0,
-                                                                     L"No restore point: the run was started "
-                                                                     L"without one."};
+        out.restorePoint =
+            options.repair         ? RestorePointReport{RestorePointStatus::Skipped, 0, 0,
+                                                L"No restore point: a repair is covered by the "
+                                                L"point of the run that applied the profile."}
+            : options.restorePoint ? BeginRestorePoint(services.restorePoints, name)
+                                   : RestorePointReport{RestorePointStatus::Skipped, 0, 0,
+                                                        L"No restore point: the run was started "
+                                                        L"without one."};
         Diagnose(out.restorePoint.message);
         JournalHeader header;
+        header.kind = options.repair ? JournalKind::Repair : JournalKind::Run;
         header.profile = name;
         header.startedUtc = UtcTimestamp(services.journals.NowUtcSeconds());
         header.programVersion = services.programVersion;
@@ -183,7 +206,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
             header.keep = options.choices->choices.KeptIds(options.choices->features);
         }
         std::wstring error;
-        JournalRecorder recorder(services.journals.Create(name, error), header);
+        JournalRecorder recorder(services.journals.Create(options.repair ? L"Repair" : name, error), header);
         if (!recorder.Ok()) {
             EndRestorePoint(services.restorePoints, out.restorePoint, false, false);
             return NotStarted(context, out,
@@ -198,7 +221,12 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         RoutedSystemOperations routedSystem(context.system, route);
         RoutedStateReader routedReader(services.reader, route);
         JournalingSystem journaling(routedSystem, routedReader, services.settings, recorder, control);
-        PerUserFanOut perUser(journaling, route);
+        // A repair leaves out, per user, what still holds.
+        std::optional<RepairFilter> repair;
+        if (options.repair) {
+            repair.emplace(journaling, route, *before);
+        }
+        PerUserFanOut perUser(repair ? static_cast<SystemOperations&>(*repair) : journaling, route);
         // The kept features are left out above the fan-out: for every user alike, before the journal.
         std::optional<ChoiceFilter> kept;
         if (options.choices != nullptr && !options.choices->choices.Empty()) {
@@ -212,7 +240,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
                 context.selectedProfile,
                 steps,
                 context.dispatcher,
-                context.storeSetting
+                context.storeSetting && !options.repair // a repair leaves the applied state's record alone
                     ? std::function<void(std::wstring_view, std::int32_t)>(
                           [&](std::wstring_view key, std::int32_t value) {
                               journaling.StoreSetting(key, value, [&] { context.storeSetting(key, value); });
@@ -226,7 +254,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
                 options.choices->Keeps(
                     ActionTarget{ActionKind::RemoveApps, context.controller.preinstalledPackageNames});
             if (options.appRemoval && profile != kEssentialProfile && options.startAppRemoval &&
-                !removalKept) {
+                !removalKept && !options.repair) {
                 try {
                     // Only now, with the restore point made and the journal open: the removal works on
                     // the account this process runs as, so its cache key is journaled in that hive.
@@ -256,11 +284,15 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         out.items = ItemResults(recorder.Entries(), before ? &*before : nullptr);
         out.users = UserOutcomes(services.targetUsers, route, perUser);
         out.message = OutcomeMessage(out.outcome, applyOutcome);
-        if (out.outcome == RunOutcome::Succeeded) {
+        if (out.outcome == RunOutcome::Succeeded && options.repair) {
+            // The profile was applied when the marker says; it now holds on this build of Windows.
+            out.markerError = RecordWindowsBuild(services.writer, windowsBuild);
+        } else if (out.outcome == RunOutcome::Succeeded) {
             MarkerChoices marked;
             if (options.choices != nullptr) {
                 marked.keep = options.choices->choices.KeptIds(options.choices->features);
             }
+            marked.windowsBuild = windowsBuild;
             UpdateMarker(services, MarkerResult::Succeeded, &marked, out.markerError);
         }
         return applyOutcome;

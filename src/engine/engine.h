@@ -52,6 +52,9 @@ struct RunOptions {
     std::function<bool(std::vector<std::wstring>)> startAppRemoval;
     // The features kept as they are: left out of the run, recorded in its journal and the marker.
     const RunChoices* choices = nullptr;
+    // A repair: only the items that no longer hold are set again, journaled as a repair, without a
+    // restore point (the applying run's point still covers the PC), the settings record or app removal.
+    bool repair = false;
 };
 
 enum class RunOutcome : std::uint8_t {
@@ -92,6 +95,11 @@ struct RunReport {
     std::wstring message;
     // A succeeded run writes the detection marker (engine/detection_marker.h); the error when it could not.
     std::uint32_t markerError = 0;
+    // A repair: the items that no longer held when it began (none: nothing was run or journaled), and
+    // the Windows build the marker named before it, next to the one it found.
+    std::vector<ItemTarget> drifted;
+    std::wstring buildBefore;
+    std::wstring buildNow;
 };
 
 // The window's run: the pipeline exactly as it is (order, outcome rule, notification, settings

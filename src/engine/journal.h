@@ -22,12 +22,13 @@ inline constexpr std::size_t kMaxJournalBytes = 16u * 1024u * 1024u;
 // The largest registry value a journal holds.
 inline constexpr std::size_t kMaxRecordedValueBytes = 1024u * 1024u;
 
-enum class JournalKind : std::uint8_t { Run, Restore };
+// A repair sets again what no longer holds of the applied profile; it is restored like a run.
+enum class JournalKind : std::uint8_t { Run, Restore, Repair };
 enum class JournalEndState : std::uint8_t { Succeeded, Failed, Cancelled };
 
 struct JournalHeader {
     JournalKind kind = JournalKind::Run;
-    std::wstring profile; // "Essential", "Standard", "Maximum"; "Restore" for a restore
+    std::wstring profile; // "Essential", "Standard", "Maximum" (a run, a repair); "Restore" for a restore
     std::string startedUtc;
     std::wstring programVersion;
     std::wstring userSid;                // the user the run ran as; root-1 items name their hive themselves

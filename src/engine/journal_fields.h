@@ -35,7 +35,7 @@ inline constexpr std::array<std::string_view, 6> kActionNames = {
     "emptyRecycleBin",       "cleanTempFolders", "cleanPrefetchFolder",
     "runPowerShellCommands", "runCmdCommands",   "removeApps"};
 // In the order of JournalKind.
-inline constexpr std::array<std::string_view, 2> kKindNames = {"run", "restore"};
+inline constexpr std::array<std::string_view, 3> kKindNames = {"run", "restore", "repair"};
 inline constexpr std::array<std::string_view, 3> kEndNames = {"succeeded", "failed", "cancelled"};
 
 // A field that is missing or of the wrong kind: the journal is refused.

@@ -87,7 +87,7 @@ private:
         JournalHeader& header = journal_.header;
         header.kind = static_cast<JournalKind>(Choice(record, "kind", kKindNames));
         header.profile = Text(record, "profile", 64, false);
-        // A run names the profile it applied; a restore calls itself one.
+        // A run or a repair names the profile it applied; a restore calls itself one.
         const bool knownProfile = header.kind == JournalKind::Restore
                                       ? header.profile == L"Restore"
                                       : header.profile == L"Essential" || header.profile == L"Standard" ||

@@ -4,6 +4,8 @@
 // run goes, closed by an atomic replace. The Windows build keeps them in %ProgramData%\Velmora\Journal,
 // a folder only administrators and SYSTEM may use; host tests keep them in memory.
 
+#include "engine/journal.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,7 +16,8 @@
 
 namespace Velmora {
 
-// Journals kept in the folder; older ones are deleted when a journal is closed.
+// Journals kept in the folder of each kind (runs, repairs, restores); older ones are deleted when a
+// journal is closed.
 inline constexpr std::size_t kJournalsKept = 20;
 
 class JournalFile {
@@ -44,7 +47,7 @@ public:
     // The journals in the folder, newest first (a closed journal by its .json, a killed run's by its
     // .json.partial).
     [[nodiscard]] virtual std::vector<std::wstring> List() = 0;
-    // Deletes all but the newest `keep` journals.
+    // Deletes all but the newest `keep` journals of each kind (JournalsToPrune).
     virtual void Prune(std::size_t keep) = 0;
     // Seconds since 1970, UTC.
     [[nodiscard]] virtual std::int64_t NowUtcSeconds() = 0;
@@ -58,5 +61,15 @@ public:
 // Journal file names: "<UTC time>-<name>.json" with the time as "20250131T120000.123Z", so that names
 // sort by time. True for such a name, with or without ".partial".
 [[nodiscard]] bool IsJournalFileName(std::wstring_view fileName);
+
+// The kind of a journal as told by the name it was created with: "…-Restore", "…-Repair", or else a
+// profile's run.
+[[nodiscard]] JournalKind JournalKindOfName(std::wstring_view path);
+
+// Of the journals in `newestFirst` (as List gives them), those to delete: all but the newest `keep` of
+// each kind, told by the name each was created with ("…-Restore", "…-Repair", otherwise a profile's run).
+// Daily repairs so never push out the run that applied the profile, which a full restore needs.
+[[nodiscard]] std::vector<std::wstring> JournalsToPrune(const std::vector<std::wstring>& newestFirst,
+                                                        std::size_t keep);
 
 } // namespace Velmora

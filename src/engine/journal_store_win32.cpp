@@ -387,9 +387,8 @@ std::vector<std::wstring> WindowsJournalStore::List() {
 }
 
 void WindowsJournalStore::Prune(std::size_t keep) {
-    const std::vector<std::wstring> journals = List();
-    for (std::size_t i = keep; i < journals.size(); ++i) {
-        const std::wstring base = folder_ + L"\\" + BaseName(journals[i].substr(folder_.size() + 1));
+    for (const std::wstring& journal : JournalsToPrune(List(), keep)) {
+        const std::wstring base = folder_ + L"\\" + BaseName(journal.substr(folder_.size() + 1));
         for (const wchar_t* ending : {L".json", L".json.partial", L".json.tmp"}) {
             ::DeleteFileW((base + ending).c_str());
         }

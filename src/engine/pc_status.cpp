@@ -63,6 +63,9 @@ JournalFindings ReadNewestJournals(JournalStore& store) {
             restoredRuns.insert(RunName(journal->header.restoredJournal));
             continue;
         }
+        if (journal->header.kind == JournalKind::Repair) {
+            continue; // the run that applied the profile is what a person takes back, and what drift is of
+        }
         if (!found.restorable && !journal->entries.empty() && !restoredRuns.contains(RunName(path))) {
             found.restorable = RestorableRun{path, journal->header.profile, journal->header.startedUtc};
         }

@@ -30,6 +30,13 @@ def fleet_script():
     return re.sub(r"^set VELMORA=.*$", r"set VELMORA=V:\\velmora-cli.exe", script, flags=re.M)
 
 
+def remediation_commands():
+    """The arguments the Remediations detection and remediation scripts of docs/fleet.md give velmora-cli."""
+    text = (SOURCE_DIR / "docs" / "fleet.md").read_text(encoding="utf-8")
+    section = text[text.index("## Intune Remediations"):text.index("## Group Policy")]
+    return [line.split() for line in re.findall(r"^\$out = & \$cli (.+?) 2>&1$", section, re.M)]
+
+
 class CliTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -343,6 +350,92 @@ class CliTest(unittest.TestCase):
         self.assertEqual(changed_since(prepared), [], "a full restore after a put-back missed the state before the run")
         self.reg("delete", TELEMETRY[0], "/v", TELEMETRY[1], "/f")
         self.reg("delete", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/f")
+
+    def test_repair_sets_again_what_was_turned_back_and_never_pushes_out_the_applying_journal(self):
+        """Standard applied; two values and a service's start type turned back from outside. The Remediations
+        recipe's check finds it and its repair sets exactly those three again, journaled as a repair that a
+        restore takes back. A kept feature is not repaired, a Windows update is named, and thirty repairs in a
+        row leave the applying journal in the folder, whose full restore is still exact."""
+        spooler = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Spooler"
+        version = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"
+        self.addCleanup(self.sandbox.run, "wine", "reg", "delete", version, "/v", "UBR", "/f")
+        self.addCleanup(self.cli, "choices", "clear")
+        detect, remediate = remediation_commands()
+        self.assertEqual((detect, remediate), (["check", "--users", "all"], ["repair", "--users", "all"]))
+        reset_settings(self.sandbox)
+        self.sandbox.run("wine", "reg", "delete", MARKER, "/f")
+        self.reg("add", "HKCU\\Software\\Velmora\\LocalSettings", "/v", "appLanguage", "/t", "REG_DWORD", "/d", "1", "/f")
+        self.cli("choices", "clear")
+        self.assertEqual(self.document(*remediate, expected=0)["outcome"], "nothingApplied")
+        prepared = self.registry()
+        applied = self.document("apply", "standard", expected=3010)
+        build = read_registry(self.sandbox, MARKER, "Build")
+        self.assertRegex(build or "", r"^\d+(\.\d+)?$")
+        self.assertEqual(self.document(*remediate, expected=0)["outcome"], "nothingToRepair")
+
+        def values():
+            return (read_registry(self.sandbox, *TELEMETRY), read_registry(self.sandbox, *ERROR_REPORTING),
+                    read_registry(self.sandbox, spooler, "Start"))
+
+        def turn_back():
+            self.reg("add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_DWORD", "/d", "3", "/f")
+            self.reg("add", ERROR_REPORTING[0], "/v", ERROR_REPORTING[1], "/t", "REG_DWORD", "/d", "0", "/f")
+            self.reg("add", spooler, "/v", "Start", "/t", "REG_DWORD", "/d", "3", "/f")  # Wine's sc has no config
+
+        def changed_since_prepared():
+            return sorted(line for line in self.registry() ^ prepared
+                          if "\\Velmora\\Choices]" not in line and not line.endswith("\\Software\\Velmora]"))
+
+        as_applied = values()
+        turn_back()
+        turned_back = values()
+        self.assertTrue(all(now != then for now, then in zip(turned_back, as_applied)), turned_back)
+        self.assertFalse(self.document(*detect, expected=1)["holds"])
+        self.reg("add", version, "/v", "UBR", "/t", "REG_DWORD", "/d", "3194", "/f")  # a Windows update came
+        self.assertIn(f"Windows was updated since ({build} \u2192 {build}.3194): 3 settings were turned back",
+                      self.document("status", expected=0)["message"])
+        repaired = self.document(*remediate, expected=3010)
+        self.assertEqual((repaired["outcome"], repaired["turnedBack"], repaired["windowsBuild"]["updatedSince"]),
+                         ("repaired", 3, True))
+        self.assertEqual(sum(f["turnedBack"] for f in repaired["features"]), 3)
+        self.assertEqual(values(), as_applied)
+        self.assertEqual(read_registry(self.sandbox, MARKER, "Build"), f"{build}.3194")
+        journal = json.loads(self.sandbox.read("drive_c/" + repaired["journal"][3:].replace("\\", "/")))["records"]
+        self.assertEqual(journal[0]["kind"], "repair")
+        # The profile writes the error reporting value in two rows; each write is journaled.
+        self.assertEqual({(r["item"].get("key"), r["item"].get("value", r["item"].get("name")))
+                          for r in journal if r["type"] == "change"},
+                         {(TELEMETRY[0][5:], TELEMETRY[1]), (ERROR_REPORTING[0][5:], ERROR_REPORTING[1]),
+                          (None, "Spooler")}, "the repair journals exactly the three turned back")
+        self.assertTrue(self.document(*detect, expected=0)["holds"])
+        self.reg("delete", version, "/v", "UBR", "/f")
+        # Without a name, restore takes back the run that applied the profile, never a repair, exactly.
+        self.assertEqual(self.restore()["journal"], applied["journal"])
+        self.assertEqual(changed_since_prepared(), [])
+
+        # Applied and turned back again: the restore of a repair brings the outside values back.
+        applied = self.document("apply", "standard", expected=3010)
+        turn_back()
+        self.restore_named(self.document(*remediate, expected=3010)["journal"])
+        self.assertEqual(values(), turned_back, "the restore of the repair brings the outside values back")
+
+        # A kept feature is left as the PC has it.
+        telemetry = next(e["feature"] for e in self.document("plan", "standard", expected=0)["entries"]
+                         if e["item"].get("value") == TELEMETRY[1])
+        self.cli("choices", "set", "--keep", telemetry)
+        self.assertEqual(self.document(*remediate, expected=3010)["turnedBack"], 2)
+        self.assertEqual(values(), (turned_back[0], *as_applied[1:]))
+        self.cli("choices", "clear")
+
+        # Thirty repairs in a row keep the applying journal, whose full restore is still exact.
+        for _ in range(30):
+            self.reg("add", TELEMETRY[0], "/v", TELEMETRY[1], "/t", "REG_DWORD", "/d", "3", "/f")
+            self.document(*remediate, expected=3010)
+        journals = self.document("journals", expected=0)["journals"]
+        self.assertIn(applied["journal"], [j["path"] for j in journals])
+        self.assertEqual(sum(j["kind"] == "repair" for j in journals), 20)
+        self.restore_named(applied["journal"])
+        self.assertEqual(changed_since_prepared(), [], "the applying run's restore after thirty repairs was not exact")
 
     def test_a_failed_run_exits_1603_and_the_startup_script_applies_once(self):
         self.sandbox.run("wine", "reg", "delete", MARKER, "/f")  # other tests' runs may have left one

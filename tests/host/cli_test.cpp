@@ -52,6 +52,8 @@ TEST(CliArguments, AcceptTheDocumentedFormsAndRefuseTheRestWithAReason) {
         {{L"check"}, nullptr},
         {{L"check", L"--users", L"all", L"--json"}, nullptr},
         {{L"check", L"standard"}, L"Unexpected argument \"standard\""},
+        {{L"repair", L"--users", L"all", L"--report", L"r.json"}, nullptr},
+        {{L"repair", L"--keep", L"ipv6-off"}, L"--keep does not go with repair"},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = ParseArguments(c.args);

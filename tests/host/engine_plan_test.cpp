@@ -32,26 +32,6 @@ ServiceState Service(std::uint32_t start) {
     return {Presence::Present, start, false, 0, Presence::Present, DwordValue(start), AbsentValue()};
 }
 
-// Puts every planned state on the fake PC, as a run would leave it.
-void Hold(FakePcReader& pc, LocalSettingsValues& settings, const ProfilePlan& plan) {
-    for (const PlanEntry& entry : plan.entries) {
-        if (const auto* value = std::get_if<RegistryValueTarget>(&entry.target)) {
-            pc.SetValue(value->root, value->keyPath, value->valueName,
-                        std::get<RegistryValueState>(entry.after));
-        } else if (const auto* key = std::get_if<RegistryKeyTarget>(&entry.target)) {
-            pc.keyStates[FakePcReader::Id(key->root, key->keyPath)] = std::get<RegistryKeyState>(entry.after);
-        } else if (const auto* service = std::get_if<ServiceTarget>(&entry.target)) {
-            pc.services[service->name] = std::get<ServiceState>(entry.after);
-        } else if (const auto* task = std::get_if<TaskTarget>(&entry.target)) {
-            pc.tasks[task->path] = std::get<TaskState>(entry.after);
-        } else if (std::holds_alternative<PowerTarget>(entry.target)) {
-            pc.power = std::get<ProcessorMaximumState>(entry.after);
-        } else if (const auto* setting = std::get_if<SettingTarget>(&entry.target)) {
-            settings.Insert(setting->name, *std::get<SettingState>(entry.after));
-        }
-    }
-}
-
 class PlanOnFakePc : public ::testing::Test {
 protected:
     PlanOnFakePc() {
@@ -131,7 +111,7 @@ TEST_F(PlanOnFakePc, APcHoldingEveryPlannedStateHasEveryChangeInEffectAndOneUndo
     for (const SettingsProfile profile : {kEssentialProfile, kStandardProfile, kMaximumProfile}) {
         const ProfilePlan plan = Plan(controller, profile, pc, *settings);
         EXPECT_GT(CountPlan(plan).Drifted(), 0u);
-        Hold(pc, *settings, plan);
+        HoldPlan(pc, *settings, plan);
         const PlanCounts counts = CountPlan(Plan(controller, profile, pc, *settings));
         EXPECT_EQ(counts.inEffect, counts.changes) << "profile " << profile;
         EXPECT_EQ(counts.unreadable, 0u);

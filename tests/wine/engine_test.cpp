@@ -457,11 +457,11 @@ TEST_F(Engine, TheJournalFolderBelongsToTheAdministratorsAndOnlyTheyAndSystemMay
     }
 }
 
-TEST_F(Engine, OnlyTheNewestJournalsAreKept) {
+TEST_F(Engine, OnlyTheNewestJournalsOfEachKindAreKeptSoRepairsNeverPushOutARun) {
     std::wstring error;
     std::vector<std::wstring> made;
-    for (int i = 0; i < 23; ++i) {
-        auto file = engine.Journals().Create(L"Essential", error);
+    for (int i = 0; i < 45; ++i) {
+        auto file = engine.Journals().Create(i < 23 ? L"Essential" : L"Repair", error); // repairs come after
         ASSERT_TRUE(file) << error;
         ASSERT_TRUE(file->AppendLine("{}\n"));
         if (i % 2 == 0) {
@@ -471,9 +471,11 @@ TEST_F(Engine, OnlyTheNewestJournalsAreKept) {
     }
     engine.Journals().Prune(kJournalsKept);
     const std::vector<std::wstring> kept = engine.Journals().List();
-    ASSERT_EQ(kept.size(), kJournalsKept);
+    ASSERT_EQ(kept.size(), 2 * kJournalsKept);
     EXPECT_EQ(kept.front(), made.back());
     EXPECT_EQ(kept.back(), made[3]);
+    EXPECT_THAT(kept, ::testing::Contains(made[22])) << "the newest run";
+    EXPECT_THAT(kept, ::testing::Not(::testing::Contains(made[24])));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(made[2])));
 }
 

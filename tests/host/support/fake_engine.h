@@ -5,8 +5,10 @@
 // answers as told.
 
 #include "engine/journal_store.h"
+#include "engine/plan.h"
 #include "engine/restore_point.h"
 #include "engine/state_reader.h"
+#include "settings/local_settings.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -194,5 +196,25 @@ public:
     std::vector<std::wstring> descriptions;
     std::vector<std::pair<std::int64_t, bool>> ends;
 };
+
+// Puts every planned state on the fake PC, as a run would leave it.
+inline void HoldPlan(FakePcReader& pc, LocalSettingsValues& settings, const ProfilePlan& plan) {
+    for (const PlanEntry& entry : plan.entries) {
+        if (const auto* value = std::get_if<RegistryValueTarget>(&entry.target)) {
+            pc.SetValue(value->root, value->keyPath, value->valueName,
+                        std::get<RegistryValueState>(entry.after));
+        } else if (const auto* key = std::get_if<RegistryKeyTarget>(&entry.target)) {
+            pc.keyStates[FakePcReader::Id(key->root, key->keyPath)] = std::get<RegistryKeyState>(entry.after);
+        } else if (const auto* service = std::get_if<ServiceTarget>(&entry.target)) {
+            pc.services[service->name] = std::get<ServiceState>(entry.after);
+        } else if (const auto* task = std::get_if<TaskTarget>(&entry.target)) {
+            pc.tasks[task->path] = std::get<TaskState>(entry.after);
+        } else if (std::holds_alternative<PowerTarget>(entry.target)) {
+            pc.power = std::get<ProcessorMaximumState>(entry.after);
+        } else if (const auto* setting = std::get_if<SettingTarget>(&entry.target)) {
+            settings.Insert(setting->name, *std::get<SettingState>(entry.after));
+        }
+    }
+}
 
 } // namespace Velmora::Testing

@@ -52,8 +52,10 @@ public:
     void EmptyRecycleBin() override { Record("EmptyRecycleBin"); }
     void CleanTempFolders() override { Record("CleanTempFolders"); }
     void CleanPrefetchFolder() override { Record("CleanPrefetchFolder"); }
-    std::wstring GetCurrentUserSid() override { return Record("GetCurrentUserSid") ? L"S-1-5-21-1001" : L""; }
+    std::wstring GetCurrentUserSid() override { return Record("GetCurrentUserSid") ? userSid : L""; }
     bool SetAppOffloadingDisabled(const std::wstring&, bool) override { return Record("SetAppOffloading"); }
+
+    std::wstring userSid = L"S-1-5-21-1001";
 
 private:
     bool Record(std::string call) {
