@@ -20,7 +20,7 @@ struct CommandSpec {
     std::uint8_t maxPositional;
 };
 
-constexpr std::array<CommandSpec, 10> kCommands = {{
+constexpr std::array<CommandSpec, 11> kCommands = {{
     {Command::Profiles, L"profiles", 0, 0},
     {Command::Plan, L"plan", 1, 1},
     {Command::Apply, L"apply", 1, 1},
@@ -31,12 +31,13 @@ constexpr std::array<CommandSpec, 10> kCommands = {{
     {Command::Choices, L"choices", 0, 1},
     {Command::Check, L"check", 0, 0},
     {Command::Repair, L"repair", 0, 0},
+    {Command::Keep, L"keep", 1, 1},
 }};
 
 constexpr unsigned kAll = Bit(Command::Profiles) | Bit(Command::Plan) | Bit(Command::Apply) |
                           Bit(Command::Status) | Bit(Command::Restore) | Bit(Command::Journals) |
                           Bit(Command::Features) | Bit(Command::Choices) | Bit(Command::Check) |
-                          Bit(Command::Repair);
+                          Bit(Command::Repair) | Bit(Command::Keep);
 constexpr unsigned kChoosing =
     Bit(Command::Plan) | Bit(Command::Apply) | Bit(Command::Status) | Bit(Command::Check);
 
@@ -159,6 +160,8 @@ std::string_view CommandName(Command command) {
         return "check";
     case Command::Repair:
         return "repair";
+    case Command::Keep:
+        return "keep";
     }
     return "help";
 }
@@ -277,6 +280,13 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& args) {
             return Refuse(parsed, L"Unknown choices action \"" + positional[0] + L"\": set or clear.");
         }
     }
+    if (command->command == Command::Keep) {
+        arguments.keepAction = positional.empty() ? std::wstring() : Lower(positional[0]);
+        if (arguments.keepAction != L"on" && arguments.keepAction != L"off" &&
+            arguments.keepAction != L"status") {
+            return Refuse(parsed, L"keep needs on, off or status.");
+        }
+    }
     if (command->command == Command::Choices &&
         (arguments.choicesAction == L"set") != (arguments.keep || arguments.choicesFile)) {
         return Refuse(parsed, L"choices set needs --keep or --choices, and they go with choices only as "
@@ -330,6 +340,9 @@ std::wstring Usage() {
            L"  repair [--users USERS] [--report FILE]\n"
            L"                                   sets again what no longer holds of the applied profile, with\n"
            L"                                   the stored choices (needs elevation)\n"
+           L"  keep on|off|status               repairs the applied profile as SYSTEM at start-up, at every\n"
+           L"                                   sign-in and once a day, from a copy in %ProgramFiles%\\Velmora\n"
+           L"                                   (on and off need elevation)\n"
            L"  --version, --help\n"
            L"\n"
            L"PROFILE is essential, standard or maximum. USERS names whose per-user settings a command\n"

@@ -26,7 +26,8 @@ enum class Command : std::uint8_t {
     Features,
     Choices,
     Check,
-    Repair
+    Repair,
+    Keep
 };
 
 [[nodiscard]] std::string_view CommandName(Command command);
@@ -48,6 +49,7 @@ struct Arguments {
     std::vector<std::wstring> keepIds;       // --keep split at its commas
     std::vector<std::wstring> onlyIds;       // --only split at its commas
     std::wstring choicesAction;              // choices: empty, "set" or "clear"
+    std::wstring keepAction;                 // keep: "on", "off" or "status"
 };
 
 struct ParsedArguments {

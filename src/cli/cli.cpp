@@ -113,6 +113,9 @@ int RunCli(const std::vector<std::wstring>& args, CliPlatform& platform) {
             case Command::Repair:
                 answer = RepairCommand(session);
                 break;
+            case Command::Keep:
+                answer = KeepCommand(session);
+                break;
             case Command::Restore:
                 answer = RestoreCommand(session);
                 break;

@@ -5,6 +5,7 @@
 // document (docs/cli.md), with an exit code management tools understand (cli/exit_codes.h).
 
 #include "engine/engine.h"
+#include "engine/keep_settings.h"
 
 #include <atomic>
 #include <cstdint>
@@ -60,6 +61,8 @@ public:
     virtual void FinishAppRemoval() = 0;
     // Asks Windows to restart the PC: true when it accepted, otherwise false with the reason.
     [[nodiscard]] virtual bool RestartComputer(std::wstring& refusal) = 0;
+    // Keeping settings in place: the copy of this program and its scheduled task.
+    [[nodiscard]] virtual KeepPlatform& Keep() = 0;
 };
 
 // `args` without the program name. Returns the exit code.

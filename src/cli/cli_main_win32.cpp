@@ -10,6 +10,7 @@
 #include "common/diagnostics.h"
 #include "common/text_encoding.h"
 #include "engine/choices.h"
+#include "engine/keep_platform_win32.h"
 #include "engine/run_lock.h"
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
@@ -94,6 +95,7 @@ public:
     }
 
     EngineServices& Engine() override { return engine_.Services(); }
+    KeepPlatform& Keep() override { return keep_; }
     std::wstring JournalFolder() override { return engine_.Journals().Folder(); }
 
     std::wstring FullPath(const std::wstring& path) override {
@@ -173,6 +175,22 @@ public:
     ~WindowsCliPlatform() override { FinishAppRemoval(); }
 
 private:
+    // This program's own file: what keeping copies.
+    static std::wstring ProgramPath() {
+        std::wstring path(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            if (length == 0) {
+                return {};
+            }
+            if (length < path.size()) {
+                path.resize(length);
+                return path;
+            }
+            path.resize(path.size() * 2);
+        }
+    }
+
     static UserHiveSeams UserSeams() {
         UserHiveSeams seams;
         if (std::wstring sid = ProcessUserInPlaceOfToken(); !sid.empty()) {
@@ -187,6 +205,7 @@ private:
     OutputStream err_{STD_ERROR_HANDLE};
     std::size_t shownLength_ = 0;
     std::thread removal_;
+    WindowsKeepPlatform keep_{ProgramPath()};
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "common/text_encoding.h"
 #include "engine/detection_marker.h"
 #include "engine/engine.h"
+#include "engine/journal.h"
 #include "engine/feature_items.h"
 #include "tweaks/feature_catalogue.h"
 
@@ -60,6 +61,9 @@ Answer RepairCommand(Session& session) {
 
     answer.ran = true;
     answer.exitCode = RunExitCode(report.outcome, report.drifted.empty() ? kExitDone : kExitRestartRequired);
+    // For keep status: when the last repair ran, and how it ended.
+    static_cast<void>(RecordRepair(engine.writer, UtcTimestamp(engine.journals.NowUtcSeconds()),
+                                   static_cast<std::uint32_t>(answer.exitCode)));
     const std::size_t count = report.drifted.size();
     constexpr std::string_view kOutcomes[] = {"repaired", "failed", "cancelled", "notStarted"};
     answer.fields["outcome"] = count == 0 && report.outcome == RunOutcome::Succeeded

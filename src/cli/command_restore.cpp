@@ -5,7 +5,9 @@
 #include "cli/exit_codes.h"
 #include "cli/targets.h"
 #include "common/text_encoding.h"
+#include "engine/detection_marker.h"
 #include "engine/engine.h"
+#include "engine/keep_settings.h"
 #include "engine/journal.h"
 #include "engine/journal_fields.h"
 #include "engine/journal_store.h"
@@ -139,6 +141,18 @@ Answer RestoreCommand(Session& session) {
                   L"them (velmora-cli choices shows them).\n"
                 : L"Warning: the features put back could not be kept as they are; the next run will "
                   L"set them again.\n";
+    }
+    // Once no profile is applied, a repair has nothing to keep: the scheduled one goes with it.
+    answer.fields["keepingTurnedOff"] = false;
+    if (!only && !result.cancelled &&
+        FindAppliedProfile(ReadDetectionMarker(engine.reader), engine.settings).profile == kNoProfile &&
+        ReadKeepStatus(platform.Keep()).taskPresent) {
+        const KeepOutcome off = TurnKeepOff(platform.Keep());
+        answer.fields["keepingTurnedOff"] = off.succeeded;
+        answer.message += off.succeeded
+                              ? L" No profile is applied any more, so keeping settings in place was "
+                                L"turned off."
+                              : L" No profile is applied any more, but " + off.message;
     }
     ReportUsers(answer, nullptr, result.users, [](const TargetUser&, Json&) { return std::wstring(); });
     return answer;

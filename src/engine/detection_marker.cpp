@@ -17,7 +17,8 @@ constexpr std::uint32_t kErrorDirNotEmpty = 145;
 constexpr std::array<const wchar_t*, 5> kMarkerValues = {L"AppliedProfile", L"Revision", L"AppliedUtc",
                                                          L"Result", L"Version"};
 // Written when they hold something, deleted otherwise.
-constexpr std::array<const wchar_t*, 3> kMarkerChoiceValues = {L"Keep", L"Include", L"Build"};
+constexpr std::array<const wchar_t*, 5> kMarkerChoiceValues = {L"Keep", L"Include", L"Build", L"RepairedUtc",
+                                                               L"RepairResult"};
 
 std::wstring Text(StateReader& reader, const wchar_t* name) {
     return TextOf(reader.ReadRegistryValue(kLocalMachine, kDetectionMarkerKey, name)).value_or(L"");
@@ -104,6 +105,20 @@ std::uint32_t RecordWindowsBuild(StateWriter& writer, const std::wstring& build)
     return outcome.succeeded ? 0 : (outcome.error == 0 ? 1 : outcome.error);
 }
 
+std::uint32_t RecordRepair(StateWriter& writer, const std::string& utcTimestamp, std::uint32_t exitCode) {
+    const RegistryValueState time = StringValue(FromUtf8(utcTimestamp));
+    const RegistryValueState result = DwordValue(exitCode);
+    for (const auto& [name, value] :
+         {std::pair{kMarkerChoiceValues[3], &time}, std::pair{kMarkerChoiceValues[4], &result}}) {
+        const WriteOutcome outcome =
+            writer.WriteRegistryValue(kLocalMachine, kDetectionMarkerKey, name, value->type, value->data);
+        if (!outcome.succeeded) {
+            return outcome.error == 0 ? 1 : outcome.error;
+        }
+    }
+    return 0;
+}
+
 std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader) {
     DetectionMarker marker;
     marker.appliedProfile = Text(reader, kMarkerValues[0]);
@@ -121,6 +136,9 @@ std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader) {
     marker.keep = list(kMarkerChoiceValues[0]);
     marker.include = list(kMarkerChoiceValues[1]);
     marker.windowsBuild = Text(reader, kMarkerChoiceValues[2]);
+    marker.repairedUtc = Text(reader, kMarkerChoiceValues[3]);
+    marker.repairResult =
+        DwordOf(reader.ReadRegistryValue(kLocalMachine, kDetectionMarkerKey, kMarkerChoiceValues[4]));
     return marker;
 }
 

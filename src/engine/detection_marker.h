@@ -35,6 +35,8 @@ struct DetectionMarker {
     std::vector<std::wstring> keep;
     std::vector<std::wstring> include;
     std::wstring windowsBuild; // "CurrentBuild.UBR" of Windows when the run was made ("Build")
+    std::wstring repairedUtc;  // the last repair ("RepairedUtc"), and its exit code ("RepairResult")
+    std::optional<std::uint32_t> repairResult;
 };
 
 // What a run adds to the marker besides the applied state.
@@ -58,6 +60,10 @@ struct MarkerChoices {
 
 // A repair's mark: the marker's "Build" alone, left as it was when `build` is empty. The Win32 error, or 0.
 [[nodiscard]] std::uint32_t RecordWindowsBuild(StateWriter& writer, const std::wstring& build);
+
+// The last repair's time and exit code, for `keep status`. The Win32 error, or 0.
+[[nodiscard]] std::uint32_t RecordRepair(StateWriter& writer, const std::string& utcTimestamp,
+                                         std::uint32_t exitCode);
 
 // The marker as the registry holds it; nullopt when it has no AppliedProfile value (or it is not text).
 [[nodiscard]] std::optional<DetectionMarker> ReadDetectionMarker(StateReader& reader);

@@ -112,4 +112,18 @@ private:
 // changed definition was registered again.
 [[nodiscard]] std::int32_t SetScheduledTaskEnabled(const std::wstring& taskPath, bool enabled);
 
+// Registers (or replaces) the task at the path from its XML definition, to run as SYSTEM. The HRESULT.
+[[nodiscard]] std::int32_t RegisterSystemTask(const std::wstring& taskPath, const std::wstring& xml);
+
+// Deletes the task at the path, and its folder once empty. S_OK also when there was no such task.
+[[nodiscard]] std::int32_t DeleteTaskAndEmptyFolder(const std::wstring& taskPath);
+
+// The program and arguments of the task's first action; nullopt when there is no such task, or it runs
+// no program.
+struct TaskProgram {
+    std::wstring path;
+    std::wstring arguments;
+};
+[[nodiscard]] std::optional<TaskProgram> ReadTaskProgram(const std::wstring& taskPath);
+
 } // namespace Velmora

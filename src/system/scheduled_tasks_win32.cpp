@@ -285,4 +285,94 @@ void DisableEdgeUpdateTasks() {
     }
 }
 
+std::int32_t RegisterSystemTask(const std::wstring& taskPath, const std::wstring& xml) {
+    try {
+        auto connection = ConnectTaskScheduler();
+        if (!connection) {
+            return E_FAIL;
+        }
+        UniqueComPointer<ITaskFolder> root;
+        UniqueComPointer<IRegisteredTask> registered;
+        HRESULT hr = Checked(connection->service->GetFolder(MakeBstr(L"\\").Get(), root.Put()), root);
+        if (SUCCEEDED(hr)) {
+            const UniqueBstr system = MakeBstr(L"SYSTEM");
+            hr = root->RegisterTask(MakeBstr(taskPath).Get(), MakeBstr(xml).Get(), TASK_CREATE_OR_UPDATE,
+                                    BstrVariant(system), EmptyVariant(), TASK_LOGON_SERVICE_ACCOUNT,
+                                    EmptyVariant(), registered.Put());
+        }
+        static_cast<void>(ReportedFailure(hr, L"Failed to register task '" + taskPath + L"': "));
+        return static_cast<std::int32_t>(hr);
+    } catch (const std::bad_alloc&) {
+        return static_cast<std::int32_t>(E_OUTOFMEMORY);
+    }
+}
+
+std::int32_t DeleteTaskAndEmptyFolder(const std::wstring& taskPath) {
+    try {
+        auto connection = ConnectTaskScheduler();
+        if (!connection) {
+            return E_FAIL;
+        }
+        const TaskLocation location = SplitTaskPath(taskPath);
+        UniqueComPointer<ITaskFolder> root;
+        UniqueComPointer<ITaskFolder> folder;
+        HRESULT hr = Checked(connection->service->GetFolder(MakeBstr(L"\\").Get(), root.Put()), root);
+        if (SUCCEEDED(hr)) {
+            hr = Checked(connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put()),
+                         folder);
+        }
+        if (SUCCEEDED(hr)) {
+            hr = folder->DeleteTask(MakeBstr(location.name).Get(), 0);
+        }
+        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+            hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+            hr = S_OK; // nothing to delete
+        }
+        if (SUCCEEDED(hr) && folder && location.folder != L"\\") {
+            // Only an empty folder is deleted; one that holds other tasks stays.
+            static_cast<void>(root->DeleteFolder(MakeBstr(location.folder.substr(1)).Get(), 0));
+        }
+        static_cast<void>(ReportedFailure(hr, L"Failed to delete task '" + taskPath + L"': "));
+        return static_cast<std::int32_t>(hr);
+    } catch (const std::bad_alloc&) {
+        return static_cast<std::int32_t>(E_OUTOFMEMORY);
+    }
+}
+
+std::optional<TaskProgram> ReadTaskProgram(const std::wstring& taskPath) {
+    try {
+        auto connection = ConnectTaskScheduler();
+        if (!connection) {
+            return std::nullopt;
+        }
+        const TaskLocation location = SplitTaskPath(taskPath);
+        UniqueComPointer<ITaskFolder> folder;
+        UniqueComPointer<IRegisteredTask> task;
+        UniqueComPointer<ITaskDefinition> definition;
+        UniqueComPointer<IActionCollection> actions;
+        UniqueComPointer<IAction> action;
+        UniqueComPointer<IExecAction> exec;
+        if (FAILED(Checked(connection->service->GetFolder(MakeBstr(location.folder).Get(), folder.Put()),
+                           folder)) ||
+            FAILED(Checked(folder->GetTask(MakeBstr(location.name).Get(), task.Put()), task)) ||
+            FAILED(Checked(task->get_Definition(definition.Put()), definition)) ||
+            FAILED(Checked(definition->get_Actions(actions.Put()), actions)) ||
+            FAILED(Checked(actions->get_Item(1, action.Put()), action)) ||
+            FAILED(Checked(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.Put())),
+                           exec))) {
+            return std::nullopt;
+        }
+        UniqueBstr path;
+        UniqueBstr arguments;
+        if (FAILED(exec->get_Path(path.Put()))) {
+            return std::nullopt;
+        }
+        static_cast<void>(exec->get_Arguments(arguments.Put()));
+        return TaskProgram{path ? std::wstring(path.Get()) : std::wstring(),
+                           arguments ? std::wstring(arguments.Get()) : std::wstring()};
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
 } // namespace Velmora

@@ -437,6 +437,39 @@ class CliTest(unittest.TestCase):
         self.restore_named(applied["journal"])
         self.assertEqual(changed_since_prepared(), [], "the applying run's restore after thirty repairs was not exact")
 
+    def test_keep_refuses_a_program_folder_others_can_change_and_leaves_nothing(self):
+        """keep on runs the repair as SYSTEM only from a %ProgramFiles%\\Velmora that no one but administrators
+        can change. Wine keeps no access lists (a folder belongs to the account that made it, whatever was
+        asked), so under Wine every such folder is refused: the one keep on made is taken away again, one
+        already there is left alone, and no task is registered. (The copy and the task themselves are tested
+        in the Wine tests, and the folder's access list on Windows.)"""
+        folder = "C:\\Program Files\\Velmora"
+        unix_folder = SANDBOX / "prefix" / "drive_c" / "Program Files" / "Velmora"
+        task_file = SANDBOX / "prefix" / "drive_c" / "windows" / "system32" / "tasks" / "Velmora" / "Keep Settings"
+        self.addCleanup(shutil.rmtree, unix_folder, ignore_errors=True)
+        reset_settings(self.sandbox)
+        self.sandbox.run("wine", "reg", "delete", MARKER, "/f")
+        shutil.rmtree(unix_folder, ignore_errors=True)
+        self.assertIn("No profile is applied", self.document("keep", "on", expected=1603)["error"])
+        applied = self.document("apply", "standard", expected=3010)
+
+        refused = self.document("keep", "on", expected=1603)
+        self.assertIn(f"{folder} was made, but it is owned by {WINE_USER}", refused["message"])
+        self.assertFalse(refused["keeping"]["on"] or refused["keeping"]["taskPresent"])
+        self.assertFalse(unix_folder.exists() or task_file.exists())
+
+        self.assertEqual(self.sandbox.run("wine", "V:\\velmora_setup_tool.exe", "make-folder", folder,
+                                          "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;BU)").returncode, 0)
+        refused = self.document("keep", "on", expected=1603)
+        self.assertIn(f"{folder} already exists and", refused["message"])
+        self.assertTrue(unix_folder.is_dir() and not (unix_folder / "velmora-cli.exe").exists())
+        self.assertFalse(task_file.exists())
+        status = self.document("keep", "status", expected=0)
+        self.assertEqual(status["message"], "Keeping settings in place is off.")
+        self.document("keep", "off", expected=0)
+        self.assertFalse(unix_folder.exists(), "keep off removes the copy, and the folder once empty")
+        self.restore_named(applied["journal"])
+
     def test_a_failed_run_exits_1603_and_the_startup_script_applies_once(self):
         self.sandbox.run("wine", "reg", "delete", MARKER, "/f")  # other tests' runs may have left one
         # No lasting key can be created below a volatile policies key: every policy row fails.

@@ -11,6 +11,7 @@
 #include "engine/detection_marker.h"
 #include "settings/local_settings.h"
 #include "support/fake_engine.h"
+#include "support/fake_keep_platform.h"
 #include "support/recording_system.h"
 
 #include <gmock/gmock.h>
@@ -135,6 +136,7 @@ public:
     bool Elevated() override { return elevated; }
     RunClaim ClaimRun() override { return {claim, 5, nullptr, {}}; }
     EngineServices& Engine() override { return engine_; }
+    KeepPlatform& Keep() override { return keep; }
     std::wstring JournalFolder() override { return L"C:\\ProgramData\\Velmora\\Journal"; }
     std::wstring FullPath(const std::wstring& path) override {
         return path.find(L':') == std::wstring::npos ? L"C:\\work\\" + path : path;
@@ -180,6 +182,7 @@ public:
     std::wstring out;
     std::wstring errors;
     std::vector<std::string> events;
+    FakeKeepPlatform keep;
     std::map<std::wstring, std::string> reports;
     std::wstring restartRefusal; // Windows' answer to the restart request; empty: accepted
 
@@ -281,3 +284,23 @@ TEST_F(CliApply, ARestartWindowsRefusesExitsAsOneStillToBeDoneWithItsReason) {
 }
 
 } // namespace
+
+TEST_F(CliApply, KeepingNeedsAnAppliedProfileAndARestoreThatLeavesNoneTurnsItOff) {
+    EXPECT_EQ(Run({L"keep", L"on"}), kExitFailed);
+    EXPECT_THAT(platform.errors, HasSubstr(L"apply one first"));
+    EXPECT_FALSE(platform.keep.task);
+    ASSERT_EQ(Run({L"apply", L"standard"}), kExitRestartRequired);
+    platform.elevated = false;
+    EXPECT_EQ(Run({L"keep", L"on"}), kExitNeedsElevation);
+    platform.elevated = true;
+    EXPECT_EQ(Run({L"keep", L"on"}), kExitDone);
+    EXPECT_TRUE(platform.keep.task && platform.keep.installed);
+    platform.out.clear();
+    EXPECT_EQ(Run({L"keep", L"status"}), kExitDone);
+    EXPECT_THAT(platform.out, HasSubstr(L"Keeping settings in place is on"));
+
+    platform.out.clear();
+    EXPECT_EQ(Run({L"restore", L"--json"}), kExitRestartRequired);
+    EXPECT_THAT(platform.out, HasSubstr(L"\"keepingTurnedOff\": true"));
+    EXPECT_FALSE(platform.keep.task || platform.keep.installed);
+}

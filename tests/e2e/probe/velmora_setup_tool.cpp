@@ -4,8 +4,14 @@
 //   velmora_setup_tool load-hive FILE NAME, unload-hive NAME   below HKEY_USERS; a hive stays loaded after
 //                                          this program ends, as Windows holds a signed-in user's
 //   velmora_setup_tool hold FILE FLAG      keeps FILE open without sharing while FLAG exists (a locked hive)
+//   velmora_setup_tool make-folder PATH SDDL   a folder made with that owner and access list
+//   velmora_setup_tool folder-security PATH    prints its owner and access list as SDDL
 
 #include "common/win32_handles.h"
+
+#include <aclapi.h>
+
+#include <sddl.h>
 
 #include <cstdio>
 #include <string>
@@ -26,6 +32,33 @@ int wmain(int argc, wchar_t** argv) {
             ::Sleep(100);
         }
         return held ? 0 : 1;
+    }
+    if (command == L"make-folder" && argc == 4) {
+        PSECURITY_DESCRIPTOR raw = nullptr;
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(argv[3], SDDL_REVISION_1, &raw, nullptr);
+        const Velmora::UniqueLocalMemory descriptor(raw);
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, raw, FALSE};
+        return raw != nullptr && ::CreateDirectoryW(argv[2], &attributes) ? 0 : 1;
+    }
+    if (command == L"folder-security") {
+        const Velmora::UniqueKernelHandle folder(::CreateFileW(
+            argv[2], READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        PSECURITY_DESCRIPTOR raw = nullptr;
+        wchar_t* text = nullptr;
+        if (!folder ||
+            ::GetSecurityInfo(folder.Get(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &raw) != ERROR_SUCCESS ||
+            !::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                raw, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text,
+                nullptr)) {
+            return 1;
+        }
+        const Velmora::UniqueLocalMemory descriptor(raw);
+        const Velmora::UniqueLocalMemory owned(text);
+        std::printf("%ls\n", text);
+        return 0;
     }
     if (argc != 3 || std::wstring(argv[1]) != L"make-volatile") {
         std::fprintf(stderr, "usage: velmora_setup_tool make-volatile KEY\n");
