@@ -1,5 +1,6 @@
 #include "engine/pc_status.h"
 
+#include "engine/detection_marker.h"
 #include "engine/engine.h"
 #include "engine/feature_items.h"
 #include "engine/journal_store.h"
@@ -82,6 +83,10 @@ PcStatus ScanPc(EngineServices& services, const RunController& controller, Setti
     JournalFindings journals = ReadNewestJournals(services.journals);
     PcStatus status;
     status.restorable = std::move(journals.restorable);
+    if (const std::optional<DetectionMarker> marker = ReadDetectionMarker(services.reader)) {
+        status.buildAtRun = marker->windowsBuild;
+    }
+    status.buildNow = ReadWindowsBuild(services.reader);
     if (features != nullptr) {
         status.choices = ReadChoices(services.reader, *features);
     }

@@ -41,6 +41,9 @@ struct PcStatus {
     std::optional<RestorableRun> restorable;
     // The choices of this PC (with the features), which the counts and warnings leave out.
     Choices choices;
+    // Windows' build at the applied profile's last run or repair (the detection marker's), and now.
+    std::wstring buildAtRun;
+    std::wstring buildNow;
 };
 
 // Plans the three profiles (without surveying the cleanups) and reads the newest journals.

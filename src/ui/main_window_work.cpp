@@ -154,7 +154,14 @@ void MainWindow::RefreshCardStatus() {
             changedCount = profile == appliedProfile ? found.changedSinceRun : 0;
         }
         status.SetVisibility(pcStatus ? V : C);
-        changed.SetText(changedCount == 1
+        // What turned back is named after the Windows update that did it, when there was one.
+        const bool updated = changedCount > 0 && !pcStatus->buildAtRun.empty() &&
+                             !pcStatus->buildNow.empty() && pcStatus->buildAtRun != pcStatus->buildNow;
+        changed.SetText(updated ? FillText(FillText(FillText(Text(TextId::CardWindowsUpdated), L"{from}",
+                                                             pcStatus->buildAtRun),
+                                                    L"{to}", pcStatus->buildNow),
+                                           L"{k}", Count(changedCount))
+                        : changedCount == 1
                             ? Text(TextId::CardChangedSinceOne)
                             : FillText(Text(TextId::CardChangedSince), L"{k}", Count(changedCount)));
         changed.SetVisibility(changedCount > 0 ? V : C);

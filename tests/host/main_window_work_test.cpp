@@ -120,6 +120,16 @@ TEST_F(WindowWorkTest, CardsTellWhatIsInEffectAndTheAppliedOneWhatChangedSinceOn
     Settle();
     EXPECT_EQ(engine.scans, 3);
     EXPECT_EQ(w.StandardChangedText.Text(), L"3 settings were changed since you applied it");
+
+    // Windows was updated since the run: the card names the update that turned them back.
+    engine.status.buildAtRun = L"26100.2033";
+    engine.status.buildNow = L"26100.3194";
+    w.BackButton.RaiseClick();
+    w.ContinueButton.RaiseClick();
+    Settle();
+    EXPECT_EQ(w.StandardChangedText.Text(),
+              L"Windows was updated since (26100.2033 \u2192 26100.3194): 3 settings were turned back");
+    EXPECT_FALSE(w.EssentialChangedText.IsShown()) << "only on the applied profile's card";
 }
 
 TEST_F(WindowWorkTest, TheReviewListsFeaturesByCategoryShowsTheSelectedOneInFullAndFiltersWhatIsInEffect) {

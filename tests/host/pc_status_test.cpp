@@ -97,6 +97,14 @@ TEST(PcStatus, TheRunToRestoreIsTheNewestThatNoLaterRestoreHasPutBack) {
     store.files.erase(failed);
     found = ReadNewestJournals(store);
     EXPECT_EQ(found.restorable->journalPath, standard) << "Maximum was put back already";
+
+    // A repair since is neither what a person takes back nor the run drift is counted against.
+    JournalHeader repair = RunOf(L"Standard");
+    repair.kind = JournalKind::Repair;
+    Record(store, repair, {{Value(L"A"), true}});
+    found = ReadNewestJournals(store);
+    EXPECT_EQ(found.restorable->journalPath, standard);
+    EXPECT_EQ(found.lastSucceededRun->header.kind, JournalKind::Run);
 }
 
 TEST(PlanDocument, TheRegistryFileSetsEachValueAsTheRunLeavesItAndNeverDeletesATree) {

@@ -173,6 +173,7 @@ constexpr std::array<std::wstring_view, TextId::Count> kEnglishRows{
     L"Changes Made",
     L"Changes Made by the Run of {profile}",
     L"Select a feature and press Put Back to return its settings to what they were before that run.",
+    L"Windows was updated since ({from} \u2192 {to}): {k} settings were turned back",
 };
 
 constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
@@ -340,6 +341,7 @@ constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
     L"التغييرات المنفّذة",
     L"التغييرات التي أجراها تطبيق {profile}",
     L"اختر ميزة واضغط «إرجاع» لإعادة إعداداتها إلى ما كانت عليه قبل ذلك التشغيل.",
+    L"حُدِّث Windows منذ ذلك الحين ({from} \u2190 {to}): أُعيد {k} من الإعدادات إلى ما كانت عليه",
 };
 
 [[nodiscard]] std::size_t TableIndex(std::int32_t language) noexcept {

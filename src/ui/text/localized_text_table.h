@@ -180,7 +180,9 @@ inline constexpr std::int32_t PutBackDone = 156;
 inline constexpr std::int32_t ChangesMade = 157;
 inline constexpr std::int32_t ChangesMadeTitle = 158;
 inline constexpr std::int32_t ChangesMadeMessage = 159;
-inline constexpr std::int32_t Count = 160;
+// On the applied profile's card, when Windows' build changed since its last run or repair.
+inline constexpr std::int32_t CardWindowsUpdated = 160;
+inline constexpr std::int32_t Count = 161;
 } // namespace TextId
 
 // `text` with the first "{name}" placeholder replaced by `value`.
