@@ -2,6 +2,7 @@
 
 #include "app/app_launch.h"
 #include "common/diagnostics.h"
+#include "engine/keep_platform_win32.h"
 #include "engine/run_lock.h"
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
@@ -75,7 +76,9 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     // Every run of the window is journaled and preceded by a restore point; the window reads the PC
     // and restores through the same engine.
     static WindowsEngine engine(*settings);
-    static EngineForWindow windowEngine(engine.Services());
+    // Keeping settings in place copies the velmora-cli.exe that came with this program.
+    static WindowsKeepPlatform keep(CliBesideRunningProgram());
+    static EngineForWindow windowEngine(engine.Services(), &keep);
     // Per-user rows go to the user signed in at this desktop, who may not be the account that elevated.
     static const TargetUserSet windowUsers = ResolveWindowTargetUsers(engine.UserHives());
     engine.Services().targetUsers = &windowUsers;

@@ -175,22 +175,6 @@ public:
     ~WindowsCliPlatform() override { FinishAppRemoval(); }
 
 private:
-    // This program's own file: what keeping copies.
-    static std::wstring ProgramPath() {
-        std::wstring path(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-            if (length == 0) {
-                return {};
-            }
-            if (length < path.size()) {
-                path.resize(length);
-                return path;
-            }
-            path.resize(path.size() * 2);
-        }
-    }
-
     static UserHiveSeams UserSeams() {
         UserHiveSeams seams;
         if (std::wstring sid = ProcessUserInPlaceOfToken(); !sid.empty()) {
@@ -205,7 +189,7 @@ private:
     OutputStream err_{STD_ERROR_HANDLE};
     std::size_t shownLength_ = 0;
     std::thread removal_;
-    WindowsKeepPlatform keep_{ProgramPath()};
+    WindowsKeepPlatform keep_{RunningProgramPath()};
 };
 
 } // namespace

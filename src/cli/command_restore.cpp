@@ -5,7 +5,6 @@
 #include "cli/exit_codes.h"
 #include "cli/targets.h"
 #include "common/text_encoding.h"
-#include "engine/detection_marker.h"
 #include "engine/engine.h"
 #include "engine/keep_settings.h"
 #include "engine/journal.h"
@@ -143,16 +142,11 @@ Answer RestoreCommand(Session& session) {
                   L"set them again.\n";
     }
     // Once no profile is applied, a repair has nothing to keep: the scheduled one goes with it.
-    answer.fields["keepingTurnedOff"] = false;
-    if (!only && !result.cancelled &&
-        FindAppliedProfile(ReadDetectionMarker(engine.reader), engine.settings).profile == kNoProfile &&
-        ReadKeepStatus(platform.Keep()).taskPresent) {
-        const KeepOutcome off = TurnKeepOff(platform.Keep());
-        answer.fields["keepingTurnedOff"] = off.succeeded;
-        answer.message += off.succeeded
-                              ? L" No profile is applied any more, so keeping settings in place was "
-                                L"turned off."
-                              : L" No profile is applied any more, but " + off.message;
+    const std::optional<KeepOutcome> off =
+        only || result.cancelled ? std::nullopt : StopKeepingWithoutProfile(engine.reader, platform.Keep());
+    answer.fields["keepingTurnedOff"] = off && off->succeeded;
+    if (off) {
+        answer.message += L" " + off->message;
     }
     ReportUsers(answer, nullptr, result.users, [](const TargetUser&, Json&) { return std::wstring(); });
     return answer;

@@ -75,6 +75,27 @@ std::wstring DefaultProgramFolder() {
 
 } // namespace
 
+std::wstring RunningProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring CliBesideRunningProgram() {
+    const std::wstring program = RunningProgramPath();
+    const std::size_t slash = program.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : program.substr(0, slash + 1) + kKeptProgramName;
+}
+
 std::optional<FolderSecurity> ReadFolderSecurity(void* handle) {
     PSID owner = nullptr;
     PACL acl = nullptr;

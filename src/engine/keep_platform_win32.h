@@ -12,6 +12,10 @@ namespace Velmora {
 
 // The owner and access list of the file or folder behind the handle; nullopt when they cannot be read.
 [[nodiscard]] std::optional<FolderSecurity> ReadFolderSecurity(void* handle);
+// The running program's own file, and the velmora-cli.exe beside it (what the window keeps).
+[[nodiscard]] std::wstring RunningProgramPath();
+[[nodiscard]] std::wstring CliBesideRunningProgram();
+
 using FolderSecurityReader = std::function<std::optional<FolderSecurity>(void* handle)>;
 
 class WindowsKeepPlatform final : public KeepPlatform {

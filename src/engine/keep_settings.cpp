@@ -1,5 +1,7 @@
 #include "engine/keep_settings.h"
 
+#include "engine/detection_marker.h"
+
 #include <algorithm>
 #include <array>
 #include <cwctype>
@@ -115,16 +117,24 @@ bool OnlyAdministratorsCanChange(const FolderSecurity& security, std::wstring& w
     return true;
 }
 
+namespace {
+
+KeepOutcome NotOn(std::wstring reason) {
+    return {false, L"Keeping settings in place was not turned on: " + reason, reason};
+}
+
+} // namespace
+
 KeepOutcome TurnKeepOn(KeepPlatform& platform) {
     std::wstring error;
     const std::wstring folder = platform.ProgramFolder();
     const std::wstring source = platform.SourceProgram(error);
     if (source.empty()) {
-        return {false, L"Keeping settings in place was not turned on: " + error};
+        return NotOn(error);
     }
     const bool hadProgram = platform.ProgramInstalled();
     if (!platform.PrepareProgramFolder(error) || !platform.InstallProgram(source, error)) {
-        return {false, L"Keeping settings in place was not turned on: " + error};
+        return NotOn(error);
     }
     const std::wstring program = folder + L"\\" + kKeptProgramName;
     if (!platform.RegisterTask(KeepTaskXml(program), error)) {
@@ -132,26 +142,25 @@ KeepOutcome TurnKeepOn(KeepPlatform& platform) {
         if (!hadProgram) {
             static_cast<void>(platform.RemoveProgram(ignored));
         }
-        return {false, L"Keeping settings in place was not turned on: the task could not be registered (" +
-                           error + L")."};
+        return NotOn(L"the task could not be registered (" + error + L").");
     }
-    return {true, L"Keeping settings in place is on: " + program +
-                      L" repairs the applied profile as SYSTEM at "
-                      L"start-up, at every sign-in and once a day."};
+    return {true,
+            L"Keeping settings in place is on: " + program +
+                L" repairs the applied profile as SYSTEM at start-up, at every sign-in and once a day.",
+            {}};
 }
 
 KeepOutcome TurnKeepOff(KeepPlatform& platform) {
     std::wstring error;
     if (!platform.RemoveTask(error)) {
-        return {false,
-                L"Keeping settings in place is still on: the task could not be removed (" + error + L")."};
+        const std::wstring reason = L"the task could not be removed (" + error + L").";
+        return {false, L"Keeping settings in place is still on: " + reason, reason};
     }
     if (!platform.RemoveProgram(error)) {
-        return {false,
-                L"Keeping settings in place is off, but the copy of velmora-cli could not be removed (" +
-                    error + L")."};
+        const std::wstring reason = L"the copy of velmora-cli could not be removed (" + error + L").";
+        return {false, L"Keeping settings in place is off, but " + reason, reason};
     }
-    return {true, L"Keeping settings in place is off."};
+    return {true, L"Keeping settings in place is off.", {}};
 }
 
 KeepStatus ReadKeepStatus(KeepPlatform& platform) {
@@ -170,6 +179,17 @@ KeepStatus ReadKeepStatus(KeepPlatform& platform) {
     status.runsElsewhere = !command.empty() && !SamePath(command, program);
     status.on = !status.runsElsewhere && platform.ProgramInstalled();
     return status;
+}
+
+std::optional<KeepOutcome> StopKeepingWithoutProfile(StateReader& reader, KeepPlatform& platform) {
+    if (ReadDetectionMarker(reader) || !ReadKeepStatus(platform).taskPresent) {
+        return std::nullopt;
+    }
+    KeepOutcome off = TurnKeepOff(platform);
+    if (off.succeeded) {
+        off.message = L"No profile is applied any more, so keeping settings in place was turned off.";
+    }
+    return off;
 }
 
 } // namespace Velmora

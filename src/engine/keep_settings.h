@@ -70,12 +70,15 @@ public:
 struct KeepOutcome {
     bool succeeded = false;
     std::wstring message; // in words, what was done or why not
+    std::wstring reason;  // why not, without the words around it (for a window in another language)
 };
 
 // Folder, copy, then task; a failure part-way takes back what this call made.
 [[nodiscard]] KeepOutcome TurnKeepOn(KeepPlatform& platform);
 // Task first, then the copy: a task is never left pointing at nothing.
 [[nodiscard]] KeepOutcome TurnKeepOff(KeepPlatform& platform);
+
+class StateReader;
 
 struct KeepStatus {
     bool on = false;            // the task is registered and runs the copy in the program folder
@@ -84,5 +87,10 @@ struct KeepStatus {
     bool runsElsewhere = false; // a task of that name that runs anything but the protected copy
 };
 [[nodiscard]] KeepStatus ReadKeepStatus(KeepPlatform& platform);
+
+// After a restore: when it left no profile applied (the detection marker is gone), there is nothing to keep,
+// and keeping is turned off. nullopt when there was nothing to turn off.
+[[nodiscard]] std::optional<KeepOutcome> StopKeepingWithoutProfile(StateReader& reader,
+                                                                   KeepPlatform& platform);
 
 } // namespace Velmora

@@ -44,6 +44,8 @@ struct PcStatus {
     // Windows' build at the applied profile's last run or repair (the detection marker's), and now.
     std::wstring buildAtRun;
     std::wstring buildNow;
+    // Whether keeping settings in place is on; nullopt where it is not offered.
+    std::optional<bool> keeping;
 };
 
 // Plans the three profiles (without surveying the cleanups) and reads the newest journals.

@@ -42,6 +42,7 @@ struct RestoreResult {
     std::size_t changed = 0;                  // items it had to write (the others held their state)
     std::uint32_t markerError = 0;            // the detection marker could not be brought in line
     std::vector<TargetUser> users;            // the other users' hives it reached, or skipped, and how
+    bool keepingTurnedOff = false;            // no profile is applied any more: keeping settings went too
 };
 
 // Reaches the hive a journal's root-1 items name (a SID, or the Default profile): the user it is found

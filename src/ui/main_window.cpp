@@ -93,6 +93,8 @@ void MainWindow::WireHandlers() {
     ShowDetailsButton.Click = Guarded(&MainWindow::OnShowDetailsClick);
     OpenLogFolderButton.Click = Guarded(&MainWindow::OnOpenLogFolderClick);
     DoneButton.Click = Guarded(&MainWindow::OnDoneClick);
+    KeepCheckBox.Click = Guarded(&MainWindow::OnKeepClick);
+    SuccessKeepCheckBox.Click = Guarded(&MainWindow::OnKeepClick);
 }
 
 void MainWindow::InitializeMainWindow() {
@@ -176,6 +178,8 @@ void MainWindow::RefreshTexts() {
     ReviewButton.SetText(Text(TextId::ReviewChanges));
     RestoreButton.SetText(Text(TextId::RestorePrevious));
     OnlyChangesCheckBox.SetText(Text(TextId::OnlyWhatChanges));
+    KeepCheckBox.SetText(Text(TextId::KeepInPlace));
+    SuccessKeepCheckBox.SetText(Text(TextId::KeepInPlace));
     ExportButton.SetText(Text(TextId::Export));
     ExportChoicesButton.SetText(Text(TextId::ExportChoices));
     ImportChoicesButton.SetText(Text(TextId::ImportChoices));
@@ -547,6 +551,8 @@ void MainWindow::ShowSuccess() {
     }
     ProfilesPage.SetVisibility(C);
     ShowStatusPanel(&SuccessPanel);
+    ReloadAppliedState(); // the run recorded what it applied: keeping is offered for it
+    RefreshKeepSwitches();
 }
 
 void MainWindow::ShowFailure() {

@@ -3,6 +3,7 @@
 #include "common/dispatcher_queue.h"
 #include "engine/engine.h"
 #include "engine/feature_items.h"
+#include "engine/keep_settings.h"
 #include "engine/pc_status.h"
 #include "ui/feature_rows.h"
 #include "tweaks/apply_pipeline.h"
@@ -167,6 +168,8 @@ public:
     Control RemoveAppsText{L"RemoveAppsText", ControlKind::TextBlock, &RemoveAppsContainer};
     // What the last look at the PC found, and the way back to the settings before the last run.
     Control ProfileTools{L"ProfileTools", ControlKind::Panel, &ProfilesPage};
+    // Keeping settings in place: the same switch here and on the success panel.
+    Control KeepCheckBox{L"KeepCheckBox", ControlKind::CheckBox, &ProfileTools};
     Control CheckStateText{L"CheckStateText", ControlKind::TextBlock, &ProfileTools};
     Control RestoreButton{L"RestoreButton", ControlKind::Button, &ProfileTools};
     Control ChangesMadeButton{L"ChangesMadeButton", ControlKind::Button, &ProfileTools};
@@ -193,6 +196,7 @@ public:
     Control SuccessPanel{L"SuccessPanel", ControlKind::Panel, &StatusArea};
     Control SuccessTitleText{L"SuccessTitleText", ControlKind::TextBlock, &SuccessPanel};
     Control SuccessMessageText{L"SuccessMessageText", ControlKind::TextBlock, &SuccessPanel};
+    Control SuccessKeepCheckBox{L"SuccessKeepCheckBox", ControlKind::CheckBox, &SuccessPanel};
     Control RestartButton{L"RestartButton", ControlKind::Button, &SuccessPanel};
     Control FailurePanel{L"FailurePanel", ControlKind::Panel, &StatusArea};
     Control FailureTitleText{L"FailureTitleText", ControlKind::TextBlock, &FailurePanel};
@@ -351,6 +355,14 @@ private:
     void OnChangesMadeClick();
     void OnRunRead(std::optional<RunReport> report);
     void OnRestored(RestoreResult result);
+    // Keeping settings in place, offered only while a profile is applied and its state is known.
+    struct KeepingSet {
+        KeepOutcome outcome;
+        bool on = false; // as found afterwards
+    };
+    void RefreshKeepSwitches();
+    void OnKeepClick();
+    void OnKeepingSet(KeepingSet result);
     void OnShowDetailsClick();
     void OnOpenLogFolderClick();
     void OnDoneClick();
@@ -380,6 +392,8 @@ private:
     std::optional<std::size_t> puttingBack_;                  // the feature the restore under way puts back
     std::vector<std::optional<std::size_t>> detailsFeatures_; // the feature of each row of the details
     bool detailsShown_ = false;
+    std::optional<bool> keeping_; // as the last scan or change found it
+    bool keepBusy_ = false;
     std::shared_ptr<std::atomic<bool>> cancel_; // of the run under way
     // Handlers and posted closures hold a weak reference to this; it ends with the window.
     std::shared_ptr<MainWindow*> self_;

@@ -60,7 +60,7 @@ void MainWindow::LoadMarkup() {
           &ReviewPage,           &ReviewButton,        &RestoreResultPanel,  &ResultTools,
           &DetailsList,          &ProfileTools,        &EssentialStatusText, &StandardStatusText,
           &PutBackButton,        &ChangesMadeButton,   &MaximumStatusText,   &EssentialChangedText,
-          &StandardChangedText,  &MaximumChangedText}) {
+          &StandardChangedText,  &MaximumChangedText,  &KeepCheckBox,        &SuccessKeepCheckBox}) {
         hidden->SetVisibility(C);
     }
     // The check box's own caption is the app-removal text.
@@ -114,6 +114,8 @@ void MainWindow::LoadMarkup() {
     }
 
     ProfileTools.look = RowLook(16);
+    KeepCheckBox.look.alignment = Alignment::Start;
+    SuccessKeepCheckBox.look.alignment = Alignment::Center;
     CheckStateText.look = TextLook(FontRole::Body, Alignment::Start, Emphasis::Quiet);
     CheckStateText.look.fill = true;
     RestoreButton.look = ButtonLook(0, Alignment::End);

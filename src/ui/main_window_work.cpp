@@ -121,6 +121,9 @@ void MainWindow::OnScanned(std::uint64_t opening, std::optional<PcStatus> status
     readBusy_ = false;
     if (opening == opening_ && run.pageState.load() == PageState::Profiles) {
         pcStatus = std::move(status);
+        if (pcStatus && !keepBusy_) {
+            keeping_ = pcStatus->keeping;
+        }
         if (pcStatus && !choicesEdited) {
             choices = pcStatus->choices;
         }
@@ -176,7 +179,9 @@ void MainWindow::RefreshCardStatus() {
     CheckStateText.SetVisibility(state.empty() ? C : V);
     RestoreButton.SetVisibility(pcStatus && pcStatus->restorable ? V : C);
     ChangesMadeButton.SetVisibility(pcStatus && pcStatus->restorable ? V : C);
-    ProfileTools.SetVisibility(!state.empty() || (pcStatus && pcStatus->restorable) ? V : C);
+    RefreshKeepSwitches();
+    ProfileTools.SetVisibility(
+        !state.empty() || (pcStatus && pcStatus->restorable) || KeepCheckBox.IsShown() ? V : C);
 }
 
 void MainWindow::RefreshReviewPage() {
@@ -517,6 +522,10 @@ void MainWindow::OnRestored(RestoreResult result) {
         }
     }
     puttingBack_.reset();
+    if (result.keepingTurnedOff) {
+        keeping_ = false;
+        message += L" " + Text(TextId::KeepTurnedOff);
+    }
     RestoreResultMessageText.SetText(message);
     lastRestore = std::move(result);
     ShowStatusPanel(&RestoreResultPanel);

@@ -50,7 +50,11 @@ bool EngineForWindow::StartWork(std::function<void()> work) {
 PcStatus EngineForWindow::Scan(const RunController& controller, SettingsProfile applied,
                                const FeatureIndex& features) {
     const std::lock_guard lock(oneAtATime_);
-    return ScanPc(services_, controller, applied, &features);
+    PcStatus status = ScanPc(services_, controller, applied, &features);
+    if (keep_ != nullptr) {
+        status.keeping = ReadKeepStatus(*keep_).on;
+    }
+    return status;
 }
 
 ProfilePlan EngineForWindow::PlanRun(const RunController& controller, SettingsProfile profile,
@@ -73,7 +77,12 @@ std::int32_t EngineForWindow::Run(const ApplyRunContext& context, const RunOptio
 RestoreResult EngineForWindow::Restore(const std::wstring& journalPath, const ProgressObserver& progress,
                                        const RestoreOnly* only) {
     const std::lock_guard lock(oneAtATime_);
-    return RestoreJournal(services_, journalPath, progress, nullptr, only);
+    RestoreResult result = RestoreJournal(services_, journalPath, progress, nullptr, only);
+    if (keep_ != nullptr && only == nullptr && !result.refused && !result.cancelled) {
+        const std::optional<KeepOutcome> off = StopKeepingWithoutProfile(services_.reader, *keep_);
+        result.keepingTurnedOff = off && off->succeeded;
+    }
+    return result;
 }
 
 std::optional<RunReport> EngineForWindow::ReadRun(const std::wstring& journalPath, std::wstring& error) {
@@ -91,6 +100,18 @@ WriteOutcome EngineForWindow::SaveChoices(const std::vector<std::wstring>& keptI
 
 WriteOutcome EngineForWindow::KeepToo(const std::vector<std::wstring>& ids) {
     return AddStoredChoices(services_.reader, services_.writer, ids);
+}
+
+KeepStatus EngineForWindow::ReadKeeping() {
+    return keep_ != nullptr ? ReadKeepStatus(*keep_) : KeepStatus{};
+}
+
+KeepOutcome EngineForWindow::SetKeeping(bool on) {
+    const std::lock_guard lock(oneAtATime_);
+    if (keep_ == nullptr) {
+        return {false, L"Keeping settings in place is not available here.", L"it is not available here."};
+    }
+    return on ? TurnKeepOn(*keep_) : TurnKeepOff(*keep_);
 }
 
 } // namespace Velmora

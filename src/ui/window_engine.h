@@ -5,6 +5,7 @@
 // dispatcher.
 
 #include "engine/engine.h"
+#include "engine/keep_settings.h"
 #include "engine/pc_status.h"
 
 #include <functional>
@@ -37,13 +38,18 @@ public:
     [[nodiscard]] virtual WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) = 0;
     // Adds to them (a feature put back stays as it is).
     [[nodiscard]] virtual WriteOutcome KeepToo(const std::vector<std::wstring>& ids) = 0;
+    // Keeping settings in place: whether it is on, and turning it on or off.
+    [[nodiscard]] virtual KeepStatus ReadKeeping() = 0;
+    [[nodiscard]] virtual KeepOutcome SetKeeping(bool on) = 0;
 };
 
 // The engine itself behind the window. One piece of work at a time: a scan never overlaps a run, a
 // restore or another scan; each waits for the one before it.
 class EngineForWindow final : public WindowEngine {
 public:
-    explicit EngineForWindow(EngineServices& services) : services_(services) {}
+    // Without `keep`, keeping settings in place is not offered.
+    explicit EngineForWindow(EngineServices& services, KeepPlatform* keep = nullptr)
+        : services_(services), keep_(keep) {}
 
     bool StartWork(std::function<void()> work) override;
     PcStatus Scan(const RunController& controller, SettingsProfile applied,
@@ -57,9 +63,12 @@ public:
     Choices ReadChoices(const FeatureIndex& features) override;
     WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override;
     WriteOutcome KeepToo(const std::vector<std::wstring>& ids) override;
+    KeepStatus ReadKeeping() override;
+    KeepOutcome SetKeeping(bool on) override;
 
 private:
     EngineServices& services_; // not owned
+    KeepPlatform* keep_;       // not owned
     std::mutex oneAtATime_;
 };
 

@@ -4,9 +4,10 @@ light theme, in Arabic (right to left) with the dark one. After every page chang
 page's expected control, and that control on screen."""
 
 import json
+import shutil
 import unittest
 
-from velmora_driver import VelmoraTestCase, read_registry, read_setting, run_cli
+from velmora_driver import SANDBOX, VelmoraTestCase, read_registry, read_setting, run_cli
 
 RUN_TIMEOUT = 120
 TELEMETRY = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\DataCollection", "AllowTelemetry")
@@ -20,7 +21,7 @@ ENGLISH = {"lang": "en_US.UTF-8", "dark": False, "tag": "keys-en", "continue": "
            "restart": "Restart PC Now", "next_card": "Right", "cancel": "Cancel", "details": "Show Details",
            "details_list": "Details of the result", "review": "Review Changes", "features": "Features",
            "before": "Before You Apply", "put_back": "Put Back", "done": "Done",
-           "reapply": "Reapply Settings",
+           "reapply": "Reapply Settings", "keep": "Keep These Settings in Place",
            "dialog": "Confirm Deletion of Pre-installed Apps",
            "remove_apps": "Removes system bloatware (preinstalled apps) to make your system cleaner and more "
                           "private. You can reinstall any app later from the Microsoft Store."}
@@ -30,7 +31,7 @@ ARABIC = {"lang": "ar_SA.UTF-8", "dark": True, "tag": "keys-ar", "continue": "م
           "restart": "إعادة تشغيل الجهاز الآن", "next_card": "Left", "cancel": "إلغاء", "details": "عرض التفاصيل",
           "details_list": "تفاصيل النتيجة", "review": "مراجعة التغييرات", "features": "الميزات",
           "before": "قبل التطبيق", "put_back": "إرجاع", "done": "تم",
-          "reapply": "إعادة تطبيق الإعدادات",
+          "reapply": "إعادة تطبيق الإعدادات", "keep": "الحفاظ على هذه الإعدادات دون تغيير",
           "dialog": "تأكيد حذف التطبيقات المثبته مسبقا",
           "remove_apps": "إزالة التطبيقات المدمجة (Bloatware) لجعل النظام أنظف وأكثر خصوصية. يمكنك إعادة تثبيت أي تطبيق "
                          "لاحقاً من متجر مايكروسوفت."}
@@ -136,6 +137,7 @@ class KeyboardOnlyTest(VelmoraTestCase):
         self.expect_focus("the progress", window_class="msctls_progress32")
         app.screenshot(f"{tag}-6-progress")
         self.expect_focus("Restart PC Now", texts["restart"], timeout=RUN_TIMEOUT)
+        self.assertIs(app.find(texts["keep"])["visible"], True, "keeping is offered on the success panel too")
         app.screenshot(f"{tag}-7-success")
         self.assertEqual(read_setting(self.sandbox, "AppliedTask"), "0x1")
         self.assertEqual(read_registry(self.sandbox, *CHOICES), "diagnostic-data-minimum")
@@ -161,6 +163,51 @@ class KeyboardOnlyTest(VelmoraTestCase):
         # Back to the profiles with Escape (Done).
         app.keys("Escape")
         self.expect_focus("Reapply, on the profiles again", texts["reapply"], timeout=30)
+        self.keep_switch(texts)
+
+    def keep_switch(self, texts):
+        """Keeping settings in place, with Space on its switch. Wine keeps no access lists, so turning it on is
+        refused with the reason; turned on beforehand (the task and the copy put in place as keep on leaves
+        them), the switch shows it and turns it off."""
+        app, tag = self.app, texts["tag"]
+        folder = SANDBOX / "prefix" / "drive_c" / "Program Files" / "Velmora"
+        task = SANDBOX / "prefix" / "drive_c" / "windows" / "system32" / "tasks" / "Velmora" / "Keep Settings"
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        self.addCleanup(self.sandbox.run, "wine", "schtasks", "/delete", "/tn", "\\Velmora\\Keep Settings", "/f")
+        app.wait_until(lambda: (app.find(texts["keep"]) or {}).get("visible"), 60, "the switch, once the PC is read")
+        self.tab_to(texts["keep"], presses=15)
+        self.assertIs(app.find(texts["keep"])["checked"], False)
+        app.keys("space")
+        question = "hex:" + texts["keep"].encode().hex()
+        app.wait_until(lambda: (app.probe("focus", question) or [{}])[0].get("found"), RUN_TIMEOUT,
+                       "why keeping cannot be turned on")
+        app.screenshot(f"{tag}-9-keep-refused")
+        app.keys("Return")
+        self.expect_focus("the switch again", texts["keep"])
+        self.assertIs(app.find(texts["keep"])["checked"], False)
+        self.assertFalse(folder.exists() or task.exists())
+
+        # Made by Wine's own account, as keep on would make them.
+        self.assertEqual(self.sandbox.run("wine", "cmd", "/c", "mkdir", "C:\\Program Files\\Velmora").returncode, 0)
+        self.assertEqual(self.sandbox.run("wine", "cmd", "/c", "copy", "V:\\velmora-cli.exe",
+                                          "C:\\Program Files\\Velmora\\velmora-cli.exe").returncode, 0)
+        xml = ('<?xml version="1.0" encoding="UTF-16"?>\r\n<Task version="1.2" '
+               'xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Actions><Exec><Command>'
+               'C:\\Program Files\\Velmora\\velmora-cli.exe</Command></Exec></Actions></Task>\r\n')
+        (SANDBOX / "prefix" / "drive_c" / "keep-task.xml").write_bytes(xml.encode("utf-16"))
+        self.assertEqual(self.sandbox.run("wine", "schtasks", "/create", "/tn", "\\Velmora\\Keep Settings", "/xml",
+                                          "C:\\keep-task.xml", "/f").returncode, 0)
+        app.keys("Escape")  # the profiles are read again when they open
+        self.expect_focus("Continue", texts["continue"])
+        app.keys("Return")
+        app.wait_until(lambda: (app.find(texts["keep"]) or {}).get("checked") is True, 60, "the switch on")
+        self.tab_to(texts["keep"], presses=15)
+        app.screenshot(f"{tag}-10-keep-on")
+        app.keys("space")
+        app.wait_until(lambda: app.find(texts["keep"])["checked"] is False and app.find(texts["keep"])["enabled"],
+                       RUN_TIMEOUT, "the switch off")
+        self.assertFalse(folder.exists() or task.exists(), "keeping off removes the task and the copy")
+        app.screenshot(f"{tag}-11-keep-off")
 
     def items(self):
         """Each feature's items of Standard with their values now, from velmora-cli's plan."""

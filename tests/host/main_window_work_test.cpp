@@ -402,3 +402,35 @@ TEST_F(WindowWorkTest, ClearedFeaturesAreKeptSavedOnApplyAndOneFeatureIsPutBackF
 }
 
 } // namespace
+
+TEST_F(WindowWorkTest, KeepingIsOfferedOnceItsStateIsKnownTurnsOnAndOffAndSaysWhyWhenItCannot) {
+    engine.status.keeping = false;
+    MainWindow& w = Open();
+    EXPECT_FALSE(w.KeepCheckBox.IsShown()) << "not before the scan has said whether it is on";
+    Settle();
+    ASSERT_TRUE(w.KeepCheckBox.IsShown());
+    EXPECT_FALSE(w.KeepCheckBox.IsChecked());
+
+    engine.keepRefusal =
+        L"C:\\Program Files\\Velmora already exists and its access list lets S-1-5-32-545 change it";
+    w.KeepCheckBox.RaiseClick();
+    w.KeepCheckBox.RaiseClick(); // while it is being turned on: nothing more
+    EXPECT_EQ(engine.pending.size(), 1u);
+    Settle();
+    EXPECT_FALSE(w.KeepCheckBox.IsChecked()) << "the switch shows what is, not what was asked";
+    ASSERT_EQ(platform.dialogs.size(), 1u);
+    EXPECT_EQ(platform.dialogs[0].title, L"Keep These Settings in Place");
+    EXPECT_NE(platform.dialogs[0].content.find(L"S-1-5-32-545 change it"), std::wstring::npos);
+    Answer(DialogResult::None);
+
+    engine.keepRefusal.clear();
+    w.KeepCheckBox.RaiseClick();
+    Settle();
+    EXPECT_TRUE(engine.keepingOn);
+    EXPECT_TRUE(w.KeepCheckBox.IsChecked() && w.SuccessKeepCheckBox.IsChecked());
+    w.KeepCheckBox.RaiseClick();
+    Settle();
+    EXPECT_FALSE(engine.keepingOn);
+    EXPECT_FALSE(w.KeepCheckBox.IsChecked());
+    EXPECT_EQ(platform.dialogs.size(), 1u);
+}

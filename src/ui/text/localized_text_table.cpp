@@ -174,6 +174,9 @@ constexpr std::array<std::wstring_view, TextId::Count> kEnglishRows{
     L"Changes Made by the Run of {profile}",
     L"Select a feature and press Put Back to return its settings to what they were before that run.",
     L"Windows was updated since ({from} \u2192 {to}): {k} settings were turned back",
+    L"Keep These Settings in Place",
+    L"Keeping these settings in place could not be changed: {reason}",
+    L"No profile is applied any more, so keeping settings in place was turned off.",
 };
 
 constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
@@ -342,6 +345,9 @@ constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
     L"التغييرات التي أجراها تطبيق {profile}",
     L"اختر ميزة واضغط «إرجاع» لإعادة إعداداتها إلى ما كانت عليه قبل ذلك التشغيل.",
     L"حُدِّث Windows منذ ذلك الحين ({from} \u2190 {to}): أُعيد {k} من الإعدادات إلى ما كانت عليه",
+    L"الحفاظ على هذه الإعدادات دون تغيير",
+    L"تعذّر تغيير الحفاظ على هذه الإعدادات: {reason}",
+    L"لم تعد أي مجموعة إعدادات مطبّقة، لذلك أُوقف الحفاظ على هذه الإعدادات دون تغيير.",
 };
 
 [[nodiscard]] std::size_t TableIndex(std::int32_t language) noexcept {

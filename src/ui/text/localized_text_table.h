@@ -182,7 +182,11 @@ inline constexpr std::int32_t ChangesMadeTitle = 158;
 inline constexpr std::int32_t ChangesMadeMessage = 159;
 // On the applied profile's card, when Windows' build changed since its last run or repair.
 inline constexpr std::int32_t CardWindowsUpdated = 160;
-inline constexpr std::int32_t Count = 161;
+// Keeping settings in place: the switch, why it could not be turned on or off, and a restore that ended it.
+inline constexpr std::int32_t KeepInPlace = 161;
+inline constexpr std::int32_t KeepFailed = 162;
+inline constexpr std::int32_t KeepTurnedOff = 163;
+inline constexpr std::int32_t Count = 164;
 } // namespace TextId
 
 // `text` with the first "{name}" placeholder replaced by `value`.

@@ -134,6 +134,14 @@ public:
         AddChoices(answer, features, storedChoices, ChoiceSource::Stored);
         return answer;
     }
+    KeepStatus ReadKeeping() override { return {keepingOn, keepingOn, {}, false}; }
+    KeepOutcome SetKeeping(bool on) override {
+        if (!keepRefusal.empty()) {
+            return {false, keepRefusal, keepRefusal};
+        }
+        keepingOn = on;
+        return {true, {}, {}};
+    }
     WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override {
         storedChoices = keptIds;
         return {true, 0};
@@ -163,6 +171,8 @@ public:
     std::vector<std::wstring> restored;
     std::vector<std::vector<std::size_t>> restoredOnly;
     std::vector<std::wstring> storedChoices;
+    bool keepingOn = false;
+    std::wstring keepRefusal; // SetKeeping refuses with this reason when it is not empty
     int scans = 0;
     int runs = 0;
     SettingsProfile scannedFor = kNoProfile;
