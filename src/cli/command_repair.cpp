@@ -15,8 +15,7 @@
 namespace Velmora::Cli {
 namespace {
 
-// How many of a feature's items no longer held, by feature in the table's order; items of no feature
-// under "".
+// How many of each feature's items no longer held, by feature id; items of no feature under "".
 std::map<std::string, std::size_t> DriftedPerFeature(const std::vector<ItemTarget>& drifted) {
     std::map<std::string, std::size_t> counts;
     for (const ItemTarget& target : drifted) {

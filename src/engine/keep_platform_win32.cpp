@@ -118,8 +118,7 @@ std::optional<FolderSecurity> ReadFolderSecurity(void* handle) {
         }
         // Both kinds share this layout: header, mask, then the SID.
         auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        security.entries.push_back(
-            {allows, SidText(&allowed->SidStart), allowed->Mask, (header->AceFlags & INHERIT_ONLY_ACE) != 0});
+        security.entries.push_back({allows, SidText(&allowed->SidStart), allowed->Mask});
     }
     return security;
 }

@@ -13,7 +13,7 @@ constexpr std::array<std::wstring_view, 4> kTrustedSids = {
     L"S-1-5-18",                                                       // SYSTEM
     L"S-1-5-32-544",                                                   // Administrators
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", // TrustedInstaller
-    L"S-1-3-0", // CREATOR OWNER: whoever made an item inside, which only the above can
+    L"S-1-3-0", // CREATOR OWNER: no account, only what an item made inside passes on to its maker
 };
 
 // Rights that change a folder or what is in it: write or append (add a file or a folder), its extended
@@ -108,8 +108,7 @@ bool OnlyAdministratorsCanChange(const FolderSecurity& security, std::wstring& w
         return false;
     }
     for (const AccessEntry& entry : security.entries) {
-        if (entry.allows && (entry.mask & kChangingRights) != 0 && !Trusted(entry.sid) &&
-            !(entry.inheritOnly && entry.sid == L"S-1-3-0")) {
+        if (entry.allows && (entry.mask & kChangingRights) != 0 && !Trusted(entry.sid)) {
             why = L"its access list lets " + entry.sid + L" change it";
             return false;
         }

@@ -26,7 +26,6 @@ struct AccessEntry {
     bool allows = true; // an allowing entry (a denying one never weakens a folder)
     std::wstring sid;
     std::uint32_t mask = 0;
-    bool inheritOnly = false; // applies only to what is made inside, not to the folder itself
 };
 struct FolderSecurity {
     std::wstring owner;

@@ -22,21 +22,19 @@ constexpr std::uint32_t kFullAccess = 0x1f01ff;
 constexpr std::uint32_t kReadAndRun = 0x1200a9;
 
 TEST(KeepSettings, OnlyAFolderNoOneButAdministratorsCanChangeIsTrustedWithTheSystemTask) {
-    const FolderSecurity made{
-        kAdministrators,
-        true,
-        {{true, kSystem, kFullAccess, false},
-         {true, kAdministrators, kFullAccess, false},
-         {true, kUsers, kReadAndRun, false},
-         {true, L"S-1-3-0", 0x10000000u, true}, // CREATOR OWNER, for what is made inside
-         {false, kUsers, kFullAccess, false}}}; // a denying entry weakens nothing
+    const FolderSecurity made{kAdministrators,
+                              true,
+                              {{true, kSystem, kFullAccess},
+                               {true, kAdministrators, kFullAccess},
+                               {true, kUsers, kReadAndRun},
+                               {true, L"S-1-3-0", 0x10000000u}, // CREATOR OWNER, for what is made inside
+                               {false, kUsers, kFullAccess}}};  // a denying entry weakens nothing
     std::wstring why;
     EXPECT_TRUE(OnlyAdministratorsCanChange(made, why)) << why;
 
     const std::vector<std::pair<FolderSecurity, std::wstring>> weak = {
-        {{kAdministrators, true, {{true, kUsers, 0x00000002u, false}}}, kUsers}, // may add a file
-        {{kAdministrators, true, {{true, kSomeone, 0x00040000u, true}}},
-         kSomeone}, // may change the list below
+        {{kAdministrators, true, {{true, kUsers, 0x00000002u}}}, kUsers},     // may add a file
+        {{kAdministrators, true, {{true, kSomeone, 0x00040000u}}}, kSomeone}, // may change the list below
         {{kSomeone, true, {}}, L"owned by " + std::wstring(kSomeone)},
         {{kAdministrators, false, {}}, L"no access list"},
     };

@@ -45,9 +45,9 @@ protected:
             }
             return FolderSecurity{L"S-1-5-32-544",
                                   true,
-                                  {{true, L"S-1-5-18", 0x1f01ff, false},
-                                   {true, L"S-1-5-32-544", 0x1f01ff, false},
-                                   {true, L"S-1-5-32-545", 0x1200a9, false}}};
+                                  {{true, L"S-1-5-18", 0x1f01ff},
+                                   {true, L"S-1-5-32-544", 0x1f01ff},
+                                   {true, L"S-1-5-32-545", 0x1200a9}}};
         };
     }
 };
@@ -92,7 +92,7 @@ TEST_F(Keep, AFolderOthersCanChangeIsRefusedAndNothingIsMade) {
     // A folder there already, that users may write to: left as it is, and not used.
     std::filesystem::create_directories(kFolder);
     const FolderSecurityReader usersWrite = [](void*) -> std::optional<FolderSecurity> {
-        return FolderSecurity{L"S-1-5-32-544", true, {{true, L"S-1-5-32-545", 0x1301bf, false}}};
+        return FolderSecurity{L"S-1-5-32-544", true, {{true, L"S-1-5-32-545", 0x1301bf}}};
     };
     WindowsKeepPlatform weak(kSource, kFolder, usersWrite);
     on = TurnKeepOn(weak);
