@@ -23,21 +23,21 @@ bool EndsWithNoCase(const std::wstring& text, std::wstring_view ending) {
     return true;
 }
 
-} // namespace
+// "Name (*.ext)\0*.ext\0" for each (name, extension); c_str() adds the "\0" that ends the list.
+std::wstring FileFilter(const std::vector<std::pair<std::wstring, std::wstring>>& kinds) {
+    std::wstring filter;
+    for (const auto& [name, extension] : kinds) {
+        filter += name + L" (*." + extension + L")";
+        filter += L'\0';
+        filter += L"*." + extension;
+        filter += L'\0';
+    }
+    return filter;
+}
 
-std::optional<implementation::ExportTarget> AskSaveFileName(HWND owner,
-                                                            const implementation::ExportDialog& dialog) {
-    // "Name\0*.json\0Name\0*.reg\0\0"
-    std::wstring filter = dialog.jsonFilter + L" (*.json)";
-    filter += L'\0';
-    filter += L"*.json";
-    filter += L'\0';
-    filter += dialog.registryFilter + L" (*.reg)";
-    filter += L'\0';
-    filter += L"*.reg";
-    filter += L'\0';
-    std::vector<wchar_t> file(MAX_PATH * 4, L'\0');
-    dialog.suggestedName.copy(file.data(), std::min(dialog.suggestedName.size(), file.size() - 1));
+// A file dialog's question, owned by `owner`; `file` holds the suggested name and receives the chosen one.
+OPENFILENAMEW FileQuestion(HWND owner, const std::wstring& filter, std::vector<wchar_t>& file,
+                           const std::wstring& title, DWORD flags) {
     OPENFILENAMEW ask{};
     ask.lStructSize = sizeof ask;
     ask.hwndOwner = owner;
@@ -45,9 +45,20 @@ std::optional<implementation::ExportTarget> AskSaveFileName(HWND owner,
     ask.nFilterIndex = 1;
     ask.lpstrFile = file.data();
     ask.nMaxFile = static_cast<DWORD>(file.size());
-    ask.lpstrTitle = dialog.title.c_str();
+    ask.lpstrTitle = title.c_str();
     ask.lpstrDefExt = L"json";
-    ask.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    ask.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | flags;
+    return ask;
+}
+
+} // namespace
+
+std::optional<implementation::ExportTarget> AskSaveFileName(HWND owner,
+                                                            const implementation::ExportDialog& dialog) {
+    const std::wstring filter = FileFilter({{dialog.jsonFilter, L"json"}, {dialog.registryFilter, L"reg"}});
+    std::vector<wchar_t> file(MAX_PATH * 4, L'\0');
+    dialog.suggestedName.copy(file.data(), std::min(dialog.suggestedName.size(), file.size() - 1));
+    OPENFILENAMEW ask = FileQuestion(owner, filter, file, dialog.title, OFN_OVERWRITEPROMPT);
     if (!::GetSaveFileNameW(&ask)) {
         return std::nullopt;
     }
@@ -62,22 +73,10 @@ std::optional<implementation::ExportTarget> AskSaveFileName(HWND owner,
 }
 
 std::optional<std::wstring> AskJsonFileName(HWND owner, const implementation::ChoicesFileDialog& dialog) {
-    std::wstring filter = dialog.filter + L" (*.json)";
-    filter += L'\0';
-    filter += L"*.json";
-    filter += L'\0';
+    const std::wstring filter = FileFilter({{dialog.filter, L"json"}});
     std::vector<wchar_t> file(MAX_PATH * 4, L'\0');
-    OPENFILENAMEW ask{};
-    ask.lStructSize = sizeof ask;
-    ask.hwndOwner = owner;
-    ask.lpstrFilter = filter.c_str();
-    ask.nFilterIndex = 1;
-    ask.lpstrFile = file.data();
-    ask.nMaxFile = static_cast<DWORD>(file.size());
-    ask.lpstrTitle = dialog.title.c_str();
-    ask.lpstrDefExt = L"json";
-    ask.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
-                (dialog.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    OPENFILENAMEW ask = FileQuestion(owner, filter, file, dialog.title,
+                                     dialog.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
     const BOOL chosen = dialog.save ? ::GetSaveFileNameW(&ask) : ::GetOpenFileNameW(&ask);
     return chosen ? std::optional<std::wstring>(file.data()) : std::nullopt;
 }
