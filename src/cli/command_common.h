@@ -112,7 +112,5 @@ struct AppliedProfile {
 [[nodiscard]] Answer RepairCommand(Session& session);
 // keep on|off|status: the scheduled repair as SYSTEM from a protected copy.
 [[nodiscard]] Answer KeepCommand(Session& session);
-// Whether keeping is on, what its task runs and the last repair: the document's part, and in words.
-[[nodiscard]] Json KeepingJson(CliPlatform& platform, std::wstring& words);
 
 } // namespace Velmora::Cli

@@ -7,7 +7,9 @@
 #include "engine/keep_settings.h"
 
 namespace Velmora::Cli {
+namespace {
 
+// Whether keeping is on, what its task runs and the last repair: the document's part, and in words.
 Json KeepingJson(CliPlatform& platform, std::wstring& words) {
     KeepPlatform& keep = platform.Keep();
     const KeepStatus status = ReadKeepStatus(keep);
@@ -40,6 +42,8 @@ Json KeepingJson(CliPlatform& platform, std::wstring& words) {
             {"folder", U8(keep.ProgramFolder())},
             {"lastRepair", lastRepair}};
 }
+
+} // namespace
 
 Answer KeepCommand(Session& session) {
     CliPlatform& platform = session.platform;

@@ -4,6 +4,7 @@
 #include "engine/engine.h"
 #include "engine/feature_items.h"
 #include "engine/journal_store.h"
+#include "engine/repair_filter.h"
 
 #include <cwctype>
 #include <set>
@@ -23,11 +24,6 @@ std::wstring RunName(const std::wstring& path) {
     return name;
 }
 
-bool ServiceWindowsLacks(const ItemState& state) {
-    const auto* service = std::get_if<ServiceState>(&state);
-    return service != nullptr && service->manager == Presence::Absent;
-}
-
 } // namespace
 
 std::size_t ChangedSinceRun(const ProfilePlan& plan, const Journal& journal) {
@@ -39,8 +35,7 @@ std::size_t ChangedSinceRun(const ProfilePlan& plan, const Journal& journal) {
     }
     std::size_t count = 0;
     for (const PlanEntry& entry : plan.entries) {
-        if (!entry.isAction && !entry.kept && entry.readable && !entry.inEffect &&
-            !ServiceWindowsLacks(entry.current) && changed.contains(ItemIdentity(entry.target))) {
+        if (Drifted(entry) && changed.contains(ItemIdentity(entry.target))) {
             ++count;
         }
     }

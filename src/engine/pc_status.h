@@ -53,9 +53,9 @@ struct PcStatus {
 [[nodiscard]] PcStatus ScanPc(EngineServices& services, const RunController& controller,
                               SettingsProfile applied, const FeatureIndex* features = nullptr);
 
-// The entries of `plan` that the run of `journal` changed with success and that are no longer in
-// effect. What cannot be read now, and services Windows does not have (nothing can change those back),
-// do not count.
+// The entries of `plan` that the run of `journal` changed with success and that have drifted since, as
+// status and repair count drift (Drifted): what cannot be read now, services Windows does not have and
+// Velmora's own record do not count.
 [[nodiscard]] std::size_t ChangedSinceRun(const ProfilePlan& plan, const Journal& journal);
 
 // What the newest journals say, newest first: the last successful run (for ChangedSinceRun) and
