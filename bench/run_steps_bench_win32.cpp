@@ -123,7 +123,8 @@ RunStepsResult BenchMaximumRuns(const RunController& controller, int rounds, int
                                           settings->Insert(key, SettingValue{value});
                                       },
                                       [&succeeded] { succeeded = true; },
-                                      [] {}};
+                                      [] {},
+                                      nullptr};
         const double requestedAt = NowMs();
         if (!ApplyPipeline(context, runner, startDelaySeconds) ||
             !runner.Wait(static_cast<DWORD>(startDelaySeconds) * 1000 + 15 * 60 * 1000)) {

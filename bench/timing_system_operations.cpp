@@ -37,7 +37,8 @@ std::vector<std::wstring_view> RunStepOperations(RunStep step) {
     case RunStep::Tasks:
         return {L"DisableEdgeUpdateTasks", L"DisableScheduledTask"};
     case RunStep::Registry:
-        return {L"SetRegistryDword", L"SetRegistryString", L"DeleteRegistryEntry", L"DeleteRegistryTree"};
+        return {L"SetRegistryDword", L"SetRegistryString", L"MergeRegistryListEntry", L"DeleteRegistryEntry",
+                L"DeleteRegistryTree"};
     case RunStep::AppOffloading:
         return {L"GetCurrentUserSid", L"SetAppOffloadingDisabled"};
     }
@@ -95,6 +96,11 @@ bool TimingSystemOperations::SetRegistryDword(RegistryDwordSetting setting) {
 bool TimingSystemOperations::SetRegistryString(RegistryStringSetting setting) {
     const CallTimer timer(*this, RunStep::Registry);
     return inner_.SetRegistryString(std::move(setting));
+}
+
+bool TimingSystemOperations::MergeRegistryListEntry(RegistryListEntry entry) {
+    const CallTimer timer(*this, RunStep::Registry);
+    return inner_.MergeRegistryListEntry(std::move(entry));
 }
 
 bool TimingSystemOperations::DeleteRegistryEntry(RegistryDwordSetting setting) {

@@ -48,7 +48,7 @@ struct OptionSpec {
     std::optional<std::wstring> Arguments::*value = nullptr;
 };
 
-const std::array<OptionSpec, 9> kOptions = {{
+const std::array<OptionSpec, 10> kOptions = {{
     {L"--json", kAll, &Arguments::json, nullptr},
     {L"--remove-apps", Bit(Command::Apply), &Arguments::removeApps, nullptr},
     {L"--no-restore-point", Bit(Command::Apply), &Arguments::noRestorePoint, nullptr},
@@ -56,6 +56,7 @@ const std::array<OptionSpec, 9> kOptions = {{
     {L"--report", Bit(Command::Apply) | Bit(Command::Repair), nullptr, &Arguments::reportPath},
     {L"--users", kChoosing | Bit(Command::Repair), nullptr, &Arguments::users},
     {L"--keep", kChoosing | Bit(Command::Choices), nullptr, &Arguments::keep},
+    {L"--include", kChoosing | Bit(Command::Choices), nullptr, &Arguments::include},
     {L"--choices", kChoosing | Bit(Command::Choices), nullptr, &Arguments::choicesFile},
     {L"--only", Bit(Command::Restore), nullptr, &Arguments::only},
 }};
@@ -288,12 +289,15 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& args) {
         }
     }
     if (command->command == Command::Choices &&
-        (arguments.choicesAction == L"set") != (arguments.keep || arguments.choicesFile)) {
-        return Refuse(parsed, L"choices set needs --keep or --choices, and they go with choices only as "
-                              L"choices set.");
+        (arguments.choicesAction == L"set") !=
+            (arguments.keep || arguments.include || arguments.choicesFile)) {
+        return Refuse(parsed,
+                      L"choices set needs --keep, --include or --choices, and they go with choices only "
+                      L"as choices set.");
     }
-    for (const auto& [given, ids] :
-         {std::pair{&arguments.keep, &arguments.keepIds}, std::pair{&arguments.only, &arguments.onlyIds}}) {
+    for (const auto& [given, ids] : {std::pair{&arguments.keep, &arguments.keepIds},
+                                     std::pair{&arguments.include, &arguments.includeIds},
+                                     std::pair{&arguments.only, &arguments.onlyIds}}) {
         if (!*given) {
             continue;
         }
@@ -320,20 +324,21 @@ std::wstring Usage() {
     return L"Usage: velmora-cli COMMAND [OPTIONS]\n"
            L"\n"
            L"  profiles                         the three profiles and how many changes each makes\n"
-           L"  plan PROFILE [--users USERS] [--keep IDS] [--choices FILE]\n"
+           L"  plan PROFILE [--users USERS] [--keep IDS] [--include IDS] [--choices FILE]\n"
            L"                                   what PROFILE would change on this PC; changes nothing\n"
-           L"  apply PROFILE [--users USERS] [--keep IDS] [--choices FILE] [--remove-apps]\n"
-           L"        [--no-restore-point] [--restart] [--report FILE]\n"
+           L"  apply PROFILE [--users USERS] [--keep IDS] [--include IDS] [--choices FILE]\n"
+           L"        [--remove-apps] [--no-restore-point] [--restart] [--report FILE]\n"
            L"                                   applies PROFILE (needs elevation)\n"
-           L"  status [--users USERS] [--keep IDS] [--choices FILE]\n"
+           L"  status [--users USERS] [--keep IDS] [--include IDS] [--choices FILE]\n"
            L"                                   the applied profile and the settings that have drifted\n"
            L"  restore [JOURNAL] [--only IDS]   restores the newest journal, or the one named; with --only,\n"
            L"                                   only those features, which are kept from then on (needs elevation)\n"
            L"  journals                         lists the journals (needs elevation)\n"
            L"  features                         the features: what each change is, in words, and what it may\n"
            L"                                   turn off\n"
-           L"  choices [set --keep IDS | set --choices FILE | clear]\n"
-           L"                                   the features this PC keeps as they are, stored and by policy;\n"
+           L"  choices [set [--keep IDS] [--include IDS] | set --choices FILE | clear]\n"
+           L"                                   the features this PC keeps as they are and the optional ones\n"
+           L"                                   it includes, stored and by policy;\n"
            L"                                   set and clear change the stored ones (needs elevation)\n"
            L"  check [--users USERS]            exit 0 when the applied profile holds, 1 when something drifted\n"
            L"                                   or none is applied (for detection scripts)\n"
@@ -349,8 +354,9 @@ std::wstring Usage() {
            L"reaches: current (the account velmora-cli runs as; the default, but never as SYSTEM), all (every\n"
            L"user profile), default (the Default profile, which accounts made later start from), an account or\n"
            L"a SID; several with commas, e.g. all,default. IDS are feature ids (see features) with commas; a\n"
-           L"kept feature is neither set nor taken back. --keep and --choices (a file exported from the window)\n"
-           L"add to the stored choices for that command only. Every command takes --json: one JSON document on\n"
+           L"kept feature is neither set nor taken back; an included optional feature (category Windows AI)\n"
+           L"is set with the profile. --keep, --include and --choices (a file exported from the window) add to\n"
+           L"the stored choices for that command only. Every command takes --json: one JSON document on\n"
            L"standard output. Exit codes: 0 done (repair: nothing had drifted); 3010 done, restart\n"
            L"recommended; 1641 restart started; 1603 failed; 1618 another Velmora run is in progress;\n"
            L"1602 cancelled; 87 bad arguments; 740 needs elevation. See docs/cli.md.\n";

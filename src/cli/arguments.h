@@ -44,9 +44,11 @@ struct Arguments {
     std::optional<std::wstring> users;       // plan, apply, status: --users as given
     std::vector<TargetUsers> userSelection;  // --users parsed, in the order given; empty without it
     std::optional<std::wstring> keep;        // plan, apply, status, choices set: --keep as given
+    std::optional<std::wstring> include;     // plan, apply, status, choices set: --include as given
     std::optional<std::wstring> choicesFile; // plan, apply, status: --choices FILE
     std::optional<std::wstring> only;        // restore: --only as given
     std::vector<std::wstring> keepIds;       // --keep split at its commas
+    std::vector<std::wstring> includeIds;    // --include split at its commas
     std::vector<std::wstring> onlyIds;       // --only split at its commas
     std::wstring choicesAction;              // choices: empty, "set" or "clear"
     std::wstring keepAction;                 // keep: "on", "off" or "status"

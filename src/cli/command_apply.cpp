@@ -104,6 +104,7 @@ Answer ApplyCommand(Session& session) {
     answer.fields["markerWritten"] = succeeded && report.markerError == 0;
     answer.fields["restartRequested"] = answer.exitCode == kExitRestartStarted;
     answer.fields["keep"] = KeptJson(session.choices);
+    answer.fields["include"] = IncludedJson(session.choices);
     // The run reports its users in the order of the targets, with the writes each failed.
     const std::vector<TargetUser>& users = targets.Users();
     std::size_t index = 0;

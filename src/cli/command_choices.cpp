@@ -1,6 +1,7 @@
 #include "cli/command_common.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "cli/arguments.h"
 #include "cli/exit_codes.h"
@@ -19,21 +20,36 @@ Answer ChoicesCommand(Session& session) {
         if (auto refused = RefuseUnknownFeatures(session.args.keepIds, L"--keep")) {
             return *refused;
         }
-        std::vector<std::wstring> named = session.args.keepIds;
+        if (auto refused =
+                RefuseUnknownFeatures(session.args.includeIds, L"--include", ChoiceKind::Include)) {
+            return *refused;
+        }
+        ChoicesFile named{session.args.keepIds, session.args.includeIds};
         if (auto refused = ReadChoicesFileIds(session, named)) {
             return *refused;
         }
-        std::vector<std::wstring> keep; // once each, in the order named
-        for (std::wstring& id : named) {
-            if (std::find(keep.begin(), keep.end(), id) == keep.end()) {
-                keep.push_back(std::move(id));
+        // "set" replaces only the kinds it names (a file names both); "clear" both.
+        const bool clear = action == L"clear";
+        for (const auto& [kind, ids, given] :
+             {std::tuple{ChoiceKind::Keep, &named.keep,
+                         clear || session.args.keep || session.args.choicesFile},
+              std::tuple{ChoiceKind::Include, &named.include,
+                         clear || session.args.include || session.args.choicesFile}}) {
+            if (!given) {
+                continue;
             }
-        }
-        const WriteOutcome written = WriteStoredChoices(engine.writer, keep);
-        if (!written.succeeded) {
-            return Refusal(kExitFailed, L"The choices could not be stored in HKLM\\" +
-                                            std::wstring(kChoicesKey) + L" (error " +
-                                            std::to_wstring(written.error) + L"). Nothing was changed.");
+            std::vector<std::wstring> once; // once each, in the order named
+            for (std::wstring& id : *ids) {
+                if (std::find(once.begin(), once.end(), id) == once.end()) {
+                    once.push_back(std::move(id));
+                }
+            }
+            const WriteOutcome written = WriteStoredChoices(engine.writer, once, kind);
+            if (!written.succeeded) {
+                return Refusal(kExitFailed, L"The choices could not be stored in HKLM\\" +
+                                                std::wstring(kChoicesKey) + L" (error " +
+                                                std::to_wstring(written.error) + L").");
+            }
         }
     }
     const Choices choices = ReadChoices(engine.reader, Features());
@@ -41,10 +57,18 @@ Answer ChoicesCommand(Session& session) {
     answer.message = choices.Empty() ? L"No feature is kept as it is: every run makes its whole profile."
                                      : std::to_wstring(choices.kept.size()) +
                                            L" features are kept as they are: no run sets or takes them back.";
-    for (const auto& [feature, source] : choices.kept) {
-        const FeatureDefinition& definition = Features().Features()[feature];
-        answer.details += L"  " + Padded(definition.id, 40) + L" " + std::wstring(definition.title.en) +
-                          (source == ChoiceSource::Policy ? L" (set by your organisation)" : L"") + L"\n";
+    if (!choices.included.empty()) {
+        answer.message +=
+            L" " + std::to_wstring(choices.included.size()) +
+            L" optional features are included: every run sets them where this Windows has them.";
+    }
+    for (const auto* chosen : {&choices.kept, &choices.included}) {
+        for (const auto& [feature, source] : *chosen) {
+            const FeatureDefinition& definition = Features().Features()[feature];
+            answer.details += std::wstring(chosen == &choices.kept ? L"  keep    " : L"  include ") +
+                              Padded(definition.id, 40) + L" " + std::wstring(definition.title.en) +
+                              (source == ChoiceSource::Policy ? L" (set by your organisation)" : L"") + L"\n";
+        }
     }
     Json ignored = Json::array();
     for (const std::wstring& why : choices.ignored) {
@@ -52,6 +76,7 @@ Answer ChoicesCommand(Session& session) {
         answer.details += L"Ignored: " + why + L"\n";
     }
     answer.fields["keep"] = KeptJson(choices);
+    answer.fields["include"] = IncludedJson(choices);
     answer.fields["ignored"] = std::move(ignored);
     answer.fields["changed"] = !action.empty();
     return answer;

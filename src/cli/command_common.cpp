@@ -177,26 +177,35 @@ RunChoices SessionChoices(const Session& session) {
     return {Features(), session.choices};
 }
 
-std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids, const std::wstring& where) {
+std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids, const std::wstring& where,
+                                            ChoiceKind kind) {
     for (const std::wstring& id : ids) {
         const auto feature = Features().Catalogue().Find(U8(id));
-        if (!feature || !Features().Features()[*feature].keepable) {
-            return Refusal(kExitBadArguments, where + L" names \"" + id +
-                                                  L"\", which is no feature that can be kept " +
-                                                  L"(velmora-cli features lists them). Nothing was changed.");
+        const bool fits =
+            feature && (kind == ChoiceKind::Include ? Features().Features()[*feature].optional
+                                                    : Features().Features()[*feature].keepable &&
+                                                          !Features().Features()[*feature].optional);
+        if (!fits) {
+            return Refusal(kExitBadArguments,
+                           where + L" names \"" + id + L"\", which is no feature that can be " +
+                               (kind == ChoiceKind::Include
+                                    ? L"included (the optional features of the category "
+                                      L"Windows AI)"
+                                    : L"kept") +
+                               L" (velmora-cli features lists them). Nothing was changed.");
         }
     }
     return std::nullopt;
 }
 
-std::optional<Answer> ReadChoicesFileIds(Session& session, std::vector<std::wstring>& ids) {
+std::optional<Answer> ReadChoicesFileIds(Session& session, ChoicesFile& ids) {
     if (!session.args.choicesFile) {
         return std::nullopt;
     }
     std::string text;
     std::wstring error;
     const std::wstring path = session.platform.FullPath(*session.args.choicesFile);
-    std::optional<std::vector<std::wstring>> read;
+    std::optional<ChoicesFile> read;
     if (!path.empty() && session.platform.ReadChoicesFile(path, text, error)) {
         read = ParseChoicesFile(text, error);
     }
@@ -205,10 +214,15 @@ std::optional<Answer> ReadChoicesFileIds(Session& session, std::vector<std::wstr
                        L"The choices file \"" + *session.args.choicesFile + L"\" cannot be used: " +
                            (error.empty() ? L"it is no file path" : error) + L". Nothing was changed.");
     }
-    if (auto refused = RefuseUnknownFeatures(*read, L"The choices file")) {
+    if (auto refused = RefuseUnknownFeatures(read->keep, L"The choices file's \"keep\"")) {
         return refused;
     }
-    ids.insert(ids.end(), read->begin(), read->end());
+    if (auto refused =
+            RefuseUnknownFeatures(read->include, L"The choices file's \"include\"", ChoiceKind::Include)) {
+        return refused;
+    }
+    ids.keep.insert(ids.keep.end(), read->keep.begin(), read->keep.end());
+    ids.include.insert(ids.include.end(), read->include.begin(), read->include.end());
     return std::nullopt;
 }
 
@@ -217,27 +231,46 @@ std::optional<Answer> ReadSessionChoices(Session& session) {
     if (auto refused = RefuseUnknownFeatures(session.args.keepIds, L"--keep")) {
         return refused;
     }
-    AddChoices(session.choices, Features(), session.args.keepIds, ChoiceSource::CommandLine);
-    std::vector<std::wstring> fromFile;
+    if (auto refused = RefuseUnknownFeatures(session.args.includeIds, L"--include", ChoiceKind::Include)) {
+        return refused;
+    }
+    ChoicesFile fromFile;
     if (auto refused = ReadChoicesFileIds(session, fromFile)) {
         return refused;
     }
-    AddChoices(session.choices, Features(), fromFile, ChoiceSource::CommandLine);
+    AddChoices(session.choices, Features(), session.args.keepIds, ChoiceSource::CommandLine);
+    AddChoices(session.choices, Features(), fromFile.keep, ChoiceSource::CommandLine);
+    AddChoices(session.choices, Features(), session.args.includeIds, ChoiceSource::CommandLine,
+               ChoiceKind::Include);
+    AddChoices(session.choices, Features(), fromFile.include, ChoiceSource::CommandLine, ChoiceKind::Include);
     return std::nullopt;
 }
 
 std::wstring KeptNote(const Choices& choices) {
-    return choices.Empty() ? L""
-                           : L" " + std::to_wstring(choices.kept.size()) +
-                                 L" features are kept as they are and counted in none of these.";
+    std::wstring note = choices.Empty() ? L""
+                                        : L" " + std::to_wstring(choices.kept.size()) +
+                                              L" features are kept as they are and counted in none of these.";
+    if (!choices.included.empty()) {
+        note += L" " + std::to_wstring(choices.included.size()) +
+                L" optional features are included where this Windows has them.";
+    }
+    return note;
+}
+
+Json ChosenJson(const std::map<std::size_t, ChoiceSource>& chosen) {
+    Json list = Json::array();
+    for (const auto& [feature, source] : chosen) {
+        list.push_back({{"id", Features().Features()[feature].id}, {"source", ChoiceSourceName(source)}});
+    }
+    return list;
 }
 
 Json KeptJson(const Choices& choices) {
-    Json kept = Json::array();
-    for (const auto& [feature, source] : choices.kept) {
-        kept.push_back({{"id", Features().Features()[feature].id}, {"source", ChoiceSourceName(source)}});
-    }
-    return kept;
+    return ChosenJson(choices.kept);
+}
+
+Json IncludedJson(const Choices& choices) {
+    return ChosenJson(choices.included);
 }
 
 std::wstring Lower(std::wstring text) {

@@ -61,16 +61,20 @@ struct Session {
 
 [[nodiscard]] const RunController& Controller();
 // Reads the session's choices: the stored and the policy ones, whose unknown ids are ignored, and those
-// of --keep and --choices FILE, which are refused (87) when they name no feature that can be kept.
+// of --keep, --include and --choices FILE, which are refused (87) when they name no feature that can be
+// kept (included).
 [[nodiscard]] std::optional<Answer> ReadSessionChoices(Session& session);
 // Adds the ids of the --choices file, if one is named, to ids; a refusal when it cannot be used.
-[[nodiscard]] std::optional<Answer> ReadChoicesFileIds(Session& session, std::vector<std::wstring>& ids);
+[[nodiscard]] std::optional<Answer> ReadChoicesFileIds(Session& session, ChoicesFile& ids);
 // Checks ids given on the command line or in a file: nullopt, or the refusal.
 [[nodiscard]] std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids,
-                                                          const std::wstring& where);
+                                                          const std::wstring& where,
+                                                          ChoiceKind kind = ChoiceKind::Keep);
 [[nodiscard]] RunChoices SessionChoices(const Session& session);
 [[nodiscard]] Json KeptJson(const Choices& choices);
-// " K features are kept as they are." after a count; empty when none is.
+[[nodiscard]] Json IncludedJson(const Choices& choices);
+// " K features are kept as they are." after a count, and the number of optional features included;
+// empty when there are none.
 [[nodiscard]] std::wstring KeptNote(const Choices& choices);
 [[nodiscard]] const FeatureIndex& Features();
 // The feature an entry belongs to, by id; null for none.

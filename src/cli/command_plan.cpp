@@ -140,6 +140,7 @@ Answer PlanCommand(Session& session) {
     answer.fields["counts"] = CountsJson(counts);
     answer.fields["entries"] = std::move(entries);
     answer.fields["keep"] = KeptJson(session.choices);
+    answer.fields["include"] = IncludedJson(session.choices);
     const std::vector<UserPlanCounts> perUser = CountPlanPerUser(plan);
     const auto countsOf = [&perUser](const std::wstring& hive) {
         const auto found = std::find_if(perUser.begin(), perUser.end(),

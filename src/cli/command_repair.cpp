@@ -101,6 +101,7 @@ Answer RepairCommand(Session& session) {
     answer.fields["journal"] = report.journalPath.empty() ? Json() : Json(U8(report.journalPath));
     answer.fields["failedRegistryWrites"] = report.applyOutcome < 0 ? -report.applyOutcome : 0;
     answer.fields["keep"] = KeptJson(session.choices);
+    answer.fields["include"] = IncludedJson(session.choices);
     ReportUsers(answer, &targets, targets.Users(), [](const TargetUser&, Json&) { return std::wstring(); });
     return answer;
 }

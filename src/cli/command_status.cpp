@@ -161,6 +161,7 @@ Answer StatusCommand(Session& session) {
     answer.fields["unreadable"] = std::move(unreadable);
     answer.fields["machineDrift"] = DriftJson(byUser[L""]);
     answer.fields["keep"] = KeptJson(session.choices);
+    answer.fields["include"] = IncludedJson(session.choices);
     ReportUsers(answer, &targets, targets.Users(), [&](const TargetUser& user, Json& json) -> std::wstring {
         if (!user.Reachable()) {
             return L"";

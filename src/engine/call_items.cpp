@@ -31,6 +31,11 @@ std::optional<RegistryValueTarget> StringWriteTarget(const RegistryStringSetting
     return ValueTarget(setting.root, SplitSpecForString(setting.spec), userSid);
 }
 
+std::optional<RegistryValueTarget> ListWriteTarget(const RegistryListEntry& entry,
+                                                   const std::wstring& userSid) {
+    return ValueTarget(entry.root, SplitSpecForDword(entry.spec), userSid);
+}
+
 std::optional<ItemTarget> EntryDeleteTarget(const RegistryDwordSetting& setting,
                                             const std::wstring& userSid) {
     const auto split = SplitSpecForDelete(setting.spec);

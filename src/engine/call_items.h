@@ -19,6 +19,8 @@ namespace Velmora {
                                                                   const std::wstring& userSid);
 [[nodiscard]] std::optional<RegistryValueTarget> StringWriteTarget(const RegistryStringSetting& setting,
                                                                    const std::wstring& userSid);
+[[nodiscard]] std::optional<RegistryValueTarget> ListWriteTarget(const RegistryListEntry& entry,
+                                                                 const std::wstring& userSid);
 // The value DeleteRegistryEntry deletes, or the key when the spec names no value.
 [[nodiscard]] std::optional<ItemTarget> EntryDeleteTarget(const RegistryDwordSetting& setting,
                                                           const std::wstring& userSid);

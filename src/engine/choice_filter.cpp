@@ -2,11 +2,72 @@
 
 #include "system/scheduled_tasks.h"
 
+#include <algorithm>
+
 namespace Velmora {
 
 bool RunChoices::Keeps(const ItemTarget& target) const {
     const std::optional<std::size_t> feature = features.FeatureOf(target);
     return feature && choices.Keeps(*feature);
+}
+
+std::optional<std::uint32_t> BuildNumber(std::wstring_view windowsBuild) {
+    const std::wstring_view digits = windowsBuild.substr(0, windowsBuild.find(L'.'));
+    if (digits.empty() || digits.size() > 9) {
+        return std::nullopt;
+    }
+    std::uint32_t number = 0;
+    for (const wchar_t c : digits) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        number = number * 10 + static_cast<std::uint32_t>(c - L'0');
+    }
+    return number;
+}
+
+bool AvailableOn(const FeatureDefinition& feature, std::optional<std::uint32_t> build) {
+    if (!build) {
+        return feature.builds.minimum == 0 && feature.builds.maximum == 0;
+    }
+    return feature.builds.Holds(*build);
+}
+
+OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build) {
+    OptionalRows rows;
+    for (const auto& [feature, source] : choices.choices.included) {
+        if (!AvailableOn(choices.features.Features()[feature], build)) {
+            continue;
+        }
+        for (const TableRow& row : choices.features.Catalogue().RowsOf(feature)) {
+            switch (row.table) {
+            case CatalogueTable::OptionalRegistryTable:
+                rows.registry.push_back(row.index);
+                break;
+            case CatalogueTable::OptionalListTable:
+                rows.lists.push_back(row.index);
+                break;
+            default:
+                break; // an optional feature holds only rows of the optional tables
+            }
+        }
+    }
+    // In table order, whatever the order of the choices.
+    for (auto* list : {&rows.registry, &rows.lists}) {
+        std::sort(list->begin(), list->end());
+    }
+    return rows;
+}
+
+std::vector<std::wstring> IncludedIdsOn(const RunChoices& choices, std::optional<std::uint32_t> build) {
+    std::vector<std::wstring> ids;
+    for (const auto& [feature, source] : choices.choices.included) {
+        const FeatureDefinition& definition = choices.features.Features()[feature];
+        if (AvailableOn(definition, build)) {
+            ids.emplace_back(definition.id.begin(), definition.id.end());
+        }
+    }
+    return ids;
 }
 
 void ChoiceFilter::DisableEdgeUpdateTasks() {

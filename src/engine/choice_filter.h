@@ -5,6 +5,11 @@
 
 #include "engine/choices.h"
 #include "engine/item_filter.h"
+#include "tweaks/run_controller.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace Velmora {
 
@@ -14,6 +19,19 @@ struct RunChoices {
     const Choices& choices;
     [[nodiscard]] bool Keeps(const ItemTarget& target) const;
 };
+
+// The number of a Windows build ("26100" of "26100.3194"); nullopt when it names none.
+[[nodiscard]] std::optional<std::uint32_t> BuildNumber(std::wstring_view windowsBuild);
+
+// Whether an optional feature applies to this build; unknown builds have none of the features that name
+// a first build.
+[[nodiscard]] bool AvailableOn(const FeatureDefinition& feature, std::optional<std::uint32_t> build);
+
+// The optional rows a run sets: those of the included features available on this build.
+[[nodiscard]] OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build);
+// The included optional features a run sets, by id.
+[[nodiscard]] std::vector<std::wstring> IncludedIdsOn(const RunChoices& choices,
+                                                      std::optional<std::uint32_t> build);
 
 class ChoiceFilter final : public ItemFilter {
 public:

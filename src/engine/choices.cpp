@@ -16,19 +16,58 @@ std::wstring SourceText(ChoiceSource source) {
     return std::wstring(name.begin(), name.end());
 }
 
-void ReadFrom(StateReader& reader, std::wstring_view key, ChoiceSource source, const FeatureIndex& features,
-              Choices& choices) {
-    const RegistryValueState value = reader.ReadRegistryValue(2, std::wstring(key), std::wstring(kKeepValue));
+std::wstring ValueName(ChoiceKind kind) {
+    return std::wstring(kind == ChoiceKind::Keep ? kKeepValue : kIncludeValue);
+}
+
+void ReadFrom(StateReader& reader, std::wstring_view key, ChoiceSource source, ChoiceKind kind,
+              const FeatureIndex& features, Choices& choices) {
+    const RegistryValueState value = reader.ReadRegistryValue(2, std::wstring(key), ValueName(kind));
     if (value.presence == Presence::Absent) {
         return;
     }
     const auto ids = MultiStrings(value);
     if (!ids) {
-        choices.ignored.push_back(L"HKLM\\" + std::wstring(key) + L": " + std::wstring(kKeepValue) + L" (" +
+        choices.ignored.push_back(L"HKLM\\" + std::wstring(key) + L": " + ValueName(kind) + L" (" +
                                   SourceText(source) + L"): not a list of feature ids");
         return;
     }
-    AddChoices(choices, features, *ids, source);
+    AddChoices(choices, features, *ids, source, kind);
+}
+
+std::vector<std::wstring> IdsOf(const std::map<std::size_t, ChoiceSource>& chosen,
+                                const FeatureIndex& features) {
+    std::vector<std::wstring> ids;
+    for (const auto& [feature, source] : chosen) {
+        const std::string_view id = features.Features()[feature].id;
+        ids.emplace_back(id.begin(), id.end());
+    }
+    return ids;
+}
+
+// A list of ids in a choices file; nullopt with the reason when it is no such list.
+std::optional<std::vector<std::wstring>> FileIds(const nlohmann::json& document, const char* name,
+                                                 std::wstring& error) {
+    std::vector<std::wstring> ids;
+    const auto list = document.find(name);
+    if (list == document.end()) {
+        return ids;
+    }
+    const std::wstring quoted = L"\"" + FromUtf8(name) + L"\"";
+    if (!list->is_array() || list->size() > kMaxChoiceIds) {
+        error = quoted + L" is not a list of feature ids";
+        return std::nullopt;
+    }
+    for (const nlohmann::json& id : *list) {
+        const std::wstring text =
+            id.is_string() ? FromUtf8(id.get_ref<const std::string&>()) : std::wstring();
+        if (!IsFeatureIdForm(text)) {
+            error = quoted + L" holds something that is not a feature id";
+            return std::nullopt;
+        }
+        ids.push_back(text);
+    }
+    return ids;
 }
 
 } // namespace
@@ -56,24 +95,28 @@ bool IsFeatureIdForm(std::wstring_view id) {
 }
 
 std::vector<std::wstring> Choices::KeptIds(const FeatureIndex& features) const {
-    std::vector<std::wstring> ids;
-    for (const auto& [feature, source] : kept) {
-        const std::string_view id = features.Features()[feature].id;
-        ids.emplace_back(id.begin(), id.end());
-    }
-    return ids;
+    return IdsOf(kept, features);
+}
+
+std::vector<std::wstring> Choices::IncludedIds(const FeatureIndex& features) const {
+    return IdsOf(included, features);
 }
 
 void AddChoices(Choices& choices, const FeatureIndex& features, const std::vector<std::wstring>& ids,
-                ChoiceSource source) {
+                ChoiceSource source, ChoiceKind kind) {
     for (const std::wstring& id : ids) {
-        const std::optional<std::size_t> feature =
-            IsFeatureIdForm(id) ? features.Catalogue().Find(ToUtf8(id)) : std::nullopt;
+        const std::size_t none = features.Features().size();
+        const std::size_t feature =
+            IsFeatureIdForm(id) ? features.Catalogue().Find(ToUtf8(id)).value_or(none) : none;
         std::wstring why;
-        if (!feature) {
+        if (feature == none) {
             why = L"no such feature";
-        } else if (!features.Features()[*feature].keepable) {
+        } else if (kind == ChoiceKind::Keep && !features.Features()[feature].keepable) {
             why = L"every run writes it";
+        } else if (kind == ChoiceKind::Keep && features.Features()[feature].optional) {
+            why = L"it is in no profile: a run sets it only where it is included";
+        } else if (kind == ChoiceKind::Include && !features.Features()[feature].optional) {
+            why = L"it is part of the profiles: it can be kept, not included";
         }
         if (!why.empty()) {
             const std::wstring noted = (IsFeatureIdForm(id) ? id : std::wstring(L"(not a feature id)")) +
@@ -82,7 +125,8 @@ void AddChoices(Choices& choices, const FeatureIndex& features, const std::vecto
             choices.ignored.push_back(noted);
             continue;
         }
-        auto [at, added] = choices.kept.emplace(*feature, source);
+        auto& chosen = kind == ChoiceKind::Keep ? choices.kept : choices.included;
+        auto [at, added] = chosen.emplace(feature, source);
         if (!added && at->second < source) {
             at->second = source;
         }
@@ -137,36 +181,38 @@ std::vector<std::uint8_t> MultiStringBytes(const std::vector<std::wstring>& stri
 
 Choices ReadChoices(StateReader& reader, const FeatureIndex& features) {
     Choices choices;
-    ReadFrom(reader, kChoicesKey, ChoiceSource::Stored, features, choices);
-    ReadFrom(reader, kChoicesPolicyKey, ChoiceSource::Policy, features, choices);
+    for (const ChoiceKind kind : {ChoiceKind::Keep, ChoiceKind::Include}) {
+        ReadFrom(reader, kChoicesKey, ChoiceSource::Stored, kind, features, choices);
+        ReadFrom(reader, kChoicesPolicyKey, ChoiceSource::Policy, kind, features, choices);
+    }
     return choices;
 }
 
-WriteOutcome WriteStoredChoices(StateWriter& writer, const std::vector<std::wstring>& keptIds) {
-    if (keptIds.empty()) {
-        return writer.DeleteRegistryValue(2, std::wstring(kChoicesKey), std::wstring(kKeepValue));
+WriteOutcome WriteStoredChoices(StateWriter& writer, const std::vector<std::wstring>& ids, ChoiceKind kind) {
+    if (ids.empty()) {
+        return writer.DeleteRegistryValue(2, std::wstring(kChoicesKey), ValueName(kind));
     }
-    return writer.WriteRegistryValue(2, std::wstring(kChoicesKey), std::wstring(kKeepValue), kRegMultiSz,
-                                     MultiStringBytes(keptIds));
+    return writer.WriteRegistryValue(2, std::wstring(kChoicesKey), ValueName(kind), kRegMultiSz,
+                                     MultiStringBytes(ids));
 }
 
-std::vector<std::wstring> StoredChoiceIds(StateReader& reader) {
-    return MultiStrings(reader.ReadRegistryValue(2, std::wstring(kChoicesKey), std::wstring(kKeepValue)))
+std::vector<std::wstring> StoredChoiceIds(StateReader& reader, ChoiceKind kind) {
+    return MultiStrings(reader.ReadRegistryValue(2, std::wstring(kChoicesKey), ValueName(kind)))
         .value_or(std::vector<std::wstring>{});
 }
 
-WriteOutcome AddStoredChoices(StateReader& reader, StateWriter& writer,
-                              const std::vector<std::wstring>& ids) {
-    std::vector<std::wstring> stored = StoredChoiceIds(reader);
+WriteOutcome AddStoredChoices(StateReader& reader, StateWriter& writer, const std::vector<std::wstring>& ids,
+                              ChoiceKind kind) {
+    std::vector<std::wstring> stored = StoredChoiceIds(reader, kind);
     for (const std::wstring& id : ids) {
         if (std::find(stored.begin(), stored.end(), id) == stored.end()) {
             stored.push_back(id);
         }
     }
-    return WriteStoredChoices(writer, stored);
+    return WriteStoredChoices(writer, stored, kind);
 }
 
-std::optional<std::vector<std::wstring>> ParseChoicesFile(std::string_view text, std::wstring& error) {
+std::optional<ChoicesFile> ParseChoicesFile(std::string_view text, std::wstring& error) {
     using Json = nlohmann::json;
     if (text.size() > kMaxChoicesFileBytes) {
         error =
@@ -187,31 +233,28 @@ std::optional<std::vector<std::wstring>> ParseChoicesFile(std::string_view text,
         error = L"it has no \"schemaVersion\" 1";
         return std::nullopt;
     }
-    std::vector<std::wstring> ids;
-    const auto keep = document.find("keep");
-    if (keep == document.end()) {
-        return ids;
-    }
-    if (!keep->is_array() || keep->size() > kMaxChoiceIds) {
-        error = L"\"keep\" is not a list of feature ids";
-        return std::nullopt;
-    }
-    for (const Json& id : *keep) {
-        const std::wstring name =
-            id.is_string() ? FromUtf8(id.get_ref<const std::string&>()) : std::wstring();
-        if (!IsFeatureIdForm(name)) {
-            error = L"\"keep\" holds something that is not a feature id";
+    ChoicesFile file;
+    for (const auto& [name, ids] : {std::pair{"keep", &file.keep}, std::pair{"include", &file.include}}) {
+        auto read = FileIds(document, name, error);
+        if (!read) {
             return std::nullopt;
         }
-        ids.push_back(name);
+        *ids = std::move(*read);
     }
-    return ids;
+    return file;
 }
 
-std::string ChoicesFileText(const std::vector<std::wstring>& keptIds) {
+std::string ChoicesFileText(const ChoicesFile& file) {
     nlohmann::ordered_json document{{"schemaVersion", 1}, {"keep", nlohmann::ordered_json::array()}};
-    for (const std::wstring& id : keptIds) {
+    for (const std::wstring& id : file.keep) {
         document["keep"].push_back(ToUtf8(id));
+    }
+    // Written only where something is included, so a file of kept features alone stays as it was.
+    if (!file.include.empty()) {
+        document["include"] = nlohmann::ordered_json::array();
+        for (const std::wstring& id : file.include) {
+            document["include"].push_back(ToUtf8(id));
+        }
     }
     return document.dump(2) + "\n";
 }

@@ -202,8 +202,12 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         const std::wstring processSid = services.reader.CurrentUserSid();
         header.userSid = processSid;
         header.restorePoint = out.restorePoint.message;
+        const std::optional<std::uint32_t> buildNumber = BuildNumber(windowsBuild);
+        const OptionalRows optionalRows =
+            options.choices != nullptr ? IncludedRows(*options.choices, buildNumber) : OptionalRows{};
         if (options.choices != nullptr) {
             header.keep = options.choices->choices.KeptIds(options.choices->features);
+            header.include = IncludedIdsOn(*options.choices, buildNumber);
         }
         std::wstring error;
         JournalRecorder recorder(services.journals.Create(options.repair ? L"Repair" : name, error), header);
@@ -247,7 +251,8 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
                           })
                     : nullptr,
                 context.showSuccess,
-                context.showFailure};
+                context.showFailure,
+                &optionalRows};
             bool stoppedEarly = false;
             const bool removalKept =
                 options.choices != nullptr &&
@@ -291,6 +296,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
             MarkerChoices marked;
             if (options.choices != nullptr) {
                 marked.keep = options.choices->choices.KeptIds(options.choices->features);
+                marked.include = IncludedIdsOn(*options.choices, buildNumber);
             }
             marked.windowsBuild = windowsBuild;
             UpdateMarker(services, MarkerResult::Succeeded, &marked, out.markerError);
@@ -318,7 +324,8 @@ RunReport RunProfile(EngineServices& services, const RunController& controller, 
                                       services.settings.Insert(key, SettingValue(value));
                                   },
                                   {},
-                                  {}};
+                                  {},
+                                  nullptr};
     RunReport report;
     RunJournaledPipeline(context, services, options, &report);
     return report;

@@ -81,6 +81,17 @@ FeatureIndex::FeatureIndex(const RunController& controller) : catalogue_(control
             }
         }
     }
+    // The optional rows are only ever written: no run deletes them.
+    for (std::size_t i = 0; i < controller.optionalRegistryTable.size(); ++i) {
+        if (auto write = DwordWriteTarget(controller.optionalRegistryTable[i], {})) {
+            Add(*write, table(CatalogueTable::OptionalRegistryTable, i));
+        }
+    }
+    for (std::size_t i = 0; i < controller.optionalListTable.size(); ++i) {
+        if (auto write = ListWriteTarget(controller.optionalListTable[i], {})) {
+            Add(*write, table(CatalogueTable::OptionalListTable, i));
+        }
+    }
     for (std::size_t i = 0; i < controller.serviceTable.size(); ++i) {
         Add(ServiceTarget{controller.serviceTable[i].name}, table(CatalogueTable::ServiceTable, i));
     }

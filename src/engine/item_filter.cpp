@@ -24,6 +24,11 @@ bool ItemFilter::SetRegistryString(RegistryStringSetting setting) {
            Inner().SetRegistryString(std::move(setting));
 }
 
+bool ItemFilter::MergeRegistryListEntry(RegistryListEntry entry) {
+    return LeavesOutAny(AsItem(ListWriteTarget(entry, UserHive()))) ||
+           Inner().MergeRegistryListEntry(std::move(entry));
+}
+
 bool ItemFilter::DeleteRegistryEntry(RegistryDwordSetting setting) {
     return LeavesOutAny(EntryDeleteTarget(setting, UserHive())) ||
            Inner().DeleteRegistryEntry(std::move(setting));

@@ -35,7 +35,8 @@ struct JournalHeader {
     std::wstring restoredJournal;        // a restore: the journal it put back
     std::wstring restorePoint;           // what System Restore did, in words
     std::vector<std::wstring> keep = {}; // a run: the features it kept as they are, by id
-    std::vector<std::wstring> only = {}; // a restore: the features it put back, by id; empty: all of them
+    std::vector<std::wstring> include = {}; // a run: the optional features it set, by id
+    std::vector<std::wstring> only = {};    // a restore: the features it put back, by id; empty: all of them
 };
 
 struct JournalOutcome {

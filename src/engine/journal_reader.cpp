@@ -104,6 +104,7 @@ private:
             throw Malformed("\"userSid\" is not a security identifier");
         }
         header.keep = FeatureIds(record, "keep");
+        header.include = FeatureIds(record, "include");
         header.only = FeatureIds(record, "only");
     }
 

@@ -166,7 +166,8 @@ std::string HeaderRecord(const JournalHeader& header) {
     if (!header.restorePoint.empty()) {
         json["restorePoint"] = ToUtf8(header.restorePoint);
     }
-    for (const auto& [name, ids] : {std::pair{"keep", &header.keep}, std::pair{"only", &header.only}}) {
+    for (const auto& [name, ids] : {std::pair{"keep", &header.keep}, std::pair{"include", &header.include},
+                                    std::pair{"only", &header.only}}) {
         if (!ids->empty()) {
             json[name] = OrderedJson::array();
             for (const std::wstring& id : *ids) {

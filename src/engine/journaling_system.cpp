@@ -143,6 +143,14 @@ bool JournalingSystem::SetRegistryString(RegistryStringSetting setting) {
     return WriteValue(ItemStep::Registry, *target, [&] { return real_.SetRegistryString(setting); });
 }
 
+bool JournalingSystem::MergeRegistryListEntry(RegistryListEntry entry) {
+    const auto target = ListWriteTarget(entry, UserSid());
+    if (!target) {
+        return real_.MergeRegistryListEntry(std::move(entry));
+    }
+    return WriteValue(ItemStep::Registry, *target, [&] { return real_.MergeRegistryListEntry(entry); });
+}
+
 bool JournalingSystem::DeleteRegistryEntry(RegistryDwordSetting setting) {
     const auto target = EntryDeleteTarget(setting, UserSid());
     if (!target) {

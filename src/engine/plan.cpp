@@ -1,6 +1,7 @@
 #include "engine/plan.h"
 
 #include "engine/choice_filter.h"
+#include "engine/detection_marker.h"
 #include "engine/planning_system.h"
 #include "system/services.h"
 #include "tweaks/apply_pipeline.h"
@@ -92,6 +93,9 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
     }
     DiscardingDispatcher dispatcher; // the plan posts nothing anywhere
     const std::atomic<SettingsProfile> selected{profile};
+    const OptionalRows optionalRows =
+        options.choices != nullptr ? IncludedRows(*options.choices, BuildNumber(ReadWindowsBuild(reader)))
+                                   : OptionalRows{};
     RunApplyPipeline(ApplyRunContext{
         controller,
         selected,
@@ -99,7 +103,8 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
         dispatcher,
         [&system](std::wstring_view key, std::int32_t value) { system.PlanSetting(key, value); },
         {},
-        {}});
+        {},
+        &optionalRows});
 
     ProfilePlan plan{profile, system.TakeEntries(), options.users ? options.users->TargetAccounts() : L"",
                      options.users ? options.users->users : route.Targets()};

@@ -2,6 +2,7 @@
 
 #include "engine/call_items.h"
 #include "engine/target_users.h"
+#include "system/registry_list.h"
 #include "system/scheduled_tasks.h"
 #include "system/services.h"
 
@@ -30,6 +31,8 @@ std::wstring LowerName(std::wstring name) {
     }
     return name;
 }
+
+constexpr std::uint32_t kInvalidDataError = 13; // ERROR_INVALID_DATA, as the primitive fails
 
 } // namespace
 
@@ -185,6 +188,20 @@ bool PlanningSystem::SetRegistryString(RegistryStringSetting setting) {
     }
     PlanValue(ItemStep::Registry, *target, StringValue(setting.data));
     return true;
+}
+
+bool PlanningSystem::MergeRegistryListEntry(RegistryListEntry entry) {
+    const auto target = ListWriteTarget(entry, UserSid());
+    if (!target) {
+        return false;
+    }
+    bool real = false;
+    const std::optional<std::wstring> merged = MergedListValue(ValueNow(*target, real), entry.entry);
+    // A value that is no list is left as it is by the run, and the write fails: planned as unreadable.
+    PlanValue(ItemStep::Registry, *target,
+              merged ? StringValue(*merged)
+                     : RegistryValueState{Presence::Unreadable, 0, {}, kInvalidDataError});
+    return merged.has_value();
 }
 
 bool PlanningSystem::DeleteRegistryEntry(RegistryDwordSetting setting) {

@@ -22,6 +22,7 @@ public:
 
     bool SetRegistryDword(RegistryDwordSetting setting) override;
     bool SetRegistryString(RegistryStringSetting setting) override;
+    bool MergeRegistryListEntry(RegistryListEntry entry) override;
     bool DeleteRegistryEntry(RegistryDwordSetting setting) override;
     bool DeleteRegistryTree(RegistryDwordSetting setting) override;
     void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,

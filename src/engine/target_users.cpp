@@ -369,6 +369,13 @@ bool PerUserFanOut::SetRegistryString(RegistryStringSetting setting) {
     return EachTarget(setting.spec, [&](std::size_t) { return Inner().SetRegistryString(setting); });
 }
 
+bool PerUserFanOut::MergeRegistryListEntry(RegistryListEntry entry) {
+    if (entry.root != 1) {
+        return Inner().MergeRegistryListEntry(std::move(entry));
+    }
+    return EachTarget(entry.spec, [&](std::size_t) { return Inner().MergeRegistryListEntry(entry); });
+}
+
 bool PerUserFanOut::DeleteRegistryEntry(RegistryDwordSetting setting) {
     if (setting.root != 1) {
         return Inner().DeleteRegistryEntry(std::move(setting));
@@ -428,6 +435,11 @@ bool RoutedSystemOperations::SetRegistryDword(RegistryDwordSetting setting) {
 bool RoutedSystemOperations::SetRegistryString(RegistryStringSetting setting) {
     return Reroute(route_, setting, SplitSpecForString(setting.spec)) &&
            Inner().SetRegistryString(std::move(setting));
+}
+
+bool RoutedSystemOperations::MergeRegistryListEntry(RegistryListEntry entry) {
+    return Reroute(route_, entry, SplitSpecForDword(entry.spec)) &&
+           Inner().MergeRegistryListEntry(std::move(entry));
 }
 
 bool RoutedSystemOperations::DeleteRegistryEntry(RegistryDwordSetting setting) {

@@ -169,6 +169,7 @@ public:
 
     bool SetRegistryDword(RegistryDwordSetting setting) override;
     bool SetRegistryString(RegistryStringSetting setting) override;
+    bool MergeRegistryListEntry(RegistryListEntry entry) override;
     bool DeleteRegistryEntry(RegistryDwordSetting setting) override;
     bool DeleteRegistryTree(RegistryDwordSetting setting) override;
     std::wstring GetCurrentUserSid() override;
@@ -196,6 +197,7 @@ public:
 
     bool SetRegistryDword(RegistryDwordSetting setting) override;
     bool SetRegistryString(RegistryStringSetting setting) override;
+    bool MergeRegistryListEntry(RegistryListEntry entry) override;
     bool DeleteRegistryEntry(RegistryDwordSetting setting) override;
     bool DeleteRegistryTree(RegistryDwordSetting setting) override;
     std::wstring GetCurrentUserSid() override;

@@ -25,6 +25,10 @@ namespace Velmora {
 // value name. Empty data writes an empty string.
 bool SetRegistryString(RegistryStringSetting setting);
 
+// Merges the entry into the REG_SZ list value the spec names (see MergedListValue), writing only when it
+// changes; a value of another type or form is left as it is and the call fails with ERROR_INVALID_DATA.
+bool MergeRegistryListEntry(const RegistryListEntry& entry);
+
 // Deletes the value the spec names, or the key itself when it names none (a key with subkeys is
 // not deleted). An absent value counts as deleted; an absent key does not.
 bool DeleteRegistryEntry(RegistryDwordSetting setting);

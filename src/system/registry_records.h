@@ -30,4 +30,14 @@ struct RegistryStringSetting {
     friend bool operator==(const RegistryStringSetting&, const RegistryStringSetting&) = default;
 };
 
+// One entry merged into a REG_SZ list that other programs and policies write too, such as the Settings
+// page list "hide:a;b": the entry is added where the list lacks it, and nothing else of it changes.
+struct RegistryListEntry {
+    RegistryRoot root = 0;
+    RegistrySpec spec;
+    std::wstring entry;
+
+    friend bool operator==(const RegistryListEntry&, const RegistryListEntry&) = default;
+};
+
 } // namespace Velmora

@@ -2,6 +2,7 @@
 
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
+#include "system/registry_list.h"
 #include "system/registry_spec.h"
 
 #include <algorithm>
@@ -125,6 +126,39 @@ bool SetRegistryString(RegistryStringSetting setting) {
                      ? L"Successfully set registry string: " + name + L" = " + quoted
                      : L"Failed to set registry string: " + name + L" Error: " + ErrorText(status));
     }
+    return status == ERROR_SUCCESS || Failed(status);
+}
+
+bool MergeRegistryListEntry(const RegistryListEntry& entry) {
+    const auto open = OpenForWrite(entry.root, SplitSpecForDword(entry.spec));
+    if (!open) {
+        return false;
+    }
+    const std::wstring name = open->target.keyPath + L"\\" + open->target.valueName;
+    // Read through the handle that writes: the list is merged into what the key holds at this moment.
+    UniqueRegistryKey reading;
+    LSTATUS status = ::RegOpenKeyExW(open->key.Get(), nullptr, 0, KEY_QUERY_VALUE, reading.Put());
+    if (status != ERROR_SUCCESS) {
+        Diagnose(L"Failed to read registry list: " + name + L" Error: " + ErrorText(status));
+        return Failed(status);
+    }
+    const RegistryValueState current = ReadRegistryValue(reading.Get(), open->target.valueName);
+    const std::optional<std::wstring> merged = MergedListValue(current, entry.entry);
+    if (!merged) {
+        Diagnose(L"Left registry list as it is: " + name + L" holds no list of pages to add \"" +
+                 entry.entry + L"\" to");
+        return Failed(ERROR_INVALID_DATA);
+    }
+    if (current.presence == Presence::Present && TextOf(current) == merged) {
+        Diagnose(L"Registry list already holds its entry: " + name + L" = \"" + *merged + L"\"");
+        return true;
+    }
+    const auto bytes = static_cast<DWORD>((merged->size() + 1) * sizeof(wchar_t));
+    status = ::RegSetValueExW(open->key.Get(), open->target.valueName.c_str(), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(merged->c_str()), bytes);
+    Diagnose(status == ERROR_SUCCESS
+                 ? L"Successfully merged into registry list: " + name + L" = \"" + *merged + L"\""
+                 : L"Failed to merge into registry list: " + name + L" Error: " + ErrorText(status));
     return status == ERROR_SUCCESS || Failed(status);
 }
 

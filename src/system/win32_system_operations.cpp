@@ -18,6 +18,10 @@ bool Win32SystemOperations::SetRegistryString(RegistryStringSetting setting) {
     return Velmora::SetRegistryString(std::move(setting));
 }
 
+bool Win32SystemOperations::MergeRegistryListEntry(RegistryListEntry entry) {
+    return Velmora::MergeRegistryListEntry(entry);
+}
+
 bool Win32SystemOperations::DeleteRegistryEntry(RegistryDwordSetting setting) {
     return Velmora::DeleteRegistryEntry(std::move(setting));
 }

@@ -10,6 +10,7 @@ public:
     bool SetRegistryDword(RegistryDwordSetting setting) override;
     bool SetRegistryString(RegistryStringSetting setting) override;
     bool DeleteRegistryEntry(RegistryDwordSetting setting) override;
+    bool MergeRegistryListEntry(RegistryListEntry entry) override;
     bool DeleteRegistryTree(RegistryDwordSetting setting) override;
     void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>& services,
                                     const std::vector<ServiceStartEntry>& perUserTemplates) override;

@@ -10,8 +10,8 @@
 namespace Velmora {
 namespace {
 
-std::int32_t RunProfileSteps(const RunController& controller, SystemOperations& system,
-                             SettingsProfile profile) {
+std::int32_t RunSelectedProfileSteps(const RunController& controller, SystemOperations& system,
+                                     SettingsProfile profile) {
     switch (profile) {
     case kEssentialProfile:
         controller.UndoMaximumTweaks(system);
@@ -30,6 +30,15 @@ std::int32_t RunProfileSteps(const RunController& controller, SystemOperations& 
     default:
         return 0;
     }
+}
+
+// The profile's steps, then the included optional features, whatever the profile.
+std::int32_t RunProfileSteps(const ApplyRunContext& context, SettingsProfile profile) {
+    std::int32_t outcome = RunSelectedProfileSteps(context.controller, context.system, profile);
+    if (context.optionalRows != nullptr && profile >= kEssentialProfile && profile <= kMaximumProfile) {
+        outcome += context.controller.ApplyOptionalTweaks(context.system, *context.optionalRows);
+    }
+    return outcome;
 }
 
 void Post(DispatcherQueue& dispatcher, const std::function<void()>& closure) {
@@ -56,7 +65,7 @@ std::wstring_view ProfileBuildSettingKey(SettingsProfile profile) {
 std::int32_t RunApplyPipeline(const ApplyRunContext& context) {
     std::int32_t outcome = 0;
     try {
-        outcome = RunProfileSteps(context.controller, context.system, context.selectedProfile.load());
+        outcome = RunProfileSteps(context, context.selectedProfile.load());
     } catch (...) {
         // A step ran out of memory or similar: nothing can say the profile was applied.
         Diagnose(L"The apply run stopped on an unexpected error");

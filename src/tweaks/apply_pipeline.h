@@ -12,6 +12,7 @@ namespace Velmora {
 class DelayedRunner;
 class DispatcherQueue;
 class RunController;
+struct OptionalRows;
 class SystemOperations;
 
 // What a run uses of the window. Everything referenced lives as long as the window.
@@ -26,6 +27,8 @@ struct ApplyRunContext {
     // Posted to the dispatcher, exactly one of them per run.
     std::function<void()> showSuccess;
     std::function<void()> showFailure;
+    // The optional features' rows set after the profile's steps; null: none.
+    const OptionalRows* optionalRows;
 };
 
 // Carries out a requested run: RunApplyPipeline itself, or the program's journaled run around it.

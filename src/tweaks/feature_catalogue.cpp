@@ -43,6 +43,12 @@ std::wstring ItemKeyOfRow(const RunController& controller, TableRow row) {
         return L"task|" + Lower(controller.scheduledTaskPaths[row.index]);
     case CatalogueTable::PreinstalledPackageNames:
         return L"apps|removal";
+    case CatalogueTable::OptionalRegistryTable:
+        return RegistryKey(controller.optionalRegistryTable[row.index].root,
+                           controller.optionalRegistryTable[row.index].spec);
+    case CatalogueTable::OptionalListTable:
+        return RegistryKey(controller.optionalListTable[row.index].root,
+                           controller.optionalListTable[row.index].spec);
     default:
         return L"cmd|" + std::to_wstring(static_cast<int>(row.table));
     }
@@ -81,6 +87,9 @@ std::uint8_t ProfilesOfTable(CatalogueTable table) {
     case CatalogueTable::Ipv6DisableCommands:
     case CatalogueTable::MaximumRegistryTable:
         return kMaximumOnly;
+    case CatalogueTable::OptionalRegistryTable:
+    case CatalogueTable::OptionalListTable:
+        return 0; // in no profile
     default:
         return kAllProfiles;
     }
@@ -111,6 +120,8 @@ std::optional<std::uint32_t> RegistryData(const RunController& controller, Table
         return controller.standardRegistryTable[row.index].data;
     case CatalogueTable::MaximumRegistryTable:
         return controller.maximumRegistryTable[row.index].data;
+    case CatalogueTable::OptionalRegistryTable:
+        return controller.optionalRegistryTable[row.index].data;
     default:
         return std::nullopt;
     }
@@ -144,6 +155,10 @@ std::size_t TableSize(const RunController& controller, CatalogueTable table) {
         return controller.maximumRegistryTable.size();
     case CatalogueTable::PreinstalledPackageNames:
         return controller.preinstalledPackageNames.size();
+    case CatalogueTable::OptionalRegistryTable:
+        return controller.optionalRegistryTable.size();
+    case CatalogueTable::OptionalListTable:
+        return controller.optionalListTable.size();
     }
     return 0;
 }
@@ -173,6 +188,10 @@ std::wstring RowName(const RunController& controller, TableRow row) {
         return controller.maximumRegistryTable[row.index].spec;
     case CatalogueTable::PreinstalledPackageNames:
         return controller.preinstalledPackageNames[row.index];
+    case CatalogueTable::OptionalRegistryTable:
+        return controller.optionalRegistryTable[row.index].spec;
+    case CatalogueTable::OptionalListTable:
+        return controller.optionalListTable[row.index].spec;
     }
     return {};
 }

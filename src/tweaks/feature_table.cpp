@@ -1981,7 +1981,7 @@ std::vector<FeatureDefinition> MakeFeatureTable() {
          {PrivacyAndDiagnostics, AdsAndSuggestions, SearchFeatures, StartTaskbarAndWidgets,
           ExplorerAndDesktop, EdgeAndBrowsers, OfficeAndPrograms, GamingFeatures, WindowsUpdateFeatures,
           ServiceFeatures, ScheduledTaskFeatures, NetworkFeatures, PowerFeatures, CleanupFeatures,
-          AppFeatures}) {
+          AppFeatures, MakeOptionalFeatures}) {
         for (FeatureDefinition& feature : category()) {
             table.push_back(std::move(feature));
         }

@@ -21,6 +21,7 @@ constexpr std::array<std::string_view, kFeatureCategoryCount> kCategoryIds = {
     "power",
     "cleanup",
     "apps",
+    "windows-ai",
 };
 
 constexpr std::array<std::string_view, kAffectsTagCount> kTagIds = {
@@ -34,7 +35,7 @@ constexpr std::array<std::string_view, kAffectsTagCount> kTagIds = {
 constexpr std::array<std::string_view, kCatalogueTableCount> kTableNames = {
     "serviceTable",         "perUserServiceTemplates",  "baseCmdCommands",       "basePowerShellCommands",
     "commonRegistryTable",  "scheduledTaskPaths",       "standardRegistryTable", "ipv6DisableCommands",
-    "maximumRegistryTable", "preinstalledPackageNames",
+    "maximumRegistryTable", "preinstalledPackageNames", "optionalRegistryTable", "optionalListTable",
 };
 
 constexpr std::array<BuiltInItemName, kBuiltInItemCount> kBuiltInNames = {{
@@ -71,6 +72,7 @@ constexpr std::array<BilingualText, kFeatureCategoryCount> kCategoryTitles = {{
     {L"Power", L"الطاقة"},
     {L"Cleanup", L"التنظيف"},
     {L"Apps", L"التطبيقات"},
+    {L"Windows AI", L"الذكاء الاصطناعي في Windows"},
 }};
 
 constexpr std::array<BilingualText, kAffectsTagCount> kTagTitles = {{

@@ -36,8 +36,9 @@ enum class FeatureCategory : std::uint8_t {
     Power,
     Cleanup,
     Apps,
+    WindowsAi, // the optional features: in no profile
 };
-inline constexpr std::size_t kFeatureCategoryCount = 15;
+inline constexpr std::size_t kFeatureCategoryCount = 16;
 
 // "privacy-diagnostics", "ads-suggestions", …: the category's id in documents and JSON.
 [[nodiscard]] std::string_view CategoryId(FeatureCategory category);
@@ -87,8 +88,11 @@ enum class CatalogueTable : std::uint8_t {
     Ipv6DisableCommands,
     MaximumRegistryTable,
     PreinstalledPackageNames,
+    // The optional features' own rows, set only for a feature that is included.
+    OptionalRegistryTable,
+    OptionalListTable,
 };
-inline constexpr std::size_t kCatalogueTableCount = 10;
+inline constexpr std::size_t kCatalogueTableCount = 12;
 
 // The member's name, as the catalogue document names the table: "serviceTable", …
 [[nodiscard]] std::string_view TableName(CatalogueTable table);
@@ -140,20 +144,34 @@ struct NamedRows {
 };
 using FeatureItemRef = std::variant<TableRows, NamedRows, BuiltInItem>;
 
+// The Windows builds (CurrentBuild) a feature applies to; 0 leaves that end open.
+struct BuildRange {
+    std::uint32_t minimum = 0;
+    std::uint32_t maximum = 0;
+    [[nodiscard]] bool Holds(std::uint32_t build) const {
+        return build >= minimum && (maximum == 0 || build <= maximum);
+    }
+};
+
 struct FeatureDefinition {
     std::string_view id; // lower case words joined by dashes
     FeatureCategory category = FeatureCategory::PrivacyDiagnostics;
     BilingualText title;
     BilingualText description;
-    std::vector<FeatureWarning> affects;
+    std::vector<FeatureWarning> affects = {};
     std::vector<FeatureItemRef> items;
     bool keepable = true; // false only for what every run must write (Velmora's own record)
     // The lowest profile whose run turns off what the warnings name (0 Essential, 1 Standard, 2 Maximum):
     // above the default only where a lower profile sets part of the feature the other way.
     std::int32_t warnFrom = 0;
+    // In no profile: set only where it is included, and only on the builds it applies to.
+    bool optional = false;
+    BuildRange builds = {};
 };
 
 // The feature table, in the order the review shows features within a category.
 [[nodiscard]] std::vector<FeatureDefinition> MakeFeatureTable();
+// Its last category: the optional features.
+[[nodiscard]] std::vector<FeatureDefinition> MakeOptionalFeatures();
 
 } // namespace Velmora

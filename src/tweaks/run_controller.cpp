@@ -43,7 +43,9 @@ RunController::RunController()
       commonRegistryTable(MakeCommonRegistryTable()), scheduledTaskPaths(MakeScheduledTaskPaths()),
       standardRegistryTable(MakeStandardRegistryTable()), ipv6DisableCommands(MakeIpv6DisableCommands()),
       maximumRegistryTable(MakeMaximumRegistryTable()),
-      preinstalledPackageNames(MakePreinstalledPackageNames()), apartment_(EnterUiThreadApartment()) {}
+      preinstalledPackageNames(MakePreinstalledPackageNames()),
+      optionalRegistryTable(MakeOptionalRegistryTable()), optionalListTable(MakeOptionalListTable()),
+      apartment_(EnterUiThreadApartment()) {}
 
 std::int32_t RunController::ApplyCommonTweaks(SystemOperations& system) const {
     system.EmptyRecycleBin();
@@ -85,6 +87,19 @@ std::int32_t RunController::ApplyMaximumTweaks(SystemOperations& system) const {
     system.SetRegistryString(LegacyContextMenuRecord());
     system.SetRegistryDword(TransparencyRecord(0));
     return WriteCountedTable(system, maximumRegistryTable);
+}
+
+std::int32_t RunController::ApplyOptionalTweaks(SystemOperations& system, const OptionalRows& rows) const {
+    std::int32_t outcome = 0;
+    for (const std::size_t row : rows.registry) {
+        outcome -=
+            row < optionalRegistryTable.size() && system.SetRegistryDword(optionalRegistryTable[row]) ? 0 : 1;
+    }
+    for (const std::size_t row : rows.lists) {
+        outcome -=
+            row < optionalListTable.size() && system.MergeRegistryListEntry(optionalListTable[row]) ? 0 : 1;
+    }
+    return outcome;
 }
 
 } // namespace Velmora

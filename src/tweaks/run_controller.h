@@ -12,6 +12,14 @@ namespace Velmora {
 
 class SystemOperations;
 
+// The rows of the optional tables a run sets, by index: those of the included features that apply to
+// this PC's Windows build.
+struct OptionalRows {
+    std::vector<std::size_t> registry;
+    std::vector<std::size_t> lists;
+    [[nodiscard]] bool Empty() const { return registry.empty() && lists.empty(); }
+};
+
 // Keeps the COM apartment of the constructing (UI) thread for as long as the controller lives.
 struct UiThreadApartment;
 struct UiThreadApartmentDeleter {
@@ -34,6 +42,9 @@ public:
     std::vector<std::wstring> ipv6DisableCommands;
     std::vector<RegistryDwordSetting> maximumRegistryTable;
     std::vector<std::wstring> preinstalledPackageNames;
+    // The optional features' rows, in no profile.
+    std::vector<RegistryDwordSetting> optionalRegistryTable;
+    std::vector<RegistryListEntry> optionalListTable;
 
     // The steps of a run. Each returns its share of the outcome: minus the number of rows of its
     // counted table whose write failed.
@@ -42,6 +53,9 @@ public:
     void UndoStandardTweaks(SystemOperations& system) const;
     void UndoMaximumTweaks(SystemOperations& system) const;
     [[nodiscard]] std::int32_t ApplyMaximumTweaks(SystemOperations& system) const;
+    // The chosen optional rows, after a profile's steps: the registry values, then the lists, each
+    // counted as a profile's table rows are.
+    [[nodiscard]] std::int32_t ApplyOptionalTweaks(SystemOperations& system, const OptionalRows& rows) const;
 
 private:
     std::unique_ptr<UiThreadApartment, UiThreadApartmentDeleter> apartment_;

@@ -20,5 +20,7 @@ namespace Velmora {
 [[nodiscard]] std::vector<std::wstring> MakeIpv6DisableCommands();
 [[nodiscard]] std::vector<RegistryDwordSetting> MakeMaximumRegistryTable();
 [[nodiscard]] std::vector<std::wstring> MakePreinstalledPackageNames();
+[[nodiscard]] std::vector<RegistryDwordSetting> MakeOptionalRegistryTable();
+[[nodiscard]] std::vector<RegistryListEntry> MakeOptionalListTable();
 
 } // namespace Velmora

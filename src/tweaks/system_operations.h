@@ -20,6 +20,9 @@ public:
     virtual bool SetRegistryDword(RegistryDwordSetting setting) = 0;
     virtual bool SetRegistryString(RegistryStringSetting setting) = 0;
     virtual bool DeleteRegistryEntry(RegistryDwordSetting setting) = 0;
+    // Merges the entry into the list value; false (and the value left alone) when the value is not such
+    // a list.
+    virtual bool MergeRegistryListEntry(RegistryListEntry entry) = 0;
     virtual bool DeleteRegistryTree(RegistryDwordSetting setting) = 0;
 
     // Services
@@ -62,6 +65,9 @@ public:
     }
     bool DeleteRegistryEntry(RegistryDwordSetting setting) override {
         return inner_.DeleteRegistryEntry(std::move(setting));
+    }
+    bool MergeRegistryListEntry(RegistryListEntry entry) override {
+        return inner_.MergeRegistryListEntry(std::move(entry));
     }
     bool DeleteRegistryTree(RegistryDwordSetting setting) override {
         return inner_.DeleteRegistryTree(std::move(setting));

@@ -522,7 +522,8 @@ void MainWindow::RequestRun(int delaySeconds, bool appRemoval) {
         services_.dispatcher,
         [&settings](std::wstring_view key, std::int32_t value) { settings.Insert(key, SettingValue{value}); },
         post(&MainWindow::ShowSuccess),
-        post(&MainWindow::ShowFailure)};
+        post(&MainWindow::ShowFailure),
+        nullptr}; // the engine adds the included optional features
     activity = WindowActivity::Run;
     progress.reset();
     lastReport.reset();

@@ -52,7 +52,8 @@ void MainWindow::OnExportChoicesClick() {
     if (!path) {
         return;
     }
-    const bool saved = services_.platform.SaveFile(*path, ChoicesFileText(choices.KeptIds(features)));
+    const bool saved = services_.platform.SaveFile(
+        *path, ChoicesFileText({choices.KeptIds(features), choices.IncludedIds(features)}));
     ExportNoticeText.SetText(
         FillText(Text(saved ? TextId::ExportSaved : TextId::ExportFailed), L"{path}", *path));
     RefreshUi();
@@ -67,7 +68,7 @@ void MainWindow::OnImportChoicesClick() {
     // Someone else's file: every part of it is checked, and nothing changes unless all of it holds.
     std::string bytes;
     std::wstring error;
-    std::optional<std::vector<std::wstring>> ids;
+    std::optional<ChoicesFile> ids;
     if (services_.platform.ReadSmallFile(*path, kMaxChoicesFileBytes, bytes, error)) {
         ids = ParseChoicesFile(bytes, error);
     }
@@ -77,8 +78,14 @@ void MainWindow::OnImportChoicesClick() {
             imported.kept.emplace(feature, source);
         }
     }
+    for (const auto& [feature, source] : choices.included) {
+        if (source == ChoiceSource::Policy) {
+            imported.included.emplace(feature, source);
+        }
+    }
     if (ids) {
-        AddChoices(imported, features, *ids, ChoiceSource::Stored);
+        AddChoices(imported, features, ids->keep, ChoiceSource::Stored);
+        AddChoices(imported, features, ids->include, ChoiceSource::Stored, ChoiceKind::Include);
         if (!imported.ignored.empty()) {
             error = imported.ignored.front();
             ids.reset();

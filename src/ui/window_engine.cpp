@@ -67,8 +67,9 @@ std::int32_t EngineForWindow::Run(const ApplyRunContext& context, const RunOptio
                                   RunReport& report) {
     const std::lock_guard lock(oneAtATime_);
     HeldBackDispatcher results(context.dispatcher);
-    ApplyRunContext heldBack{context.controller,   context.selectedProfile, context.system,     results,
-                             context.storeSetting, context.showSuccess,     context.showFailure};
+    ApplyRunContext heldBack{
+        context.controller,   context.selectedProfile, context.system,      results,
+        context.storeSetting, context.showSuccess,     context.showFailure, context.optionalRows};
     const std::int32_t outcome = RunJournaledPipeline(heldBack, services_, options, &report);
     results.PassOn();
     return outcome;

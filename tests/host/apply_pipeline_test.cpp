@@ -36,7 +36,8 @@ TEST(ApplyPipeline, TheRecordNamesTheProfileSelectedAtTheEndAndTheThreadsShareTh
         dispatcher,
         [&stored](std::wstring_view key, std::int32_t value) { stored.emplace_back(key, value); },
         [] {},
-        [] {}};
+        [] {},
+        nullptr};
     std::atomic<bool> done{false};
     std::thread run([&] {
         RunApplyPipeline(context);

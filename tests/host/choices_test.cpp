@@ -59,6 +59,7 @@ TEST(Choices, AChoicesFileIsRefusedWithItsReasonUnlessItIsOne) {
         {R"({"schemaVersion": 1, "keep": "advertising-id-off"})", "not a list"},
         {R"({"schemaVersion": 1, "keep": [7]})", "not a feature id"},
         {R"({"schemaVersion": 1, "keep": ["..\\x"]})", "not a feature id"},
+        {R"({"schemaVersion": 1, "include": {"recall-off": 1}})", "\"include\" is not a list"},
         {std::string(10 * 1024 * 1024, ' '), "larger than any choices file"},
         {std::string(100, '[') + std::string(100, ']'), "nested deeper"},
     };
@@ -68,9 +69,11 @@ TEST(Choices, AChoicesFileIsRefusedWithItsReasonUnlessItIsOne) {
         EXPECT_THAT(ToUtf8(error), HasSubstr(hostile.reason));
     }
     std::wstring error;
-    const auto ids = ParseChoicesFile(ChoicesFileText({L"advertising-id-off", L"ipv6-off"}), error);
+    const auto ids =
+        ParseChoicesFile(ChoicesFileText({{L"advertising-id-off", L"ipv6-off"}, {L"recall-off"}}), error);
     ASSERT_TRUE(ids) << ToUtf8(error);
-    EXPECT_EQ(*ids, (std::vector<std::wstring>{L"advertising-id-off", L"ipv6-off"}));
+    EXPECT_EQ(ids->keep, (std::vector<std::wstring>{L"advertising-id-off", L"ipv6-off"}));
+    EXPECT_EQ(ids->include, std::vector<std::wstring>{L"recall-off"});
 }
 
 // A kept feature is neither set nor taken back, whatever the profile; the rest runs as ever, and the

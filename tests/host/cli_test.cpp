@@ -49,7 +49,7 @@ TEST(CliArguments, AcceptTheDocumentedFormsAndRefuseTheRestWithAReason) {
         {{L"status", L"--users", L"all,,default"}, L"is not a list of users"},
         {{L"restore", L"--users", L"all"}, L"--users does not go with restore"},
         {{L"choices", L"set", L"--choices", L"c.json"}, nullptr},
-        {{L"choices", L"--choices", L"c.json"}, L"choices set needs --keep or --choices"},
+        {{L"choices", L"--choices", L"c.json"}, L"choices set needs --keep, --include or --choices"},
         {{L"check"}, nullptr},
         {{L"check", L"--users", L"all", L"--json"}, nullptr},
         {{L"check", L"standard"}, L"Unexpected argument \"standard\""},

@@ -196,6 +196,9 @@ public:
     bool SetRegistryString(RegistryStringSetting s) override {
         VELMORA_CHECKED(SetRegistryString(s));
     }
+    bool MergeRegistryListEntry(RegistryListEntry s) override {
+        VELMORA_CHECKED(MergeRegistryListEntry(s));
+    }
     bool DeleteRegistryEntry(RegistryDwordSetting s) override {
         VELMORA_CHECKED(DeleteRegistryEntry(s));
     }

@@ -47,7 +47,8 @@ RecordedRun RunOver(const std::vector<TargetUser>* targets, const std::wstring& 
                                     dispatcher,
                                     nullptr,
                                     {},
-                                    {}});
+                                    {},
+                                    nullptr});
     run.calls = real.Calls();
     return run;
 }

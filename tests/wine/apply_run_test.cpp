@@ -61,7 +61,7 @@ class ApplyRun : public ::testing::Test {
 protected:
     std::int32_t Run(SettingsProfile profile) {
         selected = profile;
-        return RunApplyPipeline({controller, selected, system, dispatcher, nullptr, [] {}, [] {}});
+        return RunApplyPipeline({controller, selected, system, dispatcher, nullptr, [] {}, [] {}, nullptr});
     }
 
     // Checks every row of the written tables and the absence of every row only the others name.

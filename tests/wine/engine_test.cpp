@@ -6,10 +6,13 @@
 #include "bench/bench_parts_win32.h"
 #include "bench/fixtures_win32.h"
 #include "common/win32_handles.h"
+#include "engine/choice_filter.h"
 #include "engine/journal.h"
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
+#include "common/text_encoding.h"
 #include "support/pc_snapshot.h"
+#include "support/registry_reads.h"
 #include "support/service_start_snapshot.h"
 #include "support/this_pc.h"
 #include "system/cleanup.h"
@@ -27,6 +30,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 namespace {
@@ -477,6 +481,101 @@ TEST_F(Engine, OnlyTheNewestJournalsOfEachKindAreKeptSoRepairsNeverPushOutARun) 
     EXPECT_THAT(kept, ::testing::Contains(made[22])) << "the newest run";
     EXPECT_THAT(kept, ::testing::Not(::testing::Contains(made[24])));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(made[2])));
+}
+
+// Sets CurrentBuild for the length of a test and puts the prefix's own value back.
+class WindowsBuildOverride {
+public:
+    explicit WindowsBuildOverride(const std::wstring& build) {
+        const RegistryValueState held = ReadRegistryValue(2, kVersionKey, L"CurrentBuild");
+        saved_ = held.data;
+        Set(build);
+    }
+    ~WindowsBuildOverride() {
+        static_cast<void>(WriteRegistryValue(2, kVersionKey, L"CurrentBuild", REG_SZ, saved_));
+    }
+    WindowsBuildOverride(const WindowsBuildOverride&) = delete;
+    WindowsBuildOverride& operator=(const WindowsBuildOverride&) = delete;
+    void Set(const std::wstring& build) {
+        ASSERT_EQ(WriteRegistryValue(2, kVersionKey, L"CurrentBuild", REG_SZ, Text(build)), ERROR_SUCCESS);
+    }
+
+private:
+    static constexpr wchar_t kVersionKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    std::vector<std::uint8_t> saved_;
+};
+
+std::set<std::wstring> Descriptions(const ProfilePlan& plan) {
+    std::set<std::wstring> descriptions;
+    for (const PlanEntry& entry : plan.entries) {
+        descriptions.insert(entry.description);
+    }
+    return descriptions;
+}
+
+// Two optional features included: the plan adds exactly their items, the run sets them (the Settings page
+// list merged into what others wrote), nothing of them drifts afterwards, and the restore gives every value
+// back byte for byte. Below a feature's first build it is neither planned nor set.
+TEST_F(Engine, IncludedOptionalFeaturesAreSetOnTheirBuildsOnlyAndRestoredExactly) {
+    WindowsBuildOverride build(L"26100");
+    const std::wstring listKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    const std::wstring aiKey = L"SOFTWARE\\Policies\\Microsoft\\Windows\\WindowsAI";
+    // Another party's list, with bytes after its end that no reader of the text sees: given back as they
+    // were.
+    Preset(2, listKey + L":SettingsPageVisibility", REG_SZ, Text(std::wstring(L"hide:bluetooth\0junk", 19)));
+    const RegistryValueState othersList = ReadRegistryValue(2, listKey, L"SettingsPageVisibility");
+    settings->Insert(SettingKeys::AppliedTask, SettingValue(std::int32_t{1}));
+    const FeatureIndex features(controller);
+    Choices choices;
+    AddChoices(choices, features, {L"recall-snapshots-off", L"copilot-key-setting-hidden"},
+               ChoiceSource::Stored, ChoiceKind::Include);
+    const RunChoices included{features, choices};
+    const Testing::PcSnapshot before = Snapshot();
+
+    const ProfilePlan plain = PlanProfile(engine.Services(), controller, kEssentialProfile);
+    const ProfilePlan plan =
+        PlanProfile(engine.Services(), controller, kEssentialProfile, {true, false, nullptr, &included});
+    std::set<std::wstring> added;
+    std::ranges::set_difference(Descriptions(plan), Descriptions(plain), std::inserter(added, added.end()));
+    EXPECT_EQ(added, (std::set<std::wstring>{L"HKLM\\" + aiKey + L": DisableAIDataAnalysis",
+                                             L"HKCU\\" + aiKey + L": DisableAIDataAnalysis",
+                                             L"HKLM\\" + listKey + L": SettingsPageVisibility"}));
+    EXPECT_EQ(plan.entries.size(), plain.entries.size() + 3);
+
+    RunOptions options;
+    options.choices = &included;
+    const RunReport run = RunProfile(engine.Services(), controller, kEssentialProfile, options);
+    ASSERT_EQ(run.outcome, RunOutcome::Succeeded) << run.message;
+    EXPECT_EQ(Testing::ReadDword(HKEY_LOCAL_MACHINE, aiKey, L"DisableAIDataAnalysis"), 1u);
+    EXPECT_EQ(Testing::ReadDword(HKEY_CURRENT_USER, aiKey, L"DisableAIDataAnalysis"), 1u);
+    EXPECT_EQ(TextOf(ReadRegistryValue(2, listKey, L"SettingsPageVisibility")),
+              L"hide:bluetooth;personalization-textinput-copilot-hardwarekey");
+    for (const PlanEntry& entry :
+         PlanProfile(engine.Services(), controller, kEssentialProfile, {true, false, nullptr, &included})
+             .entries) {
+        const auto feature = features.FeatureOf(entry.target);
+        if (feature && features.Features()[*feature].optional) {
+            EXPECT_TRUE(entry.inEffect) << "drifted after the run: " << ToUtf8(entry.description);
+        }
+    }
+
+    RestoreFrom(run.journalPath);
+    EXPECT_EQ(Testing::Differences(before, Snapshot()), L"");
+    const RegistryValueState list = ReadRegistryValue(2, listKey, L"SettingsPageVisibility");
+    EXPECT_EQ(list, othersList) << "the list is given back byte for byte";
+
+    // One build before Recall's first: only the Settings page list is set.
+    build.Set(L"26099");
+    std::set<std::wstring> below;
+    const ProfilePlan older =
+        PlanProfile(engine.Services(), controller, kEssentialProfile, {true, false, nullptr, &included});
+    std::ranges::set_difference(Descriptions(older), Descriptions(plain), std::inserter(below, below.end()));
+    EXPECT_EQ(below, std::set<std::wstring>{L"HKLM\\" + listKey + L": SettingsPageVisibility"});
+    const RunReport olderRun = RunProfile(engine.Services(), controller, kEssentialProfile, options);
+    ASSERT_EQ(olderRun.outcome, RunOutcome::Succeeded) << olderRun.message;
+    EXPECT_FALSE(Testing::ReadDword(HKEY_LOCAL_MACHINE, aiKey, L"DisableAIDataAnalysis"));
+    RestoreFrom(olderRun.journalPath);
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, listKey.c_str(), L"SettingsPageVisibility");
 }
 
 } // namespace

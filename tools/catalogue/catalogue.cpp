@@ -52,6 +52,11 @@ std::string RegistryRowJson(const RegistryDwordSetting& row) {
            ", \"data\": " + std::to_string(row.data) + "}";
 }
 
+std::string ListRowJson(const RegistryListEntry& row) {
+    return "{\"root\": " + std::to_string(row.root) + ", \"spec\": " + JsonString(row.spec) +
+           ", \"entry\": " + JsonString(row.entry) + "}";
+}
+
 std::string ServiceRowJson(const ServiceStartEntry& row) {
     return "{\"name\": " + JsonString(row.name) + ", \"code\": " + std::to_string(row.code) + "}";
 }
@@ -121,6 +126,10 @@ public:
     }
     bool SetRegistryString(RegistryStringSetting s) override {
         AddRegistry("set", s.root, s.spec, "\"" + Utf8(s.data) + "\" (REG_SZ)");
+        return true;
+    }
+    bool MergeRegistryListEntry(RegistryListEntry s) override {
+        AddRegistry("add to the list", s.root, s.spec, "\"" + Utf8(s.entry) + "\" (REG_SZ list)");
         return true;
     }
     bool DeleteRegistryEntry(RegistryDwordSetting s) override {
@@ -242,7 +251,7 @@ std::string DocumentProfile(const RunController& controller, SettingsProfile pro
     DocumentingSystem system;
     DiscardingDispatcher dispatcher;
     const std::atomic<SettingsProfile> selected{profile};
-    RunApplyPipeline(ApplyRunContext{controller, selected, system, dispatcher, {}, {}, {}});
+    RunApplyPipeline(ApplyRunContext{controller, selected, system, dispatcher, {}, {}, {}, nullptr});
 
     std::string text;
     int step = 1;
@@ -289,9 +298,14 @@ std::string FeatureJson(const FeatureCatalogue& catalogue, std::size_t feature) 
         json += (i == 0 ? "" : ", ") + std::string("{\"tag\": \"") + std::string(TagId(f.affects[i].tag)) +
                 "\", \"reason\": " + Bilingual(f.affects[i].reason) + "}";
     }
-    json += "], \"warnedProfiles\": [" + ProfileNames(catalogue.WarnedProfiles(feature), ", ", true) +
-            "],\n     \"profiles\": [" + ProfileNames(catalogue.ProfilesOf(feature), ", ", true) +
-            "], \"keepable\": " + (f.keepable ? "true" : "false") + ",\n     \"items\": [";
+    json +=
+        "], \"warnedProfiles\": [" + ProfileNames(catalogue.WarnedProfiles(feature), ", ", true) +
+        "],\n     \"profiles\": [" + ProfileNames(catalogue.ProfilesOf(feature), ", ", true) +
+        "], \"keepable\": " + (f.keepable ? "true" : "false") +
+        (f.optional ? ", \"optional\": true, \"builds\": {\"minimum\": " + std::to_string(f.builds.minimum) +
+                          ", \"maximum\": " + std::to_string(f.builds.maximum) + "}"
+                    : std::string()) +
+        ",\n     \"items\": [";
     std::string items;
     for (const TableRow& row : catalogue.RowsOf(feature)) {
         items += (items.empty() ? "" : ", ") + std::string("{\"table\": \"") +
@@ -372,6 +386,21 @@ std::string FeatureItemsMarkdown(const RunController& c, const FeatureCatalogue&
             setting = &c.maximumRegistryTable[row.index];
             profiles = "Maximum; Essential and Standard delete it";
             break;
+        case CatalogueTable::OptionalRegistryTable:
+            setting = &c.optionalRegistryTable[row.index];
+            profiles = "where included";
+            break;
+        case CatalogueTable::OptionalListTable: {
+            const RegistryListEntry& entry = c.optionalListTable[row.index];
+            const std::size_t colon = entry.spec.rfind(L':');
+            other +=
+                "- " + std::string(RootName(entry.root)) + " `" + Cell(entry.spec.substr(0, colon)) +
+                "`: " + Cell(entry.spec.substr(colon + 1)) + " gains \"" + Utf8(entry.entry) +
+                "\" in its list of hidden pages; pages others hide stay hidden, and a show-only list that "
+                "names the page is left as it is (" +
+                where + ")\n";
+            break;
+        }
         case CatalogueTable::ServiceTable:
             services += "| " + where + " | " + Cell(c.serviceTable[row.index].name) + " | " +
                         StartTypeName(c.serviceTable[row.index].code) + " |\n";
@@ -412,19 +441,36 @@ std::string FeatureItemsMarkdown(const RunController& c, const FeatureCatalogue&
     return text + (catalogue.BuiltInsOf(feature).empty() ? "" : "\n");
 }
 
-std::string FeaturesMarkdown(const RunController& c) {
+std::string BuildsText(const BuildRange& builds) {
+    if (builds.minimum == 0 && builds.maximum == 0) {
+        return "every Windows build";
+    }
+    std::string text =
+        builds.minimum == 0 ? "" : "Windows build " + std::to_string(builds.minimum) + " and later";
+    if (builds.maximum != 0) {
+        text += (text.empty() ? "Windows builds up to " : ", up to ") + std::to_string(builds.maximum);
+    }
+    return text;
+}
+
+// The profiles' features, or (with `optional`) the optional ones.
+std::string FeaturesMarkdown(const RunController& c, bool optional) {
     const FeatureCatalogue catalogue(c, MakeFeatureTable());
     std::string text;
     std::optional<FeatureCategory> category;
     for (std::size_t feature = 0; feature < catalogue.Features().size(); ++feature) {
         const FeatureDefinition& f = catalogue.Features()[feature];
+        if (f.optional != optional) {
+            continue;
+        }
         if (category != f.category) {
             category = f.category;
             text += "### " + Utf8(std::wstring(CategoryTitle(f.category).en)) + "\n\n";
         }
         text += "#### " + Utf8(std::wstring(f.title.en)) + "\n\n`" + std::string(f.id) + "` · " +
-                ProfileNames(catalogue.ProfilesOf(feature), ", ", false) + "\n\n" +
-                Utf8(std::wstring(f.description.en)) + "\n\n";
+                (optional ? "optional, " + BuildsText(f.builds)
+                          : ProfileNames(catalogue.ProfilesOf(feature), ", ", false)) +
+                "\n\n" + Utf8(std::wstring(f.description.en)) + "\n\n";
         const std::vector<SettingsProfile> warned = catalogue.WarnedProfiles(feature);
         const std::string with =
             warned == catalogue.ProfilesOf(feature) ? "" : " with " + ProfileNames(warned, " and ", false);
@@ -458,6 +504,8 @@ std::string CatalogueJson(const RunController& c) {
     JsonArray(out, "ipv6DisableCommands", c.ipv6DisableCommands, text, false);
     JsonArray(out, "maximumRegistryTable", c.maximumRegistryTable, RegistryRowJson, false);
     JsonArray(out, "preinstalledPackageNames", c.preinstalledPackageNames, text, false);
+    JsonArray(out, "optionalRegistryTable", c.optionalRegistryTable, RegistryRowJson, false);
+    JsonArray(out, "optionalListTable", c.optionalListTable, ListRowJson, false);
     const FeatureCatalogue catalogue(c, MakeFeatureTable());
     out << "  \"features\": [";
     for (std::size_t feature = 0; feature < catalogue.Features().size(); ++feature) {
@@ -484,13 +532,14 @@ std::string ProfilesMarkdown(const RunController& c) {
         "- [Features](#features): every change by what it does, with what it may turn off\n"
         "- [In the order a run makes them](#in-the-order-a-run-makes-them): [Essential](#essential), "
         "[Standard](#standard), [Maximum](#maximum)\n"
-        "- [Preinstalled apps](#preinstalled-apps)\n\n"
+        "- [Preinstalled apps](#preinstalled-apps)\n"
+        "- [Optional features](#optional-features): in no profile, set only where you include them\n\n"
         "## Features\n\n"
         "Every change belongs to exactly one feature: what a person would call one change. Each feature names the "
         "profiles that make it and, where it can turn off something you may use, says so. A feature's id "
         "(`velmora-cli features`) is stable. Rows are named by their table and index, as in "
         "[catalogue.json](catalogue.json).\n\n" +
-        FeaturesMarkdown(c) + "## In the order a run makes them\n\n";
+        FeaturesMarkdown(c, false) + "## In the order a run makes them\n\n";
     const char* names[] = {"Essential", "Standard", "Maximum"};
     for (SettingsProfile profile = kEssentialProfile; profile <= kMaximumProfile; ++profile) {
         text += std::string("### ") + names[profile] + "\n\n" + DocumentProfile(c, profile);
@@ -504,6 +553,19 @@ std::string ProfilesMarkdown(const RunController& c) {
         "DefaultAccount` with everything below it).\n\n";
     for (const auto& fragment : c.preinstalledPackageNames) {
         text += "- " + Utf8(fragment) + "\n";
+    }
+    text +=
+        "\n## Optional features\n\n"
+        "These are in none of the three profiles, and a run sets them only where they are included: ticked on the "
+        "Review page, named with `--include` or in a choices file's `include`, or listed in the `Include` value "
+        "of `HKLM\\SOFTWARE\\Velmora\\Choices` or of the policy key `HKLM\\SOFTWARE\\Policies\\Velmora`. An "
+        "included feature is set after the profile's own steps, whichever profile runs, on the Windows builds it "
+        "applies to only (elsewhere it is shown as not available on this PC); it is journaled, restored, counted "
+        "and repaired like every other change. Each value rests on the Microsoft page cited beside its row in the "
+        "source.\n\n" +
+        FeaturesMarkdown(c, true);
+    while (text.ends_with("\n\n")) {
+        text.pop_back(); // one line end closes the file
     }
     return text;
 }

@@ -26,6 +26,7 @@ public:
         return Record("SetRegistryDword") && (!dwordWriteSucceeds || dwordWriteSucceeds(setting));
     }
     bool SetRegistryString(RegistryStringSetting) override { return Record("SetRegistryString"); }
+    bool MergeRegistryListEntry(RegistryListEntry) override { return Record("MergeRegistryListEntry"); }
     bool DeleteRegistryEntry(RegistryDwordSetting) override { return Record("DeleteRegistryEntry"); }
     bool DeleteRegistryTree(RegistryDwordSetting) override { return Record("DeleteRegistryTree"); }
     void ConfigureServiceStartTypes(const std::vector<ServiceStartEntry>&,
