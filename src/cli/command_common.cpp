@@ -181,11 +181,7 @@ std::optional<Answer> RefuseUnknownFeatures(const std::vector<std::wstring>& ids
                                             ChoiceKind kind) {
     for (const std::wstring& id : ids) {
         const auto feature = Features().Catalogue().Find(U8(id));
-        const bool fits =
-            feature && (kind == ChoiceKind::Include ? Features().Features()[*feature].optional
-                                                    : Features().Features()[*feature].keepable &&
-                                                          !Features().Features()[*feature].optional);
-        if (!fits) {
+        if (!feature || !WhyNotChoosable(Features().Features()[*feature], kind).empty()) {
             return Refusal(kExitBadArguments,
                            where + L" names \"" + id + L"\", which is no feature that can be " +
                                (kind == ChoiceKind::Include

@@ -102,22 +102,24 @@ std::vector<std::wstring> Choices::IncludedIds(const FeatureIndex& features) con
     return IdsOf(included, features);
 }
 
+std::wstring_view WhyNotChoosable(const FeatureDefinition& feature, ChoiceKind kind) {
+    if (kind == ChoiceKind::Include) {
+        return feature.optional ? L"" : L"it is part of the profiles: it can be kept, not included";
+    }
+    if (!feature.keepable) {
+        return L"every run writes it";
+    }
+    return feature.optional ? L"it is in no profile: a run sets it only where it is included" : L"";
+}
+
 void AddChoices(Choices& choices, const FeatureIndex& features, const std::vector<std::wstring>& ids,
                 ChoiceSource source, ChoiceKind kind) {
     for (const std::wstring& id : ids) {
         const std::size_t none = features.Features().size();
         const std::size_t feature =
             IsFeatureIdForm(id) ? features.Catalogue().Find(ToUtf8(id)).value_or(none) : none;
-        std::wstring why;
-        if (feature == none) {
-            why = L"no such feature";
-        } else if (kind == ChoiceKind::Keep && !features.Features()[feature].keepable) {
-            why = L"every run writes it";
-        } else if (kind == ChoiceKind::Keep && features.Features()[feature].optional) {
-            why = L"it is in no profile: a run sets it only where it is included";
-        } else if (kind == ChoiceKind::Include && !features.Features()[feature].optional) {
-            why = L"it is part of the profiles: it can be kept, not included";
-        }
+        const std::wstring why(feature == none ? L"no such feature"
+                                               : WhyNotChoosable(features.Features()[feature], kind));
         if (!why.empty()) {
             const std::wstring noted = (IsFeatureIdForm(id) ? id : std::wstring(L"(not a feature id)")) +
                                        L" (" + SourceText(source) + L"): " + why;

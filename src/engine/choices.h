@@ -57,6 +57,9 @@ struct Choices {
     [[nodiscard]] std::vector<std::wstring> IncludedIds(const FeatureIndex& features) const;
 };
 
+// Why the feature cannot be kept (included); empty when it can.
+[[nodiscard]] std::wstring_view WhyNotChoosable(const FeatureDefinition& feature, ChoiceKind kind);
+
 // Adds the features named by `ids` from `source`; an unknown id, one of a feature that cannot be kept, or
 // (to include) one that is not optional, is noted in `ignored`.
 void AddChoices(Choices& choices, const FeatureIndex& features, const std::vector<std::wstring>& ids,

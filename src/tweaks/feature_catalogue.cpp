@@ -21,31 +21,38 @@ std::wstring RegistryKey(RegistryRoot root, const std::wstring& spec) {
     return L"reg|" + std::to_wstring(root) + L"|" + Lower(spec);
 }
 
+// The registry tables' row; null for the rows of the other tables.
+const RegistryDwordSetting* RegistryRow(const RunController& controller, TableRow row) {
+    switch (row.table) {
+    case CatalogueTable::CommonRegistryTable:
+        return &controller.commonRegistryTable[row.index];
+    case CatalogueTable::StandardRegistryTable:
+        return &controller.standardRegistryTable[row.index];
+    case CatalogueTable::MaximumRegistryTable:
+        return &controller.maximumRegistryTable[row.index];
+    case CatalogueTable::OptionalRegistryTable:
+        return &controller.optionalRegistryTable[row.index];
+    default:
+        return nullptr;
+    }
+}
+
 // One key per thing a run changes, so that two rows that change the same thing can be found: the same
 // registry value, service, template or task, and the command lists and the app removal, which each run
 // as one action.
 std::wstring ItemKeyOfRow(const RunController& controller, TableRow row) {
+    if (const RegistryDwordSetting* setting = RegistryRow(controller, row)) {
+        return RegistryKey(setting->root, setting->spec);
+    }
     switch (row.table) {
     case CatalogueTable::ServiceTable:
         return L"svc|" + Lower(controller.serviceTable[row.index].name);
     case CatalogueTable::PerUserServiceTemplates:
         return L"tpl|" + Lower(controller.perUserServiceTemplates[row.index].name);
-    case CatalogueTable::CommonRegistryTable:
-        return RegistryKey(controller.commonRegistryTable[row.index].root,
-                           controller.commonRegistryTable[row.index].spec);
-    case CatalogueTable::StandardRegistryTable:
-        return RegistryKey(controller.standardRegistryTable[row.index].root,
-                           controller.standardRegistryTable[row.index].spec);
-    case CatalogueTable::MaximumRegistryTable:
-        return RegistryKey(controller.maximumRegistryTable[row.index].root,
-                           controller.maximumRegistryTable[row.index].spec);
     case CatalogueTable::ScheduledTaskPaths:
         return L"task|" + Lower(controller.scheduledTaskPaths[row.index]);
     case CatalogueTable::PreinstalledPackageNames:
         return L"apps|removal";
-    case CatalogueTable::OptionalRegistryTable:
-        return RegistryKey(controller.optionalRegistryTable[row.index].root,
-                           controller.optionalRegistryTable[row.index].spec);
     case CatalogueTable::OptionalListTable:
         return RegistryKey(controller.optionalListTable[row.index].root,
                            controller.optionalListTable[row.index].spec);
@@ -113,18 +120,8 @@ std::uint8_t ProfilesOfBuiltIn(BuiltInItem item) {
 
 // The data a registry table's row writes; nullopt for the rows of the other tables.
 std::optional<std::uint32_t> RegistryData(const RunController& controller, TableRow row) {
-    switch (row.table) {
-    case CatalogueTable::CommonRegistryTable:
-        return controller.commonRegistryTable[row.index].data;
-    case CatalogueTable::StandardRegistryTable:
-        return controller.standardRegistryTable[row.index].data;
-    case CatalogueTable::MaximumRegistryTable:
-        return controller.maximumRegistryTable[row.index].data;
-    case CatalogueTable::OptionalRegistryTable:
-        return controller.optionalRegistryTable[row.index].data;
-    default:
-        return std::nullopt;
-    }
+    const RegistryDwordSetting* setting = RegistryRow(controller, row);
+    return setting != nullptr ? std::optional<std::uint32_t>(setting->data) : std::nullopt;
 }
 
 std::string Describe(TableRow row) {
