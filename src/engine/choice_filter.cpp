@@ -33,10 +33,12 @@ bool AvailableOn(const FeatureDefinition& feature, std::optional<std::uint32_t> 
     return feature.builds.Holds(*build);
 }
 
-OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build) {
+OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build, bool everyOptional) {
     OptionalRows rows;
-    for (const auto& [feature, source] : choices.choices.included) {
-        if (!AvailableOn(choices.features.Features()[feature], build)) {
+    for (std::size_t feature = 0; feature < choices.features.Features().size(); ++feature) {
+        const FeatureDefinition& definition = choices.features.Features()[feature];
+        if (!definition.optional || !(everyOptional || choices.choices.Includes(feature)) ||
+            !AvailableOn(definition, build)) {
             continue;
         }
         for (const TableRow& row : choices.features.Catalogue().RowsOf(feature)) {
@@ -52,7 +54,7 @@ OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t
             }
         }
     }
-    // In table order, whatever the order of the choices.
+    // In table order, whatever the order of the features.
     for (auto* list : {&rows.registry, &rows.lists}) {
         std::sort(list->begin(), list->end());
     }

@@ -27,8 +27,10 @@ struct RunChoices {
 // a first build.
 [[nodiscard]] bool AvailableOn(const FeatureDefinition& feature, std::optional<std::uint32_t> build);
 
-// The optional rows a run sets: those of the included features available on this build.
-[[nodiscard]] OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build);
+// The optional rows a run sets: those of the included features (with `everyOptional`, of every optional
+// feature) available on this build.
+[[nodiscard]] OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build,
+                                        bool everyOptional = false);
 // The included optional features a run sets, by id.
 [[nodiscard]] std::vector<std::wstring> IncludedIdsOn(const RunChoices& choices,
                                                       std::optional<std::uint32_t> build);

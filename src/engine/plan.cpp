@@ -94,8 +94,9 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
     DiscardingDispatcher dispatcher; // the plan posts nothing anywhere
     const std::atomic<SettingsProfile> selected{profile};
     const OptionalRows optionalRows =
-        options.choices != nullptr ? IncludedRows(*options.choices, BuildNumber(ReadWindowsBuild(reader)))
-                                   : OptionalRows{};
+        options.choices != nullptr
+            ? IncludedRows(*options.choices, BuildNumber(ReadWindowsBuild(reader)), options.everyOptional)
+            : OptionalRows{};
     RunApplyPipeline(ApplyRunContext{
         controller,
         selected,

@@ -49,6 +49,9 @@ struct PlanOptions {
     const TargetUserSet* users = nullptr;
     // The features kept as they are: their entries are listed as kept, with their state now.
     const RunChoices* choices = nullptr;
+    // With `choices`: every optional feature this Windows has is planned as if included, so that a review
+    // can show each with its state now; the window's choices say which of them its run sets.
+    bool everyOptional = false;
 };
 
 // Plans the profile's run. Writes nothing.

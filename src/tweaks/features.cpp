@@ -72,7 +72,7 @@ constexpr std::array<BilingualText, kFeatureCategoryCount> kCategoryTitles = {{
     {L"Power", L"الطاقة"},
     {L"Cleanup", L"التنظيف"},
     {L"Apps", L"التطبيقات"},
-    {L"Windows AI", L"الذكاء الاصطناعي في Windows"},
+    {L"Windows AI", L"الذكاء الاصطناعي"},
 }};
 
 constexpr std::array<BilingualText, kAffectsTagCount> kTagTitles = {{

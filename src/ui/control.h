@@ -12,7 +12,7 @@ enum class Visibility { Visible, Collapsed };
 enum class FlowDirection { LeftToRight, RightToLeft };
 enum class ControlKind { Panel, TextBlock, Button, CheckBox, ComboBox, TextBox, ProgressRing, ListView };
 // A list row's check box: none, or its state; a locked one cannot be changed by the user.
-enum class RowCheck : std::uint8_t { None, Unchecked, Checked, LockedUnchecked };
+enum class RowCheck : std::uint8_t { None, Unchecked, Checked, LockedUnchecked, LockedChecked };
 
 // How a control looks and where it goes: what the window's markup says about it, set before the
 // platform shows it and not changed afterwards. Lengths are in device-independent pixels (1/96 inch).

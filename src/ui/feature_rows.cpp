@@ -64,15 +64,48 @@ std::wstring RunText(const FeatureEntries& group, const LocalizedTextTable& text
     return texts.LookupText(group.counts.actions > 0 ? TextId::RunEveryTime : TextId::RunNoChange);
 }
 
+bool IsOptional(std::size_t feature, const FeatureIndex& features) {
+    return feature < features.Features().size() && features.Features()[feature].optional;
+}
+
+// An optional feature's row: one this Windows lacks has no items and no box.
+RowCheck OptionalCheck(const FeatureEntries& group, const Choices& choices) {
+    if (group.entries.empty()) {
+        return RowCheck::None;
+    }
+    if (choices.IncludeLockedByPolicy(group.feature)) {
+        return RowCheck::LockedChecked;
+    }
+    return choices.Includes(group.feature) ? RowCheck::Checked : RowCheck::Unchecked;
+}
+
 } // namespace
+
+bool RunMakes(const FeatureEntries& group, const FeatureIndex& features, const Choices& choices) {
+    return IsOptional(group.feature, features) ? !group.entries.empty() && choices.Includes(group.feature)
+                                               : !choices.Keeps(group.feature);
+}
 
 FeatureListModel MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features, bool onlyChanges) {
     FeatureListModel list;
     list.groups = GroupByFeature(plan, features);
+    // Every optional feature is a choice to offer, planned or not (one this Windows lacks has no items).
+    std::vector<bool> grouped(features.Features().size() + 1, false);
+    for (const FeatureEntries& group : list.groups) {
+        grouped[group.feature] = true;
+    }
+    for (std::size_t feature = 0; feature < features.Features().size(); ++feature) {
+        if (IsOptional(feature, features) && !grouped[feature]) {
+            list.groups.push_back({feature, {}, {}});
+        }
+    }
+    // The table's order is that of its categories; the entries of no feature stay last.
+    std::stable_sort(list.groups.begin(), list.groups.end(),
+                     [](const FeatureEntries& a, const FeatureEntries& b) { return a.feature < b.feature; });
     std::optional<FeatureCategory> category;
     for (std::size_t i = 0; i < list.groups.size(); ++i) {
         const FeatureEntries& group = list.groups[i];
-        if (onlyChanges && !group.Changes()) {
+        if (onlyChanges && !group.Changes() && !IsOptional(group.feature, features)) {
             continue;
         }
         const FeatureCategory its = group.feature < features.Features().size()
@@ -100,6 +133,8 @@ std::vector<RowCheck> FeatureRowChecks(const FeatureListModel& list, const Featu
         const std::size_t feature = row.heading ? features.Features().size() : list.groups[row.group].feature;
         if (feature >= features.Features().size() || !features.Features()[feature].keepable) {
             checks.push_back(RowCheck::None);
+        } else if (IsOptional(feature, features)) {
+            checks.push_back(OptionalCheck(list.groups[row.group], choices));
         } else if (choices.LockedByPolicy(feature)) {
             checks.push_back(RowCheck::LockedUnchecked);
         } else {
@@ -119,6 +154,14 @@ ListRows FeatureListRows(const FeatureListModel& list, const FeatureIndex& featu
             continue;
         }
         const FeatureEntries& group = list.groups[row.group];
+        if (IsOptional(group.feature, features) && !RunMakes(group, features, choices)) {
+            const bool available = !group.entries.empty();
+            rows.push_back({Title(group.feature, features, texts),
+                            available ? NowText(group, texts) : texts.LookupText(TextId::FeatureNotAvailable),
+                            available ? texts.LookupText(TextId::RunNotIncluded) : std::wstring(),
+                            {}});
+            continue;
+        }
         const bool kept = choices.Keeps(group.feature);
         rows.push_back({Title(group.feature, features, texts), NowText(group, texts),
                         kept
@@ -135,11 +178,21 @@ std::wstring FeatureDetailsText(const FeatureEntries& group, const FeatureIndex&
                                 SettingsProfile profile, const Choices& choices, bool onlyChanges,
                                 const LocalizedTextTable& texts) {
     std::wstring text = Title(group.feature, features, texts) + L"\n";
-    const bool kept = choices.Keeps(group.feature);
+    // What the run leaves as it is shows its state now after it too.
+    const bool kept = !RunMakes(group, features, choices);
     if (group.feature < features.Features().size()) {
         const FeatureDefinition& definition = features.Features()[group.feature];
         text += std::wstring(InLanguage(definition.description, texts)) + L"\n";
-        if (kept) {
+        if (definition.optional) {
+            const std::int32_t note = group.entries.empty()              ? TextId::NotAvailableDetails
+                                      : !choices.Includes(group.feature) ? TextId::NotIncludedDetails
+                                      : choices.IncludeLockedByPolicy(group.feature)
+                                          ? TextId::IncludedByPolicyDetails
+                                          : -1;
+            if (note >= 0) {
+                text += L"\n" + texts.LookupText(note) + L"\n";
+            }
+        } else if (kept) {
             // Why people keep it: what the change would turn off.
             text += L"\n" +
                     texts.LookupText(choices.LockedByPolicy(group.feature) ? TextId::KeptByPolicyDetails

@@ -27,7 +27,12 @@ struct FeatureListModel {
     std::vector<Row> rows;              // what is shown
 };
 
-// With `onlyChanges`, the features the run leaves as they are are left out.
+// Whether the window's run makes the feature: not kept, or (an optional one) included and on this Windows.
+[[nodiscard]] bool RunMakes(const FeatureEntries& group, const FeatureIndex& features,
+                            const Choices& choices);
+
+// With `onlyChanges`, the features the run leaves as they are are left out; the optional features are
+// always listed, as the choices they are.
 [[nodiscard]] FeatureListModel MakeFeatureList(const ProfilePlan& plan, const FeatureIndex& features,
                                                bool onlyChanges);
 
@@ -37,8 +42,9 @@ struct FeatureListModel {
 [[nodiscard]] ListRows FeatureListRows(const FeatureListModel& list, const FeatureIndex& features,
                                        SettingsProfile profile, const Choices& choices,
                                        const LocalizedTextTable& texts);
-// A feature's row is ticked when the run makes it, clear when it is kept, locked when a policy keeps it;
-// a category's heading has no box, nor has what every run must write.
+// A feature's row is ticked when the run makes it, clear when it is kept (an optional one: not included),
+// locked when a policy chose; a category's heading has no box, nor has what every run must write or an
+// optional feature this Windows lacks.
 [[nodiscard]] std::vector<RowCheck> FeatureRowChecks(const FeatureListModel& list,
                                                      const FeatureIndex& features, const Choices& choices);
 

@@ -14,13 +14,19 @@ void MainWindow::OnFeatureToggled(std::size_t row) {
     if (row >= reviewFeatures.rows.size() || reviewFeatures.rows[row].heading) {
         return;
     }
-    const std::size_t feature = reviewFeatures.groups[reviewFeatures.rows[row].group].feature;
+    const FeatureEntries& group = reviewFeatures.groups[reviewFeatures.rows[row].group];
+    const std::size_t feature = group.feature;
     if (feature >= features.Features().size() || !features.Features()[feature].keepable ||
-        choices.LockedByPolicy(feature)) {
+        choices.LockedByPolicy(feature) || choices.IncludeLockedByPolicy(feature)) {
         return; // set by the organisation, or written by every run
     }
-    if (!choices.kept.erase(feature)) {
-        choices.kept.emplace(feature, ChoiceSource::Stored);
+    // Ticked means made: an optional feature is included, any other not kept.
+    auto& chosen = features.Features()[feature].optional ? choices.included : choices.kept;
+    if (features.Features()[feature].optional && group.entries.empty()) {
+        return; // not on this Windows
+    }
+    if (!chosen.erase(feature)) {
+        chosen.emplace(feature, ChoiceSource::Stored);
     }
     choicesEdited = true;
     FeatureList.SetSelectedIndex(static_cast<int>(row));
@@ -32,14 +38,17 @@ void MainWindow::SaveEditedChoices() {
         return;
     }
     // The store holds the user's own choices; a policy keeps its own apart.
-    std::vector<std::wstring> stored;
-    for (const auto& [feature, source] : choices.kept) {
-        if (source != ChoiceSource::Policy) {
-            const std::string_view id = features.Features()[feature].id;
-            stored.emplace_back(id.begin(), id.end());
+    const auto stored = [this](const std::map<std::size_t, ChoiceSource>& chosen) {
+        std::vector<std::wstring> ids;
+        for (const auto& [feature, source] : chosen) {
+            if (source != ChoiceSource::Policy) {
+                const std::string_view id = features.Features()[feature].id;
+                ids.emplace_back(id.begin(), id.end());
+            }
         }
-    }
-    const WriteOutcome saved = services_.engine->SaveChoices(stored);
+        return ids;
+    };
+    const WriteOutcome saved = services_.engine->SaveChoices(stored(choices.kept), stored(choices.included));
     choicesEdited = !saved.succeeded;
     if (!saved.succeeded) {
         Diagnose(L"The choices could not be stored: error " + std::to_wstring(saved.error));

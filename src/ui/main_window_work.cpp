@@ -77,10 +77,14 @@ void MainWindow::StartNextRead() {
         const SettingsProfile profile = run.selectedProfile.load();
         const bool removal =
             profile != kEssentialProfile && RemoveAppsCheckBox.IsChecked() && RemoveAppsCheckBox.IsEnabled();
-        work = [engine, &controller, &dispatcher, weak, opening, profile, removal] {
+        const FeatureIndex& known = features;
+        work = [engine, &controller, &known, &dispatcher, weak, opening, profile, removal] {
             std::optional<ProfilePlan> plan;
             try {
-                plan = engine->PlanRun(controller, profile, {true, removal});
+                // Every optional feature with its state now; the window's choices say which the run makes.
+                const Choices none;
+                const RunChoices offered{known, none};
+                plan = engine->PlanRun(controller, profile, {true, removal, nullptr, &offered, true});
             } catch (...) {
                 // Told as a plan that could not be made.
             }
@@ -199,14 +203,20 @@ void MainWindow::RefreshReviewPage() {
         reviewFeatures = MakeFeatureList(*reviewPlan, features, OnlyChangesCheckBox.IsChecked());
         std::size_t changing = 0;
         std::size_t inEffect = 0;
+        std::size_t items = 0;
         for (const FeatureEntries& group : reviewFeatures.groups) {
-            (group.Changes() ? changing : inEffect) += 1;
+            // The optional features not included are counted in nothing, as kept ones are not either.
+            if (features.Features().size() <= group.feature || !features.Features()[group.feature].optional ||
+                RunMakes(group, features, choices)) {
+                (group.Changes() ? changing : inEffect) += 1;
+                items += group.entries.size();
+            }
         }
         std::wstring text = Text(TextId::ReviewFeatureCounts);
-        text = FillText(text, L"{features}", Count(reviewFeatures.groups.size()));
+        text = FillText(text, L"{features}", Count(changing + inEffect));
         text = FillText(text, L"{change}", Count(changing));
         text = FillText(text, L"{effect}", Count(inEffect));
-        ReviewCountsText.SetText(FillText(text, L"{items}", Count(reviewPlan->entries.size())));
+        ReviewCountsText.SetText(FillText(text, L"{items}", Count(items)));
         std::vector<bool> headings;
         for (const FeatureListModel::Row& row : reviewFeatures.rows) {
             headings.push_back(row.heading);
@@ -301,9 +311,15 @@ void MainWindow::OnExportClick() {
     }
     bool saved = false;
     try {
+        // What the run will plan: the optional features offered but not included are no part of it.
+        ProfilePlan planned = *reviewPlan;
+        std::erase_if(planned.entries, [this](const PlanEntry& entry) {
+            const std::optional<std::size_t> feature = features.FeatureOf(entry.target);
+            return feature && features.Features()[*feature].optional && !choices.Includes(*feature);
+        });
         const std::string bytes = target->format == ExportFormat::Registry
-                                      ? Utf16RegistryFileBytes(PlanRegistryFile(*reviewPlan))
-                                      : PlanJsonDocument(*reviewPlan);
+                                      ? Utf16RegistryFileBytes(PlanRegistryFile(planned))
+                                      : PlanJsonDocument(planned);
         saved = services_.platform.SaveFile(target->path, bytes);
     } catch (const std::exception&) {
         saved = false;

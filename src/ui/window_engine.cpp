@@ -95,8 +95,10 @@ Choices EngineForWindow::ReadChoices(const FeatureIndex& features) {
     return Velmora::ReadChoices(services_.reader, features);
 }
 
-WriteOutcome EngineForWindow::SaveChoices(const std::vector<std::wstring>& keptIds) {
-    return WriteStoredChoices(services_.writer, keptIds);
+WriteOutcome EngineForWindow::SaveChoices(const std::vector<std::wstring>& keptIds,
+                                          const std::vector<std::wstring>& includedIds) {
+    const WriteOutcome kept = WriteStoredChoices(services_.writer, keptIds);
+    return kept.succeeded ? WriteStoredChoices(services_.writer, includedIds, ChoiceKind::Include) : kept;
 }
 
 WriteOutcome EngineForWindow::KeepToo(const std::vector<std::wstring>& ids) {

@@ -35,7 +35,8 @@ public:
     // The PC's choices as a run finds them: stored, and set by policy.
     [[nodiscard]] virtual Choices ReadChoices(const FeatureIndex& features) = 0;
     // Replaces the PC's stored choices.
-    [[nodiscard]] virtual WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) = 0;
+    [[nodiscard]] virtual WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds,
+                                                   const std::vector<std::wstring>& includedIds) = 0;
     // Adds to them (a feature put back stays as it is).
     [[nodiscard]] virtual WriteOutcome KeepToo(const std::vector<std::wstring>& ids) = 0;
     // Keeping settings in place: whether it is on, and turning it on or off.
@@ -61,7 +62,8 @@ public:
                           const RestoreOnly* only) override;
     std::optional<RunReport> ReadRun(const std::wstring& journalPath, std::wstring& error) override;
     Choices ReadChoices(const FeatureIndex& features) override;
-    WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override;
+    WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds,
+                             const std::vector<std::wstring>& includedIds) override;
     WriteOutcome KeepToo(const std::vector<std::wstring>& ids) override;
     KeepStatus ReadKeeping() override;
     KeepOutcome SetKeeping(bool on) override;

@@ -1,5 +1,5 @@
 """The window around a run, in English (light, 100 %) and Arabic (dark, 150 %): the review of Standard's
-features and its export, a feature kept as it is, Apply of exactly that plan with its progress, one feature
+features and its export, a feature kept as it is, an optional Windows AI feature ticked, Apply of exactly that plan with its progress, one feature
 put back from the run's details, a value changed back from outside and Reapply, the restore of the last run,
 closing during a run, and the details of a failed run. Every new page is photographed; the review also in
 the other theme and scale."""
@@ -18,6 +18,10 @@ WEB_RESULTS = ("HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search", "
 WEB_VALUES = ("DisableWebSearch", "ConnectedSearchUseWeb", "DisableSearchBoxSuggestions")
 BING = ("HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Search", "BingSearchEnabled")
 CHOICES = ("HKLM\\SOFTWARE\\Velmora\\Choices", "Keep")
+INCLUDED = ("HKLM\\SOFTWARE\\Velmora\\Choices", "Include")
+# The optional feature ticked on the Review page, on a Windows build that has it.
+VERSION = ("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "CurrentBuild")
+SNAPSHOTS = ("SOFTWARE\\Policies\\Microsoft\\Windows\\WindowsAI", "DisableAIDataAnalysis")
 TEMP = SANDBOX / "prefix" / "drive_c" / "windows" / "temp"
 JOURNALS = SANDBOX / "prefix" / "drive_c" / "ProgramData" / "Velmora" / "Journal"
 ROOTS = ["HKCR", "HKCU", "HKLM", "HKU"]
@@ -25,6 +29,7 @@ ROOTS = ["HKCR", "HKCU", "HKLM", "HKU"]
 ENGLISH = dict(lang="en_US.UTF-8", language=1, dark=False, dpi=96, tag="review-en", standard="Standard Settings",
                essential="Essential Settings", review="Review Changes", features="Features",
                diagnostic="Diagnostic data kept to the minimum", web="Web results in Search off",
+               windows_ai="Windows AI", snapshots="Recall snapshots off", not_included="Not included",
                bing="Bing results in Start search off", before="Before You Apply",
                put_back="Put Back", put_back_done="was put back to what it was before the run",
                only="Only what changes", export="Export…", export_title="Export the Planned Changes",
@@ -40,6 +45,7 @@ ENGLISH = dict(lang="en_US.UTF-8", language=1, dark=False, dpi=96, tag="review-e
 ARABIC = dict(lang="ar_SA.UTF-8", language=0, dark=True, dpi=144, tag="review-ar", standard="الإعدادات القياسية",
               essential="الإعدادات الأساسية", review="مراجعة التغييرات", features="الميزات",
               diagnostic="تقليل بيانات التشخيص إلى الحد الأدنى", web="إيقاف نتائج الويب في البحث",
+              windows_ai="الذكاء الاصطناعي", snapshots="إيقاف لقطات Recall", not_included="غير مُضمَّن",
               bing="إيقاف نتائج Bing في بحث قائمة ابدأ", before="قبل التطبيق",
               put_back="إرجاع", put_back_done="إلى ما كانت عليه قبل التشغيل",
               only="ما سيتغيّر فقط", export="تصدير…", export_title="تصدير التغييرات المخطّطة", apply="تطبيق",
@@ -54,12 +60,19 @@ ARABIC = dict(lang="ar_SA.UTF-8", language=0, dark=True, dpi=144, tag="review-ar
 
 
 class ReviewTest(VelmoraTestCase):
+    def setUp(self):
+        super().setUp()
+        self.build = read_registry(self.sandbox, *VERSION)
+
     def tearDown(self):
         super().tearDown()
         for key, value in ((PERSONALIZE, "AppsUseLightTheme"), (DESKTOP, "LogPixels"), PREPARED, BING):
             self.reg("delete", key, "/v", value)
         self.reg("delete", "HKLM\\SOFTWARE\\Policies")
+        self.reg("delete", "HKCU\\" + SNAPSHOTS[0])
         self.reg("delete", CHOICES[0])
+        if self.build:
+            self.reg("add", VERSION[0], "/v", VERSION[1], "/t", "REG_SZ", "/d", self.build)
 
     def reg(self, *args):
         return self.sandbox.run("wine", "reg", *args, "/f")
@@ -98,13 +111,17 @@ class ReviewTest(VelmoraTestCase):
         self.reg("add", PREPARED[0], "/v", PREPARED[1], "/t", "REG_DWORD", "/d", "3")
         for key, value in (WEB_RESULTS, BING):  # not there before the run: kept, and put back, as absent
             self.reg("delete", key, "/v", value)
+        self.reg("add", VERSION[0], "/v", VERSION[1], "/t", "REG_SZ", "/d", "26100")  # Recall's first build
         seed_settings(self.sandbox, t["language"])
         app = self.start(t["lang"])
         app.click(t["standard"])
         app.click(t["review"])
         app.wait_until(lambda: len(app.rows(t["features"])) > 40, 60, "the features")
         rows = app.rows(t["features"])
-        self.assertTrue(all(row[-1] for row in rows if row[-1] is not None), "every feature is ticked at first")
+        optional = next(i for i, row in enumerate(rows) if row[0] == t["windows_ai"])
+        self.assertTrue(all(row[-1] for row in rows[:optional] if row[-1] is not None),
+                        "every feature of the profile is ticked at first")
+        self.assertFalse(any(row[-1] for row in rows[optional:]), "no optional feature is")
         # A feature in full below the list: what it does, and each item now and after the run.
         self.select_feature(app, t, t["diagnostic"])
         item = PREPARED[0] + ": " + PREPARED[1]
@@ -121,6 +138,14 @@ class ReviewTest(VelmoraTestCase):
         app.wait_until(lambda: app.rows(t["features"])[web][-1] is False, what="the feature to be cleared")
         app.screenshot(f"{tag}-2-review-kept")
 
+        # An optional feature ticked with Space is included: its row says what the run sets.
+        snapshots = self.select_feature(app, t, t["snapshots"])
+        self.assertEqual(app.rows(t["features"])[snapshots][2], t["not_included"])
+        app.keys("space")
+        app.wait_until(lambda: app.rows(t["features"])[snapshots][-1] is True, what="the optional feature ticked")
+        self.assertNotEqual(app.rows(t["features"])[snapshots][2], t["not_included"])
+        app.screenshot(f"{tag}-2-review-included")
+
         # Exported through the Save As dialog, by the keyboard; then Apply applies exactly that plan.
         exported = SANDBOX / "prefix" / "drive_c" / f"{tag}.json"
         exported.unlink(missing_ok=True)
@@ -136,6 +161,9 @@ class ReviewTest(VelmoraTestCase):
         app.screenshot(f"{tag}-4-success")
         self.assertEqual(read_registry(self.sandbox, *CHOICES), "search-web-results-off", "saved when Apply is pressed")
         self.assertIsNone(read_registry(self.sandbox, *WEB_RESULTS), "a kept feature is not set")
+        self.assertEqual(read_registry(self.sandbox, *INCLUDED), "recall-snapshots-off", "saved when Apply is pressed")
+        for root in ("HKLM", "HKCU"):
+            self.assertEqual(read_registry(self.sandbox, root + "\\" + SNAPSHOTS[0], SNAPSHOTS[1]), "0x1", root)
         self.assertEqual(read_registry(self.sandbox, *BING), "0x0")
         app.click(t["details"])
         app.wait_until(lambda: app.rows(t["details_list"]), what="the details")

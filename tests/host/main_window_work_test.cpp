@@ -159,7 +159,12 @@ TEST_F(WindowWorkTest, TheReviewListsFeaturesByCategoryShowsTheSelectedOneInFull
         return w.features.Features()[*w.features.FeatureOf(target)];
     };
     const ListRows rows = w.FeatureList.Rows();
-    ASSERT_EQ(rows.size(), 8u) << "a heading and a feature for each of the four categories";
+    // A heading and a feature for each of the four categories, then the optional features, which this
+    // plan does not reach (not on this Windows).
+    ASSERT_EQ(rows.size(), 8u + 1u + 6u);
+    EXPECT_EQ(rows[8][0], L"Windows AI");
+    EXPECT_EQ(rows[9], (std::vector<std::wstring>{L"Recall off", L"Not available on this PC", L"", L""}));
+    EXPECT_EQ(w.FeatureList.RowCheckOf(9), RowCheck::None);
     EXPECT_EQ(rows[0][0], L"Privacy and diagnostics") << "the categories in their order";
     EXPECT_EQ(rows[1],
               (std::vector<std::wstring>{std::wstring(feature(engine.plan.entries[1].target).title.en),
@@ -188,7 +193,7 @@ TEST_F(WindowWorkTest, TheReviewListsFeaturesByCategoryShowsTheSelectedOneInFull
 
     // Only what changes: the feature in effect goes, with its heading; the selection stays.
     w.OnlyChangesCheckBox.RaiseClick();
-    EXPECT_EQ(w.FeatureList.Rows().size(), 6u);
+    EXPECT_EQ(w.FeatureList.Rows().size(), 6u + 7u) << "the optional features are choices, always offered";
     EXPECT_EQ(w.FeatureList.Rows()[w.FeatureList.SelectedIndex()][0], rows[3][0]);
 
     for (const auto& [path, format] : {std::pair{L"C:\\plan.reg", ExportFormat::Registry},
@@ -399,6 +404,40 @@ TEST_F(WindowWorkTest, ClearedFeaturesAreKeptSavedOnApplyAndOneFeatureIsPutBackF
     EXPECT_EQ(engine.restoredOnly[0], std::vector<std::size_t>{*w.features.FeatureOf(advertising)});
     EXPECT_EQ(engine.storedChoices, std::vector<std::wstring>{L"advertising-id-off"}) << "kept from now on";
     EXPECT_NE(w.RestoreResultMessageText.Text().find(L"is kept as it is from now on"), std::wstring::npos);
+}
+
+// An optional feature is offered unticked with its state now and counted in nothing; ticking it includes it
+// in the run and in the stored choices.
+TEST_F(WindowWorkTest, AnOptionalFeatureIsOfferedUntickedAndTickingIncludesItInTheRunAndTheStore) {
+    const RegistryValueTarget advertising{
+        2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\AdvertisingInfo", L"DisabledByGroupPolicy", {}};
+    const RegistryValueTarget snapshots{
+        2, L"SOFTWARE\\Policies\\Microsoft\\Windows\\WindowsAI", L"DisableAIDataAnalysis", {}};
+    engine.plan.entries = {Entry(ItemStep::Registry, advertising, AbsentValue(), DwordValue(1)),
+                           Entry(ItemStep::Registry, snapshots, AbsentValue(), DwordValue(1))};
+    MainWindow& w = Open();
+    Settle();
+    w.ReviewButton.RaiseClick();
+    Settle();
+    const std::size_t feature = *w.features.FeatureOf(snapshots);
+    // Rows: ads heading, advertising, Windows AI heading, Recall off, Recall snapshots off, …
+    ASSERT_EQ(w.FeatureList.Rows()[4][0], L"Recall snapshots off");
+    EXPECT_EQ(w.FeatureList.Rows()[4][1] + L"|" + w.FeatureList.Rows()[4][2],
+              L"0 of 1 in effect|Not included");
+    EXPECT_EQ(w.FeatureList.RowCheckOf(4), RowCheck::Unchecked);
+    EXPECT_EQ(w.ReviewCountsText.Text(), L"1 features: 1 change, 0 are in effect already; 1 items in all.");
+    w.FeatureList.RaiseRowToggled(3);
+    EXPECT_EQ(w.FeatureList.RowCheckOf(3), RowCheck::None) << "Recall off is not on this Windows";
+    w.FeatureList.RaiseRowToggled(4);
+    EXPECT_EQ(w.FeatureList.RowCheckOf(4), RowCheck::Checked);
+    EXPECT_EQ(w.FeatureList.Rows()[4][2], L"Sets 1");
+    EXPECT_EQ(w.ReviewCountsText.Text(), L"2 features: 2 change, 0 are in effect already; 2 items in all.");
+
+    w.ReapplyButton.RaiseClick();
+    EXPECT_EQ(engine.storedIncludes, std::vector<std::wstring>{L"recall-snapshots-off"});
+    timer.RunPending();
+    dispatcher.Drain();
+    EXPECT_TRUE(engine.includedInRun.contains(feature)) << "the run includes it";
 }
 
 } // namespace

@@ -177,6 +177,11 @@ constexpr std::array<std::wstring_view, TextId::Count> kEnglishRows{
     L"Keep These Settings in Place",
     L"Keeping these settings in place could not be changed: {reason}",
     L"No profile is applied any more, so keeping settings in place was turned off.",
+    L"Not included",
+    L"Not available on this PC",
+    L"An optional change, in no profile: tick it to include it in this run and the ones after it.",
+    L"Included by your organisation: every run makes it, and it cannot be changed here.",
+    L"This version of Windows does not have it, so no run makes it here.",
 };
 
 constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
@@ -348,6 +353,11 @@ constexpr std::array<std::wstring_view, TextId::Count> kArabicRows{
     L"الحفاظ على هذه الإعدادات دون تغيير",
     L"تعذّر تغيير الحفاظ على هذه الإعدادات: {reason}",
     L"لم تعد أي مجموعة إعدادات مطبّقة، لذلك أُوقف الحفاظ على هذه الإعدادات دون تغيير.",
+    L"غير مُضمَّن",
+    L"غير متاح على هذا الجهاز",
+    L"تغيير اختياري لا يدخل في أي مجموعة إعدادات: حدّده لتضمينه في هذا التشغيل وما يليه.",
+    L"أضافته مؤسستك: يجريه كل تشغيل، ولا يمكن تغييره من هنا.",
+    L"لا يتضمّن هذا الإصدار من Windows هذه الميزة، لذا لا يجريها أي تشغيل هنا.",
 };
 
 [[nodiscard]] std::size_t TableIndex(std::int32_t language) noexcept {

@@ -186,7 +186,13 @@ inline constexpr std::int32_t CardWindowsUpdated = 160;
 inline constexpr std::int32_t KeepInPlace = 161;
 inline constexpr std::int32_t KeepFailed = 162;
 inline constexpr std::int32_t KeepTurnedOff = 163;
-inline constexpr std::int32_t Count = 164;
+// The optional features of the Review page: not ticked, not on this build, and why.
+inline constexpr std::int32_t RunNotIncluded = 164;
+inline constexpr std::int32_t FeatureNotAvailable = 165;
+inline constexpr std::int32_t NotIncludedDetails = 166;
+inline constexpr std::int32_t IncludedByPolicyDetails = 167;
+inline constexpr std::int32_t NotAvailableDetails = 168;
+inline constexpr std::int32_t Count = 169;
 } // namespace TextId
 
 // `text` with the first "{name}" placeholder replaced by `value`.

@@ -561,9 +561,10 @@ void ControlWindows::FillListCell(NMLVDISPINFOW& request) const {
     if ((request.item.mask & LVIF_STATE) != 0 && request.item.iSubItem == 0 && control->HasRowChecks()) {
         // The check box, which screen readers read as the row's checked state: image 1 clear, 2 ticked.
         const RowCheck check = control->RowCheckOf(row);
-        request.item.state = INDEXTOSTATEIMAGEMASK(check == RowCheck::None      ? 0
-                                                   : check == RowCheck::Checked ? 2
-                                                                                : 1);
+        request.item.state =
+            INDEXTOSTATEIMAGEMASK(check == RowCheck::None                                          ? 0
+                                  : check == RowCheck::Checked || check == RowCheck::LockedChecked ? 2
+                                                                                                   : 1);
         request.item.stateMask |= LVIS_STATEIMAGEMASK;
     }
     if ((request.item.mask & LVIF_TEXT) == 0 || request.item.cchTextMax <= 0) {

@@ -211,9 +211,11 @@ void ViewPainter::DrawRowCheck(HDC dc, const RECT& area, RowCheck check) const {
     RECT box{(area.left + area.right - size) / 2, (area.top + area.bottom - size) / 2, 0, 0};
     box.right = box.left + size;
     box.bottom = box.top + size;
-    ::DrawFrameControl(dc, &box, DFC_BUTTON,
-                       DFCS_BUTTONCHECK | DFCS_FLAT | (check == RowCheck::Checked ? DFCS_CHECKED : 0) |
-                           (check == RowCheck::LockedUnchecked ? DFCS_INACTIVE : 0));
+    ::DrawFrameControl(
+        dc, &box, DFC_BUTTON,
+        DFCS_BUTTONCHECK | DFCS_FLAT |
+            (check == RowCheck::Checked || check == RowCheck::LockedChecked ? DFCS_CHECKED : 0) |
+            (check == RowCheck::LockedUnchecked || check == RowCheck::LockedChecked ? DFCS_INACTIVE : 0));
 }
 
 void ViewPainter::DrawListHeading(HDC dc, const RECT& rect, const std::wstring& text,

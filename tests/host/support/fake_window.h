@@ -108,6 +108,8 @@ public:
     std::int32_t Run(const ApplyRunContext& context, const RunOptions& options, RunReport& out) override {
         ++runs;
         keptInRun = options.choices != nullptr ? options.choices->choices.kept : decltype(keptInRun){};
+        includedInRun =
+            options.choices != nullptr ? options.choices->choices.included : decltype(includedInRun){};
         for (const RunProgress& each : progress) {
             options.progress(each);
         }
@@ -132,6 +134,7 @@ public:
     Choices ReadChoices(const FeatureIndex& features) override {
         Choices answer = status.choices;
         AddChoices(answer, features, storedChoices, ChoiceSource::Stored);
+        AddChoices(answer, features, storedIncludes, ChoiceSource::Stored, ChoiceKind::Include);
         return answer;
     }
     KeepStatus ReadKeeping() override { return {keepingOn, keepingOn, {}, false}; }
@@ -142,8 +145,10 @@ public:
         keepingOn = on;
         return {true, {}, {}};
     }
-    WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds) override {
+    WriteOutcome SaveChoices(const std::vector<std::wstring>& keptIds,
+                             const std::vector<std::wstring>& includedIds) override {
         storedChoices = keptIds;
+        storedIncludes = includedIds;
         return {true, 0};
     }
     WriteOutcome KeepToo(const std::vector<std::wstring>& ids) override {
@@ -163,6 +168,7 @@ public:
     PcStatus status;
     ProfilePlan plan;
     std::map<std::size_t, ChoiceSource> keptInRun; // the choices the last run was given
+    std::map<std::size_t, ChoiceSource> includedInRun;
     std::vector<RunProgress> progress;
     std::function<void(const RunOptions&)> duringRun;
     RunReport report;
@@ -171,6 +177,7 @@ public:
     std::vector<std::wstring> restored;
     std::vector<std::vector<std::size_t>> restoredOnly;
     std::vector<std::wstring> storedChoices;
+    std::vector<std::wstring> storedIncludes;
     bool keepingOn = false;
     std::wstring keepRefusal; // SetKeeping refuses with this reason when it is not empty
     int scans = 0;
