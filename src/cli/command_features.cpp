@@ -2,6 +2,8 @@
 
 #include "cli/arguments.h"
 #include "common/text_encoding.h"
+#include "engine/choice_filter.h"
+#include "engine/detection_marker.h"
 #include "engine/engine.h"
 #include "engine/feature_items.h"
 
@@ -14,8 +16,11 @@ std::size_t ItemCount(const FeatureCatalogue& catalogue, std::size_t feature) {
 
 } // namespace
 
-Answer FeaturesCommand(Session&) {
+Answer FeaturesCommand(Session& session) {
     const FeatureCatalogue& catalogue = Features().Catalogue();
+    // Whether this Windows has each optional feature.
+    const std::optional<std::uint32_t> build =
+        BuildNumber(ReadWindowsBuild(session.platform.Engine().reader));
     Answer answer;
     Json list = Json::array();
     std::optional<FeatureCategory> category;
@@ -26,6 +31,11 @@ Answer FeaturesCommand(Session&) {
         for (const SettingsProfile profile : catalogue.ProfilesOf(feature)) {
             profiles.push_back(ProfileJson(profile));
             profileNames += (profileNames.empty() ? L"" : L", ") + ProfileName(profile);
+        }
+        const bool available = AvailableOn(definition, build);
+        if (definition.optional) {
+            profileNames = std::wstring(L"optional, ") +
+                           (available ? L"available on this PC" : L"not available on this PC");
         }
         Json tags = Json::array();
         std::wstring tagNames;
@@ -45,6 +55,12 @@ Answer FeaturesCommand(Session&) {
              {"profiles", std::move(profiles)},
              {"items", items},
              {"keepable", definition.keepable}});
+        if (definition.optional) {
+            list.back()["optional"] = true;
+            list.back()["builds"] = {{"minimum", definition.builds.minimum},
+                                     {"maximum", definition.builds.maximum}};
+            list.back()["available"] = available;
+        }
         if (category != definition.category) {
             category = definition.category;
             answer.details += std::wstring(CategoryTitle(definition.category).en) + L"\n";

@@ -124,6 +124,27 @@ class CliTest(unittest.TestCase):
         code, out, _ = self.cli("--version")
         self.assertEqual((code, out.strip()), (0, "velmora-cli " + self.document("status", expected=0)["programVersion"]))
 
+    def test_an_included_optional_feature_is_planned_on_its_builds_only(self):
+        version = ("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "CurrentBuild")
+        build = read_registry(self.sandbox, *version)
+        self.addCleanup(self.reg, "add", version[0], "/v", version[1], "/t", "REG_SZ", "/d", build, "/f")
+        include = ("--include", "recall-off,notepad-ai-off")
+        for current, planned in (("26100", {"recall-off", "notepad-ai-off"}), ("22621", {"notepad-ai-off"})):
+            self.reg("add", version[0], "/v", version[1], "/t", "REG_SZ", "/d", current, "/f")
+            plain = self.document("plan", "standard", expected=0)["entries"]
+            plan = self.document("plan", "standard", *include, expected=0)
+            optional = lambda entries: [e for e in entries if e["feature"] in {"recall-off", "notepad-ai-off"}]
+            self.assertEqual(optional(plain), [], "in no profile")
+            self.assertEqual(len(plan["entries"]), len(plain) + len(planned), "one value each")
+            self.assertEqual({e["feature"] for e in optional(plan["entries"])}, planned, current)
+            self.assertFalse(any(e["inEffect"] for e in optional(plan["entries"])), "a change to make")
+            self.assertEqual([i["id"] for i in plan["include"]], ["recall-off", "notepad-ai-off"])
+            available = {f["id"]: f["available"] for f in self.document("features", expected=0)["features"] if f.get("optional")}
+            self.assertEqual({f for f, there in available.items() if there} & {"recall-off", "notepad-ai-off"}, planned)
+        code, _, err = self.cli("plan", "standard", "--include", "ipv6-off")
+        self.assertEqual(code, 87)
+        self.assertIn("no feature that can be included", err)
+
     def test_without_elevation_only_the_commands_that_change_nothing_run(self):
         program = "velmora_cli_unelevated"
         journals = self.document("journals", expected=0)["journals"]
