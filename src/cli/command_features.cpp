@@ -3,7 +3,6 @@
 #include "cli/arguments.h"
 #include "common/text_encoding.h"
 #include "engine/choice_filter.h"
-#include "engine/detection_marker.h"
 #include "engine/engine.h"
 #include "engine/feature_items.h"
 
@@ -19,8 +18,7 @@ std::size_t ItemCount(const FeatureCatalogue& catalogue, std::size_t feature) {
 Answer FeaturesCommand(Session& session) {
     const FeatureCatalogue& catalogue = Features().Catalogue();
     // Whether this Windows has each optional feature.
-    const std::optional<std::uint32_t> build =
-        BuildNumber(ReadWindowsBuild(session.platform.Engine().reader));
+    const WindowsFacts facts = ReadWindowsFacts(session.platform.Engine().reader);
     Answer answer;
     Json list = Json::array();
     std::optional<FeatureCategory> category;
@@ -32,7 +30,7 @@ Answer FeaturesCommand(Session& session) {
             profiles.push_back(ProfileJson(profile));
             profileNames += (profileNames.empty() ? L"" : L", ") + ProfileName(profile);
         }
-        const bool available = AvailableOn(definition, build);
+        const bool available = AvailableOn(definition, facts);
         if (definition.optional) {
             profileNames = std::wstring(L"optional, ") +
                            (available ? L"available on this PC" : L"not available on this PC");

@@ -1,5 +1,6 @@
 #include "engine/choice_filter.h"
 
+#include "engine/detection_marker.h"
 #include "system/scheduled_tasks.h"
 
 #include <algorithm>
@@ -26,19 +27,29 @@ std::optional<std::uint32_t> BuildNumber(std::wstring_view windowsBuild) {
     return number;
 }
 
-bool AvailableOn(const FeatureDefinition& feature, std::optional<std::uint32_t> build) {
-    if (!build) {
-        return feature.builds.minimum == 0 && feature.builds.maximum == 0;
-    }
-    return feature.builds.Holds(*build);
+WindowsFacts ReadWindowsFacts(StateReader& reader) {
+    return {BuildNumber(ReadWindowsBuild(reader)),
+            reader.ReadRegistryKeyPresence(
+                2, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\msedge.exe") ==
+                Presence::Present};
 }
 
-OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build, bool everyOptional) {
+bool AvailableOn(const FeatureDefinition& feature, const WindowsFacts& facts) {
+    if (feature.needsEdge && !facts.edgeInstalled) {
+        return false;
+    }
+    if (!facts.build) {
+        return feature.builds.minimum == 0 && feature.builds.maximum == 0;
+    }
+    return feature.builds.Holds(*facts.build);
+}
+
+OptionalRows IncludedRows(const RunChoices& choices, const WindowsFacts& facts, bool everyOptional) {
     OptionalRows rows;
     for (std::size_t feature = 0; feature < choices.features.Features().size(); ++feature) {
         const FeatureDefinition& definition = choices.features.Features()[feature];
         if (!definition.optional || !(everyOptional || choices.choices.Includes(feature)) ||
-            !AvailableOn(definition, build)) {
+            !AvailableOn(definition, facts)) {
             continue;
         }
         for (const TableRow& row : choices.features.Catalogue().RowsOf(feature)) {
@@ -61,11 +72,11 @@ OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t
     return rows;
 }
 
-std::vector<std::wstring> IncludedIdsOn(const RunChoices& choices, std::optional<std::uint32_t> build) {
+std::vector<std::wstring> IncludedIdsOn(const RunChoices& choices, const WindowsFacts& facts) {
     std::vector<std::wstring> ids;
     for (const auto& [feature, source] : choices.choices.included) {
         const FeatureDefinition& definition = choices.features.Features()[feature];
-        if (AvailableOn(definition, build)) {
+        if (AvailableOn(definition, facts)) {
             ids.emplace_back(definition.id.begin(), definition.id.end());
         }
     }

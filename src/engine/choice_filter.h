@@ -23,17 +23,26 @@ struct RunChoices {
 // The number of a Windows build ("26100" of "26100.3194"); nullopt when it names none.
 [[nodiscard]] std::optional<std::uint32_t> BuildNumber(std::wstring_view windowsBuild);
 
-// Whether an optional feature applies to this build; unknown builds have none of the features that name
-// a first build.
-[[nodiscard]] bool AvailableOn(const FeatureDefinition& feature, std::optional<std::uint32_t> build);
+// What an optional feature may need of this PC.
+struct WindowsFacts {
+    std::optional<std::uint32_t> build; // CurrentBuild; nullopt when it cannot be read
+    bool edgeInstalled = false;
+};
+
+// This PC's build, and whether Microsoft Edge is installed: registered under App Paths as msedge.exe, as
+// applications register (https://learn.microsoft.com/windows/win32/shell/app-registration).
+[[nodiscard]] WindowsFacts ReadWindowsFacts(StateReader& reader);
+
+// Whether an optional feature applies to this PC; unknown builds have none of the features that name a
+// first build.
+[[nodiscard]] bool AvailableOn(const FeatureDefinition& feature, const WindowsFacts& facts);
 
 // The optional rows a run sets: those of the included features (with `everyOptional`, of every optional
-// feature) available on this build.
-[[nodiscard]] OptionalRows IncludedRows(const RunChoices& choices, std::optional<std::uint32_t> build,
+// feature) available on this PC.
+[[nodiscard]] OptionalRows IncludedRows(const RunChoices& choices, const WindowsFacts& facts,
                                         bool everyOptional = false);
 // The included optional features a run sets, by id.
-[[nodiscard]] std::vector<std::wstring> IncludedIdsOn(const RunChoices& choices,
-                                                      std::optional<std::uint32_t> build);
+[[nodiscard]] std::vector<std::wstring> IncludedIdsOn(const RunChoices& choices, const WindowsFacts& facts);
 
 class ChoiceFilter final : public ItemFilter {
 public:

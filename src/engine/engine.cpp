@@ -202,12 +202,12 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
         const std::wstring processSid = services.reader.CurrentUserSid();
         header.userSid = processSid;
         header.restorePoint = out.restorePoint.message;
-        const std::optional<std::uint32_t> buildNumber = BuildNumber(windowsBuild);
+        const WindowsFacts facts = ReadWindowsFacts(services.reader);
         const OptionalRows optionalRows =
-            options.choices != nullptr ? IncludedRows(*options.choices, buildNumber) : OptionalRows{};
+            options.choices != nullptr ? IncludedRows(*options.choices, facts) : OptionalRows{};
         if (options.choices != nullptr) {
             header.keep = options.choices->choices.KeptIds(options.choices->features);
-            header.include = IncludedIdsOn(*options.choices, buildNumber);
+            header.include = IncludedIdsOn(*options.choices, facts);
         }
         std::wstring error;
         JournalRecorder recorder(services.journals.Create(options.repair ? L"Repair" : name, error), header);
@@ -296,7 +296,7 @@ std::int32_t RunJournaledPipeline(const ApplyRunContext& context, EngineServices
             MarkerChoices marked;
             if (options.choices != nullptr) {
                 marked.keep = options.choices->choices.KeptIds(options.choices->features);
-                marked.include = IncludedIdsOn(*options.choices, buildNumber);
+                marked.include = IncludedIdsOn(*options.choices, facts);
             }
             marked.windowsBuild = windowsBuild;
             UpdateMarker(services, MarkerResult::Succeeded, &marked, out.markerError);

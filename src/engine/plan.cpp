@@ -1,7 +1,6 @@
 #include "engine/plan.h"
 
 #include "engine/choice_filter.h"
-#include "engine/detection_marker.h"
 #include "engine/planning_system.h"
 #include "system/services.h"
 #include "tweaks/apply_pipeline.h"
@@ -95,7 +94,7 @@ ProfilePlan Plan(const RunController& controller, SettingsProfile profile, State
     const std::atomic<SettingsProfile> selected{profile};
     const OptionalRows optionalRows =
         options.choices != nullptr
-            ? IncludedRows(*options.choices, BuildNumber(ReadWindowsBuild(reader)), options.everyOptional)
+            ? IncludedRows(*options.choices, ReadWindowsFacts(reader), options.everyOptional)
             : OptionalRows{};
     RunApplyPipeline(ApplyRunContext{
         controller,

@@ -164,9 +164,11 @@ struct FeatureDefinition {
     // The lowest profile whose run turns off what the warnings name (0 Essential, 1 Standard, 2 Maximum):
     // above the default only where a lower profile sets part of the feature the other way.
     std::int32_t warnFrom = 0;
-    // In no profile: set only where it is included, and only on the builds it applies to.
+    // In no profile: set only where it is included, and only on the builds it applies to (and, with
+    // `needsEdge`, where Microsoft Edge is installed).
     bool optional = false;
     BuildRange builds = {};
+    bool needsEdge = false;
 };
 
 // The feature table, in the order the review shows features within a category.

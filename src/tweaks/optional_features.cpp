@@ -131,7 +131,8 @@ std::vector<FeatureDefinition> MakeOptionalFeatures() {
                          L"تتصفحها، في الملفات الشخصية المسجّلة بحساب عمل أو مؤسسة تعليمية."},
          .items = {value(L"SOFTWARE\\Policies\\Microsoft\\Edge:CopilotPageContext"),
                    value(L"SOFTWARE\\Policies\\Microsoft\\Edge:EdgeEntraCopilotPageContext")},
-         .optional = true},
+         .optional = true,
+         .needsEdge = true},
     };
 }
 

@@ -24,9 +24,9 @@ TEST(OptionalFeatures, AreSetOnlyWhereIncludedAndOnTheBuildsTheyApplyTo) {
     EXPECT_EQ(choices.ignored.size(), 2u) << "ipv6-off is in the profiles; recall-off cannot be kept";
 
     const RunChoices run{features, choices};
-    const auto specs = [&](std::optional<std::uint32_t> build) {
+    const auto specs = [&](std::optional<std::uint32_t> build, bool edge = true) {
         std::vector<std::wstring> written;
-        for (const std::size_t row : IncludedRows(run, build).registry) {
+        for (const std::size_t row : IncludedRows(run, {build, edge}).registry) {
             written.push_back(std::to_wstring(controller.optionalRegistryTable[row].root) + L" " +
                               controller.optionalRegistryTable[row].spec);
         }
@@ -43,7 +43,8 @@ TEST(OptionalFeatures, AreSetOnlyWhereIncludedAndOnTheBuildsTheyApplyTo) {
     EXPECT_EQ(specs(26099), edge) << "one build below Recall's first";
     EXPECT_EQ(specs(std::nullopt), edge)
         << "an unknown build has none of the features that name a first build";
-    EXPECT_EQ(IncludedIdsOn(run, 22631), std::vector<std::wstring>{L"edge-copilot-page-access-off"});
+    EXPECT_EQ(specs(26100, false), std::vector<std::wstring>(all.begin(), all.begin() + 2)) << "no Edge";
+    EXPECT_EQ(IncludedIdsOn(run, {22631, true}), std::vector<std::wstring>{L"edge-copilot-page-access-off"});
 
     EXPECT_EQ(BuildNumber(L"26100.3194"), 26100u);
     EXPECT_EQ(BuildNumber(L"18362"), 18362u);

@@ -303,7 +303,8 @@ std::string FeatureJson(const FeatureCatalogue& catalogue, std::size_t feature) 
         "],\n     \"profiles\": [" + ProfileNames(catalogue.ProfilesOf(feature), ", ", true) +
         "], \"keepable\": " + (f.keepable ? "true" : "false") +
         (f.optional ? ", \"optional\": true, \"builds\": {\"minimum\": " + std::to_string(f.builds.minimum) +
-                          ", \"maximum\": " + std::to_string(f.builds.maximum) + "}"
+                          ", \"maximum\": " + std::to_string(f.builds.maximum) + "}" +
+                          (f.needsEdge ? ", \"needsEdge\": true" : "")
                     : std::string()) +
         ",\n     \"items\": [";
     std::string items;
@@ -468,7 +469,8 @@ std::string FeaturesMarkdown(const RunController& c, bool optional) {
             text += "### " + Utf8(std::wstring(CategoryTitle(f.category).en)) + "\n\n";
         }
         text += "#### " + Utf8(std::wstring(f.title.en)) + "\n\n`" + std::string(f.id) + "` · " +
-                (optional ? "optional, " + BuildsText(f.builds)
+                (optional ? "optional, " + BuildsText(f.builds) +
+                                (f.needsEdge ? ", where Microsoft Edge is installed" : "")
                           : ProfileNames(catalogue.ProfilesOf(feature), ", ", false)) +
                 "\n\n" + Utf8(std::wstring(f.description.en)) + "\n\n";
         const std::vector<SettingsProfile> warned = catalogue.WarnedProfiles(feature);
@@ -560,7 +562,8 @@ std::string ProfilesMarkdown(const RunController& c) {
         "Review page, named with `--include` or in a choices file's `include`, or listed in the `Include` value "
         "of `HKLM\\SOFTWARE\\Velmora\\Choices` or of the policy key `HKLM\\SOFTWARE\\Policies\\Velmora`. An "
         "included feature is set after the profile's own steps, whichever profile runs, on the Windows builds it "
-        "applies to only (elsewhere it is shown as not available on this PC); it is journaled, restored, counted "
+        "applies to only, and one for Microsoft Edge only where Edge is installed (elsewhere it is shown as not "
+        "available on this PC); it is journaled, restored, counted "
         "and repaired like every other change. Each value rests on the Microsoft page cited beside its row in the "
         "source.\n\n" +
         FeaturesMarkdown(c, true);
