@@ -20,11 +20,12 @@ void MainWindow::OnFeatureToggled(std::size_t row) {
         choices.LockedByPolicy(feature) || choices.IncludeLockedByPolicy(feature)) {
         return; // set by the organisation, or written by every run
     }
-    // Ticked means made: an optional feature is included, any other not kept.
-    auto& chosen = features.Features()[feature].optional ? choices.included : choices.kept;
-    if (features.Features()[feature].optional && group.entries.empty()) {
+    const bool optional = features.Features()[feature].optional;
+    if (optional && group.entries.empty()) {
         return; // not on this Windows
     }
+    // Ticked means made: an optional feature is included, any other not kept.
+    auto& chosen = optional ? choices.included : choices.kept;
     if (!chosen.erase(feature)) {
         chosen.emplace(feature, ChoiceSource::Stored);
     }
@@ -82,14 +83,12 @@ void MainWindow::OnImportChoicesClick() {
         ids = ParseChoicesFile(bytes, error);
     }
     Choices imported;
-    for (const auto& [feature, source] : choices.kept) {
-        if (source == ChoiceSource::Policy) {
-            imported.kept.emplace(feature, source);
-        }
-    }
-    for (const auto& [feature, source] : choices.included) {
-        if (source == ChoiceSource::Policy) {
-            imported.included.emplace(feature, source);
+    for (const auto& [from, to] :
+         {std::pair{&choices.kept, &imported.kept}, std::pair{&choices.included, &imported.included}}) {
+        for (const auto& [feature, source] : *from) {
+            if (source == ChoiceSource::Policy) {
+                to->emplace(feature, source);
+            }
         }
     }
     if (ids) {

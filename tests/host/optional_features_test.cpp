@@ -2,6 +2,7 @@
 // others write is merged into, never replaced.
 
 #include "engine/choice_filter.h"
+#include "support/fake_engine.h"
 #include "system/registry_list.h"
 #include "tweaks/run_controller.h"
 
@@ -51,6 +52,26 @@ TEST(OptionalFeatures, AreSetOnlyWhereIncludedAndOnTheBuildsTheyApplyTo) {
     for (const wchar_t* notABuild : {L"", L".5", L"26100a", L"-1", L"9999999999"}) {
         EXPECT_FALSE(BuildNumber(notABuild)) << notABuild;
     }
+}
+
+// The policy's Include locks what it names; a stored Include of a profile's feature is ignored with why.
+TEST(OptionalFeatures, ThePolicyIncludesAndLocksAndAStoredIdOfTheWrongKindIsIgnored) {
+    const RunController controller;
+    const FeatureIndex features(controller);
+    Testing::FakePcReader pc;
+    const auto multi = [](const std::vector<std::wstring>& ids) {
+        return RegistryValueState{Presence::Present, kRegMultiSz, MultiStringBytes(ids), 0};
+    };
+    pc.SetValue(2, std::wstring(kChoicesPolicyKey), L"Include", multi({L"recall-off"}));
+    pc.SetValue(2, std::wstring(kChoicesKey), L"Include",
+                multi({L"recall-off", L"notepad-ai-off", L"ipv6-off"}));
+    const Choices choices = ReadChoices(pc, features);
+    EXPECT_EQ(choices.IncludedIds(features), (std::vector<std::wstring>{L"recall-off", L"notepad-ai-off"}));
+    EXPECT_TRUE(choices.IncludeLockedByPolicy(*features.Catalogue().Find("recall-off")));
+    EXPECT_FALSE(choices.IncludeLockedByPolicy(*features.Catalogue().Find("notepad-ai-off")));
+    ASSERT_EQ(choices.ignored.size(), 1u);
+    EXPECT_EQ(choices.ignored[0],
+              L"ipv6-off (stored): it is part of the profiles: it can be kept, not included");
 }
 
 TEST(OptionalFeatures, AnEntryIsMergedIntoAPageListAndAListOfAnotherFormIsLeftAlone) {
