@@ -205,7 +205,15 @@ std::optional<bool> IsMet(const Target& target, std::optional<double> measured) 
     if (!measured) {
         return std::nullopt;
     }
-    return target.goal == Goal::AtLeast ? *measured >= target.limit : *measured < target.limit;
+    switch (target.goal) {
+    case Goal::AtLeast:
+        return *measured >= target.limit;
+    case Goal::AtMost:
+        return *measured <= target.limit;
+    case Goal::Below:
+        break;
+    }
+    return *measured < target.limit;
 }
 
 std::string FormatMilliseconds(std::optional<double> milliseconds) {
@@ -229,14 +237,15 @@ std::string FormatRatio(std::optional<double> ratio) {
     if (!ratio) {
         return "-";
     }
-    return Printf("%.0fx", *ratio);
+    return Printf(*ratio < 10.0 ? "%.2fx" : "%.0fx",
+                  *ratio); // 1.85x beside the empty window, 1117x for speed-ups
 }
 
 std::string FormatTarget(const Target& target, std::string_view unit) {
-    const std::string limit = unit == "x"    ? Printf("%.0fx", target.limit)
+    const std::string limit = unit == "x"    ? Printf("%gx", target.limit)
                               : unit == "MB" ? Printf("%g MB", target.limit)
                                              : FormatMilliseconds(target.limit);
-    return (target.goal == Goal::AtLeast ? ">= " : "< ") + limit;
+    return (target.goal == Goal::AtLeast ? ">= " : target.goal == Goal::AtMost ? "<= " : "< ") + limit;
 }
 
 void ReportTable::Section(std::string title) {

@@ -51,7 +51,7 @@ struct ResponsivenessSummary {
                                                     double limitMs);
 
 // A number the program is held to.
-enum class Goal { AtLeast, Below };
+enum class Goal { AtLeast, AtMost, Below };
 struct Target {
     Goal goal = Goal::Below;
     double limit = 0.0;

@@ -7,6 +7,7 @@
 #include "bench/bench_logic.h"
 #include "bench/bench_parts_win32.h"
 #include "bench/fixtures_win32.h"
+#include "bench/timing_state_reader.h"
 #include "support/service_start_snapshot.h"
 #include "tweaks/apply_pipeline.h"
 #include "tweaks/run_controller.h"
@@ -36,11 +37,12 @@ struct Options {
 };
 
 constexpr Target kRegistrySpeedUp{Goal::AtLeast, 100.0};
-constexpr Target kStateRead{Goal::Below, 100.0};
+constexpr Target kStateRead{Goal::AtMost, 60.0};
+constexpr Target kPlan{Goal::AtMost, 80.0};
 constexpr Target kControlledSteps{Goal::Below, 1500.0};
 constexpr Target kUiStall{Goal::Below, 50.0};
-constexpr Target kFirstPaint{Goal::Below, 300.0};
-constexpr Target kWorkingSetMb{Goal::Below, 20.0};
+constexpr Target kFirstPaintOverEmpty{Goal::AtMost, 1.6};
+constexpr Target kWorkingSetOverEmptyMb{Goal::AtMost, 6.0};
 constexpr Target kExecutableMb{Goal::Below, 4.0};
 constexpr double kProbeIntervalMs = 10.0;
 
@@ -140,15 +142,24 @@ void ReportState(ReportTable& table, const StateBenchResult& r, int rounds) {
     const auto read = Median(r.stateReadMs);
     table.TargetRow("read the whole of Maximum's state", FormatMilliseconds(read), kStateRead, "ms", read,
                     Spread(r.stateReadMs) + ", " + Count(r.items) + " items");
-    table.Row("plan of Maximum (with the files to clean and the packages)",
-              FormatMilliseconds(Median(r.planMs)),
-              Spread(r.planMs) + ", " + Of(r.inEffect, r.changes) + " changes in effect");
+    const auto plan = Median(r.planMs);
+    table.TargetRow("plan of Maximum (with the files to clean and the packages)", FormatMilliseconds(plan),
+                    kPlan, "ms", plan,
+                    Spread(r.planMs) + ", " + Of(r.inEffect, r.changes) + " changes in effect");
     table.Row("journaled Maximum run, from Essential", FormatMilliseconds(r.runMs),
               "journal " + FormatBytes(r.journalBytes) + ", " + Count(r.journalEntries) +
                   " records of changes");
     table.Row("its restore", FormatMilliseconds(r.restoreMs),
               Count(r.restored) + " items restored, " + Count(r.restoreFailed) + " failed, own journal " +
                   FormatBytes(r.restoreJournalBytes));
+    table.Row("one more state read, timed by kind of read", FormatMilliseconds(r.timedReadMs));
+    for (std::size_t kind = 0; kind < r.reads.size(); ++kind) {
+        table.Row("  " + std::string(kReadKindNames[kind]), FormatMilliseconds(r.reads[kind].second),
+                  Count(r.reads[kind].first) + " reads");
+    }
+    for (const MemoryOwner& owner : r.owners) {
+        table.Row("heap held by: " + owner.name, FormatBytes(owner.heldBytes));
+    }
     if (!r.error.empty()) {
         table.Row("error", r.error);
     }
@@ -215,9 +226,12 @@ void ReportUi(ReportTable& table, const UiStallResult& r) {
                     "ms", worst,
                     Count(r.run.probes) + " probes, " + Count(r.run.overLimit) + " over 50 ms, " +
                         Count(r.run.unanswered) + " unanswered");
-    table.Row("worst delay from the window's start on", FormatMilliseconds(r.whole.worstDelayMs),
-              Count(r.whole.probes) + " probes, " + Count(r.whole.overLimit) + " over 50 ms, worst posted " +
-                  FormatMilliseconds(r.worstAfterClickMs) + " from the Apply click");
+    const std::optional<double> worstWhole =
+        r.completed ? std::optional<double>(r.whole.worstDelayMs) : std::nullopt;
+    table.TargetRow(
+        "worst delay from the window's start on", FormatMilliseconds(worstWhole), kUiStall, "ms", worstWhole,
+        Count(r.whole.probes) + " probes, " + Count(r.whole.overLimit) + " over 50 ms, worst posted " +
+            FormatMilliseconds(r.worstAfterClickMs) + " from the Apply click");
     table.Row("median delay", FormatMilliseconds(r.whole.medianDelayMs));
     table.Row("Apply click to result on screen", FormatMilliseconds(r.completed ? r.runMs : 0.0));
     table.Row("progress states shown during the run", Count(r.progressShown));
@@ -228,25 +242,93 @@ void ReportUi(ReportTable& table, const UiStallResult& r) {
     }
 }
 
-void ReportStart(ReportTable& table, const StartResult& velmora, const StartResult& baseline,
-                 std::optional<double> exeBytes,
+std::string Snapshot(const std::optional<MemorySnapshot>& memory) {
+    return memory ? "working set " + FormatBytes(memory->workingSetBytes) + ", private " +
+                        FormatBytes(memory->privateBytes)
+                  : std::string("-");
+}
+
+// The modules of `memory` that `other` has not loaded, largest first, and their sum.
+std::string ModulesBeyond(const MemorySnapshot& memory, const MemorySnapshot& other) {
+    std::vector<std::pair<std::string, double>> extra;
+    for (const auto& module : memory.modules) {
+        const bool shared = std::any_of(other.modules.begin(), other.modules.end(), [&](const auto& known) {
+            return _stricmp(known.first.c_str(), module.first.c_str()) == 0;
+        });
+        if (!shared) {
+            extra.push_back(module);
+        }
+    }
+    std::sort(extra.begin(), extra.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    double total = 0.0;
+    std::string names;
+    for (const auto& [name, bytes] : extra) {
+        total += bytes;
+        names += (names.empty() ? "" : ", ") + name + " " + FormatBytes(bytes);
+    }
+    return Count(extra.size()) + " modules, images of " + FormatBytes(total) +
+           (names.empty() ? "" : ": " + names);
+}
+
+void ReportMemory(ReportTable& table, const StartResult& velmora, const StartResult& returning,
+                  const StartResult& baseline) {
+    table.Section(
+        "4b. Memory of Velmora.exe: its first start, and a returning user's start with the cards' scan");
+    table.Row("first start, at the first paint", Snapshot(velmora.atPaint),
+              "empty window: " + Snapshot(baseline.atPaint));
+    if (velmora.atPaint && baseline.atPaint) {
+        table.Row("  modules beyond the empty window's", Count(velmora.atPaint->modules.size()),
+                  ModulesBeyond(*velmora.atPaint, *baseline.atPaint));
+    }
+    table.Row("returning user, at the first paint", Snapshot(returning.atPaint),
+              "the Profiles page, reading the PC");
+    table.Row("returning user, after the cards' scan", Snapshot(returning.afterScan),
+              "counts shown " + FormatMilliseconds(returning.scannedMs) + " after the start");
+    if (velmora.atPaint && returning.atPaint) {
+        table.Row("  modules beyond the first start's at its paint", Count(returning.atPaint->modules.size()),
+                  ModulesBeyond(*returning.atPaint, *velmora.atPaint));
+    }
+    if (returning.atPaint && returning.afterScan) {
+        table.Row("  modules loaded by the scan", Count(returning.afterScan->modules.size()),
+                  ModulesBeyond(*returning.afterScan, *returning.atPaint));
+    }
+}
+
+// Velmora's own settings as a user who has accepted the terms has them: the next start opens the profiles.
+void SeedReturningUser(bool seed) {
+    const wchar_t* key = L"Software\\Velmora\\LocalSettings";
+    if (!seed) {
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"acceptTermsServices");
+        return;
+    }
+    const BYTE accepted = 1;
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"acceptTermsServices", REG_BINARY, &accepted, 1);
+}
+
+void ReportStart(ReportTable& table, const StartResult& velmora, const StartResult& returning,
+                 const StartResult& baseline, std::optional<double> exeBytes,
                  const std::optional<std::vector<std::string>>& foreignImports, int launches) {
     table.Section("4. Start of Velmora.exe to its first painted window, median of " +
                   std::to_string(launches) + " launches");
     const auto painted = Median(velmora.paintedMs);
-    table.TargetRow("first paint", FormatMilliseconds(painted), kFirstPaint, "ms", painted,
-                    velmora.paintedMs.empty()
-                        ? velmora.error
-                        : Spread(velmora.paintedMs) + ", first launch " +
-                              FormatMilliseconds(velmora.paintedMs.front()) + ", window shown after " +
-                              FormatMilliseconds(Median(velmora.visibleMs)));
+    const auto baselinePainted = Median(baseline.paintedMs);
+    const std::optional<double> paintRatio = painted && baselinePainted && *baselinePainted > 0.0
+                                                 ? std::optional<double>(*painted / *baselinePainted)
+                                                 : std::nullopt;
+    table.TargetRow("first paint, times the empty window's", FormatRatio(paintRatio), kFirstPaintOverEmpty,
+                    "x", paintRatio, "");
+    table.Row("first paint", FormatMilliseconds(painted),
+              velmora.paintedMs.empty()
+                  ? velmora.error
+                  : Spread(velmora.paintedMs) + ", first launch " +
+                        FormatMilliseconds(velmora.paintedMs.front()) + ", window shown after " +
+                        FormatMilliseconds(Median(velmora.visibleMs)));
     const auto workingSet = Median(velmora.workingSetBytes);
     const auto baselineSet = Median(baseline.workingSetBytes);
-    table.TargetRow("working set 1 s after the first paint", FormatBytes(workingSet), kWorkingSetMb, "MB",
-                    Mb(workingSet),
-                    workingSet && baselineSet
-                        ? "above the empty window program: " + FormatBytes(*workingSet - *baselineSet)
-                        : std::string());
+    const std::optional<double> above =
+        workingSet && baselineSet ? std::optional<double>(*workingSet - *baselineSet) : std::nullopt;
+    table.TargetRow("working set 1 s after the first paint, above the empty window's", FormatBytes(above),
+                    kWorkingSetOverEmptyMb, "MB", Mb(above), "in all " + FormatBytes(workingSet));
     std::string contained = "not a readable image";
     if (foreignImports && foreignImports->empty()) {
         contained = "imports only DLLs of the system folder";
@@ -262,6 +344,7 @@ void ReportStart(ReportTable& table, const StartResult& velmora, const StartResu
     table.Row("baseline: empty window program, first paint", FormatMilliseconds(Median(baseline.paintedMs)),
               "what Wine costs before the program does anything");
     table.Row("baseline: empty window program, working set", FormatBytes(baselineSet));
+    ReportMemory(table, velmora, returning, baseline);
 }
 
 } // namespace
@@ -332,8 +415,12 @@ int wmain(int argc, wchar_t** argv) {
         const StartResult started = BenchStart(velmora, L"VelmoraMainWindow", options.launches);
         const StartResult baseline = BenchStart(folder + L"\\velmora_bench_empty_window.exe",
                                                 L"VelmoraBenchEmptyWindow", options.launches);
+        // Until the cards' counts show, in English, the sandbox's language: "N of M in effect".
+        SeedReturningUser(true);
+        const StartResult returning = BenchStart(velmora, L"VelmoraMainWindow", 1, L" in effect");
+        SeedReturningUser(false);
         errors += started.paintedMs.empty() ? 1 : 0;
-        ReportStart(table, started, baseline, FileBytes(velmora), NonSystemImports(velmora),
+        ReportStart(table, started, returning, baseline, FileBytes(velmora), NonSystemImports(velmora),
                     options.launches);
     }
 

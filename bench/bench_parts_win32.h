@@ -4,17 +4,20 @@
 // is started in and returns raw samples; bench_main turns them into the table.
 
 #include "bench/bench_logic.h"
+#include "bench/timing_state_reader.h"
 #include "bench/timing_system_operations.h"
 
 #include <array>
 #include <cstddef>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Velmora {
 class RunController;
-}
+struct EngineServices;
+} // namespace Velmora
 
 namespace Velmora::Bench {
 
@@ -75,15 +78,33 @@ struct UiStallResult {
 };
 [[nodiscard]] UiStallResult BenchUiStall(double probeIntervalMs, double limitMs);
 
+// A process's memory at one moment, and the modules it has loaded then (name and image size).
+struct MemorySnapshot {
+    double workingSetBytes = 0.0;
+    double privateBytes = 0.0;
+    std::vector<std::pair<std::string, double>> modules;
+};
+
 // 4. Starts of a program to its first painted window, and its memory then.
 struct StartResult {
     std::vector<double> visibleMs;
     std::vector<double> paintedMs;
-    std::vector<double> workingSetBytes;
+    std::vector<double> workingSetBytes; // 1 s after the first paint
+    // Of the first launch: at the first paint, and once a child window shows `scannedText` (the cards'
+    // counts), when the start was given one.
+    std::optional<MemorySnapshot> atPaint;
+    std::optional<MemorySnapshot> afterScan;
+    double scannedMs = 0.0;
     std::string error;
 };
 [[nodiscard]] StartResult BenchStart(const std::wstring& exePath, const std::wstring& windowClass,
-                                     int launches);
+                                     int launches, const std::wstring& scannedText = {});
+
+// What one of the window's larger objects holds on the heap while it lives.
+struct MemoryOwner {
+    std::string name;
+    double heldBytes = 0.0;
+};
 
 // 5. Reading the state of everything Maximum may change (the plan without surveying the cleanup and
 // the apps), the whole plan, and a journaled Maximum run with its restore.
@@ -100,9 +121,17 @@ struct StateBenchResult {
     std::optional<double> restoreJournalBytes;
     std::size_t restored = 0;
     std::size_t restoreFailed = 0;
+    std::vector<MemoryOwner> owners;
+    // One more state read, by kind of read (kReadKindNames): calls and milliseconds.
+    double timedReadMs = 0.0;
+    std::array<std::pair<std::size_t, double>, kReadKindNames.size()> reads{};
     std::string error;
 };
 [[nodiscard]] StateBenchResult BenchStateAndJournal(const RunController& controller, int rounds);
+
+// Counted in this process, over the journal of a Maximum run.
+[[nodiscard]] std::vector<MemoryOwner>
+BenchMemoryOwners(EngineServices& services, const RunController& controller, const std::wstring& journalPath);
 
 // The size of a file in bytes; nullopt when it cannot be read.
 [[nodiscard]] std::optional<double> FileBytes(const std::wstring& path);

@@ -1,6 +1,7 @@
 #include "bench/bench_parts_win32.h"
 
 #include "bench/fixtures_win32.h"
+#include "bench/timing_state_reader.h"
 #include "engine/windows_engine.h"
 #include "settings/local_settings.h"
 #include "tweaks/run_controller.h"
@@ -36,6 +37,19 @@ StateBenchResult BenchStateAndJournal(const RunController& controller, int round
         result.changes = counts.changes;
     }
 
+    // One more read of the state, through a reader that times each kind of read.
+    TimingStateReader timing(engine.Services().reader);
+    const EngineServices& real = engine.Services();
+    EngineServices timed{
+        real.system,        timing,         real.writer,         real.settings,  real.journals,
+        real.restorePoints, real.lastError, real.programVersion, real.userHives, real.targetUsers};
+    const double timedStart = NowMs();
+    static_cast<void>(PlanProfile(timed, controller, kMaximumProfile, {false, false}));
+    result.timedReadMs = NowMs() - timedStart;
+    for (std::size_t kind = 0; kind < timing.Tallies().size(); ++kind) {
+        result.reads[kind] = {timing.Tallies()[kind].calls, timing.Tallies()[kind].ms};
+    }
+
     // From Essential, so that Maximum and its restore change something; Essential is put back at the end.
     std::fputs("bench: a journaled Maximum run from Essential, and its restore\n", stderr);
     const RunReport essential = RunProfile(engine.Services(), controller, kEssentialProfile);
@@ -44,6 +58,7 @@ StateBenchResult BenchStateAndJournal(const RunController& controller, int round
     result.runMs = NowMs() - start;
     result.journalBytes = SizeOf(run.journalPath);
     result.journalEntries = run.items.size();
+    result.owners = BenchMemoryOwners(engine.Services(), controller, run.journalPath);
     start = NowMs();
     const RestoreResult restored = RestoreJournal(engine.Services(), run.journalPath);
     result.restoreMs = NowMs() - start;
