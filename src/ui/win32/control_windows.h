@@ -41,7 +41,9 @@ public:
 
     // Mirrors one property at once. Visibility waits for ApplyVisibility, which goes with a layout.
     void Update(const Control& control, ControlProperty property);
-    void ApplyVisibility();
+    // Hides what is no longer shown, or shows what is: a page's windows are hidden before the layout and
+    // shown after it, so that none is moved while it is on screen.
+    void ApplyVisibility(bool showing);
     void ApplyFonts();
     // The painter's colours, for the controls that keep their own (lists, progress bars).
     void ApplyColours();
@@ -61,7 +63,9 @@ public:
     void FillListCell(NMLVDISPINFOW& request) const;
 
     // Moves every window to its place, scrolled; scrolling panels show their scroll bar as needed.
-    void Place(const Arrangement& arrangement);
+    // Windows already in their place are left alone; those moved are not repainted, which is the caller's
+    // to do. Returns whether any window moved or was resized.
+    bool Place(const Arrangement& arrangement);
     [[nodiscard]] const Arrangement& Placed() const noexcept { return arrangement_; }
 
     // A scroll bar request (SB_...) or a wheel turn (in WHEEL_DELTA units) for a scrolling panel.
@@ -78,6 +82,14 @@ private:
         int position = 0;
         int content = 0;
         int page = 0;
+        bool set = false; // told to the scroll bar as it is now
+    };
+    // Where a window was put last, and a list's columns as they were told and the width they were sized to.
+    struct Placement {
+        RECT rect{};
+        bool above = false;
+        std::vector<std::wstring> columns;
+        int columnsWidth = -1;
     };
 
     void CreateTree(Control& control, HWND parent, int& id);
@@ -86,7 +98,7 @@ private:
     void ShowRows(const Control& control, HWND list) const;
     void ShowProgress(const Control& control, HWND bar) const;
     void SelectRow(const Control& control, HWND list) const;
-    void SizeColumns(const Control& control, HWND list) const;
+    void SizeColumns(const Control& control, HWND list, int& sizedWidth) const;
     void SetScrollPosition(HWND panel, int position);
 
     HINSTANCE instance_;
@@ -97,6 +109,7 @@ private:
     std::map<const Control*, HWND> windows_;
     std::map<HWND, Control*> controls_;
     std::map<HWND, ScrollState> scrolling_;
+    mutable std::map<HWND, Placement> placed_; // a list's columns are sized as its rows are shown
     Arrangement arrangement_;
 };
 

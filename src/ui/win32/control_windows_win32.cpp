@@ -261,6 +261,7 @@ void ControlWindows::Destroy() {
     windows_.clear();
     controls_.clear();
     scrolling_.clear();
+    placed_.clear();
 }
 
 HWND ControlWindows::WindowOf(const Control& control) const {
@@ -358,10 +359,10 @@ void ControlWindows::Update(const Control& control, ControlProperty property) {
     }
 }
 
-void ControlWindows::ApplyVisibility() {
+void ControlWindows::ApplyVisibility(bool showing) {
     for (const auto& [control, window] : windows_) {
         const bool shown = control->IsShown();
-        if ((::IsWindowVisible(window) != FALSE) != shown) {
+        if (shown == showing && (::IsWindowVisible(window) != FALSE) != shown) {
             ::ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
             if (control->Kind() == ControlKind::ProgressRing) { // its timer runs only while it is seen
                 ShowProgress(*control, window);
@@ -396,17 +397,27 @@ void ControlWindows::ShowRows(const Control& control, HWND list) const {
     while (!sameCount && Header_GetItemCount(header) > 0) {
         ::SendMessageW(list, LVM_DELETECOLUMN, 0, 0);
     }
-    for (size_t i = 0; i < columns.size(); ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | (sameCount ? 0 : LVCF_WIDTH);
-        column.cx = painter_.Scale(100);
-        column.pszText = const_cast<wchar_t*>(columns[i].c_str()); // copied by the list
-        ::SendMessageW(list, sameCount ? LVM_SETCOLUMNW : LVM_INSERTCOLUMNW, i,
-                       reinterpret_cast<LPARAM>(&column));
+    // Each change of a column repaints the list: only what changed is told again.
+    Placement& placement = placed_[list];
+    if (!sameCount || placement.columns != columns) {
+        for (size_t i = 0; i < columns.size(); ++i) {
+            LVCOLUMNW column{};
+            column.mask = LVCF_TEXT | (sameCount ? 0 : LVCF_WIDTH);
+            column.cx = painter_.Scale(100);
+            column.pszText = const_cast<wchar_t*>(columns[i].c_str()); // copied by the list
+            ::SendMessageW(list, sameCount ? LVM_SETCOLUMNW : LVM_INSERTCOLUMNW, i,
+                           reinterpret_cast<LPARAM>(&column));
+        }
+        placement.columns = columns;
     }
-    SizeColumns(control, list);
+    if (!sameCount) {
+        placement.columnsWidth = -1; // columns made anew take their weights again
+    }
+    SizeColumns(control, list, placement.columnsWidth);
     const auto rows = static_cast<WPARAM>(control.Rows().size());
-    ::SendMessageW(list, LVM_SETITEMCOUNT, rows, 0);
+    if (::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(rows)) {
+        ::SendMessageW(list, LVM_SETITEMCOUNT, rows, 0);
+    }
     SelectRow(control, list);
     if (rows > 0 && ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) < 0) {
         // The arrow keys start at the first row.
@@ -415,6 +426,7 @@ void ControlWindows::ShowRows(const Control& control, HWND list) const {
         state.state = LVIS_FOCUSED;
         ::SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
     }
+    // The list holds no rows itself: it asks for the new ones as it repaints.
     ::InvalidateRect(list, nullptr, TRUE);
 }
 
@@ -436,7 +448,7 @@ void ControlWindows::SelectRow(const Control& control, HWND list) const {
     }
 }
 
-void ControlWindows::SizeColumns(const Control& control, HWND list) const {
+void ControlWindows::SizeColumns(const Control& control, HWND list, int& sizedWidth) const {
     const auto& weights = control.look.columnWeights;
     double sum = 0;
     for (const double weight : weights) {
@@ -448,6 +460,10 @@ void ControlWindows::SizeColumns(const Control& control, HWND list) const {
     const bool scrollBar = (::GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0;
     const int width = static_cast<int>(client.right) -
                       (scrollBar ? 0 : ::GetSystemMetricsForDpi(SM_CXVSCROLL, painter_.Dpi()));
+    if (width == sizedWidth) {
+        return;
+    }
+    sizedWidth = width;
     const int columns = Header_GetItemCount(ListView_GetHeader(list));
     for (int i = 0; i < columns && sum > 0 && static_cast<size_t>(i) < weights.size(); ++i) {
         ::SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
@@ -582,17 +598,25 @@ void ControlWindows::ApplyFonts() {
     }
 }
 
-void ControlWindows::Place(const Arrangement& arrangement) {
+bool ControlWindows::Place(const Arrangement& arrangement) {
     if (&arrangement != &arrangement_) {
         arrangement_ = arrangement;
     }
+    bool moved = false;
     for (auto& [panel, state] : scrolling_) {
         const Control* control = ControlOf(panel);
         const Rect* rect = arrangement_.Find(*control);
         const auto content = arrangement_.contentHeights.find(control);
+        const ScrollState before = state;
         state.page = rect == nullptr ? 0 : rect->height;
         state.content = content == arrangement_.contentHeights.end() ? 0 : content->second;
         state.position = std::clamp(state.position, 0, std::max(0, state.content - state.page));
+        if (state.set && state.page == before.page && state.content == before.content &&
+            state.position == before.position) {
+            continue;
+        }
+        state.set = true;
+        moved = true;
         SCROLLINFO info{sizeof info,
                         SIF_RANGE | SIF_PAGE | SIF_POS,
                         0,
@@ -620,12 +644,22 @@ void ControlWindows::Place(const Arrangement& arrangement) {
             (control->Kind() == ControlKind::ComboBox ? painter_.Scale(kDropDownListHeight) : 0);
         // Windows inside a button (a card's badge) lie above it.
         const bool above = IsInsideButton(*control);
-        ::SetWindowPos(window, above ? HWND_TOP : nullptr, left, top, rect->width, height,
-                       SWP_NOACTIVATE | (above ? 0 : SWP_NOZORDER));
+        // Each move is a round of messages and repaints: a window already in its place stays.
+        Placement& placement = placed_[window];
+        const RECT wanted{left, top, left + rect->width, top + height};
+        if (!::EqualRect(&placement.rect, &wanted) || placement.above != above) {
+            // Nothing is copied or repainted here: the caller repaints the whole window after a move.
+            ::SetWindowPos(window, above ? HWND_TOP : nullptr, left, top, rect->width, height,
+                           SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS | (above ? 0 : SWP_NOZORDER));
+            placement.rect = wanted;
+            placement.above = above;
+            moved = true;
+        }
         if (control->Kind() == ControlKind::ListView) {
-            SizeColumns(*control, window);
+            SizeColumns(*control, window, placement.columnsWidth);
         }
     }
+    return moved;
 }
 
 void ControlWindows::SetScrollPosition(HWND panel, int position) {
@@ -635,8 +669,9 @@ void ControlWindows::SetScrollPosition(HWND panel, int position) {
         return;
     }
     state.position = position;
+    state.set = false; // the scroll bar is told the new position by Place
     Place(arrangement_);
-    ::InvalidateRect(panel, nullptr, TRUE);
+    ::RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void ControlWindows::Scroll(HWND panel, int request, int wheelDelta) {
@@ -682,6 +717,7 @@ void ControlWindows::Scroll(HWND panel, int request, int wheelDelta) {
 void ControlWindows::ScrollAllToTop() noexcept {
     for (auto& [panel, state] : scrolling_) {
         state.position = 0;
+        state.set = false;
     }
 }
 

@@ -77,7 +77,8 @@ private:
     void LimitTrackingSize(MINMAXINFO& limits) const;
     void Paint(HWND window);
 
-    void ScheduleSettle();
+    // `textOnly`: only texts changed, which their controls repaint themselves.
+    void ScheduleSettle(bool textOnly = false);
     // Rebuilds when the flow direction changed, shows and places the controls, and moves the focus
     // to the page that opened.
     void Settle();
@@ -103,6 +104,7 @@ private:
     std::unique_ptr<ConfirmationDialogWindow> dialog_;
 
     bool settlePending_ = false;
+    bool repaintAll_ = true; // the next layout repaints the whole window, moved or not
     bool rebuildPending_ = false;
     const Control* focusedPage_ = nullptr;       // the page the focus was last placed for
     const Control* focusOnActivation_ = nullptr; // where the focus returns when the window is activated

@@ -132,11 +132,12 @@ void MainWindowView::PropertyChanged(const Control& control, ControlProperty pro
     windows_.Update(control, property);
     // A new text may need another height; a disabled control may hold the focus.
     if (property == ControlProperty::Text || property == ControlProperty::Enabled) {
-        ScheduleSettle();
+        ScheduleSettle(property == ControlProperty::Text);
     }
 }
 
-void MainWindowView::ScheduleSettle() {
+void MainWindowView::ScheduleSettle(bool textOnly) {
+    repaintAll_ = repaintAll_ || !textOnly;
     if (!settlePending_ && window_ != nullptr) {
         settlePending_ = ::PostMessageW(window_, kSettleMessage, 0, 0) != FALSE;
     }
@@ -159,8 +160,9 @@ void MainWindowView::Settle() {
     if (pageChanged) {
         windows_.ScrollAllToTop(); // a page opens at its top
     }
-    windows_.ApplyVisibility();
+    windows_.ApplyVisibility(false);
     Relayout();
+    windows_.ApplyVisibility(true);
     if (DialogOpen()) {
         return; // the dialog has the focus; it gives it back when it closes
     }
@@ -197,7 +199,7 @@ void MainWindowView::Relayout() {
     ::GetClientRect(window_, &client);
     const Arrangement arrangement = ArrangeControls(
         model_->RootGrid, {0, 0, static_cast<int>(client.right), static_cast<int>(client.bottom)}, painter_);
-    windows_.Place(arrangement);
+    const bool moved = windows_.Place(arrangement);
     // Laid-out sizes in device-independent pixels, for the controls that follow their size.
     const double scale = 96.0 / painter_.Dpi();
     for (Control* control : model_->AllControls()) {
@@ -205,7 +207,12 @@ void MainWindowView::Relayout() {
             control->SetActualSize(rect->width * scale, rect->height * scale);
         }
     }
-    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // A new text repaints its own control; what the frame paints follows the layout and the rest. During a
+    // run the progress text changes many times a second: repainting everything each time stalls the window.
+    if (moved || repaintAll_) {
+        ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
+    repaintAll_ = false;
 }
 
 int MainWindowView::RunMessageLoop() {
