@@ -75,6 +75,7 @@ JournalFindings ReadNewestJournals(JournalStore& store) {
 PcStatus ScanPc(EngineServices& services, const RunController& controller, SettingsProfile applied,
                 const FeatureIndex* features) {
     const std::shared_ptr<void> connections = services.reader.KeepConnections();
+    const std::shared_ptr<void> keys = services.reader.KeepKeysOpen(); // the three plans read the same keys
     JournalFindings journals = ReadNewestJournals(services.journals);
     PcStatus status;
     status.restorable = std::move(journals.restorable);

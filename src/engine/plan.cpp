@@ -82,6 +82,7 @@ bool InEffect(const ItemState& current, const ItemState& after) {
 ProfilePlan Plan(const RunController& controller, SettingsProfile profile, StateReader& reader,
                  const LocalSettingsValues& settings, const PlanOptions& options) {
     const std::shared_ptr<void> connections = reader.KeepConnections();
+    const std::shared_ptr<void> keys = reader.KeepKeysOpen(); // a plan only reads
     HiveRoute route(options.users ? options.users->Reachable()
                                   : std::vector<TargetUser>{CurrentUserTarget(reader.CurrentUserSid())});
     RoutedStateReader routed(reader, route);

@@ -49,6 +49,10 @@ public:
     // Keeps the connections reads need open on this thread until the returned object is gone: a plan
     // reads hundreds of items at once. Null where nothing is worth keeping.
     [[nodiscard]] virtual std::shared_ptr<void> KeepConnections() { return nullptr; }
+    // Keeps each registry key read on this thread open until the returned object is gone, so that reads
+    // from one key open it once. Only around reads that no write of this thread comes between (a plan):
+    // a key found absent stays absent meanwhile. Null where nothing is kept.
+    [[nodiscard]] virtual std::shared_ptr<void> KeepKeysOpen() { return nullptr; }
 };
 
 // The current state of any item, through the reader (the settings for a setting); actions have none.

@@ -33,6 +33,7 @@ public:
     std::wstring CurrentUserSid() override;
     ActionFacts SurveyAction(const ActionTarget& action) override;
     std::shared_ptr<void> KeepConnections() override;
+    std::shared_ptr<void> KeepKeysOpen() override;
 };
 
 class Win32StateWriter final : public StateWriter {

@@ -117,6 +117,10 @@ std::shared_ptr<void> Win32StateReader::KeepConnections() {
     return std::make_shared<Held>();
 }
 
+std::shared_ptr<void> Win32StateReader::KeepKeysOpen() {
+    return std::make_shared<RegistryReadSession>();
+}
+
 WriteOutcome Win32StateWriter::WriteRegistryValue(RegistryRoot root, const std::wstring& keyPath,
                                                   const std::wstring& valueName, std::uint32_t type,
                                                   const std::vector<std::uint8_t>& data) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,23 @@ bool DeleteRegistryTree(RegistryDwordSetting setting);
 [[nodiscard]] Presence ReadRegistryKeyPresence(RegistryRoot root, const std::wstring& keyPath);
 // The key with every value of its own and the number of its subkeys.
 [[nodiscard]] RegistryKeyState ReadRegistryKey(RegistryRoot root, const std::wstring& keyPath);
+
+// While one lives, the readers above on this thread open each key once and keep it open: a plan reads
+// several hundred values out of a few dozen keys. Only for reads with no write of this thread between
+// them, since a key found absent stays absent for the session. Sessions nest: an inner one uses the
+// outer one's keys.
+class RegistryReadSession {
+public:
+    RegistryReadSession();
+    ~RegistryReadSession();
+    RegistryReadSession(const RegistryReadSession&) = delete;
+    RegistryReadSession& operator=(const RegistryReadSession&) = delete;
+
+    struct Cache;
+
+private:
+    std::unique_ptr<Cache> cache_;
+};
 
 // ---- What a restore writes back: exact types and bytes. Each returns the registry's status ----
 

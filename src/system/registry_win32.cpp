@@ -6,9 +6,13 @@
 #include "system/registry_spec.h"
 
 #include <algorithm>
+#include <cwctype>
+#include <map>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace Velmora {
 namespace {
@@ -258,21 +262,82 @@ LSTATUS OpenForReading(RegistryRoot root, const std::wstring& keyPath, REGSAM ac
     return ::RegOpenKeyExW(rootKey, keyPath.c_str(), 0, access, key.Put());
 }
 
+} // namespace
+
+struct RegistryReadSession::Cache {
+    struct Opened {
+        LSTATUS status = ERROR_SUCCESS;
+        UniqueRegistryKey key;
+    };
+    // By root, access and the lower-cased path: key names compare without regard to case.
+    std::map<std::tuple<RegistryRoot, REGSAM, std::wstring>, Opened> keys;
+};
+
+namespace {
+
+thread_local RegistryReadSession::Cache* t_registryCache = nullptr;
+
+// A key opened for reading: the session's, or one of the caller's own in `own`.
+class ReadingKey {
+public:
+    ReadingKey(RegistryRoot root, const std::wstring& keyPath, REGSAM access) {
+        if (t_registryCache == nullptr) {
+            status_ = OpenForReading(root, keyPath, access, own_);
+            handle_ = own_.Get();
+            return;
+        }
+        try {
+            std::wstring lower = keyPath;
+            std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) {
+                return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+            });
+            auto [entry, added] = t_registryCache->keys.try_emplace({root, access, std::move(lower)});
+            if (added) {
+                entry->second.status = OpenForReading(root, keyPath, access, entry->second.key);
+            }
+            status_ = entry->second.status;
+            handle_ = entry->second.key.Get();
+        } catch (const std::bad_alloc&) {
+            status_ = OpenForReading(root, keyPath, access, own_); // read without the session
+            handle_ = own_.Get();
+        }
+    }
+    [[nodiscard]] LSTATUS Status() const noexcept { return status_; }
+    [[nodiscard]] HKEY Get() const noexcept { return handle_; }
+
+private:
+    UniqueRegistryKey own_;
+    LSTATUS status_ = ERROR_SUCCESS;
+    HKEY handle_ = nullptr;
+};
+
 std::wstring RestoredName(RegistryRoot root, const std::wstring& keyPath, const std::wstring& valueName) {
     return std::to_wstring(root) + L":" + keyPath + L":" + valueName;
 }
 
 } // namespace
 
+RegistryReadSession::RegistryReadSession() {
+    if (t_registryCache == nullptr) {
+        cache_ = std::make_unique<Cache>();
+        t_registryCache = cache_.get();
+    }
+}
+
+RegistryReadSession::~RegistryReadSession() {
+    if (cache_ != nullptr) {
+        t_registryCache = nullptr;
+    }
+}
+
 RegistryValueState ReadRegistryValue(RegistryRoot root, const std::wstring& keyPath,
                                      const std::wstring& valueName) {
     try {
-        UniqueRegistryKey key;
-        const LSTATUS opened = OpenForReading(root, keyPath, KEY_QUERY_VALUE, key);
-        if (opened == ERROR_FILE_NOT_FOUND) {
+        const ReadingKey key(root, keyPath, KEY_QUERY_VALUE);
+        if (key.Status() == ERROR_FILE_NOT_FOUND) {
             return AbsentValue();
         }
-        return opened == ERROR_SUCCESS ? QueryValue(key.Get(), valueName) : Unreadable(opened);
+        return key.Status() == ERROR_SUCCESS ? QueryValue(key.Get(), valueName) : Unreadable(key.Status());
     } catch (const std::bad_alloc&) {
         return Unreadable(ERROR_NOT_ENOUGH_MEMORY);
     }
@@ -287,8 +352,7 @@ RegistryValueState ReadRegistryValue(HKEY key, const std::wstring& valueName) {
 }
 
 Presence ReadRegistryKeyPresence(RegistryRoot root, const std::wstring& keyPath) {
-    UniqueRegistryKey key;
-    switch (OpenForReading(root, keyPath, KEY_QUERY_VALUE, key)) {
+    switch (ReadingKey(root, keyPath, KEY_QUERY_VALUE).Status()) {
     case ERROR_SUCCESS:
         return Presence::Present;
     case ERROR_FILE_NOT_FOUND:
@@ -301,8 +365,8 @@ Presence ReadRegistryKeyPresence(RegistryRoot root, const std::wstring& keyPath)
 RegistryKeyState ReadRegistryKey(RegistryRoot root, const std::wstring& keyPath) {
     RegistryKeyState state;
     try {
-        UniqueRegistryKey key;
-        const LSTATUS opened = OpenForReading(root, keyPath, KEY_READ, key);
+        const ReadingKey key(root, keyPath, KEY_READ);
+        const LSTATUS opened = key.Status();
         if (opened != ERROR_SUCCESS) {
             state.presence = opened == ERROR_FILE_NOT_FOUND ? Presence::Absent : Presence::Unreadable;
             state.error = opened == ERROR_FILE_NOT_FOUND ? 0 : static_cast<std::uint32_t>(opened);

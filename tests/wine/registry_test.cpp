@@ -96,3 +96,33 @@ TEST_F(RegistryPrimitives, DeletingValuesAndLeafKeysIsTrueWhenTheyAreGoneAndFals
 }
 
 } // namespace
+
+namespace {
+
+// A plan reads hundreds of values with one opening of each key: the values it reads are still the
+// registry's as they are at each read, in any spelling of the key's name, and a session's end leaves no
+// key of it open (the next read opens its own).
+TEST_F(RegistryPrimitives, AReadSessionOpensEachKeyOnceAndStillReadsEachValueAsItIsNow) {
+    constexpr RegistryRoot kCurrentUser = 1;
+    const std::wstring key = kBase + L"\\Session";
+    ASSERT_EQ(WriteRegistryValue(kCurrentUser, key, L"A", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
+    {
+        const RegistryReadSession session;
+        const RegistryReadSession inner; // nested: the outer one's keys
+        EXPECT_EQ(ReadRegistryValue(kCurrentUser, key, L"A").data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+        ASSERT_EQ(WriteRegistryValue(kCurrentUser, key, L"A", REG_DWORD, {2, 0, 0, 0}), ERROR_SUCCESS);
+        EXPECT_EQ(ReadRegistryValue(kCurrentUser, key, L"A").data, (std::vector<std::uint8_t>{2, 0, 0, 0}));
+        EXPECT_EQ(
+            ReadRegistryValue(kCurrentUser, L"SOFTWARE\\velmoratests\\REGISTRY\\session", L"B").presence,
+            Presence::Absent);
+        EXPECT_EQ(ReadRegistryKey(kCurrentUser, key).values.size(), 1u);
+        EXPECT_EQ(ReadRegistryKeyPresence(kCurrentUser, key + L"\\Missing"), Presence::Absent);
+    }
+    // Without the session's open key the tree can be deleted whole, and a key made now is found.
+    EXPECT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(ReadRegistryKeyPresence(kCurrentUser, key), Presence::Absent);
+    ASSERT_EQ(CreateRegistryKey(kCurrentUser, key + L"\\Missing"), ERROR_SUCCESS);
+    EXPECT_EQ(ReadRegistryKeyPresence(kCurrentUser, key + L"\\Missing"), Presence::Present);
+}
+
+} // namespace
