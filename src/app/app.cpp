@@ -24,6 +24,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,10 +79,13 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     static WindowsEngine engine(*settings);
     // Keeping settings in place copies the velmora-cli.exe that came with this program.
     static WindowsKeepPlatform keep(CliBesideRunningProgram());
-    static EngineForWindow windowEngine(engine.Services(), &keep);
-    // Per-user rows go to the user signed in at this desktop, who may not be the account that elevated.
-    static const TargetUserSet windowUsers = ResolveWindowTargetUsers(engine.UserHives());
-    engine.Services().targetUsers = &windowUsers;
+    // Per-user rows go to the user signed in at this desktop, who may not be the account that elevated:
+    // found once, before the first reading of the PC, and not while the window is being made.
+    static std::optional<TargetUserSet> windowUsers;
+    static EngineForWindow windowEngine(engine.Services(), &keep, [] {
+        windowUsers = ResolveWindowTargetUsers(engine.UserHives());
+        engine.Services().targetUsers = &*windowUsers;
+    });
     // The PC's one run lock: taken on the UI thread when a run or a restore is requested, given back
     // there when its result is shown.
     static RunLock runLock;

@@ -9,12 +9,24 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <mutex>
 
 namespace Velmora {
 
 struct SrClientRestorePointApi::Library {
+    std::once_flag loaded;
     UniqueModule module;
     BOOL(WINAPI* setRestorePoint)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS) = nullptr;
+
+    // Loaded at its first use, by the run that asks for a point, not when the program starts.
+    auto SetRestorePoint() {
+        std::call_once(loaded, [this] {
+            // Only from the system folder, bound at run time as System Restore's documentation asks.
+            module.Reset(::LoadLibraryExW(L"srclient.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+            setRestorePoint = BoundFunction<decltype(setRestorePoint)>(module.Get(), "SRSetRestorePointW");
+        });
+        return setRestorePoint;
+    }
 };
 
 namespace {
@@ -52,16 +64,11 @@ void InitializeComSecurityForSystemRestore() noexcept {
                                              nullptr));
 }
 
-SrClientRestorePointApi::SrClientRestorePointApi() : library_(std::make_shared<Library>()) {
-    // Only from the system folder, bound at run time as System Restore's documentation asks.
-    library_->module.Reset(::LoadLibraryExW(L"srclient.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    library_->setRestorePoint =
-        BoundFunction<decltype(library_->setRestorePoint)>(library_->module.Get(), "SRSetRestorePointW");
-}
+SrClientRestorePointApi::SrClientRestorePointApi() : library_(std::make_shared<Library>()) {}
 
 bool SrClientRestorePointApi::Available() {
     // Wine's srclient.dll answers without making anything.
-    return library_->setRestorePoint != nullptr && !RunsUnderWine();
+    return library_->SetRestorePoint() != nullptr && !RunsUnderWine();
 }
 
 bool SrClientRestorePointApi::SafeMode() {
@@ -124,12 +131,12 @@ std::optional<std::int64_t> SrClientRestorePointApi::NewestSequenceNumber() {
 }
 
 RestorePointCall SrClientRestorePointApi::Begin(const std::wstring& description) {
-    return Call(library_->setRestorePoint, BEGIN_SYSTEM_CHANGE, MODIFY_SETTINGS, 0, description);
+    return Call(library_->SetRestorePoint(), BEGIN_SYSTEM_CHANGE, MODIFY_SETTINGS, 0, description);
 }
 
 RestorePointCall SrClientRestorePointApi::End(std::int64_t sequence, bool cancel) {
-    return Call(library_->setRestorePoint, END_SYSTEM_CHANGE, cancel ? CANCELLED_OPERATION : MODIFY_SETTINGS,
-                sequence, std::wstring());
+    return Call(library_->SetRestorePoint(), END_SYSTEM_CHANGE,
+                cancel ? CANCELLED_OPERATION : MODIFY_SETTINGS, sequence, std::wstring());
 }
 
 } // namespace Velmora

@@ -4,6 +4,7 @@
 #include "common/dispatcher_queue.h"
 
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace Velmora {
@@ -32,6 +33,12 @@ private:
 
 } // namespace
 
+void EngineForWindow::Prepare() {
+    if (prepare_) {
+        std::exchange(prepare_, {})();
+    }
+}
+
 bool EngineForWindow::StartWork(std::function<void()> work) {
     try {
         std::thread([work = std::move(work)] {
@@ -50,6 +57,7 @@ bool EngineForWindow::StartWork(std::function<void()> work) {
 PcStatus EngineForWindow::Scan(const RunController& controller, SettingsProfile applied,
                                const FeatureIndex& features) {
     const std::lock_guard lock(oneAtATime_);
+    Prepare();
     PcStatus status = ScanPc(services_, controller, applied, &features);
     if (keep_ != nullptr) {
         status.keeping = ReadKeepStatus(*keep_).on;
@@ -60,12 +68,14 @@ PcStatus EngineForWindow::Scan(const RunController& controller, SettingsProfile 
 ProfilePlan EngineForWindow::PlanRun(const RunController& controller, SettingsProfile profile,
                                      const PlanOptions& options) {
     const std::lock_guard lock(oneAtATime_);
+    Prepare();
     return PlanProfile(services_, controller, profile, options);
 }
 
 std::int32_t EngineForWindow::Run(const ApplyRunContext& context, const RunOptions& options,
                                   RunReport& report) {
     const std::lock_guard lock(oneAtATime_);
+    Prepare();
     HeldBackDispatcher results(context.dispatcher);
     ApplyRunContext heldBack{
         context.controller,   context.selectedProfile, context.system,      results,
@@ -78,6 +88,7 @@ std::int32_t EngineForWindow::Run(const ApplyRunContext& context, const RunOptio
 RestoreResult EngineForWindow::Restore(const std::wstring& journalPath, const ProgressObserver& progress,
                                        const RestoreOnly* only) {
     const std::lock_guard lock(oneAtATime_);
+    Prepare();
     RestoreResult result = RestoreJournal(services_, journalPath, progress, nullptr, only);
     if (keep_ != nullptr && only == nullptr && !result.refused && !result.cancelled) {
         const std::optional<KeepOutcome> off = StopKeepingWithoutProfile(services_.reader, *keep_);
@@ -88,6 +99,7 @@ RestoreResult EngineForWindow::Restore(const std::wstring& journalPath, const Pr
 
 std::optional<RunReport> EngineForWindow::ReadRun(const std::wstring& journalPath, std::wstring& error) {
     const std::lock_guard lock(oneAtATime_);
+    Prepare();
     return ReadRunJournal(services_, journalPath, error);
 }
 

@@ -48,9 +48,12 @@ public:
 // restore or another scan; each waits for the one before it.
 class EngineForWindow final : public WindowEngine {
 public:
-    // Without `keep`, keeping settings in place is not offered.
-    explicit EngineForWindow(EngineServices& services, KeepPlatform* keep = nullptr)
-        : services_(services), keep_(keep) {}
+    // Without `keep`, keeping settings in place is not offered. `prepare` runs once, before the first
+    // piece of work that reads or changes the PC, on the thread of that work: what the engine needs that
+    // the window's start does not (whose hives a run reaches).
+    explicit EngineForWindow(EngineServices& services, KeepPlatform* keep = nullptr,
+                             std::function<void()> prepare = {})
+        : services_(services), keep_(keep), prepare_(std::move(prepare)) {}
 
     bool StartWork(std::function<void()> work) override;
     PcStatus Scan(const RunController& controller, SettingsProfile applied,
@@ -69,8 +72,12 @@ public:
     KeepOutcome SetKeeping(bool on) override;
 
 private:
+    // Under oneAtATime_.
+    void Prepare();
+
     EngineServices& services_; // not owned
     KeepPlatform* keep_;       // not owned
+    std::function<void()> prepare_;
     std::mutex oneAtATime_;
 };
 
