@@ -251,24 +251,24 @@ std::wstring DefaultJournalFolder() {
 }
 
 WindowsJournalStore::WindowsJournalStore(std::wstring folder, FileOwnerReader ownerOf)
-    : folder_(folder.empty() ? DefaultJournalFolder() : std::move(folder)), ownerOf_(std::move(ownerOf)) {}
+    : folder_(std::move(folder), DefaultJournalFolder), ownerOf_(std::move(ownerOf)) {}
 
 bool WindowsJournalStore::EnsureFolder(std::wstring& error) {
-    if (folder_.empty()) {
+    if (folder_.Get().empty()) {
         error = L"the ProgramData folder is unknown";
         return false;
     }
     // Velmora's own folder above it is secured the same way, so no one else can swap the folder.
-    const std::size_t slash = folder_.find_last_of(L'\\');
-    const std::wstring parent = slash == std::wstring::npos ? std::wstring() : folder_.substr(0, slash);
+    const std::size_t slash = folder_.Get().find_last_of(L'\\');
+    const std::wstring parent = slash == std::wstring::npos ? std::wstring() : folder_.Get().substr(0, slash);
     HeldFolder held;
     if (parent.ends_with(L"\\Velmora")) {
         if (!SecureFolder(parent, ownerOf_, held, error)) {
             return false;
         }
-        ClearTheWayFor(held, folder_.substr(slash + 1));
+        ClearTheWayFor(held, folder_.Get().substr(slash + 1));
     }
-    if (!SecureFolder(folder_, ownerOf_, held, error)) {
+    if (!SecureFolder(folder_.Get(), ownerOf_, held, error)) {
         return false;
     }
     RemoveForeignEntries(held, ownerOf_);
@@ -283,12 +283,13 @@ std::unique_ptr<JournalFile> WindowsJournalStore::Create(const std::wstring& nam
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::wstring stamp = FileTimeStamp();
         WIN32_FIND_DATAW found{};
-        if (UniqueFindHandle(::FindFirstFileExW((folder_ + L"\\" + stamp + L"-*").c_str(), FindExInfoBasic,
-                                                &found, FindExSearchNameMatch, nullptr, 0))) {
+        if (UniqueFindHandle(::FindFirstFileExW((folder_.Get() + L"\\" + stamp + L"-*").c_str(),
+                                                FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                                0))) {
             ::Sleep(1);
             continue;
         }
-        const std::wstring finalPath = folder_ + L"\\" + stamp + L"-" + name + L".json";
+        const std::wstring finalPath = folder_.Get() + L"\\" + stamp + L"-" + name + L".json";
         const UniqueLocalMemory security = Descriptor(kJournalFileSecurity);
         UniqueKernelHandle partial = OpenFile(finalPath + L".partial", GENERIC_WRITE, FILE_SHARE_READ,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, security.Get());
@@ -296,12 +297,12 @@ std::unique_ptr<JournalFile> WindowsJournalStore::Create(const std::wstring& nam
             return std::make_unique<WindowsJournalFile>(finalPath, std::move(partial));
         }
         if (::GetLastError() != ERROR_FILE_EXISTS) {
-            error = L"the journal could not be created in " + folder_ + L" (" + ErrorText(::GetLastError()) +
-                    L")";
+            error = L"the journal could not be created in " + folder_.Get() + L" (" +
+                    ErrorText(::GetLastError()) + L")";
             return nullptr;
         }
     }
-    error = L"no free journal name in " + folder_;
+    error = L"no free journal name in " + folder_.Get();
     return nullptr;
 }
 
@@ -357,8 +358,8 @@ std::optional<std::string> WindowsJournalStore::ReadTrusted(const std::wstring& 
 std::vector<std::wstring> WindowsJournalStore::List() {
     std::map<std::wstring, std::wstring, std::greater<>> journals; // base name -> path, newest first
     WIN32_FIND_DATAW found{};
-    const UniqueFindHandle find(::FindFirstFileExW((folder_ + L"\\*.json*").c_str(), FindExInfoBasic, &found,
-                                                   FindExSearchNameMatch, nullptr, 0));
+    const UniqueFindHandle find(::FindFirstFileExW((folder_.Get() + L"\\*.json*").c_str(), FindExInfoBasic,
+                                                   &found, FindExSearchNameMatch, nullptr, 0));
     if (!find) {
         return {};
     }
@@ -368,7 +369,7 @@ std::vector<std::wstring> WindowsJournalStore::List() {
             !IsJournalFileName(name)) {
             continue;
         }
-        const std::wstring path = folder_ + L"\\" + name;
+        const std::wstring path = folder_.Get() + L"\\" + name;
         const UniqueKernelHandle file =
             OpenFile(path, READ_CONTROL, kShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
         if (!file || !IsTrustedOwner(ownerOf_, file.Get())) {
@@ -388,7 +389,7 @@ std::vector<std::wstring> WindowsJournalStore::List() {
 
 void WindowsJournalStore::Prune(std::size_t keep) {
     for (const std::wstring& journal : JournalsToPrune(List(), keep)) {
-        const std::wstring base = folder_ + L"\\" + BaseName(journal.substr(folder_.size() + 1));
+        const std::wstring base = folder_.Get() + L"\\" + BaseName(journal.substr(folder_.Get().size() + 1));
         for (const wchar_t* ending : {L".json", L".json.partial", L".json.tmp"}) {
             ::DeleteFileW((base + ending).c_str());
         }

@@ -125,7 +125,7 @@ std::optional<FolderSecurity> ReadFolderSecurity(void* handle) {
 
 WindowsKeepPlatform::WindowsKeepPlatform(std::wstring sourceProgram, std::wstring folder,
                                          FolderSecurityReader readSecurity)
-    : source_(std::move(sourceProgram)), folder_(folder.empty() ? DefaultProgramFolder() : std::move(folder)),
+    : source_(std::move(sourceProgram)), folder_(std::move(folder), DefaultProgramFolder),
       readSecurity_(std::move(readSecurity)) {}
 
 std::wstring WindowsKeepPlatform::SourceProgram(std::wstring& error) {
@@ -139,22 +139,23 @@ std::wstring WindowsKeepPlatform::SourceProgram(std::wstring& error) {
 }
 
 bool WindowsKeepPlatform::PrepareProgramFolder(std::wstring& error) {
-    if (folder_.empty()) {
+    if (folder_.Get().empty()) {
         error = L"the Program Files folder could not be found.";
         return false;
     }
     const UniqueLocalMemory descriptor = Descriptor(kProgramFolderSecurity);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
-    const bool made = descriptor && ::CreateDirectoryW(folder_.c_str(), &attributes);
+    const bool made = descriptor && ::CreateDirectoryW(folder_.Get().c_str(), &attributes);
     if (!made && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-        error = L"the folder " + folder_ + L" could not be made (" + ErrorText(::GetLastError()) + L").";
+        error =
+            L"the folder " + folder_.Get() + L" could not be made (" + ErrorText(::GetLastError()) + L").";
         return false;
     }
     // Made now or found: checked the same way, through the folder itself and never a link.
     const UniqueKernelHandle folder =
-        OpenItem(folder_, READ_CONTROL | FILE_READ_ATTRIBUTES | (made ? WRITE_DAC | WRITE_OWNER : 0));
+        OpenItem(folder_.Get(), READ_CONTROL | FILE_READ_ATTRIBUTES | (made ? WRITE_DAC | WRITE_OWNER : 0));
     if (!folder || !IsPlainFolder(folder.Get())) {
-        error = folder_ + L" is not a plain folder; Velmora runs nothing as SYSTEM from it.";
+        error = folder_.Get() + L" is not a plain folder; Velmora runs nothing as SYSTEM from it.";
         return false;
     }
     if (made) {
@@ -166,12 +167,12 @@ bool WindowsKeepPlatform::PrepareProgramFolder(std::wstring& error) {
     std::wstring why = L"its owner and access list cannot be read";
     if (!security || !OnlyAdministratorsCanChange(*security, why)) {
         error =
-            folder_ + (made ? L" was made, but " : L" already exists and ") + why +
+            folder_.Get() + (made ? L" was made, but " : L" already exists and ") + why +
             L". Velmora runs nothing as SYSTEM from a folder others can change" +
             (made ? L"."
                   : L": remove the folder, or let only Administrators and SYSTEM change it, and try again.");
         if (made) {
-            static_cast<void>(::RemoveDirectoryW(folder_.c_str()));
+            static_cast<void>(::RemoveDirectoryW(folder_.Get().c_str()));
         }
         return false;
     }
@@ -179,7 +180,7 @@ bool WindowsKeepPlatform::PrepareProgramFolder(std::wstring& error) {
 }
 
 bool WindowsKeepPlatform::InstallProgram(const std::wstring& source, std::wstring& error) {
-    const std::wstring target = folder_ + L"\\" + kKeptProgramName;
+    const std::wstring target = folder_.Get() + L"\\" + kKeptProgramName;
     const auto same = [](std::wstring left, std::wstring right) {
         return ::CompareStringOrdinal(left.c_str(), -1, right.c_str(), -1, TRUE) == CSTR_EQUAL;
     };
@@ -192,15 +193,15 @@ bool WindowsKeepPlatform::InstallProgram(const std::wstring& source, std::wstrin
         return false;
     }
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
-        error = L"velmora-cli.exe could not be copied to " + folder_ + L" (" + ErrorText(::GetLastError()) +
-                L").";
+        error = L"velmora-cli.exe could not be copied to " + folder_.Get() + L" (" +
+                ErrorText(::GetLastError()) + L").";
         return false;
     }
     // The copy gets the folder's protection itself, whatever a file it replaced had.
     const UniqueLocalMemory descriptor = Descriptor(kProgramFileSecurity);
     const UniqueKernelHandle file = OpenItem(target, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
     if (!descriptor || !file || !Protect(file.Get(), descriptor.Get())) {
-        error = L"the copy in " + folder_ + L" could not be protected.";
+        error = L"the copy in " + folder_.Get() + L" could not be protected.";
         static_cast<void>(::DeleteFileW(target.c_str()));
         return false;
     }
@@ -208,25 +209,25 @@ bool WindowsKeepPlatform::InstallProgram(const std::wstring& source, std::wstrin
 }
 
 bool WindowsKeepPlatform::RemoveProgram(std::wstring& error) {
-    const UniqueKernelHandle folder = OpenItem(folder_, FILE_READ_ATTRIBUTES);
+    const UniqueKernelHandle folder = OpenItem(folder_.Get(), FILE_READ_ATTRIBUTES);
     if (!folder) {
         return true; // nothing there
     }
     if (!IsPlainFolder(folder.Get())) {
-        error = folder_ + L" is not a plain folder; nothing in it was removed.";
+        error = folder_.Get() + L" is not a plain folder; nothing in it was removed.";
         return false;
     }
-    const std::wstring target = folder_ + L"\\" + kKeptProgramName;
+    const std::wstring target = folder_.Get() + L"\\" + kKeptProgramName;
     if (!::DeleteFileW(target.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
         error = target + L" could not be deleted (" + ErrorText(::GetLastError()) + L").";
         return false;
     }
-    static_cast<void>(::RemoveDirectoryW(folder_.c_str())); // only when nothing else is in it
+    static_cast<void>(::RemoveDirectoryW(folder_.Get().c_str())); // only when nothing else is in it
     return true;
 }
 
 bool WindowsKeepPlatform::ProgramInstalled() {
-    const DWORD attributes = ::GetFileAttributesW((folder_ + L"\\" + kKeptProgramName).c_str());
+    const DWORD attributes = ::GetFileAttributesW((folder_.Get() + L"\\" + kKeptProgramName).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }

@@ -2,6 +2,7 @@
 
 // Keeping settings in place on Windows: %ProgramFiles%\Velmora and the Task Scheduler.
 
+#include "common/lazy_path.h"
 #include "engine/keep_settings.h"
 
 #include <functional>
@@ -25,7 +26,7 @@ public:
     explicit WindowsKeepPlatform(std::wstring sourceProgram, std::wstring folder = {},
                                  FolderSecurityReader readSecurity = ReadFolderSecurity);
 
-    std::wstring ProgramFolder() override { return folder_; }
+    std::wstring ProgramFolder() override { return folder_.Get(); }
     std::wstring SourceProgram(std::wstring& error) override;
     bool PrepareProgramFolder(std::wstring& error) override;
     bool InstallProgram(const std::wstring& source, std::wstring& error) override;
@@ -37,7 +38,7 @@ public:
 
 private:
     std::wstring source_;
-    std::wstring folder_;
+    LazyPath folder_; // %ProgramFiles%\Velmora unless given
     FolderSecurityReader readSecurity_;
 };
 

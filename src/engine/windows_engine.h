@@ -3,6 +3,7 @@
 // The engine's Windows side: the state reader and writer over the primitives' readers, the journal
 // folder, System Restore, and one object that bundles them for the window and the command line.
 
+#include "common/lazy_path.h"
 #include "engine/engine.h"
 #include "engine/journal_store.h"
 #include "engine/restore_point.h"
@@ -69,14 +70,14 @@ public:
     void Prune(std::size_t keep) override;
     std::int64_t NowUtcSeconds() override;
 
-    [[nodiscard]] const std::wstring& Folder() const { return folder_; }
+    [[nodiscard]] const std::wstring& Folder() const { return folder_.Get(); }
 
 private:
     // Creates the folder with its owner and protected access list, or gives both to the folder found, and
     // removes what another account left in it.
     [[nodiscard]] bool EnsureFolder(std::wstring& error);
 
-    std::wstring folder_;
+    LazyPath folder_; // DefaultJournalFolder unless given
     FileOwnerReader ownerOf_;
 };
 

@@ -1,0 +1,31 @@
+#pragma once
+
+// A path given, or found at its first use rather than when its owner is made: finding a known folder
+// loads the shell, which a window that never needs the folder should not pay for at its start.
+
+#include <mutex>
+#include <string>
+
+namespace Velmora {
+
+class LazyPath {
+public:
+    // An empty `given` is found by `find` at the first Get.
+    LazyPath(std::wstring given, std::wstring (*find)()) : value_(std::move(given)), find_(find) {}
+
+    [[nodiscard]] const std::wstring& Get() const {
+        std::call_once(found_, [this] {
+            if (value_.empty()) {
+                value_ = find_();
+            }
+        });
+        return value_;
+    }
+
+private:
+    mutable std::once_flag found_;
+    mutable std::wstring value_;
+    std::wstring (*find_)();
+};
+
+} // namespace Velmora
