@@ -415,9 +415,9 @@ int wmain(int argc, wchar_t** argv) {
         const StartResult started = BenchStart(velmora, L"VelmoraMainWindow", options.launches);
         const StartResult baseline = BenchStart(folder + L"\\velmora_bench_empty_window.exe",
                                                 L"VelmoraBenchEmptyWindow", options.launches);
-        // Until the cards' counts show, in English, the sandbox's language: "N of M in effect".
+        // Until the note shown while the cards' scan reads the PC goes, in English, the sandbox's language.
         SeedReturningUser(true);
-        const StartResult returning = BenchStart(velmora, L"VelmoraMainWindow", 1, L" in effect");
+        const StartResult returning = BenchStart(velmora, L"VelmoraMainWindow", 1, L"Checking this PC");
         SeedReturningUser(false);
         errors += started.paintedMs.empty() ? 1 : 0;
         ReportStart(table, started, returning, baseline, FileBytes(velmora), NonSystemImports(velmora),

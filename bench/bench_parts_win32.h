@@ -90,15 +90,15 @@ struct StartResult {
     std::vector<double> visibleMs;
     std::vector<double> paintedMs;
     std::vector<double> workingSetBytes; // 1 s after the first paint
-    // Of the first launch: at the first paint, and once a child window shows `scannedText` (the cards'
-    // counts), when the start was given one.
+    // Of the first launch: at the first paint, and once no child window shows `scanningText` any more
+    // (the note shown while the cards' scan reads the PC), when the start was given one.
     std::optional<MemorySnapshot> atPaint;
     std::optional<MemorySnapshot> afterScan;
     double scannedMs = 0.0;
     std::string error;
 };
 [[nodiscard]] StartResult BenchStart(const std::wstring& exePath, const std::wstring& windowClass,
-                                     int launches, const std::wstring& scannedText = {});
+                                     int launches, const std::wstring& scanningText = {});
 
 // What one of the window's larger objects holds on the heap while it lives.
 struct MemoryOwner {

@@ -122,7 +122,7 @@ struct StartSample {
 };
 
 StartSample MeasureOneStart(const std::wstring& exePath, const std::wstring& windowClass,
-                            const std::wstring& scannedText, bool withModules) {
+                            const std::wstring& scanningText, bool withModules) {
     StartSample sample;
     std::wstring commandLine = L"\"" + exePath + L"\"";
     STARTUPINFOW startup{};
@@ -164,9 +164,9 @@ StartSample MeasureOneStart(const std::wstring& exePath, const std::wstring& win
         if (!::GetProcessMemoryInfo(process.Get(), &sample.memory, sizeof sample.memory)) {
             sample.memory = {};
         }
-        // Then the cards' counts, polled as the paint was.
-        while (!scannedText.empty() && NowMs() - start < 60000.0) {
-            if (ShowsText(window, scannedText)) {
+        // Then the end of the cards' scan: its note is shown while it reads, polled as the paint was.
+        while (!scanningText.empty() && NowMs() - start < 60000.0) {
+            if (!ShowsText(window, scanningText)) {
                 sample.scannedMs = NowMs() - start;
                 ::Sleep(200); // what the counts' arrival itself costs
                 sample.afterScan = TakeSnapshot(process.Get(), withModules);
@@ -188,11 +188,11 @@ StartSample MeasureOneStart(const std::wstring& exePath, const std::wstring& win
 } // namespace
 
 StartResult BenchStart(const std::wstring& exePath, const std::wstring& windowClass, int launches,
-                       const std::wstring& scannedText) {
+                       const std::wstring& scanningText) {
     StartResult result;
     for (int i = 0; i < launches; ++i) {
         const bool first = i == 0;
-        const StartSample sample = MeasureOneStart(exePath, windowClass, first ? scannedText : L"", first);
+        const StartSample sample = MeasureOneStart(exePath, windowClass, first ? scanningText : L"", first);
         if (!sample.ok) {
             result.error = "no painted window appeared";
             continue;
