@@ -67,16 +67,25 @@ struct RunStepsResult {
 // 3. The UI thread of the real window while Apply runs Maximum (start delay 0).
 struct UiStallResult {
     ResponsivenessSummary whole;
-    ResponsivenessSummary run;      // the probes posted from the Apply click on
+    ResponsivenessSummary run; // the probes posted from the Apply click on
+    // The same two without the probes posted from 50 ms before the answer to the question before the run
+    // to 2.1 s after it, and those probes alone (Wine's X11 driver waits for a window manager as the
+    // question closes).
+    ResponsivenessSummary wholeOutsideClosing;
+    ResponsivenessSummary runOutsideClosing;
+    ResponsivenessSummary questionClosing;
     double runMs = 0.0;             // from the Apply click to the result on screen
     double worstAfterClickMs = 0.0; // when the worst probe was posted, from the Apply click
     double scanMs = 0.0;            // the Profiles page's scan, from the window's creation to its cards
     double planMs = 0.0;            // the Review page's plan, from the click to its list
     std::size_t progressShown = 0;  // progress states the window showed during the run
+    // The process's working set after each run of the soak, the measured run first.
+    std::vector<double> soakWorkingSetBytes;
     bool completed = false;
     std::string error;
 };
-[[nodiscard]] UiStallResult BenchUiStall(double probeIntervalMs, double limitMs);
+// After the measured run the same window runs Maximum again until `soakRuns` runs in all.
+[[nodiscard]] UiStallResult BenchUiStall(double probeIntervalMs, double limitMs, int soakRuns);
 
 // A process's memory at one moment, and the modules it has loaded then (name and image size).
 struct MemorySnapshot {
