@@ -15,16 +15,20 @@ public:
     LazyPath(std::wstring given, std::wstring (*find)()) : value_(std::move(given)), find_(find) {}
 
     [[nodiscard]] const std::wstring& Get() const {
-        std::call_once(found_, [this] {
+        // A mutex rather than std::call_once, whose thread-local state the clang build cannot link.
+        const std::lock_guard lock(finding_);
+        if (!found_) {
+            found_ = true;
             if (value_.empty()) {
                 value_ = find_();
             }
-        });
+        }
         return value_;
     }
 
 private:
-    mutable std::once_flag found_;
+    mutable std::mutex finding_;
+    mutable bool found_ = false;
     mutable std::wstring value_;
     std::wstring (*find_)();
 };

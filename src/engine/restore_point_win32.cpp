@@ -14,17 +14,20 @@
 namespace Velmora {
 
 struct SrClientRestorePointApi::Library {
-    std::once_flag loaded;
+    std::mutex loading; // not std::call_once, whose thread-local state the clang build cannot link
+    bool loaded = false;
     UniqueModule module;
     BOOL(WINAPI* setRestorePoint)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS) = nullptr;
 
     // Loaded at its first use, by the run that asks for a point, not when the program starts.
     auto SetRestorePoint() {
-        std::call_once(loaded, [this] {
+        const std::lock_guard lock(loading);
+        if (!loaded) {
+            loaded = true;
             // Only from the system folder, bound at run time as System Restore's documentation asks.
             module.Reset(::LoadLibraryExW(L"srclient.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
             setRestorePoint = BoundFunction<decltype(setRestorePoint)>(module.Get(), "SRSetRestorePointW");
-        });
+        }
         return setRestorePoint;
     }
 };

@@ -71,18 +71,21 @@ class CliTest(unittest.TestCase):
         self.assertEqual(self.sandbox.run("wine", "reg", *args).returncode, 0, args)
 
     def registry(self):
-        """Every key and value of the three hives, as reg.exe exports them, but Wine's count of the service
-        processes it started, which changes on its own."""
+        """Every key and value of the three hives, as reg.exe exports them, but what Wine changes on its own:
+        its count of the service processes it started, and the session's system parameters it writes when
+        its desktop process starts again (seen on a loaded machine)."""
         entries = set()
         for hive in ("HKLM", "HKCU", "HKU"):
             self.reg("export", hive, f"C:\\velmora-{hive}.reg", "/y")
             text = (SANDBOX / "prefix" / "drive_c" / f"velmora-{hive}.reg").read_bytes().decode("utf-16")
-            key = None
+            key, wines_own = None, False
             for line in text.replace("\\\r\n", "").splitlines():
                 if line.startswith("["):
                     key = line
-                    entries.add(key)
-                elif line and key and not key.endswith("\\Control\\ServiceCurrent]"):
+                    wines_own = "\\Software\\Wine\\Temporary System Parameters" in key
+                    if not wines_own:
+                        entries.add(key)
+                elif line and key and not wines_own and not key.endswith("\\Control\\ServiceCurrent]"):
                     entries.add(key + " " + line)
         return entries
 
