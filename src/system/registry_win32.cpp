@@ -2,11 +2,11 @@
 
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
+#include "system/packages.h"
 #include "system/registry_list.h"
 #include "system/registry_spec.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <map>
 #include <memory>
 #include <new>
@@ -277,28 +277,33 @@ namespace {
 
 thread_local RegistryReadSession::Cache* t_registryCache = nullptr;
 
-// A key opened for reading: the session's, or one of the caller's own in `own`.
+// The session's entry for the key, opened at its first use; null without a session, or when the entry
+// cannot be made (the key is then read without the session).
+RegistryReadSession::Cache::Opened* SessionKey(RegistryRoot root, const std::wstring& keyPath,
+                                               REGSAM access) {
+    if (t_registryCache == nullptr) {
+        return nullptr;
+    }
+    try {
+        auto [entry, added] = t_registryCache->keys.try_emplace({root, access, LowerForMatching(keyPath)});
+        if (added) {
+            entry->second.status = OpenForReading(root, keyPath, access, entry->second.key);
+        }
+        return &entry->second;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+// A key opened for reading: the session's, or one of its own.
 class ReadingKey {
 public:
     ReadingKey(RegistryRoot root, const std::wstring& keyPath, REGSAM access) {
-        if (t_registryCache == nullptr) {
+        if (const RegistryReadSession::Cache::Opened* opened = SessionKey(root, keyPath, access)) {
+            status_ = opened->status;
+            handle_ = opened->key.Get();
+        } else {
             status_ = OpenForReading(root, keyPath, access, own_);
-            handle_ = own_.Get();
-            return;
-        }
-        try {
-            std::wstring lower = keyPath;
-            std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) {
-                return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-            });
-            auto [entry, added] = t_registryCache->keys.try_emplace({root, access, std::move(lower)});
-            if (added) {
-                entry->second.status = OpenForReading(root, keyPath, access, entry->second.key);
-            }
-            status_ = entry->second.status;
-            handle_ = entry->second.key.Get();
-        } catch (const std::bad_alloc&) {
-            status_ = OpenForReading(root, keyPath, access, own_); // read without the session
             handle_ = own_.Get();
         }
     }
