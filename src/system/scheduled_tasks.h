@@ -93,7 +93,8 @@ void DisableEdgeUpdateTasks();
 [[nodiscard]] TaskState ReadTaskState(const std::wstring& taskPath);
 
 // While one lives, ReadTaskState and FindTasksByName on this thread share one Task Scheduler
-// connection instead of making one each.
+// connection instead of making one each, and ReadTaskState looks up each task folder once: a folder
+// made or removed meanwhile is seen by the next session.
 class TaskReadSession {
 public:
     TaskReadSession();

@@ -4,9 +4,11 @@
 #include "common/com_values.h"
 #include "common/diagnostics.h"
 #include "common/win32_handles.h"
+#include "system/packages.h"
 
 #include <taskschd.h>
 
+#include <map>
 #include <new>
 
 namespace Velmora {
@@ -59,6 +61,10 @@ std::optional<TaskSchedulerConnection> ConnectTaskScheduler() {
 
 struct TaskReadSession::Connection {
     std::optional<TaskSchedulerConnection> held;
+    // Each folder is looked up once: the tasks of a plan share a few folders, and under a missing
+    // folder every task is missing. A null pointer is a folder found missing. Declared after the
+    // connection, so released before it.
+    std::map<std::wstring, UniqueComPointer<ITaskFolder>> folders; // by lower-cased path
 };
 
 namespace {
@@ -223,6 +229,39 @@ TaskReadSession::~TaskReadSession() {
     t_taskSession = previous_;
 }
 
+namespace {
+
+bool IsNotFound(HRESULT hr) {
+    return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+// The folder, through the session's lookups when the service is the session's; otherwise into `single`,
+// which the caller holds while it uses the folder. A missing folder gives the "not found" HRESULT.
+HRESULT ReadingFolder(ITaskService& service, const std::wstring& path,
+                      const std::optional<TaskSchedulerConnection>& own, ITaskFolder*& folder,
+                      UniqueComPointer<ITaskFolder>& single) {
+    TaskReadSession::Connection* session = own ? nullptr : t_taskSession;
+    if (session == nullptr) {
+        const HRESULT hr = Checked(service.GetFolder(MakeBstr(path).Get(), single.Put()), single);
+        folder = single.Get();
+        return hr;
+    }
+    const std::wstring key = LowerForMatching(path);
+    if (const auto found = session->folders.find(key); found != session->folders.end()) {
+        folder = found->second.Get();
+        return folder != nullptr ? S_OK : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    }
+    UniqueComPointer<ITaskFolder> looked;
+    const HRESULT hr = Checked(service.GetFolder(MakeBstr(path).Get(), looked.Put()), looked);
+    if (SUCCEEDED(hr) || IsNotFound(hr)) { // any other failure is asked again next time
+        folder = looked.Get();
+        session->folders.emplace(key, std::move(looked));
+    }
+    return hr;
+}
+
+} // namespace
+
 TaskState ReadTaskState(const std::wstring& taskPath) {
     TaskState state;
     try {
@@ -233,10 +272,11 @@ TaskState ReadTaskState(const std::wstring& taskPath) {
             return state;
         }
         const TaskLocation location = SplitTaskPath(taskPath);
-        UniqueComPointer<ITaskFolder> folder;
         UniqueComPointer<IRegisteredTask> task;
-        HRESULT hr = service->GetFolder(MakeBstr(location.folder).Get(), folder.Put());
-        if (SUCCEEDED(hr) && folder) {
+        UniqueComPointer<ITaskFolder> single;
+        ITaskFolder* folder = nullptr;
+        HRESULT hr = ReadingFolder(*service, location.folder, own, folder, single);
+        if (SUCCEEDED(hr) && folder != nullptr) {
             hr = folder->GetTask(MakeBstr(location.name).Get(), task.Put());
         }
         // A missing folder or task is reported with a "not found" HRESULT of the file system family.

@@ -179,6 +179,7 @@ struct ServiceReadSession::Cache {
     UniqueServiceHandle manager;
     std::set<std::wstring> names; // lower-cased; service names compare without regard to case
     bool listed = false;
+    bool delayedInfoUnsupported = false; // the manager answered that it cannot report the delayed flag
 };
 
 namespace {
@@ -255,7 +256,7 @@ ServiceState ReadServiceState(const std::wstring& name) {
                 : RegistryValueState{Presence::Unreadable, 0, {}, static_cast<std::uint32_t>(opened)};
     }
 
-    const ServiceReadSession::Cache* cache = t_serviceCache;
+    ServiceReadSession::Cache* cache = t_serviceCache;
     if (cache != nullptr && cache->listed && !cache->names.contains(LowerName(name))) {
         state.manager = Presence::Absent;
         return state;
@@ -293,12 +294,19 @@ ServiceState ReadServiceState(const std::wstring& name) {
     } else {
         state.managerError = ::GetLastError();
     }
+    // A manager that cannot report the flag (Wine) says so for every service; it is asked once.
     SERVICE_DELAYED_AUTO_START_INFO delayed{};
-    if (::QueryServiceConfig2W(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
-                               reinterpret_cast<BYTE*>(&delayed), sizeof delayed, &needed)) {
+    if (cache != nullptr && cache->delayedInfoUnsupported) {
+        state.managerError = state.managerError == 0 ? ERROR_INVALID_LEVEL : state.managerError;
+    } else if (::QueryServiceConfig2W(service.Get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                                      reinterpret_cast<BYTE*>(&delayed), sizeof delayed, &needed)) {
         state.managerDelayed = delayed.fDelayedAutostart != FALSE;
-    } else if (state.managerError == 0) {
-        state.managerError = ::GetLastError(); // Wine: 124, the level is not implemented
+    } else {
+        const DWORD error = ::GetLastError();
+        if (cache != nullptr && error == ERROR_INVALID_LEVEL) {
+            cache->delayedInfoUnsupported = true;
+        }
+        state.managerError = state.managerError == 0 ? error : state.managerError;
     }
     return state;
 }

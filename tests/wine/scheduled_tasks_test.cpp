@@ -152,4 +152,39 @@ TEST_F(ScheduledTasks, TheWalkFindsTasksByTheBeginningOfTheirNameInEveryFolderHi
     EXPECT_TRUE(State(kWalkTask).enabled) << "only the browser update tasks are disabled";
 }
 
+// A read session looks each folder up once; what it reports must not differ from a read on its own,
+// for tasks sharing a folder, a missing task, a missing folder and a path written in other case.
+TEST_F(ScheduledTasks, ReadsInASessionMatchReadsAloneAndTheNextSessionSeesAFolderMadeMeanwhile) {
+    const std::wstring enabledTask = std::wstring(L"\\VelmoraWalk\\Deeper\\") + kWalkTask;
+    const std::wstring disabledTask = L"\\VelmoraWalk\\Deeper\\OtherVelmoraWalkTask";
+    const std::vector<std::wstring> paths = {enabledTask,
+                                             disabledTask,
+                                             L"\\velmorawalk\\DEEPER\\" + std::wstring(kWalkTask),
+                                             L"\\VelmoraWalk\\Deeper\\NoSuchTask",
+                                             L"\\NoSuchVelmoraFolder\\Task",
+                                             L"\\NoSuchVelmoraFolder\\Other"};
+    {
+        const TaskReadSession session;
+        EXPECT_EQ(ReadTaskState(enabledTask).presence, Presence::Absent) << "no folder yet";
+    }
+    UniqueComPointer<ITaskFolder> walk;
+    ASSERT_EQ(root->CreateFolder(MakeBstr(L"VelmoraWalk").Get(), EmptyVariant(), walk.Put()), S_OK);
+    ASSERT_EQ(walk->CreateFolder(MakeBstr(L"Deeper").Get(), EmptyVariant(), deeper.Put()), S_OK);
+    Register(kWalkTask, true, false, deeper.Get());
+    Register(L"OtherVelmoraWalkTask", false, false, deeper.Get());
+
+    std::vector<Velmora::TaskState> alone;
+    for (const std::wstring& path : paths) {
+        alone.push_back(ReadTaskState(path));
+    }
+    const TaskReadSession session;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(ReadTaskState(paths[i]), alone[i]) << paths[i];
+    }
+    EXPECT_EQ(alone[0], (Velmora::TaskState{Presence::Present, true, 0}));
+    EXPECT_EQ(alone[1], (Velmora::TaskState{Presence::Present, false, 0}));
+    EXPECT_EQ(alone[3].presence, Presence::Absent);
+    EXPECT_EQ(alone[4].presence, Presence::Absent);
+}
+
 } // namespace

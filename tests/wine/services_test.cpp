@@ -194,4 +194,22 @@ TEST_F(ServiceStep, RegistryStartTypesFollowTheCodesAndOnlyOneServiceKeyIsEverWr
     EXPECT_EQ(lines->Lines().back(), L"\u26A0\uFE0F Failed to open key for " + below + L" (error 123)\n");
 }
 
+// A read session asks the manager once whether it can report the delayed flag at all; every service
+// read in it must still say what a read on its own says.
+TEST_F(ServiceStep, ServicesReadInASessionMatchServicesReadAlone) {
+    const std::vector<std::wstring> names = {kTestServices[0], kTestServices[1], L"NoSuchVelmoraService",
+                                             kTestServices[2]};
+    std::vector<ServiceState> alone;
+    for (const std::wstring& name : names) {
+        alone.push_back(ReadServiceState(name));
+    }
+    EXPECT_EQ(alone[0].manager, Presence::Present);
+    EXPECT_EQ(alone[0].managerStartType, std::optional<std::uint32_t>(SERVICE_DISABLED));
+    EXPECT_EQ(alone[2].manager, Presence::Absent);
+    const ServiceReadSession session;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(ReadServiceState(names[i]), alone[i]) << names[i];
+    }
+}
+
 } // namespace
