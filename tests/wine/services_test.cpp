@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -197,19 +198,19 @@ TEST_F(ServiceStep, RegistryStartTypesFollowTheCodesAndOnlyOneServiceKeyIsEverWr
 // A read session asks the manager once whether it can report the delayed flag at all; every service
 // read in it must still say what a read on its own says.
 TEST_F(ServiceStep, ServicesReadInASessionMatchServicesReadAlone) {
-    const std::vector<std::wstring> names = {kTestServices[0], kTestServices[1], L"NoSuchVelmoraService",
-                                             kTestServices[2]};
-    std::vector<ServiceState> alone;
-    for (const std::wstring& name : names) {
-        alone.push_back(ReadServiceState(name));
-    }
+    const std::array<std::wstring, 4> names = {kTestServices[0], kTestServices[1], L"NoSuchVelmoraService",
+                                               kTestServices[2]};
+    const auto readAll = [&names] {
+        std::array<ServiceState, 4> states;
+        std::transform(names.begin(), names.end(), states.begin(), ReadServiceState);
+        return states;
+    };
+    const std::array<ServiceState, 4> alone = readAll();
     EXPECT_EQ(alone[0].manager, Presence::Present);
     EXPECT_EQ(alone[0].managerStartType, std::optional<std::uint32_t>(SERVICE_DISABLED));
     EXPECT_EQ(alone[2].manager, Presence::Absent);
     const ServiceReadSession session;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        EXPECT_EQ(ReadServiceState(names[i]), alone[i]) << names[i];
-    }
+    EXPECT_EQ(readAll(), alone);
 }
 
 } // namespace
