@@ -199,9 +199,10 @@ FeatureCatalogue::FeatureCatalogue(const RunController& controller, std::vector<
     for (std::size_t table = 0; table < kCatalogueTableCount; ++table) {
         rowFeature_[table].resize(TableSize(controller, static_cast<CatalogueTable>(table)));
     }
+    RowsByName byName;
     for (std::size_t feature = 0; feature < features_.size(); ++feature) {
         for (const FeatureItemRef& ref : features_[feature].items) {
-            Resolve(feature, ref);
+            Resolve(feature, ref, byName);
         }
     }
     for (std::size_t table = 0; table < kCatalogueTableCount; ++table) {
@@ -265,7 +266,7 @@ void FeatureCatalogue::Claim(std::size_t feature, TableRow row) {
     }
 }
 
-void FeatureCatalogue::Resolve(std::size_t feature, const FeatureItemRef& ref) {
+void FeatureCatalogue::Resolve(std::size_t feature, const FeatureItemRef& ref, RowsByName& byName) {
     const std::string id(features_[feature].id);
     if (const auto* range = std::get_if<TableRows>(&ref)) {
         const std::size_t size = TableSize(controller_, range->table);
@@ -281,15 +282,19 @@ void FeatureCatalogue::Resolve(std::size_t feature, const FeatureItemRef& ref) {
         return;
     }
     if (const auto* named = std::get_if<NamedRows>(&ref)) {
-        bool found = false;
-        const std::wstring name = Lower(named->name);
-        for (std::size_t index = 0; index < TableSize(controller_, named->table); ++index) {
-            if (Lower(RowName(controller_, {named->table, index})) == name) {
-                found = true;
-                Claim(feature, {named->table, index});
+        auto& rows = byName[static_cast<std::size_t>(named->table)];
+        if (!rows) {
+            rows.emplace();
+            for (std::size_t index = 0; index < TableSize(controller_, named->table); ++index) {
+                (*rows)[Lower(RowName(controller_, {named->table, index}))].push_back(index);
             }
         }
-        if (!found) {
+        const auto found = rows->find(Lower(named->name));
+        if (found != rows->end()) {
+            for (const std::size_t index : found->second) {
+                Claim(feature, {named->table, index});
+            }
+        } else {
             problems_.push_back(id + " names " + ToUtf8(std::wstring(named->name)) + ", which is no row of " +
                                 std::string(TableName(named->table)));
         }

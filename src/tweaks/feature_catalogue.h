@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,7 +46,13 @@ public:
     [[nodiscard]] const std::vector<std::string>& Problems() const { return problems_; }
 
 private:
-    void Resolve(std::size_t feature, const FeatureItemRef& ref);
+    // Each table's rows by lower-cased name, made at the first reference by name into the table: the
+    // features name a few hundred rows, and matching each against every row would lower-case the tables
+    // hundreds of times while the window starts.
+    using RowsByName =
+        std::array<std::optional<std::map<std::wstring, std::vector<std::size_t>>>, kCatalogueTableCount>;
+
+    void Resolve(std::size_t feature, const FeatureItemRef& ref, RowsByName& byName);
     void Claim(std::size_t feature, TableRow row);
     void CheckSameItemsShareFeatures();
     void CheckWarningsStartWhereTheChangeIsMade();
