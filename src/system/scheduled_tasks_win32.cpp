@@ -22,6 +22,11 @@ VARIANT IndexVariant(std::int32_t index) {
     return variant;
 }
 
+// A missing folder or task is reported with a "not found" HRESULT of the file system family.
+bool IsNotFound(HRESULT hr) {
+    return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
 // A call that reports success must also hand out its object; a null one counts as a failure.
 template <typename Interface>
 HRESULT Checked(HRESULT hr, const UniqueComPointer<Interface>& object) {
@@ -231,10 +236,6 @@ TaskReadSession::~TaskReadSession() {
 
 namespace {
 
-bool IsNotFound(HRESULT hr) {
-    return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-}
-
 // The folder, through the session's lookups when the service is the session's; otherwise into `single`,
 // which the caller holds while it uses the folder. A missing folder gives the "not found" HRESULT.
 HRESULT ReadingFolder(ITaskService& service, const std::wstring& path,
@@ -279,9 +280,7 @@ TaskState ReadTaskState(const std::wstring& taskPath) {
         if (SUCCEEDED(hr) && folder != nullptr) {
             hr = folder->GetTask(MakeBstr(location.name).Get(), task.Put());
         }
-        // A missing folder or task is reported with a "not found" HRESULT of the file system family.
-        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-            hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+        if (IsNotFound(hr)) {
             state.presence = Presence::Absent;
             return state;
         }
@@ -364,8 +363,7 @@ std::int32_t DeleteTaskAndEmptyFolder(const std::wstring& taskPath) {
         if (SUCCEEDED(hr)) {
             hr = folder->DeleteTask(MakeBstr(location.name).Get(), 0);
         }
-        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-            hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+        if (IsNotFound(hr)) {
             hr = S_OK; // nothing to delete
         }
         if (SUCCEEDED(hr) && folder && location.folder != L"\\") {
