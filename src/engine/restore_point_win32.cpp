@@ -2,6 +2,7 @@
 
 #include "common/bound_function.h"
 #include "common/com_values.h"
+#include "common/run_once.h"
 #include "common/win32_handles.h"
 
 #include <srrestoreptapi.h>
@@ -9,25 +10,21 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <mutex>
 
 namespace Velmora {
 
 struct SrClientRestorePointApi::Library {
-    std::mutex loading; // not std::call_once, whose thread-local state the clang build cannot link
-    bool loaded = false;
+    RunOnce load;
     UniqueModule module;
     BOOL(WINAPI* setRestorePoint)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS) = nullptr;
 
     // Loaded at its first use, by the run that asks for a point, not when the program starts.
     auto SetRestorePoint() {
-        const std::lock_guard lock(loading);
-        if (!loaded) {
-            loaded = true;
+        load([this] {
             // Only from the system folder, bound at run time as System Restore's documentation asks.
             module.Reset(::LoadLibraryExW(L"srclient.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
             setRestorePoint = BoundFunction<decltype(setRestorePoint)>(module.Get(), "SRSetRestorePointW");
-        }
+        });
         return setRestorePoint;
     }
 };
