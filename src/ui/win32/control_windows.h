@@ -14,10 +14,11 @@
 
 namespace Velmora::Win32 {
 
-// The child windows that show a tree of controls: one per control that shows itself, created in
-// tree order (which is the Tab order), kept in step with every property the model changes, and
-// placed where the layout puts them. A scrolling panel is a window of its own that holds its
-// controls; a button's text content is painted by the button.
+// The child windows that show a tree of controls: one per control that shows itself, in tree order
+// (which is the Tab order), kept in step with every property the model changes, and placed where the
+// layout puts them. A scrolling panel is a window of its own that holds its controls; a button's text
+// content is painted by the button. The windows of a hidden part of the tree (a page not yet opened)
+// are made when it is first shown, so that the first page is not kept waiting for all the others.
 class ControlWindows {
 public:
     // Scrolling panels are made of `panelClass`, with `panelContext` as their creation parameter.
@@ -27,7 +28,8 @@ public:
     ControlWindows(const ControlWindows&) = delete;
     ControlWindows& operator=(const ControlWindows&) = delete;
 
-    // Creates the windows of `root`'s controls inside `frame`, in the controls' flow direction.
+    // Creates the windows of `root`'s shown controls inside `frame`, in the controls' flow direction;
+    // those of hidden ones follow when they are first placed shown.
     void Create(Control& root, HWND frame);
     void Destroy();
 
@@ -62,7 +64,8 @@ public:
     // A list's request for the text of one cell (LVN_GETDISPINFO of a list that holds no data itself).
     void FillListCell(NMLVDISPINFOW& request) const;
 
-    // Moves every window to its place, scrolled; scrolling panels show their scroll bar as needed.
+    // Moves every window to its place, scrolled; scrolling panels show their scroll bar as needed. The
+    // windows of controls shown since the last placing are made here, hidden until ApplyVisibility(true).
     // Windows already in their place are left alone; those moved are not repainted, which is the caller's
     // to do. Returns whether any window moved or was resized.
     bool Place(const Arrangement& arrangement);
@@ -92,8 +95,21 @@ private:
         int columnsWidth = -1;
     };
 
-    void CreateTree(Control& control, HWND parent, int& id);
-    HWND CreateChild(Control& control, HWND parent, int id);
+    // A hidden part of the tree whose windows are not made yet, with where they go.
+    struct Deferred {
+        Control* control = nullptr;
+        HWND parent = nullptr;
+        int id = 0;
+    };
+
+    // Windows made for `made` stay hidden and are listed there; without it they show as their controls do.
+    void CreateTree(Control& control, HWND parent, int& id, std::vector<HWND>* made);
+    HWND CreateChild(Control& control, HWND parent, int id, bool showNow);
+    // Makes the windows of the deferred parts now shown; returns whether it made any.
+    bool CreateShownDeferred();
+    // Puts each window of `made` after the window before it in tree order, which is where it would have
+    // been had it been made with the others: the Tab order.
+    void Restack(const std::vector<HWND>& made);
     void SetColours(const Control& control, HWND window) const;
     void ShowRows(const Control& control, HWND list) const;
     void ShowProgress(const Control& control, HWND bar) const;
@@ -106,6 +122,8 @@ private:
     const wchar_t* panelClass_;
     void* panelContext_;
     HWND frame_ = nullptr;
+    const Control* root_ = nullptr;
+    std::vector<Deferred> deferred_;
     std::map<const Control*, HWND> windows_;
     std::map<HWND, Control*> controls_;
     std::map<HWND, ScrollState> scrolling_;

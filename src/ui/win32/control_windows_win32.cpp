@@ -25,6 +25,14 @@ bool HasOwnWindow(const Control& control) {
              parent->Kind() == ControlKind::Button && control.look.emphasis != Emphasis::Alert);
 }
 
+int CountInTree(const Control& control) {
+    int count = 1;
+    for (const Control* child : control.Children()) {
+        count += CountInTree(*child);
+    }
+    return count;
+}
+
 bool IsInsideButton(const Control& control) {
     for (const Control* ancestor = control.Parent(); ancestor != nullptr; ancestor = ancestor->Parent()) {
         if (ancestor->Kind() == ControlKind::Button) {
@@ -138,20 +146,74 @@ ControlWindows::~ControlWindows() {
 
 void ControlWindows::Create(Control& root, HWND frame) {
     frame_ = frame;
+    root_ = &root;
     int id = 1000;
-    CreateTree(root, frame, id);
+    CreateTree(root, frame, id, nullptr);
 }
 
-void ControlWindows::CreateTree(Control& control, HWND parent, int& id) {
-    HWND own = HasOwnWindow(control) ? CreateChild(control, parent, id) : nullptr;
+void ControlWindows::CreateTree(Control& control, HWND parent, int& id, std::vector<HWND>* made) {
+    if (control.GetVisibility() != Visibility::Visible) {
+        // Each control keeps the id it would have had, made now or later.
+        deferred_.push_back({&control, parent, id});
+        id += CountInTree(control);
+        return;
+    }
+    HWND own = HasOwnWindow(control) ? CreateChild(control, parent, id, made == nullptr) : nullptr;
+    if (own != nullptr && made != nullptr) {
+        made->push_back(own);
+    }
     ++id;
     const HWND childParent = control.Kind() == ControlKind::Panel && own != nullptr ? own : parent;
     for (Control* child : control.Children()) {
-        CreateTree(*child, childParent, id);
+        CreateTree(*child, childParent, id, made);
     }
 }
 
-HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
+bool ControlWindows::CreateShownDeferred() {
+    const auto firstShown = std::stable_partition(
+        deferred_.begin(), deferred_.end(), [](const Deferred& part) { return !part.control->IsShown(); });
+    if (firstShown == deferred_.end()) {
+        return false;
+    }
+    // Taken out before they are made: the hidden parts inside them join the list again.
+    const std::vector<Deferred> shown(firstShown, deferred_.end());
+    deferred_.erase(firstShown, deferred_.end());
+    std::vector<HWND> made;
+    for (const Deferred& part : shown) {
+        int id = part.id;
+        CreateTree(*part.control, part.parent, id, &made);
+    }
+    Restack(made);
+    return !made.empty();
+}
+
+void ControlWindows::Restack(const std::vector<HWND>& made) {
+    if (made.empty() || root_ == nullptr) {
+        return;
+    }
+    std::map<HWND, HWND> lastOfParent; // each parent's last window so far in Tab order
+    std::vector<std::pair<const Control*, HWND>> pending{{root_, frame_}};
+    while (!pending.empty()) { // in tree order
+        const auto [control, parent] = pending.back();
+        pending.pop_back();
+        const HWND own = WindowOf(*control);
+        // A window inside a button lies above it (see Place) and has no place in the Tab order.
+        if (own != nullptr && !IsInsideButton(*control)) {
+            if (std::find(made.begin(), made.end(), own) != made.end()) {
+                const auto before = lastOfParent.find(parent);
+                ::SetWindowPos(own, before == lastOfParent.end() ? HWND_TOP : before->second, 0, 0, 0, 0,
+                               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+            }
+            lastOfParent[parent] = own;
+        }
+        const HWND childParent = control->Kind() == ControlKind::Panel && own != nullptr ? own : parent;
+        for (auto child = control->Children().rbegin(); child != control->Children().rend(); ++child) {
+            pending.emplace_back(*child, childParent);
+        }
+    }
+}
+
+HWND ControlWindows::CreateChild(Control& control, HWND parent, int id, bool showNow) {
     const bool rtl = control.EffectiveFlowDirection() == FlowDirection::RightToLeft;
     DWORD exStyle = rtl ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0;
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -248,7 +310,9 @@ HWND ControlWindows::CreateChild(Control& control, HWND parent, int id) {
           ControlProperty::SelectedIndex, ControlProperty::Rows}) {
         Update(control, property);
     }
-    ::ShowWindow(child, control.IsShown() ? SW_SHOWNA : SW_HIDE);
+    if (showNow && control.IsShown()) {
+        ::ShowWindow(child, SW_SHOWNA);
+    }
     return child;
 }
 
@@ -262,6 +326,8 @@ void ControlWindows::Destroy() {
     controls_.clear();
     scrolling_.clear();
     placed_.clear();
+    deferred_.clear();
+    root_ = nullptr;
 }
 
 HWND ControlWindows::WindowOf(const Control& control) const {
@@ -298,6 +364,9 @@ bool ControlWindows::AnyListDropped() const {
 
 void ControlWindows::Update(const Control& control, ControlProperty property) {
     HWND window = WindowOf(control);
+    if (window == nullptr && HasOwnWindow(control)) {
+        return; // not made yet: it takes all its properties when it is
+    }
     if (window == nullptr) {
         // Content painted by its button: the button paints it anew, and tells what it reads out.
         for (const Control* owner = control.Parent(); owner != nullptr; owner = owner->Parent()) {
@@ -602,7 +671,7 @@ bool ControlWindows::Place(const Arrangement& arrangement) {
     if (&arrangement != &arrangement_) {
         arrangement_ = arrangement;
     }
-    bool moved = false;
+    bool moved = CreateShownDeferred();
     for (auto& [panel, state] : scrolling_) {
         const Control* control = ControlOf(panel);
         const Rect* rect = arrangement_.Find(*control);
