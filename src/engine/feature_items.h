@@ -3,6 +3,7 @@
 // The features of the profiles as the engine names items: which feature an item of a plan, a run or a
 // journal belongs to, and a plan's entries grouped by feature.
 
+#include "common/run_once.h"
 #include "engine/plan.h"
 #include "tweaks/feature_catalogue.h"
 
@@ -34,6 +35,24 @@ private:
     std::map<std::wstring, std::size_t> byTemplate_; // per-user service templates, by the name before "_*"
     std::optional<std::size_t> edgeUpdateTasks_;
     std::optional<std::size_t> appOffloading_;
+};
+
+// The index, made at its first use from any thread: a first start's pages need none of it, and its
+// catalogue and maps are a good part of what the window would otherwise build before it is first shown.
+class LazyFeatureIndex {
+public:
+    explicit LazyFeatureIndex(const RunController& controller) noexcept : controller_(controller) {}
+
+    [[nodiscard]] const FeatureIndex& operator*() const {
+        made_([this] { index_.emplace(controller_); });
+        return *index_;
+    }
+    [[nodiscard]] const FeatureIndex* operator->() const { return &**this; }
+
+private:
+    const RunController& controller_;
+    mutable RunOnce made_;
+    mutable std::optional<FeatureIndex> index_;
 };
 
 // One feature's entries of a plan, with their counts.

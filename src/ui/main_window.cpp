@@ -436,7 +436,7 @@ void MainWindow::StartApplyRun() {
     // What the run will turn off is said before it starts, never only afterwards.
     const std::wstring content =
         FillText(Text(TextId::ApplyWarningIntro), L"{profile}", Card(profile).Children()[0]->Text()) + L"\n" +
-        TurnedOffText(warnings, features, services_.texts) + L"\n" + Text(TextId::ApplyWarningOutro);
+        TurnedOffText(warnings, *features, services_.texts) + L"\n" + Text(TextId::ApplyWarningOutro);
     std::weak_ptr<MainWindow*> weak = self_;
     DispatcherQueue& dispatcher = services_.dispatcher;
     services_.platform.ShowDialog(
@@ -457,19 +457,19 @@ std::vector<std::size_t> MainWindow::RunWarnings(SettingsProfile profile) const 
         return {};
     }
     const bool removal = RemoveAppsCheckBox.IsChecked() && RemoveAppsCheckBox.IsEnabled();
-    const auto removalFeature = features.Catalogue().FeatureOfBuiltIn(BuiltInItem::AppRemoval);
+    const auto removalFeature = features->Catalogue().FeatureOfBuiltIn(BuiltInItem::AppRemoval);
     const auto warnedFor = [&](std::size_t feature) {
-        const std::vector<SettingsProfile> warned = features.Catalogue().WarnedProfiles(feature);
+        const std::vector<SettingsProfile> warned = features->Catalogue().WarnedProfiles(feature);
         return std::find(warned.begin(), warned.end(), profile) != warned.end();
     };
     std::vector<std::size_t> warnings;
     if (reviewPlan && reviewPlan->profile == profile) {
-        warnings = WarningFeatures(GroupByFeature(*reviewPlan, features), features, profile);
+        warnings = WarningFeatures(GroupByFeature(*reviewPlan, *features), *features, profile);
     } else if (pcStatus && !choicesEdited) {
         warnings = pcStatus->profiles[static_cast<std::size_t>(profile)].warnings;
     } else {
         // The PC not looked at yet: everything the profile can turn off.
-        for (std::size_t feature = 0; feature < features.Features().size(); ++feature) {
+        for (std::size_t feature = 0; feature < features->Features().size(); ++feature) {
             if (warnedFor(feature)) {
                 warnings.push_back(feature);
             }

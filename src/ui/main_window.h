@@ -238,7 +238,7 @@ public:
     std::array<std::int32_t, 3> appliedProfileBuild{100, 100, 100};
     std::int32_t language = 0;
     RunController runController;
-    FeatureIndex features{runController};
+    LazyFeatureIndex features{runController};
 
     // What the Profiles page found on its last opening (none until the scan arrives), and the plan the
     // Review page shows.

@@ -16,11 +16,11 @@ void MainWindow::OnFeatureToggled(std::size_t row) {
     }
     const FeatureEntries& group = reviewFeatures.groups[reviewFeatures.rows[row].group];
     const std::size_t feature = group.feature;
-    if (feature >= features.Features().size() || !features.Features()[feature].keepable ||
+    if (feature >= features->Features().size() || !features->Features()[feature].keepable ||
         choices.LockedByPolicy(feature) || choices.IncludeLockedByPolicy(feature)) {
         return; // set by the organisation, or written by every run
     }
-    const bool optional = features.Features()[feature].optional;
+    const bool optional = features->Features()[feature].optional;
     if (optional && group.entries.empty()) {
         return; // not on this Windows
     }
@@ -43,7 +43,7 @@ void MainWindow::SaveEditedChoices() {
         std::vector<std::wstring> ids;
         for (const auto& [feature, source] : chosen) {
             if (source != ChoiceSource::Policy) {
-                const std::string_view id = features.Features()[feature].id;
+                const std::string_view id = features->Features()[feature].id;
                 ids.emplace_back(id.begin(), id.end());
             }
         }
@@ -63,7 +63,7 @@ void MainWindow::OnExportChoicesClick() {
         return;
     }
     const bool saved = services_.platform.SaveFile(
-        *path, ChoicesFileText({choices.KeptIds(features), choices.IncludedIds(features)}));
+        *path, ChoicesFileText({choices.KeptIds(*features), choices.IncludedIds(*features)}));
     ExportNoticeText.SetText(
         FillText(Text(saved ? TextId::ExportSaved : TextId::ExportFailed), L"{path}", *path));
     RefreshUi();
@@ -92,8 +92,8 @@ void MainWindow::OnImportChoicesClick() {
         }
     }
     if (ids) {
-        AddChoices(imported, features, ids->keep, ChoiceSource::Stored);
-        AddChoices(imported, features, ids->include, ChoiceSource::Stored, ChoiceKind::Include);
+        AddChoices(imported, *features, ids->keep, ChoiceSource::Stored);
+        AddChoices(imported, *features, ids->include, ChoiceSource::Stored, ChoiceKind::Include);
         if (!imported.ignored.empty()) {
             error = imported.ignored.front();
             ids.reset();
@@ -117,7 +117,7 @@ std::optional<std::size_t> MainWindow::DetailsFeature() const {
         return std::nullopt;
     }
     const auto feature = detailsFeatures_[static_cast<std::size_t>(row)];
-    return feature && features.Features()[*feature].keepable ? feature : std::nullopt;
+    return feature && features->Features()[*feature].keepable ? feature : std::nullopt;
 }
 
 void MainWindow::OnDetailsSelected() {

@@ -77,7 +77,7 @@ void MainWindow::StartNextRead() {
         const SettingsProfile profile = run.selectedProfile.load();
         const bool removal =
             profile != kEssentialProfile && RemoveAppsCheckBox.IsChecked() && RemoveAppsCheckBox.IsEnabled();
-        const FeatureIndex& known = features;
+        const FeatureIndex& known = *features;
         work = [engine, &controller, &known, &dispatcher, weak, opening, profile, removal] {
             std::optional<ProfilePlan> plan;
             try {
@@ -96,7 +96,7 @@ void MainWindow::StartNextRead() {
         };
     } else if (scanWanted_ && page == PageState::Profiles) {
         const SettingsProfile applied = appliedProfile;
-        const FeatureIndex& known = features;
+        const FeatureIndex& known = *features;
         work = [engine, &controller, &known, &dispatcher, weak, opening, applied] {
             std::optional<PcStatus> status;
             try {
@@ -200,14 +200,14 @@ void MainWindow::RefreshReviewPage() {
     ReviewAccountText.SetVisibility(account ? V : C);
     if (reviewPlan) {
         const std::size_t selectedFeature = SelectedFeature();
-        reviewFeatures = MakeFeatureList(*reviewPlan, features, OnlyChangesCheckBox.IsChecked());
+        reviewFeatures = MakeFeatureList(*reviewPlan, *features, OnlyChangesCheckBox.IsChecked());
         std::size_t changing = 0;
         std::size_t inEffect = 0;
         std::size_t items = 0;
         for (const FeatureEntries& group : reviewFeatures.groups) {
             // The optional features not included are counted in nothing, as kept ones are not either.
-            if (features.Features().size() <= group.feature || !features.Features()[group.feature].optional ||
-                RunMakes(group, features, choices)) {
+            if (features->Features().size() <= group.feature ||
+                !features->Features()[group.feature].optional || RunMakes(group, *features, choices)) {
                 (group.Changes() ? changing : inEffect) += 1;
                 items += group.entries.size();
             }
@@ -221,9 +221,9 @@ void MainWindow::RefreshReviewPage() {
         for (const FeatureListModel::Row& row : reviewFeatures.rows) {
             headings.push_back(row.heading);
         }
-        FeatureList.SetRows(FeatureListRows(reviewFeatures, features, profile, choices, services_.texts),
+        FeatureList.SetRows(FeatureListRows(reviewFeatures, *features, profile, choices, services_.texts),
                             std::move(headings));
-        FeatureList.SetRowChecks(FeatureRowChecks(reviewFeatures, features, choices));
+        FeatureList.SetRowChecks(FeatureRowChecks(reviewFeatures, *features, choices));
         if (!choices.Empty()) {
             ReviewCountsText.SetText(
                 ReviewCountsText.Text() + L" " +
@@ -277,7 +277,7 @@ std::size_t MainWindow::SelectedFeature() const {
     const int index = FeatureList.SelectedIndex();
     if (index < 0 || static_cast<std::size_t>(index) >= reviewFeatures.rows.size() ||
         reviewFeatures.rows[static_cast<std::size_t>(index)].heading) {
-        return features.Features().size();
+        return features->Features().size();
     }
     return reviewFeatures.groups[reviewFeatures.rows[static_cast<std::size_t>(index)].group].feature;
 }
@@ -289,7 +289,7 @@ void MainWindow::RefreshFeatureDetails() {
         const FeatureListModel::Row& row = reviewFeatures.rows[static_cast<std::size_t>(index)];
         // A category's heading tells what its features are when it is reached with the arrow keys.
         text = row.heading ? std::wstring(CategoryTitle(row.category).In(language))
-                           : Velmora::FeatureDetailsText(reviewFeatures.groups[row.group], features,
+                           : Velmora::FeatureDetailsText(reviewFeatures.groups[row.group], *features,
                                                          run.selectedProfile.load(), choices,
                                                          OnlyChangesCheckBox.IsChecked(), services_.texts);
     }
@@ -314,8 +314,8 @@ void MainWindow::OnExportClick() {
         // What the run will plan: the optional features offered but not included are no part of it.
         ProfilePlan planned = *reviewPlan;
         std::erase_if(planned.entries, [this](const PlanEntry& entry) {
-            const std::optional<std::size_t> feature = features.FeatureOf(entry.target);
-            return feature && features.Features()[*feature].optional && !choices.Includes(*feature);
+            const std::optional<std::size_t> feature = features->FeatureOf(entry.target);
+            return feature && features->Features()[*feature].optional && !choices.Includes(*feature);
         });
         const std::string bytes = target->format == ExportFormat::Registry
                                       ? Utf16RegistryFileBytes(PlanRegistryFile(planned))
@@ -339,7 +339,7 @@ PipelineRunner MainWindow::EngineRunner(bool appRemoval) {
     DispatcherQueue& dispatcher = services_.dispatcher;
     const std::function<void(const RunProgress&)> reached = PostTo(&MainWindow::OnRunProgress);
     WindowPlatform& platform = services_.platform;
-    const FeatureIndex& known = features;
+    const FeatureIndex& known = *features;
     return [cancel, &engine, weak, &dispatcher, reached, appRemoval, &platform,
             &known](const ApplyRunContext& context) {
         RunReport report;
@@ -483,7 +483,7 @@ void MainWindow::StartRestore(const std::wstring& journalPath, std::optional<std
     const std::function<void(RestoreResult)> restored = PostTo(&MainWindow::OnRestored);
     std::optional<RestoreOnly> feature;
     if (only) {
-        feature.emplace(RestoreOnly{features, {*only}});
+        feature.emplace(RestoreOnly{*features, {*only}});
     }
     const bool started = engine->StartWork([engine, journalPath, reached, restored, feature] {
         RestoreResult result;
@@ -530,11 +530,11 @@ void MainWindow::OnRestored(RestoreResult result) {
     }
     // A feature put back stays as it is from now on, so that the next Apply does not undo it.
     if (puttingBack_ && !result.refused && !result.cancelled && services_.engine != nullptr) {
-        const std::string_view id = features.Features()[*puttingBack_].id;
+        const std::string_view id = features->Features()[*puttingBack_].id;
         if (services_.engine->KeepToo({std::wstring(id.begin(), id.end())}).succeeded) {
             choices.kept.try_emplace(*puttingBack_, ChoiceSource::Stored);
             message += L" " + FillText(Text(TextId::PutBackDone), L"{feature}",
-                                       std::wstring(features.Features()[*puttingBack_].title.In(language)));
+                                       std::wstring(features->Features()[*puttingBack_].title.In(language)));
         }
     }
     puttingBack_.reset();
@@ -560,7 +560,7 @@ void MainWindow::OnShowDetailsClick() {
     if (detailsShown_ && restoreShown_ && lastRestore) {
         rows = RestoreResultRows(*lastRestore, services_.texts, describe);
     } else if (detailsShown_ && lastReport) {
-        rows = RunResultRows(*lastReport, features, services_.texts, describe, &detailsFeatures_);
+        rows = RunResultRows(*lastReport, *features, services_.texts, describe, &detailsFeatures_);
     }
     DetailsList.SetColumns(ResultColumns(services_.texts, restoreShown_));
     DetailsList.SetRows(std::move(rows));

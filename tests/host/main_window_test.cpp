@@ -263,7 +263,7 @@ TEST_F(WindowTest, ApplyAsksFirstWhatTheRunWillTurnOffAndCancelStartsNothing) {
     EXPECT_EQ(asked.title, L"Before You Apply");
     EXPECT_EQ(asked.primaryButtonText, L"Apply");
     const std::wstring remoteDesktop(
-        w.features.Features()[*w.features.Catalogue().Find("remote-desktop-off")].title.en);
+        w.features->Features()[*w.features->Catalogue().Find("remote-desktop-off")].title.en);
     EXPECT_NE(asked.content.find(L"Maximum Settings will also turn off:\n"), std::wstring::npos);
     const std::size_t remote = asked.content.find(L"• Remote access to this PC (");
     ASSERT_NE(remote, std::wstring::npos) << ToUtf8(asked.content);

@@ -156,7 +156,7 @@ TEST_F(WindowWorkTest, TheReviewListsFeaturesByCategoryShowsTheSelectedOneInFull
     EXPECT_EQ(w.ReviewAccountText.Text(), L"Changes for the account kim");
     EXPECT_EQ(w.ReviewCountsText.Text(), L"4 features: 3 change, 1 are in effect already; 4 items in all.");
     const auto feature = [&](const ItemTarget& target) {
-        return w.features.Features()[*w.features.FeatureOf(target)];
+        return w.features->Features()[*w.features->FeatureOf(target)];
     };
     const ListRows rows = w.FeatureList.Rows();
     // A heading and a feature for each of the four categories, then the optional features, which this
@@ -238,7 +238,7 @@ TEST_F(WindowWorkTest, ARunShowsItsStepThenItsDetailsWithWindowsWordsForFailures
                                                      L"Access is denied (error 5)"}));
     EXPECT_EQ(details[1][0] + L"|" + details[1][1],
               L"Changed|" +
-                  std::wstring(w.features.Features()[*w.features.FeatureOf(advertising.target)].title.en))
+                  std::wstring(w.features->Features()[*w.features->FeatureOf(advertising.target)].title.en))
         << "by feature within each result";
     EXPECT_EQ(details[2][2], L"HKLM\\SOFTWARE\\Velmora: Odd") << "failed once, then written";
     EXPECT_EQ(details[4][0], L"Already in effect");
@@ -364,7 +364,7 @@ TEST_F(WindowWorkTest, ClearedFeaturesAreKeptSavedOnApplyAndOneFeatureIsPutBackF
     engine.plan.entries = {Entry(ItemStep::Registry, advertising, AbsentValue(), DwordValue(1)),
                            Entry(ItemStep::Registry, reporting, AbsentValue(), DwordValue(1))};
     MainWindow& w = Open();
-    const std::size_t reportingFeature = *w.features.FeatureOf(reporting);
+    const std::size_t reportingFeature = *w.features->FeatureOf(reporting);
     engine.status.choices.kept.emplace(reportingFeature, ChoiceSource::Policy);
     Settle();
     w.ReviewButton.RaiseClick();
@@ -391,7 +391,8 @@ TEST_F(WindowWorkTest, ClearedFeaturesAreKeptSavedOnApplyAndOneFeatureIsPutBackF
     timer.RunPending();
     dispatcher.Drain();
     const std::map<std::size_t, ChoiceSource> keptInRun{
-        {reportingFeature, ChoiceSource::Policy}, {*w.features.FeatureOf(advertising), ChoiceSource::Stored}};
+        {reportingFeature, ChoiceSource::Policy},
+        {*w.features->FeatureOf(advertising), ChoiceSource::Stored}};
     EXPECT_EQ(engine.keptInRun, keptInRun) << "the run leaves both as they are";
     w.ShowDetailsButton.RaiseClick();
     EXPECT_FALSE(w.PutBackButton.IsEnabled()) << "no feature chosen yet";
@@ -401,7 +402,7 @@ TEST_F(WindowWorkTest, ClearedFeaturesAreKeptSavedOnApplyAndOneFeatureIsPutBackF
     w.PutBackButton.RaiseClick();
     Settle();
     ASSERT_EQ(engine.restored, std::vector<std::wstring>{L"J\\run.json"});
-    EXPECT_EQ(engine.restoredOnly[0], std::vector<std::size_t>{*w.features.FeatureOf(advertising)});
+    EXPECT_EQ(engine.restoredOnly[0], std::vector<std::size_t>{*w.features->FeatureOf(advertising)});
     EXPECT_EQ(engine.storedChoices, std::vector<std::wstring>{L"advertising-id-off"}) << "kept from now on";
     EXPECT_NE(w.RestoreResultMessageText.Text().find(L"is kept as it is from now on"), std::wstring::npos);
 }
@@ -419,7 +420,7 @@ TEST_F(WindowWorkTest, AnOptionalFeatureIsOfferedUntickedAndTickingIncludesItInT
     Settle();
     w.ReviewButton.RaiseClick();
     Settle();
-    const std::size_t feature = *w.features.FeatureOf(snapshots);
+    const std::size_t feature = *w.features->FeatureOf(snapshots);
     // Rows: ads heading, advertising, Windows AI heading, Recall off, Recall snapshots off, …
     ASSERT_EQ(w.FeatureList.Rows()[4][0], L"Recall snapshots off");
     EXPECT_EQ(w.FeatureList.Rows()[4][1] + L"|" + w.FeatureList.Rows()[4][2],
