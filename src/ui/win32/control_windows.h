@@ -4,7 +4,9 @@
 #include "ui/layout.h"
 #include "ui/win32/view_painter.h"
 
+#include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,12 @@ public:
     ControlWindows& operator=(const ControlWindows&) = delete;
 
     // Creates the windows of `root`'s shown controls inside `frame`, in the controls' flow direction;
-    // those of hidden ones follow when they are first placed shown.
+    // those of hidden ones are made once they are shown (see MakeShownWindows).
     void Create(Control& root, HWND frame);
+    // Makes the windows of controls shown since they were left unmade, hidden until ApplyVisibility(true),
+    // for about `budget` (at least one window); returns whether none is left to make. A page holds dozens of
+    // windows, each a round of messages: made a few at a time, the window answers in between.
+    bool MakeShownWindows(std::chrono::milliseconds budget);
     void Destroy();
 
     [[nodiscard]] HWND WindowOf(const Control& control) const;
@@ -64,8 +70,8 @@ public:
     // A list's request for the text of one cell (LVN_GETDISPINFO of a list that holds no data itself).
     void FillListCell(NMLVDISPINFOW& request) const;
 
-    // Moves every window to its place, scrolled; scrolling panels show their scroll bar as needed. The
-    // windows of controls shown since the last placing are made here, hidden until ApplyVisibility(true).
+    // Moves every window to its place, scrolled; scrolling panels show their scroll bar as needed. Windows of
+    // shown controls still unmade are made first, all of them, hidden until ApplyVisibility(true).
     // Windows already in their place are left alone; those moved are not repainted, which is the caller's
     // to do. Returns whether any window moved or was resized.
     bool Place(const Arrangement& arrangement);
@@ -95,18 +101,18 @@ private:
         int columnsWidth = -1;
     };
 
-    // A hidden part of the tree whose windows are not made yet, with where they go.
+    // A control whose window, and its children's, are not made yet, with where they go.
     struct Deferred {
         Control* control = nullptr;
         HWND parent = nullptr;
         int id = 0;
     };
 
-    // Windows made for `made` stay hidden and are listed there; without it they show as their controls do.
-    void CreateTree(Control& control, HWND parent, int& id, std::vector<HWND>* made);
+    // Makes the windows of the shown controls still unmade, a control's before its children's, until `until`
+    // has passed; lists them in `made`. Returns whether none is left.
+    bool MakeShown(std::optional<std::chrono::steady_clock::time_point> until, std::vector<HWND>& made,
+                   bool showNow);
     HWND CreateChild(Control& control, HWND parent, int id, bool showNow);
-    // Makes the windows of the deferred parts now shown; returns whether it made any.
-    bool CreateShownDeferred();
     // Puts each window of `made` after the window before it in tree order, which is where it would have
     // been had it been made with the others: the Tab order.
     void Restack(const std::vector<HWND>& made);

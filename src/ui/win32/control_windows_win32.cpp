@@ -147,44 +147,49 @@ ControlWindows::~ControlWindows() {
 void ControlWindows::Create(Control& root, HWND frame) {
     frame_ = frame;
     root_ = &root;
-    int id = 1000;
-    CreateTree(root, frame, id, nullptr);
-}
-
-void ControlWindows::CreateTree(Control& control, HWND parent, int& id, std::vector<HWND>* made) {
-    if (control.GetVisibility() != Visibility::Visible) {
-        // Each control keeps the id it would have had, made now or later.
-        deferred_.push_back({&control, parent, id});
-        id += CountInTree(control);
-        return;
-    }
-    HWND own = HasOwnWindow(control) ? CreateChild(control, parent, id, made == nullptr) : nullptr;
-    if (own != nullptr && made != nullptr) {
-        made->push_back(own);
-    }
-    ++id;
-    const HWND childParent = control.Kind() == ControlKind::Panel && own != nullptr ? own : parent;
-    for (Control* child : control.Children()) {
-        CreateTree(*child, childParent, id, made);
-    }
-}
-
-bool ControlWindows::CreateShownDeferred() {
-    const auto firstShown = std::stable_partition(
-        deferred_.begin(), deferred_.end(), [](const Deferred& part) { return !part.control->IsShown(); });
-    if (firstShown == deferred_.end()) {
-        return false;
-    }
-    // Taken out before they are made: the hidden parts inside them join the list again.
-    const std::vector<Deferred> shown(firstShown, deferred_.end());
-    deferred_.erase(firstShown, deferred_.end());
+    deferred_.push_back({&root, frame, 1000});
+    // Made in tree order into parents that hold nothing yet: they are in Tab order as they are.
     std::vector<HWND> made;
-    for (const Deferred& part : shown) {
-        int id = part.id;
-        CreateTree(*part.control, part.parent, id, &made);
-    }
+    MakeShown(std::nullopt, made, true);
+}
+
+bool ControlWindows::MakeShownWindows(std::chrono::milliseconds budget) {
+    std::vector<HWND> made;
+    const bool all = MakeShown(std::chrono::steady_clock::now() + budget, made, false);
     Restack(made);
-    return !made.empty();
+    return all;
+}
+
+bool ControlWindows::MakeShown(std::optional<std::chrono::steady_clock::time_point> until,
+                               std::vector<HWND>& made, bool showNow) {
+    for (std::size_t i = 0; i < deferred_.size();) {
+        const Deferred part = deferred_[i];
+        if (!part.control->IsShown()) {
+            ++i;
+            continue;
+        }
+        if (until && !made.empty() && std::chrono::steady_clock::now() >= *until) {
+            return false;
+        }
+        deferred_.erase(deferred_.begin() + static_cast<std::ptrdiff_t>(i));
+        Control& control = *part.control;
+        const HWND own =
+            HasOwnWindow(control) ? CreateChild(control, part.parent, part.id, showNow) : nullptr;
+        if (own != nullptr) {
+            made.push_back(own);
+        }
+        // Its children come next, each with the id it would have had however late it is made.
+        const HWND childParent = control.Kind() == ControlKind::Panel && own != nullptr ? own : part.parent;
+        std::vector<Deferred> children;
+        int id = part.id + 1;
+        for (Control* child : control.Children()) {
+            children.push_back({child, childParent, id});
+            id += CountInTree(*child);
+        }
+        deferred_.insert(deferred_.begin() + static_cast<std::ptrdiff_t>(i), children.begin(),
+                         children.end());
+    }
+    return true;
 }
 
 void ControlWindows::Restack(const std::vector<HWND>& made) {
@@ -671,7 +676,10 @@ bool ControlWindows::Place(const Arrangement& arrangement) {
     if (&arrangement != &arrangement_) {
         arrangement_ = arrangement;
     }
-    bool moved = CreateShownDeferred();
+    std::vector<HWND> made; // normally none: the view makes a page's windows before it places them
+    MakeShown(std::nullopt, made, false);
+    Restack(made);
+    bool moved = !made.empty();
     for (auto& [panel, state] : scrolling_) {
         const Control* control = ControlOf(panel);
         const Rect* rect = arrangement_.Find(*control);

@@ -11,6 +11,7 @@
 #include <shellscalingapi.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace Velmora::Win32 {
 namespace {
@@ -19,6 +20,8 @@ constexpr wchar_t kClassName[] = L"VelmoraMainWindow";
 constexpr wchar_t kPanelClassName[] = L"VelmoraPanel";
 constexpr UINT kDispatchMessage = WM_APP + 1;
 constexpr UINT kSettleMessage = WM_APP + 2;
+// How long one batch of a page's windows is made for: well under what a person notices as a stall.
+constexpr std::chrono::milliseconds kWindowBatch{8};
 
 Rect ToRect(const RECT& rect) {
     return {static_cast<int>(rect.left), static_cast<int>(rect.top), static_cast<int>(rect.right - rect.left),
@@ -154,6 +157,12 @@ void MainWindowView::Settle() {
             return; // once the list has closed (CBN_CLOSEUP)
         }
         refocus = Rebuild();
+    }
+    // A page shown for the first time gets its windows a batch a message, so that the window answers in
+    // between; the page before stays on screen until they are all made.
+    if (!windows_.MakeShownWindows(kWindowBatch)) {
+        ScheduleSettle();
+        return;
     }
     const Control* page = model_->ShownPage();
     const bool pageChanged = page != focusedPage_;
