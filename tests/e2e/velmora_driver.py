@@ -10,6 +10,7 @@ import os
 import pathlib
 import re
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -82,7 +83,14 @@ def run_cli(sandbox, *args, program="velmora-cli"):
     the Unix side only the low byte of an exit code (3010 arrives as 194), so a batch file inside Wine
     reports the whole code, as a startup script would see it."""
     sandbox.write(f"drive_c/{program}.cmd", f'@"V:\\{program}.exe" %*\r\n@echo velmora-exit=%ERRORLEVEL% 1>&2\r\n')
-    result = sandbox.run("wine", "cmd", "/c", f"C:\\{program}.cmd", *args, timeout=300)
+    for attempt in (1, 2):
+        result = sandbox.run("wine", "cmd", "/c", f"C:\\{program}.cmd", *args, timeout=300)
+        # Wine's cmd has, rarely, not found the program on V: although it was there (9009, "Can't recognize"),
+        # so the program never ran: such a start is tried once more, and said so. The programs never exit 9009.
+        if attempt == 1 and "velmora-exit=9009" in result.stderr and (BUILD_DIR / "bin" / f"{program}.exe").exists():
+            print(f"run_cli: Wine's cmd did not find V:\\{program}.exe; starting it again", file=sys.stderr)
+            continue
+        break
     code = re.search(r"velmora-exit=(-?\d+)", result.stderr)
     return (int(code.group(1)) if code else None), result.stdout, result.stderr
 
